@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the demo and the tests need.
+set -euo pipefail
+PACKAGES=(
+  build-essential cmake pkg-config clang-format
+  libzip-dev zlib1g-dev libpcre2-dev rapidjson-dev
+  libgtk-3-dev libwebkit2gtk-4.1-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  zip unzip shared-mime-info xdg-user-dirs
+  xvfb x11-utils openbox xdotool x11-apps imagemagick dbus-x11 nodejs
+)
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -q || true
+  $SUDO apt-get install -y -q "${missing[@]}"
+fi

@@ -1,0 +1,62 @@
+// The packaged executable: the runtime image followed directly by the payload
+// archive, with no marker or length field. Finding, copying and appending it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+#include "shared/Streams.h"
+
+namespace Norvane::Shared {
+
+// Raised by the path-taking variants used by the packer.
+class EExeUtilsError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TExeUtils {
+public:
+    using TOnProgressMax = std::function<void(TExeUtils& Sender, std::int64_t AMax)>;
+    using TOnProgressPos = std::function<void(TExeUtils& Sender, std::int64_t APos)>;
+
+    static constexpr std::int64_t BlockSize = 10240;
+
+    TOnProgressMax OnProgressMax;
+    TOnProgressPos OnProgressPos;
+
+    // --- The running executable (runtime side) ---
+    // True when the running executable's file is longer than its image.
+    bool ExeHasAttachedStub();
+    // Copies the payload into MemoryStream from position 0. With no payload:
+    // message box "This is not a valid Windows application" and exit code 0.
+    void GetZipFromExe(TMemoryStream& MemoryStream);
+    // Writes the payload to a new file at ZipPath (replacing one); no payload as above.
+    void ExtractZipFromExe(const std::string& ZipPath);
+    // Appends the archive file ZipPath to the end of ExePath.
+    void AppendZipToExe(const std::string& ZipPath, const std::string& ExePath);
+
+    // --- Any executable given by path (packer side); errors raise EExeUtilsError ---
+    bool FileHasAttachedStub(const std::string& ExePath);
+    // Payload length of the file (0 when it has none).
+    std::int64_t PayloadSizeOfFile(const std::string& ExePath);
+    // Copies the payload of ExePath to Target at its position; raises when there is none.
+    void GetZipFromFile(const std::string& ExePath, TStream& Target);
+    void ExtractZipFromFile(const std::string& ExePath, const std::string& ZipPath);
+
+    // Image end of an executable file: ELF (end of segments, sections with file
+    // data and the section header table) or Portable Executable (largest
+    // PointerToRawData + SizeOfRawData). Raises EExeUtilsError for other data.
+    static std::int64_t GetImageEndOfFile(const std::string& ExePath);
+    // Size of a file from its directory entry; -1 when no file matches.
+    static std::int64_t GetFileSize(const std::string& Path);
+
+private:
+    std::int64_t GetExeSize();
+    std::int64_t GetImageEnd();
+    void CopyPayload(const std::string& ExePath, std::int64_t ImageEnd, std::int64_t Length, TStream& Target);
+};
+
+} // namespace Norvane::Shared
