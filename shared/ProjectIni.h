@@ -9,6 +9,22 @@
 
 namespace Norvane::Shared {
 
+// Reading rules:
+// - Lines end at CR LF, LF or a lone CR. Each line loses the characters up to
+//   and including the space (U+0000 to U+0020) at both ends; empty lines and
+//   lines beginning with ";" are skipped.
+// - "[name]" opens the section "name" (trimmed); a name that occurs again
+//   continues the same section. Lines before the first section are ignored.
+// - The key is the trimmed text before the first "=", the value the trimmed
+//   text after it; a line without "=" is a key with an empty value.
+// - Section and key names match without regard to the case of A-Z; other
+//   letters must match exactly.
+// - Of two equal keys in one section (also across repeated sections) the
+//   first one wins; later ones are ignored.
+// - ReadString returns the value as stored (an empty value stays empty); the
+//   default only stands in for an absent key. ReadInteger and ReadBool return
+//   the default for an absent, empty or unparsable value; ReadBool is true for
+//   any number other than 0.
 class TProjectIni {
 public:
     // Decodes the entry's bytes (byte-order marks for UTF-8 and UTF-16 in both
@@ -18,17 +34,27 @@ public:
     // Parses already decoded UTF-8 lines.
     void LoadFromLines(const std::vector<std::string>& Lines);
 
-    std::string ReadString(const std::string& Section, const std::string& Ident, const std::string& Default) const;
-    std::int32_t ReadInteger(const std::string& Section, const std::string& Ident, std::int32_t Default) const;
+    std::string ReadString(const std::string& Section, const std::string& Ident,
+                           const std::string& Default) const;
+    std::int32_t ReadInteger(const std::string& Section, const std::string& Ident,
+                             std::int32_t Default) const;
     bool ReadBool(const std::string& Section, const std::string& Ident, bool Default) const;
 
     bool SectionExists(const std::string& Section) const;
     bool ValueExists(const std::string& Section, const std::string& Ident) const;
 
-    // The decoding rule of LoadFromBytes, as UTF-8 text.
+    // The decoding rule of LoadFromBytes, as UTF-8 text. Ill-formed UTF-8 after
+    // a UTF-8 mark, unpaired UTF-16 surrogates and an odd trailing byte of
+    // UTF-16 each become U+FFFD. In Windows-1252 the five undefined bytes 0x81,
+    // 0x8D, 0x8F, 0x90 and 0x9D become U+0081, U+008D, U+008F, U+0090, U+009D.
     static std::string DecodeText(const std::string& Bytes);
     // Integer rule: decimal (optionally negative) or hexadecimal with "0x", "0X"
     // or "$"; hexadecimal values with the top bit set wrap to negative 32-bit numbers.
+    // Details: an optional sign "+" or "-" comes first, also before a hexadecimal
+    // prefix ("-$1A" is -26, the 32-bit pattern negated). Decimal values must lie
+    // in the 32-bit signed range; hexadecimal values may be at most 0xFFFFFFFF
+    // (leading zeros allowed). No blanks, no other characters; Value is left
+    // unchanged when the text does not parse.
     static bool TryParseInteger(const std::string& Text, std::int32_t& Value);
 
 private:
