@@ -21,8 +21,9 @@ struct TZipEntryInfo {
     std::string Name;
     std::uint64_t Size = 0;
     std::uint64_t CompressedSize = 0;
-    std::uint16_t Method = 0;    // 0 stored, 8 deflated
-    std::uint16_t Flags = 0;     // general-purpose bit flags of the local header
+    std::uint16_t Method = 0;     // 0 stored, 8 deflated
+    std::uint16_t Flags = 0;      // general-purpose bit flags of the central directory record
+    std::uint16_t LocalFlags = 0; // general-purpose bit flags of the entry's local header
     bool Encrypted = false;
 };
 

@@ -1,0 +1,268 @@
+#include "shared/ExeZip.h"
+
+#include <unordered_map>
+#include <zip.h>
+
+namespace Norvane::Shared {
+namespace {
+
+// Letters A to Z folded to lower case; every other byte unchanged, so "\"
+// stays distinct from "/" and non-ASCII bytes compare exactly.
+std::string FoldAsciiCase(const std::string& Text) {
+    std::string folded = Text;
+    for (char& c : folded)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return folded;
+}
+
+std::uint16_t Le16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+std::uint32_t Le32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+std::uint64_t Le64(const std::uint8_t* p) {
+    return static_cast<std::uint64_t>(Le32(p)) | (static_cast<std::uint64_t>(Le32(p + 4)) << 32);
+}
+
+struct THeaderFlags {
+    std::uint16_t Central = 0;
+    std::uint16_t Local = 0;
+};
+
+// The general-purpose flags of each central directory record and of the local
+// header it points to, in directory order (the order of the reader's indexes).
+// Returns an empty list when the directory cannot be walked.
+std::vector<THeaderFlags> ReadHeaderFlags(const std::uint8_t* Data, std::uint64_t Size) {
+    std::vector<THeaderFlags> result;
+    if (Size < 22)
+        return result;
+    // End of central directory record: signature, then up to 65535 bytes of comment.
+    std::uint64_t eocd = Size - 22;
+    std::uint64_t lowest = Size >= 22 + 65535 ? Size - 22 - 65535 : 0;
+    for (;;) {
+        if (Le32(Data + eocd) == 0x06054b50)
+            break;
+        if (eocd == lowest)
+            return result;
+        --eocd;
+    }
+    std::uint64_t count = Le16(Data + eocd + 10);
+    std::uint64_t cdOffset = Le32(Data + eocd + 16);
+    if ((count == 0xFFFF || cdOffset == 0xFFFFFFFF) && eocd >= 20 && Le32(Data + eocd - 20) == 0x07064b50) {
+        std::uint64_t zip64 = Le64(Data + eocd - 20 + 8);
+        if (Size >= 56 && zip64 <= Size - 56 && Le32(Data + zip64) == 0x06064b50) {
+            count = Le64(Data + zip64 + 32);
+            cdOffset = Le64(Data + zip64 + 48);
+        }
+    }
+    std::uint64_t at = cdOffset;
+    for (std::uint64_t i = 0; i < count; ++i) {
+        if (at > Size || Size - at < 46 || Le32(Data + at) != 0x02014b50)
+            return {};
+        const std::uint8_t* record = Data + at;
+        THeaderFlags flags;
+        flags.Central = Le16(record + 8);
+        std::uint64_t nameLength = Le16(record + 28);
+        std::uint64_t extraLength = Le16(record + 30);
+        std::uint64_t commentLength = Le16(record + 32);
+        std::uint64_t localOffset = Le32(record + 42);
+        if (Size - at < 46 + nameLength + extraLength + commentLength)
+            return {};
+        if (localOffset == 0xFFFFFFFF) {
+            // Zip64 extended information: the 64-bit values present, in order,
+            // for the 32-bit fields that hold 0xFFFFFFFF.
+            const std::uint8_t* extra = record + 46 + nameLength;
+            std::uint64_t pos = 0;
+            while (pos + 4 <= extraLength) {
+                std::uint16_t id = Le16(extra + pos);
+                std::uint16_t length = Le16(extra + pos + 2);
+                if (pos + 4 + length > extraLength)
+                    break;
+                if (id == 0x0001) {
+                    std::uint64_t field = 0;
+                    if (Le32(record + 24) == 0xFFFFFFFF)
+                        field += 8;
+                    if (Le32(record + 20) == 0xFFFFFFFF)
+                        field += 8;
+                    if (field + 8 <= length)
+                        localOffset = Le64(extra + pos + 4 + field);
+                }
+                pos += 4 + length;
+            }
+        }
+        if (localOffset <= Size && Size - localOffset >= 30 && Le32(Data + localOffset) == 0x04034b50)
+            flags.Local = Le16(Data + localOffset + 6);
+        result.push_back(flags);
+        at += 46 + nameLength + extraLength + commentLength;
+    }
+    return result;
+}
+
+std::string ErrorText(zip_error_t* Error) {
+    return zip_error_strerror(Error);
+}
+
+} // namespace
+
+struct TExeZip::TImpl {
+    zip_t* Archive = nullptr;
+    std::string Password;
+    std::vector<std::string> Names;
+    std::unordered_map<std::string, int> FirstByFoldedName;
+    std::vector<THeaderFlags> Flags;
+};
+
+TExeZip::TExeZip() : FImpl(std::make_unique<TImpl>()) {}
+
+TExeZip::~TExeZip() {
+    Close();
+}
+
+void TExeZip::SetPassword(const std::string& Password) {
+    FImpl->Password = Password;
+    if (FImpl->Archive)
+        zip_set_default_password(FImpl->Archive, Password.empty() ? nullptr : Password.c_str());
+}
+
+void TExeZip::Open(TMemoryStream& Stream) {
+    Close();
+    if (Stream.Size() == 0)
+        throw EZipError("The archive is empty: no data to read");
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source =
+        zip_source_buffer_create(Stream.Memory(), static_cast<zip_uint64_t>(Stream.Size()), 0, &error);
+    if (!source) {
+        std::string text = ErrorText(&error);
+        zip_error_fini(&error);
+        throw EZipError("Cannot read the archive: " + text);
+    }
+    zip_t* archive = zip_open_from_source(source, ZIP_RDONLY, &error);
+    if (!archive) {
+        std::string text = ErrorText(&error);
+        zip_error_fini(&error);
+        zip_source_free(source);
+        throw EZipError("The data is not a ZIP archive that can be read: " + text);
+    }
+    zip_error_fini(&error);
+
+    FImpl->Archive = archive;
+    if (!FImpl->Password.empty())
+        zip_set_default_password(archive, FImpl->Password.c_str());
+    zip_int64_t count = zip_get_num_entries(archive, 0);
+    FImpl->Names.reserve(static_cast<std::size_t>(count));
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char* name = zip_get_name(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
+        FImpl->Names.emplace_back(name ? name : "");
+        FImpl->FirstByFoldedName.emplace(FoldAsciiCase(FImpl->Names.back()), static_cast<int>(i));
+    }
+    FImpl->Flags = ReadHeaderFlags(Stream.Memory(), static_cast<std::uint64_t>(Stream.Size()));
+    if (FImpl->Flags.size() != FImpl->Names.size())
+        FImpl->Flags.assign(FImpl->Names.size(), THeaderFlags{});
+}
+
+void TExeZip::Close() {
+    if (FImpl->Archive)
+        zip_discard(FImpl->Archive);
+    FImpl->Archive = nullptr;
+    FImpl->Names.clear();
+    FImpl->FirstByFoldedName.clear();
+    FImpl->Flags.clear();
+}
+
+bool TExeZip::Active() const {
+    return FImpl->Archive != nullptr;
+}
+
+int TExeZip::FindEntry(const std::string& Name) const {
+    auto found = FImpl->FirstByFoldedName.find(FoldAsciiCase(Name));
+    return found == FImpl->FirstByFoldedName.end() ? -1 : found->second;
+}
+
+void TExeZip::ExtractEntry(const std::string& Name, TStream& Target) const {
+    int index = FindEntry(Name);
+    if (index < 0)
+        return;
+    const std::string& stored = FImpl->Names[static_cast<std::size_t>(index)];
+    zip_t* archive = FImpl->Archive;
+    auto fail = [&](const std::string& reason) -> EZipError {
+        return EZipError("Cannot extract \"" + stored + "\" from the archive: " + reason);
+    };
+
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat_index(archive, static_cast<zip_uint64_t>(index), 0, &stat) != 0)
+        throw fail(zip_strerror(archive));
+    zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(index), 0);
+    if (!file)
+        throw fail(zip_strerror(archive));
+
+    // The entry is decoded completely before anything reaches Target, so a
+    // wrong password or damaged data leaves the target untouched.
+    std::vector<std::uint8_t> data;
+    if ((stat.valid & ZIP_STAT_SIZE) && stat.size < (std::uint64_t{1} << 32))
+        data.reserve(static_cast<std::size_t>(stat.size));
+    std::uint8_t buffer[65536];
+    for (;;) {
+        zip_int64_t n = zip_fread(file, buffer, sizeof buffer);
+        if (n < 0) {
+            std::string reason = zip_file_strerror(file);
+            zip_fclose(file);
+            throw fail(reason);
+        }
+        if (n == 0)
+            break;
+        data.insert(data.end(), buffer, buffer + n);
+    }
+    int closeError = zip_fclose(file);
+    if (closeError != 0) {
+        zip_error_t error;
+        zip_error_init_with_code(&error, closeError);
+        std::string reason = ErrorText(&error);
+        zip_error_fini(&error);
+        throw fail(reason);
+    }
+    if ((stat.valid & ZIP_STAT_SIZE) && data.size() != stat.size)
+        throw fail("its data is shorter than its recorded size");
+    if (!data.empty())
+        Target.Write(data.data(), static_cast<std::int64_t>(data.size()));
+}
+
+std::string TExeZip::ExtractEntryToString(const std::string& Name) const {
+    TMemoryStream stream;
+    ExtractEntry(Name, stream);
+    return stream.AsString();
+}
+
+int TExeZip::EntryCount() const {
+    return static_cast<int>(FImpl->Names.size());
+}
+
+std::vector<TZipEntryInfo> TExeZip::Entries() const {
+    std::vector<TZipEntryInfo> entries;
+    for (std::size_t i = 0; i < FImpl->Names.size(); ++i) {
+        zip_stat_t stat;
+        zip_stat_init(&stat);
+        TZipEntryInfo info;
+        info.Name = FImpl->Names[i];
+        if (zip_stat_index(FImpl->Archive, i, ZIP_FL_ENC_RAW, &stat) == 0) {
+            info.Size = (stat.valid & ZIP_STAT_SIZE) ? stat.size : 0;
+            info.CompressedSize = (stat.valid & ZIP_STAT_COMP_SIZE) ? stat.comp_size : 0;
+            info.Method =
+                (stat.valid & ZIP_STAT_COMP_METHOD) ? static_cast<std::uint16_t>(stat.comp_method) : 0;
+            info.Encrypted =
+                (stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE;
+        }
+        info.Flags = FImpl->Flags[i].Central;
+        info.LocalFlags = FImpl->Flags[i].Local;
+        entries.push_back(info);
+    }
+    return entries;
+}
+
+} // namespace Norvane::Shared

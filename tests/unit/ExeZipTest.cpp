@@ -1,0 +1,293 @@
+// The payload archive reader against archives written by Info-ZIP zip, the
+// independent peer: stored and deflated entries with traditional encryption,
+// name lookup, and every kind of bad input.
+#include "shared/ExeZip.h"
+#include "shared/PayloadFormat.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "tests/support/TestSupport.h"
+
+using namespace Norvane::Shared;
+using namespace Norvane::Testing;
+
+namespace {
+
+std::string RandomBytes(std::size_t count, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::string bytes(count, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(generator() & 0xFF);
+    return bytes;
+}
+
+std::vector<std::uint8_t> Bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
+// A folder "app" with a small tree, zipped by Info-ZIP with the payload password.
+class ExeZipTest : public ::testing::Test {
+protected:
+    TempDir Dir;
+    std::string Text = "<html><body>start</body></html>\n";
+    std::string Binary = RandomBytes(300000, 7); // several read buffers long
+
+    void SetUp() override {
+        std::filesystem::create_directories(Dir.Path() / "src/app/css");
+        WriteFile(Dir / "src/app/index.html", Text);
+        WriteFile(Dir / "src/app/css/site.css", "body { color: red; }\n");
+        WriteFile(Dir / "src/app/data.bin", Binary);
+        WriteFile(Dir / "src/qvx.ini", "[App]\nID=x\n");
+    }
+
+    // Runs Info-ZIP zip in the source folder; Options such as -0 or -9.
+    std::string Zip(const std::string& options, const std::string& names, const std::string& password) {
+        std::string archive = Dir / ("archive" + std::to_string(++FCount) + ".zip");
+        auto result = RunCommand("cd " + ShellQuote((Dir.Path() / "src").string()) + " && zip -q -X " +
+                                 options + (password.empty() ? "" : " -P " + ShellQuote(password)) + " " +
+                                 ShellQuote(archive) + " " + names);
+        EXPECT_EQ(result.ExitCode, 0) << result.Output;
+        return archive;
+    }
+
+    static TMemoryStream Load(const std::string& path) { return TMemoryStream(Bytes(ReadFile(path))); }
+
+private:
+    int FCount = 0;
+};
+
+TEST_F(ExeZipTest, ReadsStoredAndDeflatedEncryptedEntriesByteExact) {
+    for (const std::string options : {"-0 -r", "-9 -r"}) {
+        SCOPED_TRACE(options);
+        TMemoryStream stream = Load(Zip(options, "qvx.ini app", PayloadPassword));
+        TExeZip zip;
+        zip.SetPassword(PayloadPassword);
+        zip.Open(stream);
+        ASSERT_TRUE(zip.Active());
+        EXPECT_EQ(zip.ExtractEntryToString("app/index.html"), Text);
+        EXPECT_EQ(zip.ExtractEntryToString("app/data.bin"), Binary);
+        EXPECT_EQ(zip.ExtractEntryToString("qvx.ini"), "[App]\nID=x\n");
+        // A folder entry holds no data.
+        ASSERT_GE(zip.FindEntry("app/css/"), 0);
+        EXPECT_EQ(zip.ExtractEntryToString("app/css/"), "");
+    }
+}
+
+TEST_F(ExeZipTest, ExtractWritesAtTheTargetsPosition) {
+    TMemoryStream stream = Load(Zip("-0", "app/css/site.css", PayloadPassword));
+    TExeZip zip;
+    zip.SetPassword(PayloadPassword);
+    zip.Open(stream);
+    TMemoryStream target(Bytes("0123456789"));
+    target.SetPosition(4);
+    zip.ExtractEntry("app/css/site.css", target);
+    EXPECT_EQ(target.AsString(), "0123body { color: red; }\n");
+}
+
+TEST_F(ExeZipTest, EntriesReportSizesMethodsAndHeaderFlags) {
+    // Writing to standard output makes zip use data descriptors as well.
+    std::string stdoutArchive = Dir / "piped.zip";
+    auto result = RunCommand("cd " + ShellQuote((Dir.Path() / "src").string()) + " && zip -q -X -9 -P " +
+                             ShellQuote(PayloadPassword) + " - app/index.html app/data.bin > " +
+                             ShellQuote(stdoutArchive));
+    ASSERT_EQ(result.ExitCode, 0) << result.Output;
+    struct {
+        std::string Path;
+        std::uint16_t Method;
+    } cases[] = {{Zip("-0", "app/index.html app/data.bin", PayloadPassword), 0},
+                 {Zip("-9", "app/index.html app/data.bin", PayloadPassword), 8},
+                 {stdoutArchive, 8}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Path);
+        TMemoryStream stream = Load(c.Path);
+        TExeZip zip;
+        zip.SetPassword(PayloadPassword);
+        zip.Open(stream);
+        auto entries = zip.Entries();
+        ASSERT_EQ(entries.size(), 2u);
+        EXPECT_EQ(zip.EntryCount(), 2);
+        EXPECT_EQ(entries[0].Name, "app/index.html");
+        EXPECT_EQ(entries[1].Name, "app/data.bin");
+        EXPECT_EQ(entries[0].Size, Text.size());
+        EXPECT_EQ(entries[1].Size, Binary.size());
+        for (const auto& e : entries) {
+            EXPECT_EQ(e.Method, c.Method);
+            EXPECT_TRUE(e.Encrypted);
+            // Encrypted (bit 0) with a data descriptor (bit 3), in both headers.
+            EXPECT_EQ(e.Flags & 0x0009, 0x0009);
+            EXPECT_EQ(e.LocalFlags, e.Flags);
+        }
+        if (c.Method == 0) {
+            EXPECT_EQ(entries[0].CompressedSize, Text.size() + 12); // the encryption header
+        } else {
+            EXPECT_LT(entries[0].CompressedSize, Text.size() + 12);
+        }
+    }
+}
+
+TEST_F(ExeZipTest, NamesMatchLettersAToZWithoutCaseOnly) {
+    std::filesystem::create_directories(Dir.Path() / "src/Case");
+    WriteFile(Dir / "src/Case/Readme.txt", "first");
+    WriteFile(Dir / "src/Case/README.TXT", "second");
+    WriteFile(Dir / "src/Case/\xC3\xA9t\xC3\xA9.txt", "accented"); // "été.txt"
+    TMemoryStream stream = Load(Zip(
+        "-0", "app/index.html Case/Readme.txt Case/README.TXT Case/\xC3\xA9t\xC3\xA9.txt", PayloadPassword));
+    TExeZip zip;
+    zip.SetPassword(PayloadPassword);
+    zip.Open(stream);
+
+    EXPECT_EQ(zip.FindEntry("app/index.html"), 0);
+    EXPECT_EQ(zip.FindEntry("APP/Index.HTML"), 0);
+    EXPECT_EQ(zip.ExtractEntryToString("App/INDEX.html"), Text);
+    // Separators are compared as stored.
+    EXPECT_EQ(zip.FindEntry("app\\index.html"), -1);
+    EXPECT_EQ(zip.FindEntry("/app/index.html"), -1);
+    EXPECT_EQ(zip.FindEntry("app/index.htm"), -1);
+    // Two stored names equal without case: the first one wins either way.
+    EXPECT_EQ(zip.FindEntry("case/readme.txt"), 1);
+    EXPECT_EQ(zip.FindEntry("CASE/README.TXT"), 1);
+    EXPECT_EQ(zip.ExtractEntryToString("Case/README.TXT"), "first");
+    // Letters outside A to Z compare exactly ("É" is not "é").
+    EXPECT_EQ(zip.FindEntry("CASE/\xC3\xA9T\xC3\xA9.TXT"), 3);
+    EXPECT_EQ(zip.FindEntry("case/\xC3\x89t\xC3\xA9.txt"), -1);
+}
+
+TEST_F(ExeZipTest, AbsentNameWritesNothingAndRaisesNothing) {
+    TMemoryStream stream = Load(Zip("-0 -r", "app", PayloadPassword));
+    TExeZip zip;
+    zip.SetPassword(PayloadPassword);
+    zip.Open(stream);
+    TMemoryStream target(Bytes("keep"));
+    target.SetPosition(2);
+    EXPECT_NO_THROW(zip.ExtractEntry("app/missing.html", target));
+    EXPECT_NO_THROW(zip.ExtractEntry("", target));
+    EXPECT_EQ(target.AsString(), "keep");
+    EXPECT_EQ(target.Position(), 2);
+}
+
+TEST_F(ExeZipTest, WrongOrMissingPasswordRaisesAndLeavesTargetUntouched) {
+    for (const std::string options : {"-0", "-9"}) {
+        SCOPED_TRACE(options);
+        TMemoryStream stream = Load(Zip(options, "app/index.html app/data.bin", PayloadPassword));
+        for (const std::string password : {"", "w4kd81pz0qr6nht3xa9cyb2jmf7ue5vlgs0x", "wrong"}) {
+            TExeZip zip;
+            zip.SetPassword(password);
+            zip.Open(stream);
+            TMemoryStream target;
+            EXPECT_THROW(zip.ExtractEntry("app/data.bin", target), EZipError) << password;
+            EXPECT_EQ(target.Size(), 0);
+        }
+        // Setting the password after opening applies to later extractions.
+        TExeZip zip;
+        zip.Open(stream);
+        EXPECT_THROW(zip.ExtractEntryToString("app/index.html"), EZipError);
+        zip.SetPassword(PayloadPassword);
+        EXPECT_EQ(zip.ExtractEntryToString("app/index.html"), Text);
+    }
+}
+
+TEST_F(ExeZipTest, DamagedEntryDataRaisesAndLeavesTargetUntouched) {
+    for (const std::string options : {"-0", "-9"}) {
+        SCOPED_TRACE(options);
+        std::string bytes = ReadFile(Zip(options, "app/data.bin app/index.html", PayloadPassword));
+        // The first entry's data begins after the 30-byte local header, its
+        // name and extra field, and the 12-byte encryption header.
+        auto le16 = [&](std::size_t at) {
+            return static_cast<std::size_t>(static_cast<unsigned char>(bytes[at]) |
+                                            (static_cast<unsigned char>(bytes[at + 1]) << 8));
+        };
+        std::size_t dataStart = 30 + le16(26) + le16(28) + 12;
+        bytes[dataStart + 5000] = static_cast<char>(bytes[dataStart + 5000] ^ 0x5A);
+        TMemoryStream stream(Bytes(bytes));
+        TExeZip zip;
+        zip.SetPassword(PayloadPassword);
+        zip.Open(stream);
+        TMemoryStream target;
+        try {
+            zip.ExtractEntry("app/data.bin", target);
+            FAIL() << "damaged data was accepted";
+        } catch (const EZipError& e) {
+            EXPECT_NE(std::string(e.what()).find("app/data.bin"), std::string::npos) << e.what();
+            if (options == "-0") {
+                EXPECT_NE(std::string(e.what()).find("CRC"), std::string::npos) << e.what();
+            }
+        }
+        EXPECT_EQ(target.Size(), 0);
+        // The other entry is still readable.
+        EXPECT_EQ(zip.ExtractEntryToString("app/index.html"), Text);
+    }
+}
+
+TEST_F(ExeZipTest, RecordedCrcThatDoesNotMatchRaises) {
+    // With a data descriptor the password check uses the time field, so a
+    // changed CRC in the directory is only found by checking the data.
+    std::string bytes = ReadFile(Zip("-0", "app/index.html", PayloadPassword));
+    std::size_t central = bytes.rfind(std::string("PK\x01\x02", 4));
+    ASSERT_NE(central, std::string::npos);
+    bytes[central + 16] = static_cast<char>(bytes[central + 16] ^ 0x01);
+    TMemoryStream stream(Bytes(bytes));
+    TExeZip zip;
+    zip.SetPassword(PayloadPassword);
+    zip.Open(stream);
+    try {
+        zip.ExtractEntryToString("app/index.html");
+        FAIL() << "a CRC mismatch was accepted";
+    } catch (const EZipError& e) {
+        EXPECT_NE(std::string(e.what()).find("CRC"), std::string::npos) << e.what();
+    }
+}
+
+TEST_F(ExeZipTest, ArchiveWithoutEntriesOpensEmpty) {
+    // An end-of-central-directory record alone is a complete, empty archive.
+    std::string empty("PK\x05\x06", 4);
+    empty.append(18, '\0');
+    TMemoryStream stream(Bytes(empty));
+    TExeZip zip;
+    zip.SetPassword(PayloadPassword);
+    zip.Open(stream);
+    EXPECT_TRUE(zip.Active());
+    EXPECT_EQ(zip.EntryCount(), 0);
+    EXPECT_TRUE(zip.Entries().empty());
+    EXPECT_EQ(zip.FindEntry("qvx.ini"), -1);
+    EXPECT_EQ(zip.ExtractEntryToString("qvx.ini"), "");
+}
+
+TEST_F(ExeZipTest, DataThatIsNotAnArchiveRaises) {
+    std::string good = ReadFile(Zip("-0 -r", "app", PayloadPassword));
+    std::vector<std::string> bad = {
+        "",
+        "plain text, not an archive at all",
+        RandomBytes(5000, 3),
+        good.substr(0, good.size() - 10), // end record cut short
+        good.substr(0, good.size() / 2),  // central directory gone
+        std::string(good.size(), '\0'),
+    };
+    for (std::size_t i = 0; i < bad.size(); ++i) {
+        TMemoryStream stream(Bytes(bad[i]));
+        TExeZip zip;
+        zip.SetPassword(PayloadPassword);
+        EXPECT_THROW(zip.Open(stream), EZipError) << "case " << i;
+        EXPECT_FALSE(zip.Active());
+        EXPECT_EQ(zip.FindEntry("app/index.html"), -1);
+    }
+}
+
+TEST_F(ExeZipTest, ReopeningReplacesTheEarlierArchive) {
+    TMemoryStream first = Load(Zip("-0", "qvx.ini", PayloadPassword));
+    TMemoryStream second = Load(Zip("-0", "app/index.html", PayloadPassword));
+    TExeZip zip;
+    zip.SetPassword(PayloadPassword);
+    zip.Open(first);
+    EXPECT_EQ(zip.FindEntry("qvx.ini"), 0);
+    zip.Open(second);
+    EXPECT_EQ(zip.FindEntry("qvx.ini"), -1);
+    EXPECT_EQ(zip.ExtractEntryToString("app/index.html"), Text);
+    zip.Close();
+    EXPECT_FALSE(zip.Active());
+    EXPECT_EQ(zip.EntryCount(), 0);
+}
+
+} // namespace
