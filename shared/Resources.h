@@ -1,0 +1,15 @@
+// Files embedded into the program when it is built (the script library of the
+// pages and other resources), looked up by name. The build rule
+// norvane_embed_resources (cmake/EmbedResources.cmake) generates the lookup.
+#pragma once
+
+#include <string_view>
+
+namespace Norvane::Shared {
+
+// The bytes of the resource called name, exactly as in its file; they live as
+// long as the program. A name that is not embedded gives a view whose data()
+// is nullptr, so an empty resource (a non-null empty view) can be told apart.
+std::string_view FindResource(std::string_view name);
+
+} // namespace Norvane::Shared
