@@ -1,0 +1,629 @@
+#include "shared/StrUtils.h"
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <random>
+
+namespace Norvane::Shared {
+
+namespace {
+
+constexpr char32_t ReplacementCharacter = 0xFFFD;
+
+// Decodes the code point at Index and moves past it. A byte sequence that is
+// not valid UTF-8 gives U+FFFD for each of its maximal parts (the longest
+// start of a valid sequence, or a single byte), as Unicode recommends.
+char32_t NextCodePoint(const std::string& Text, std::size_t& Index) {
+    const auto lead = static_cast<unsigned char>(Text[Index++]);
+    if (lead < 0x80)
+        return lead;
+    int continuation = 0;
+    char32_t codePoint = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        continuation = 1;
+        codePoint = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        continuation = 2;
+        codePoint = lead & 0x0Fu;
+        if (lead == 0xE0)
+            low = 0xA0; // no overlong forms
+        else if (lead == 0xED)
+            high = 0x9F; // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        continuation = 3;
+        codePoint = lead & 0x07u;
+        if (lead == 0xF0)
+            low = 0x90; // no overlong forms
+        else if (lead == 0xF4)
+            high = 0x8F; // nothing above U+10FFFF
+    } else {
+        return ReplacementCharacter;
+    }
+    for (int k = 0; k < continuation; ++k) {
+        if (Index >= Text.size())
+            return ReplacementCharacter;
+        const auto next = static_cast<unsigned char>(Text[Index]);
+        if (next < low || next > high)
+            return ReplacementCharacter;
+        low = 0x80;
+        high = 0xBF;
+        codePoint = (codePoint << 6) | (next & 0x3Fu);
+        ++Index;
+    }
+    return codePoint;
+}
+
+void AppendUtf8(std::string& Out, char32_t CodePoint) {
+    if (CodePoint < 0x80) {
+        Out += static_cast<char>(CodePoint);
+    } else if (CodePoint < 0x800) {
+        Out += static_cast<char>(0xC0 | (CodePoint >> 6));
+        Out += static_cast<char>(0x80 | (CodePoint & 0x3F));
+    } else if (CodePoint < 0x10000) {
+        Out += static_cast<char>(0xE0 | (CodePoint >> 12));
+        Out += static_cast<char>(0x80 | ((CodePoint >> 6) & 0x3F));
+        Out += static_cast<char>(0x80 | (CodePoint & 0x3F));
+    } else {
+        Out += static_cast<char>(0xF0 | (CodePoint >> 18));
+        Out += static_cast<char>(0x80 | ((CodePoint >> 12) & 0x3F));
+        Out += static_cast<char>(0x80 | ((CodePoint >> 6) & 0x3F));
+        Out += static_cast<char>(0x80 | (CodePoint & 0x3F));
+    }
+}
+
+// The text with every invalid UTF-8 sequence replaced by U+FFFD.
+std::string ValidUtf8(const std::string& Bytes) {
+    std::string out;
+    out.reserve(Bytes.size());
+    for (std::size_t i = 0; i < Bytes.size();)
+        AppendUtf8(out, NextCodePoint(Bytes, i));
+    return out;
+}
+
+void AppendUnicodeEscape(std::string& Out, unsigned Unit) {
+    static constexpr char Hex[] = "0123456789abcdef";
+    Out += "\\u";
+    Out += Hex[(Unit >> 12) & 0xF];
+    Out += Hex[(Unit >> 8) & 0xF];
+    Out += Hex[(Unit >> 4) & 0xF];
+    Out += Hex[Unit & 0xF];
+}
+
+char LowerAscii(char C) {
+    return C >= 'A' && C <= 'Z' ? static_cast<char>(C - 'A' + 'a') : C;
+}
+
+std::string LowerAscii(std::string Text) {
+    for (char& c : Text)
+        c = LowerAscii(c);
+    return Text;
+}
+
+bool StartsTextAscii(const std::string& Prefix, const std::string& Text) {
+    if (Text.size() < Prefix.size())
+        return false;
+    for (std::size_t i = 0; i < Prefix.size(); ++i)
+        if (LowerAscii(Text[i]) != LowerAscii(Prefix[i]))
+            return false;
+    return true;
+}
+
+std::string ReplaceAll(const std::string& Text, const std::string& From, const std::string& To) {
+    std::string out;
+    out.reserve(Text.size());
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t at = Text.find(From, start);
+        if (at == std::string::npos)
+            break;
+        out.append(Text, start, at - start);
+        out += To;
+        start = at + From.size();
+    }
+    out.append(Text, start, std::string::npos);
+    return out;
+}
+
+int HexValue(char C) {
+    if (C >= '0' && C <= '9')
+        return C - '0';
+    if (C >= 'a' && C <= 'f')
+        return C - 'a' + 10;
+    if (C >= 'A' && C <= 'F')
+        return C - 'A' + 10;
+    return -1;
+}
+
+// "+" to blank, then "%XY" to the byte XY; a "%" without two hexadecimal
+// digits stays as written. The bytes are read as UTF-8.
+std::string DecodeQueryItem(const std::string& Item) {
+    std::string bytes;
+    bytes.reserve(Item.size());
+    for (std::size_t i = 0; i < Item.size(); ++i) {
+        char c = Item[i];
+        if (c == '+') {
+            bytes += ' ';
+        } else if (c == '%' && i + 2 < Item.size() && HexValue(Item[i + 1]) >= 0 &&
+                   HexValue(Item[i + 2]) >= 0) {
+            bytes += static_cast<char>(HexValue(Item[i + 1]) * 16 + HexValue(Item[i + 2]));
+            i += 2;
+        } else {
+            bytes += c;
+        }
+    }
+    return ValidUtf8(bytes);
+}
+
+// ---- Random numbers -------------------------------------------------------
+
+std::mutex RandomLock;
+
+std::mt19937_64& RandomGenerator() {
+    static std::mt19937_64 generator{[] {
+        std::random_device device;
+        std::seed_seq seed{device(), device(), device(), device()};
+        return std::mt19937_64(seed);
+    }()};
+    return generator;
+}
+
+// ---- Regular expressions --------------------------------------------------
+
+struct TCodeDeleter {
+    void operator()(pcre2_code* Code) const { pcre2_code_free(Code); }
+};
+struct TMatchDataDeleter {
+    void operator()(pcre2_match_data* Data) const { pcre2_match_data_free(Data); }
+};
+using TCode = std::unique_ptr<pcre2_code, TCodeDeleter>;
+using TMatchData = std::unique_ptr<pcre2_match_data, TMatchDataDeleter>;
+
+TCode Compile(const std::string& Pattern, std::uint32_t Options) {
+    int errorCode = 0;
+    PCRE2_SIZE errorOffset = 0;
+    return TCode(pcre2_compile(reinterpret_cast<PCRE2_SPTR>(Pattern.data()), Pattern.size(), Options,
+                               &errorCode, &errorOffset, nullptr));
+}
+
+// Matches Code against Subject; the match data when there is a match.
+TMatchData Match(const pcre2_code* Code, const std::string& Subject) {
+    TMatchData data(pcre2_match_data_create_from_pattern(Code, nullptr));
+    if (!data)
+        throw std::bad_alloc();
+    int rc = pcre2_match(Code, reinterpret_cast<PCRE2_SPTR>(Subject.data()), Subject.size(), 0, 0, data.get(),
+                         nullptr);
+    if (rc < 0)
+        return nullptr;
+    return data;
+}
+
+// The pattern that matches Text literally.
+std::string LiteralPattern(const std::string& Text) {
+    return "\\Q" + ReplaceAll(Text, "\\E", "\\E\\\\E\\Q") + "\\E";
+}
+
+std::int32_t ToInt32(const std::string& Digits) {
+    std::int32_t value = 0;
+    auto [end, error] = std::from_chars(Digits.data(), Digits.data() + Digits.size(), value);
+    if (error != std::errc() || end != Digits.data() + Digits.size())
+        throw EConvertError("'" + Digits + "' is not a valid integer value");
+    return value;
+}
+
+// ---- Variants -------------------------------------------------------------
+
+// Shortest text of the value with 15 significant digits: fixed notation
+// when it has at most 15 digits before the point and is at least 0.00001,
+// otherwise scientific ("1.5E-6", "1E20"). The decimal separator is ".".
+std::string FloatToStr(double Value) {
+    if (std::isnan(Value))
+        return "NAN";
+    if (std::isinf(Value))
+        return Value < 0 ? "-INF" : "INF";
+    if (Value == 0)
+        return "0";
+    char buffer[64];
+    auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, Value, std::chars_format::scientific, 14);
+    if (error != std::errc())
+        return {};
+    std::string text(buffer, end); // [-]d.dddddddddddddde[+-]x
+    std::string sign;
+    if (text.front() == '-') {
+        sign = "-";
+        text.erase(0, 1);
+    }
+    std::size_t e = text.find('e');
+    int exponent = std::stoi(text.substr(e + 1));
+    std::string digits = text.substr(0, 1) + text.substr(2, e - 2);
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
+
+    if (exponent >= -5 && exponent < 15) {
+        std::string out;
+        if (exponent >= 0) {
+            auto whole = static_cast<std::size_t>(exponent) + 1;
+            if (digits.size() <= whole)
+                return sign + digits + std::string(whole - digits.size(), '0');
+            out = digits.substr(0, whole) + "." + digits.substr(whole);
+        } else {
+            out = "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+        }
+        return sign + out;
+    }
+    std::string out = digits.substr(0, 1);
+    if (digits.size() > 1)
+        out += "." + digits.substr(1);
+    return sign + out + "E" + std::to_string(exponent);
+}
+
+std::string DateToStr(double Value) {
+    // Years 1 to 9999.
+    constexpr double FirstDay = -693593.0, EndDay = 2958466.0;
+    if (!std::isfinite(Value) || Value < FirstDay || Value >= EndDay)
+        throw EConvertError("Invalid date value " + FloatToStr(Value));
+    double wholeDays = std::trunc(Value);
+    auto days = static_cast<long long>(wholeDays);
+    auto milliseconds = std::llround(std::fabs(Value - wholeDays) * 86400000.0);
+    if (milliseconds >= 86400000) {
+        milliseconds -= 86400000;
+        ++days;
+    }
+    using namespace std::chrono;
+    year_month_day date{sys_days{year{1899} / December / 30} + std::chrono::days{days}};
+    char buffer[64];
+    int length = std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u", static_cast<int>(date.year()),
+                               static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
+    std::string out(buffer, static_cast<std::size_t>(length));
+    if (milliseconds != 0) {
+        long long seconds = milliseconds / 1000;
+        length = std::snprintf(buffer, sizeof buffer, " %02lld:%02lld:%02lld", seconds / 3600,
+                               seconds / 60 % 60, seconds % 60);
+        out.append(buffer, static_cast<std::size_t>(length));
+    }
+    return out;
+}
+
+// ---- Content types --------------------------------------------------------
+
+struct TMimeRow {
+    const char* Extension;
+    const char* ContentType;
+};
+
+constexpr TMimeRow BuiltInMimeTypes[] = {
+#include "shared/MimeTable.inc"
+};
+static_assert(std::size(BuiltInMimeTypes) == 370, "the built-in list holds 370 extensions");
+
+std::mutex MimeSourcesLock;
+std::optional<std::vector<Platform::MimeSource>> MimeSourcesInUse;
+
+// Extension of a file name with its dot, in lower case; empty when the name
+// (after the last "/" or "\") has no dot.
+std::string FileExtension(const std::string& FileName) {
+    std::size_t separator = FileName.find_last_of("/\\");
+    std::size_t nameStart = separator == std::string::npos ? 0 : separator + 1;
+    std::size_t dot = FileName.rfind('.');
+    if (dot == std::string::npos || dot < nameStart)
+        return {};
+    return LowerAscii(FileName.substr(dot));
+}
+
+std::string WithTrailingSeparator(const std::string& Path) {
+    constexpr char Separator = static_cast<char>(std::filesystem::path::preferred_separator);
+    if (!Path.empty() && Path.back() == Separator)
+        return Path;
+    return Path + Separator;
+}
+
+} // namespace
+
+std::string TStrUtils::StringToJsonString(const std::string& Value) {
+    std::string out;
+    out.reserve(Value.size() + 2);
+    out += '"';
+    for (std::size_t i = 0; i < Value.size();) {
+        char32_t c = NextCodePoint(Value, i);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            if (c < 0x20) {
+                AppendUnicodeEscape(out, static_cast<unsigned>(c));
+            } else if (c < 0x80) {
+                out += static_cast<char>(c);
+            } else if (c < 0x10000) {
+                AppendUnicodeEscape(out, static_cast<unsigned>(c));
+            } else {
+                unsigned offset = static_cast<unsigned>(c) - 0x10000u;
+                AppendUnicodeEscape(out, 0xD800u + (offset >> 10));
+                AppendUnicodeEscape(out, 0xDC00u + (offset & 0x3FFu));
+            }
+        }
+    }
+    out += '"';
+    return out;
+}
+
+std::vector<Platform::MimeSource> TStrUtils::GetMimeSources() {
+    {
+        std::lock_guard lock(MimeSourcesLock);
+        if (MimeSourcesInUse)
+            return *MimeSourcesInUse;
+    }
+    return Platform::SystemMimeSources();
+}
+
+void TStrUtils::SetMimeSources(const std::vector<Platform::MimeSource>& Sources) {
+    std::lock_guard lock(MimeSourcesLock);
+    MimeSourcesInUse = Sources;
+}
+
+void TStrUtils::ResetMimeSources() {
+    std::lock_guard lock(MimeSourcesLock);
+    MimeSourcesInUse.reset();
+}
+
+TMimeTable TStrUtils::GetMimeTable() {
+    TMimeTable table;
+    table.reserve(1024);
+    for (const TMimeRow& row : BuiltInMimeTypes)
+        table[row.Extension] = row.ContentType;
+    std::vector<Platform::MimeRegistration> registrations;
+    for (const Platform::MimeSource& source : GetMimeSources()) {
+        registrations.clear();
+        Platform::ReadMimeSource(source, registrations);
+        for (Platform::MimeRegistration& registration : registrations)
+            table[LowerAscii(registration.Extension)] = LowerAscii(registration.ContentType);
+    }
+    return table;
+}
+
+std::string TStrUtils::GetFileMIMEType(const std::string& FileName) {
+    static const std::string Unknown = "application/octet-stream";
+    std::string extension = FileExtension(FileName);
+    if (extension.empty())
+        return Unknown;
+    TMimeTable table = GetMimeTable();
+    auto found = table.find(extension);
+    return found == table.end() ? Unknown : found->second;
+}
+
+std::string TStrUtils::GetJavascriptArrayFromMultilineString(const std::string& Value) {
+    TStringArray quoted;
+    for (const std::string& piece : ExplodeStrings("\n", Value)) {
+        if (piece.empty())
+            continue;
+        std::size_t first = 0, last = piece.size();
+        while (first < last && static_cast<unsigned char>(piece[first]) <= ' ')
+            ++first;
+        while (last > first && static_cast<unsigned char>(piece[last - 1]) <= ' ')
+            --last;
+        quoted.push_back("\"" + QuoteJavascript(piece.substr(first, last - first)) + "\"");
+    }
+    return ImplodeStrings(", ", quoted);
+}
+
+std::string TStrUtils::GetControlRandomSuffix(const std::string& Name) {
+    return Name + "-" + GetRandomString(10, "abcdefghijklmnopqrstuvwxyz1234567890");
+}
+
+std::string TStrUtils::GetRandomString(int Length, const std::string& Chars) {
+    // The alphabet's characters, each as its bytes.
+    std::vector<std::string> alphabet;
+    for (std::size_t i = 0; i < Chars.size();) {
+        std::size_t start = i;
+        NextCodePoint(Chars, i);
+        alphabet.push_back(Chars.substr(start, i - start));
+    }
+    std::string out;
+    if (Length <= 0 || alphabet.empty())
+        return out;
+    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+    std::lock_guard lock(RandomLock);
+    for (int k = 0; k < Length; ++k)
+        out += alphabet[pick(RandomGenerator())];
+    return out;
+}
+
+std::string TStrUtils::GetCompilerCacheDir(const std::string& AppFilePath, const std::string& Suffix,
+                                           const std::string& TempCache, const std::string& DefaultDir) {
+    std::string name;
+    std::string base = DefaultDir;
+    if (AppFilePath.empty()) {
+        name = TempCache;
+    } else {
+        std::filesystem::path app(AppFilePath);
+        name = app.filename().stem().string() + Suffix;
+        std::filesystem::path folder = app.parent_path();
+        std::error_code ec;
+        if (!folder.empty() && std::filesystem::is_directory(folder, ec))
+            base = folder.string();
+    }
+    return WithTrailingSeparator(base) + WithTrailingSeparator(name);
+}
+
+void TStrUtils::GetUrlArguments(const std::string& Url, TStringArray& Arguments) {
+    Arguments.clear();
+    std::string address = Url.substr(0, Url.find('#'));
+    std::size_t question = address.find('?');
+    if (question == std::string::npos)
+        return;
+    std::string query = address.substr(question + 1);
+    if (query.empty())
+        return;
+    for (const std::string& item : ExplodeStrings("&", query))
+        Arguments.push_back(DecodeQueryItem(item));
+}
+
+bool TStrUtils::SubStringExists(const std::string& AString, const std::string& ASubString,
+                                TStringSearchOptions ASearchOptions) {
+    if (ASubString.empty())
+        return false;
+    // The direction decides only where a search starts; whether the part
+    // occurs does not depend on it.
+    const bool wholeWord = ASearchOptions.Contains(soWholeWord);
+    const std::uint32_t caseOption = ASearchOptions.Contains(soMatchCase) ? 0 : PCRE2_CASELESS;
+    std::string literal = LiteralPattern(ASubString);
+
+    // Unicode-aware search; a part that is not valid UTF-8 is searched for
+    // as bytes.
+    TCode code;
+    {
+        std::string pattern = literal;
+        if (wholeWord)
+            pattern = "(?<![\\p{L}\\p{M}\\p{N}_])" + literal + "(?![\\p{L}\\p{M}\\p{N}_])";
+        code = Compile(pattern, PCRE2_UTF | PCRE2_MATCH_INVALID_UTF | caseOption);
+    }
+    if (!code) {
+        std::string pattern = literal;
+        if (wholeWord)
+            pattern = "(?<![A-Za-z0-9_\\x80-\\xff])" + literal + "(?![A-Za-z0-9_\\x80-\\xff])";
+        code = Compile(pattern, caseOption);
+        if (!code)
+            return false;
+    }
+    return Match(code.get(), AString) != nullptr;
+}
+
+std::string TStrUtils::OleVarToStr(const TVariant& Value) {
+    if (const auto* text = std::get_if<std::string>(&Value))
+        return *text;
+    if (const auto* integer = std::get_if<std::int64_t>(&Value))
+        return std::to_string(*integer);
+    if (const auto* real = std::get_if<double>(&Value))
+        return FloatToStr(*real);
+    if (const auto* date = std::get_if<TVarDate>(&Value))
+        return DateToStr(date->Value);
+    return {};
+}
+
+std::string TStrUtils::AddLeadingZeroes(int Number, int Length) {
+    long long magnitude = Number;
+    bool negative = magnitude < 0;
+    std::string digits = std::to_string(negative ? -magnitude : magnitude);
+    if (Length > 0 && digits.size() < static_cast<std::size_t>(Length))
+        digits.insert(0, static_cast<std::size_t>(Length) - digits.size(), '0');
+    return negative ? "-" + digits : digits;
+}
+
+void TStrUtils::StrToResolution(const std::string& Value, std::int32_t& Width, std::int32_t& Height) {
+    Width = -1;
+    Height = -1;
+    static const TCode Code = Compile("([0-9]+)x([0-9]+)", 0);
+    if (!Code)
+        throw std::runtime_error("cannot compile the resolution pattern");
+    TMatchData data = Match(Code.get(), Value);
+    if (!data)
+        return;
+    const PCRE2_SIZE* offsets = pcre2_get_ovector_pointer(data.get());
+    std::int32_t width = ToInt32(Value.substr(offsets[2], offsets[3] - offsets[2]));
+    std::int32_t height = ToInt32(Value.substr(offsets[4], offsets[5] - offsets[4]));
+    Width = width;
+    Height = height;
+}
+
+std::string TStrUtils::QuoteJavascript(const std::string& Value) {
+    return ReplaceAll(ReplaceAll(Value, "'", "\\x27"), "\"", "\\x22");
+}
+
+std::string TStrUtils::UnquoteJavascript(const std::string& Value) {
+    return ReplaceAll(ReplaceAll(Value, "\\x27", "'"), "\\x22", "\"");
+}
+
+std::string TStrUtils::QuoteArguments(const std::string& Value) {
+    return ReplaceAll(ReplaceAll(QuoteJavascript(Value), ":", "\\x3a"), "|", "\\x7c");
+}
+
+std::string TStrUtils::UnquoteArguments(const std::string& Value) {
+    return ReplaceAll(ReplaceAll(UnquoteJavascript(Value), "\\x3a", ":"), "\\x7c", "|");
+}
+
+std::string TStrUtils::RepeatString(const std::string& Value, int Count) {
+    std::string out;
+    if (Count <= 0)
+        return out;
+    out.reserve(Value.size() * static_cast<std::size_t>(Count));
+    for (int k = 0; k < Count; ++k)
+        out += Value;
+    return out;
+}
+
+std::string TStrUtils::Capitalize(const std::string& Value) {
+    std::string out = Value;
+    if (!out.empty() && out[0] >= 'a' && out[0] <= 'z')
+        out[0] = static_cast<char>(out[0] - 'a' + 'A');
+    return out;
+}
+
+TStringArray TStrUtils::ExplodeStrings(const std::string& Separator, const std::string& Value) {
+    TStringArray items;
+    if (Separator.empty()) {
+        items.push_back(Value);
+        return items;
+    }
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t at = Value.find(Separator, start);
+        if (at == std::string::npos)
+            break;
+        items.push_back(Value.substr(start, at - start));
+        start = at + Separator.size();
+    }
+    items.push_back(Value.substr(start));
+    return items;
+}
+
+std::string TStrUtils::ImplodeStrings(const std::string& Separator, const TStringArray& Items) {
+    std::string out;
+    for (std::size_t i = 0; i < Items.size(); ++i) {
+        if (i > 0)
+            out += Separator;
+        out += Items[i];
+    }
+    return out;
+}
+
+bool TStrUtils::FilePathIsHttpUrl(const std::string& Path) {
+    return StartsTextAscii("http://", Path) || StartsTextAscii("https://", Path);
+}
+
+bool TStrUtils::FilePathIsAppRelative(const std::string& Path) {
+    return StartsTextAscii("app/files/", Path);
+}
+
+bool TStrUtils::FilePathIsPluginRelative(const std::string& Path) {
+    return StartsTextAscii("app/plugins/", Path);
+}
+
+} // namespace Norvane::Shared
