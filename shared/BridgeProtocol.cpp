@@ -1,0 +1,475 @@
+#include "shared/BridgeProtocol.h"
+
+#include "shared/StrUtils.h"
+
+#include <rapidjson/error/en.h>
+#include <rapidjson/memorystream.h>
+#include <rapidjson/reader.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <initializer_list>
+
+namespace Norvane::Shared {
+
+// ----------------------------------------------------------------------------
+// JSON values
+
+TJsonValue TJsonValue::Boolean(bool Value) {
+    TJsonValue v;
+    v.FKind = Value ? TJsonKind::True : TJsonKind::False;
+    v.FText = Value ? "true" : "false";
+    return v;
+}
+
+TJsonValue TJsonValue::Number(std::string Text) {
+    TJsonValue v;
+    v.FKind = TJsonKind::Number;
+    v.FText = std::move(Text);
+    return v;
+}
+
+TJsonValue TJsonValue::String(std::string Text) {
+    TJsonValue v;
+    v.FKind = TJsonKind::String;
+    v.FText = std::move(Text);
+    return v;
+}
+
+TJsonValue TJsonValue::Array() {
+    TJsonValue v;
+    v.FKind = TJsonKind::Array;
+    v.FText.clear();
+    return v;
+}
+
+TJsonValue TJsonValue::Object() {
+    TJsonValue v;
+    v.FKind = TJsonKind::Object;
+    v.FText.clear();
+    return v;
+}
+
+const TJsonValue* TJsonValue::Find(std::string_view Key) const {
+    for (const TJsonMember& member : FMembers) {
+        if (member.Key == Key)
+            return &member.Value;
+    }
+    return nullptr;
+}
+
+void TJsonValue::Add(TJsonValue Value) {
+    if (FKind != TJsonKind::Array)
+        throw std::logic_error("TJsonValue::Add: not an array");
+    FItems.push_back(std::move(Value));
+}
+
+void TJsonValue::Add(std::string Key, TJsonValue Value) {
+    if (FKind != TJsonKind::Object)
+        throw std::logic_error("TJsonValue::Add: not an object");
+    FMembers.push_back(TJsonMember{std::move(Key), std::move(Value)});
+}
+
+std::string_view TJsonValue::KindName(TJsonKind Kind) {
+    switch (Kind) {
+    case TJsonKind::Null:
+        return "TJSONNull";
+    case TJsonKind::False:
+        return "TJSONFalse";
+    case TJsonKind::True:
+        return "TJSONTrue";
+    case TJsonKind::Number:
+        return "TJSONNumber";
+    case TJsonKind::String:
+        return "TJSONString";
+    case TJsonKind::Array:
+        return "TJSONArray";
+    case TJsonKind::Object:
+        return "TJSONObject";
+    }
+    return "TJSONValue";
+}
+
+namespace {
+
+// Builds a TJsonValue from the reader's events without recursion. Numbers
+// arrive as their source text (kParseNumbersAsStringsFlag).
+class TJsonBuilder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TJsonBuilder> {
+public:
+    bool Null() { return Put(TJsonValue::Null()); }
+    bool Bool(bool b) { return Put(TJsonValue::Boolean(b)); }
+    bool RawNumber(const char* str, rapidjson::SizeType length, bool) {
+        return Put(TJsonValue::Number(std::string(str, length)));
+    }
+    bool String(const char* str, rapidjson::SizeType length, bool) {
+        return Put(TJsonValue::String(std::string(str, length)));
+    }
+    bool StartObject() { return Open(TJsonValue::Object()); }
+    bool Key(const char* str, rapidjson::SizeType length, bool) {
+        FKeys.emplace_back(str, length);
+        return true;
+    }
+    bool EndObject(rapidjson::SizeType) { return Close(); }
+    bool StartArray() { return Open(TJsonValue::Array()); }
+    bool EndArray(rapidjson::SizeType) { return Close(); }
+
+    bool TooDeep() const { return FTooDeep; }
+    TJsonValue TakeRoot() { return std::move(FRoot); }
+
+private:
+    bool Open(TJsonValue container) {
+        if (FOpen.size() >= TJsonValue::MaxDepth) {
+            FTooDeep = true;
+            return false;
+        }
+        FOpen.push_back(std::move(container));
+        return true;
+    }
+
+    bool Close() {
+        TJsonValue done = std::move(FOpen.back());
+        FOpen.pop_back();
+        return Put(std::move(done));
+    }
+
+    bool Put(TJsonValue value) {
+        if (FOpen.empty()) {
+            FRoot = std::move(value);
+        } else if (FOpen.back().IsArray()) {
+            FOpen.back().Add(std::move(value));
+        } else {
+            FOpen.back().Add(std::move(FKeys.back()), std::move(value));
+            FKeys.pop_back();
+        }
+        return true;
+    }
+
+    std::vector<TJsonValue> FOpen;
+    std::vector<std::string> FKeys;
+    TJsonValue FRoot;
+    bool FTooDeep = false;
+};
+
+std::string InvalidJson(std::string_view reason, std::size_t offset) {
+    return "Invalid JSON text: " + std::string(reason) + " (at byte " + std::to_string(offset) + ")";
+}
+
+} // namespace
+
+TJsonValue TJsonValue::Parse(std::string_view Text) {
+    constexpr unsigned flags = rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseIterativeFlag |
+                               rapidjson::kParseValidateEncodingFlag;
+    rapidjson::MemoryStream stream(Text.data(), Text.size());
+    TJsonBuilder builder;
+    rapidjson::Reader reader;
+    const rapidjson::ParseResult result = reader.Parse<flags>(stream, builder);
+    if (builder.TooDeep())
+        throw EBridgeError(InvalidJson("nesting deeper than 512 levels", result.Offset()));
+    if (result.IsError())
+        throw EBridgeError(InvalidJson(rapidjson::GetParseError_En(result.Code()), result.Offset()));
+    // The reader takes a NUL byte for the end of the text; anything after one
+    // is not part of a valid JSON text.
+    if (stream.Tell() != Text.size())
+        throw EBridgeError(
+            InvalidJson("The document root must not be followed by other values.", stream.Tell()));
+    return builder.TakeRoot();
+}
+
+// ----------------------------------------------------------------------------
+// Error texts
+
+namespace {
+
+std::string Fill(std::string_view format,
+                 std::initializer_list<std::pair<std::string_view, std::string_view>> fills) {
+    std::string text(format);
+    for (const auto& [token, value] : fills) {
+        const std::size_t at = text.find(token);
+        if (at != std::string::npos)
+            text.replace(at, token.size(), value);
+    }
+    return text;
+}
+
+} // namespace
+
+std::string NotFoundErrorText(std::string_view Key) {
+    return Fill(NotFoundErrorFormat, {{"%s", Key}});
+}
+
+std::string ConversionErrorText(std::string_view FromKind, std::string_view ToType) {
+    return Fill(ConversionErrorFormat, {{"%0:s", FromKind}, {"%1:s", ToType}});
+}
+
+// ----------------------------------------------------------------------------
+// The function table
+
+namespace {
+
+using namespace BridgeFunctionId;
+
+constexpr bool Args = true;
+constexpr bool NoArgs = false;
+constexpr bool RuntimeOnly = true;
+constexpr bool Anywhere = false;
+
+constexpr std::array<TBridgeFunction, 41> Functions{{
+    {Hello, "qvx.hello", NoArgs, Anywhere, ""},
+    {IsRuntime, "qvx.isRuntime", NoArgs, Anywhere, ""},
+    {SystemLogoff, "qvx.system.logoff", NoArgs, RuntimeOnly,
+     "Calls to qvx.system.logoff() works only at runtime."},
+    {SystemReboot, "qvx.system.reboot", NoArgs, RuntimeOnly,
+     "Calls to qvx.system.reboot() works only at runtime."},
+    {SystemShutdown, "qvx.system.shutdown", NoArgs, RuntimeOnly,
+     "Calls to qvx.system.shutdown() works only at runtime."},
+    {MainMenuSetItems, "qvx.mainMenu.setItems", Args, RuntimeOnly,
+     "Calls to qvx.mainMenu.setItems() works only at runtime."},
+    {MainMenuUpdateItem, "qvx.mainMenu.updateItem", Args, RuntimeOnly,
+     "Calls to qvx.mainMenu.updateItem() works only at runtime."},
+    {DialogsOpenFile, "qvx.dialogs.openFile", Args, Anywhere, ""},
+    {DialogsSaveFile, "qvx.dialogs.saveFile", Args, Anywhere, ""},
+    {FilesFileExists, "qvx.files.fileExists", Args, Anywhere, ""},
+    {FilesDeleteFile, "qvx.files.deleteFile", Args, Anywhere, ""},
+    {FilesWriteTextFile, "qvx.files.writeTextFile", Args, Anywhere, ""},
+    // The refusal names the function qvx.app.extractFile; the page knows it
+    // as qvx.files.extractFile.
+    {FilesExtractFile, "qvx.files.extractFile", Args, RuntimeOnly,
+     "Calls to qvx.app.extractFile() works only at runtime."},
+    {FoldersDirExists, "qvx.folders.dirExists", Args, Anywhere, ""},
+    {FoldersDeleteDir, "qvx.folders.deleteDir", Args, Anywhere, ""},
+    {FoldersGetTempDir, "qvx.folders.getTempDir", NoArgs, Anywhere, ""},
+    {FoldersGetUserDocumentsDir, "qvx.folders.getUserDocumentsDir", NoArgs, Anywhere, ""},
+    {FoldersGetUserDesktopDir, "qvx.folders.getUserDesktopDir", NoArgs, Anywhere, ""},
+    {FoldersGetAppExecutableDir, "qvx.folders.getAppExecutableDir", NoArgs, Anywhere, ""},
+    {FoldersGetAppDataDir, "qvx.folders.getAppDataDir", NoArgs, Anywhere, ""},
+    {AppClose, "qvx.app.close", NoArgs, Anywhere, ""},
+    {AppInFullscreen, "qvx.app.inFullscreen", NoArgs, Anywhere, ""},
+    {AppEnterFullscreen, "qvx.app.enterFullscreen", NoArgs, RuntimeOnly,
+     "Calls to qvx.app.enterFullscreen() works only at runtime."},
+    {AppExitFullscreen, "qvx.app.exitFullscreen", NoArgs, RuntimeOnly,
+     "Calls to qvx.app.exitFullscreen() works only at runtime."},
+    {AppGetArgs, "qvx.app.getArgs", NoArgs, RuntimeOnly, "Calls to qvx.app.getArgs() works only at runtime."},
+    {WindowGetStyle, "qvx.window.getStyle", NoArgs, Anywhere, ""},
+    {WindowSetStyle, "qvx.window.setStyle", Args, Anywhere, ""},
+    {WindowGetState, "qvx.window.getState", NoArgs, Anywhere, ""},
+    {WindowSetState, "qvx.window.setState", Args, Anywhere, ""},
+    {WindowGetTitle, "qvx.window.getTitle", NoArgs, Anywhere, ""},
+    {WindowSetTitle, "qvx.window.setTitle", Args, Anywhere, ""},
+    {WindowGetZoom, "qvx.window.getZoom", NoArgs, Anywhere, ""},
+    {WindowSetZoom, "qvx.window.setZoom", Args, Anywhere, ""},
+    {ShellExecute, "qvx.shell.execute", Args, Anywhere, ""},
+    {ShellExplore, "qvx.shell.explore", Args, Anywhere, ""},
+    {ShellCommand, "qvx.shell.command", Args, Anywhere, ""},
+    {ShellWindows, "qvx.shell.windows", NoArgs, Anywhere, ""},
+    {ThemesGetTheme, "qvx.themes.getTheme", NoArgs, RuntimeOnly,
+     "Calls to qvx.themes.getTheme() works only at runtime."},
+    {ThemesGetThemes, "qvx.themes.getThemes", NoArgs, RuntimeOnly,
+     "Calls to qvx.themes.getThemes() works only at runtime."},
+    {ThemesSetTheme, "qvx.themes.setTheme", Args, RuntimeOnly,
+     "Calls to qvx.themes.setTheme() works only at runtime."},
+    {Base64DecodeToFile, "qvx.base64.decodeToFile", Args, Anywhere, ""},
+}};
+
+} // namespace
+
+std::span<const TBridgeFunction> BridgeFunctions() {
+    return Functions;
+}
+
+const TBridgeFunction* FindBridgeFunction(std::int32_t Id) {
+    const auto it = std::lower_bound(Functions.begin(), Functions.end(), Id,
+                                     [](const TBridgeFunction& f, std::int32_t id) { return f.Id < id; });
+    return it != Functions.end() && it->Id == Id ? &*it : nullptr;
+}
+
+// ----------------------------------------------------------------------------
+// Requests and arguments
+
+namespace {
+
+// The value as text for a reader that wants text; null included only when the
+// caller lets it through.
+std::string AsText(const TJsonValue& value) {
+    switch (value.Kind()) {
+    case TJsonKind::String:
+    case TJsonKind::Number:
+    case TJsonKind::True:
+    case TJsonKind::False:
+        return value.Text();
+    default:
+        throw EBridgeError(ConversionErrorText(value.ClassName(), TextTypeName));
+    }
+}
+
+const TJsonValue& Required(const TJsonValue& object, std::string_view key) {
+    const TJsonValue* value = object.Find(key);
+    if (value == nullptr)
+        throw EBridgeError(NotFoundErrorText(key));
+    return *value;
+}
+
+} // namespace
+
+TBridgeRequest ParseBridgeRequest(std::string_view Json) {
+    TJsonValue message = TJsonValue::Parse(Json);
+    TBridgeRequest request;
+    request.IdText = AsText(Required(message, "id"));
+    request.Uuid = AsText(Required(message, "uuid"));
+    const TJsonValue& data = Required(message, "data");
+    if (!data.IsObject())
+        throw EBridgeError(ConversionErrorText(data.ClassName(), ObjectTypeName));
+    request.Data = data;
+    return request;
+}
+
+bool TryParseInt32(std::string_view Text, std::int32_t& Value) {
+    std::string_view digits = Text;
+    if (!digits.empty() && digits.front() == '+')
+        digits.remove_prefix(1);
+    if (digits.empty() || (digits.front() == '-' && Text.front() == '+'))
+        return false;
+    std::int32_t parsed = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), parsed, 10);
+    if (error != std::errc() || end != digits.data() + digits.size())
+        return false;
+    Value = parsed;
+    return true;
+}
+
+std::string ReadTextArg(const TJsonValue& Data, std::string_view Key, std::string_view Default) {
+    const TJsonValue* value = Data.Find(Key);
+    if (value == nullptr || value->IsNull())
+        return std::string(Default);
+    return AsText(*value);
+}
+
+bool ReadBoolArg(const TJsonValue& Data, std::string_view Key, bool Default) {
+    const TJsonValue* value = Data.Find(Key);
+    if (value == nullptr || value->IsNull())
+        return Default;
+    if (!value->IsBoolean())
+        throw EBridgeError(ConversionErrorText(value->ClassName(), BooleanTypeName));
+    return value->Kind() == TJsonKind::True;
+}
+
+// ----------------------------------------------------------------------------
+// Replies
+
+namespace {
+
+void AppendMinimallyEscaped(std::string& out, std::string_view text) {
+    static constexpr char hex[] = "0123456789abcdef";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (byte < 0x20) {
+                out += "\\u00";
+                out += hex[byte >> 4];
+                out += hex[byte & 0xF];
+            } else {
+                out += c;
+            }
+        }
+    }
+}
+
+} // namespace
+
+std::string FormatBridgeReply(std::string_view Uuid, std::string_view Result, bool Success) {
+    std::string reply = "{\"uuid\": \"";
+    AppendMinimallyEscaped(reply, Uuid);
+    reply += "\", \"success\": ";
+    reply += Success ? "true" : "false";
+    reply += ", \"result\": ";
+    reply += Result;
+    reply += "}";
+    return reply;
+}
+
+std::string PlainJsonString(std::string_view Text) {
+    std::string out = "\"";
+    AppendMinimallyEscaped(out, Text);
+    out += '"';
+    return out;
+}
+
+std::string EscapedJsonString(std::string_view Text) {
+    return TStrUtils::StringToJsonString(std::string(Text));
+}
+
+std::string JsonStringArray(const std::vector<std::string>& Items) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < Items.size(); ++i) {
+        if (i != 0)
+            out += ',';
+        out += EscapedJsonString(Items[i]);
+    }
+    out += ']';
+    return out;
+}
+
+// ----------------------------------------------------------------------------
+// The dispatcher
+
+void TBridgeDispatcher::Register(std::int32_t Id, TBridgeHandler Handler) {
+    if (FindBridgeFunction(Id) == nullptr)
+        throw std::invalid_argument("bridge function " + std::to_string(Id) + " is not in the table");
+    FHandlers[Id] = std::move(Handler);
+}
+
+void TBridgeDispatcher::HandleWebMessage(std::string_view MessageAsString, std::string_view MessageAsJson) {
+    if (!FHost.IsRuntimeMode() && MessageAsString == BrowserClickedMessage) {
+        FHost.FocusBrowser();
+        return;
+    }
+
+    const TBridgeRequest request = ParseBridgeRequest(MessageAsJson);
+
+    std::int32_t id = 0;
+    if (!TryParseInt32(request.IdText, id))
+        return;
+
+    const TBridgeFunction* function = FindBridgeFunction(id);
+    const auto handler = FHandlers.find(id);
+    if (function == nullptr || handler == FHandlers.end())
+        return;
+
+    if (function->RuntimeOnly && !FHost.IsRuntimeMode()) {
+        FHost.ShowRefusal(std::string(function->RefusalText));
+        return;
+    }
+
+    // A copy: a modal window of the function may let further messages (and
+    // registrations) through before it returns.
+    const TBridgeHandler run = handler->second;
+    run(request.Uuid, request.Data);
+}
+
+void TBridgeDispatcher::SendReply(std::string_view Uuid, std::string_view Result, bool Success) {
+    FHost.PostWebMessageAsJson(FormatBridgeReply(Uuid, Result, Success));
+}
+
+} // namespace Norvane::Shared

@@ -1,0 +1,522 @@
+// The bridge's message protocol: function table, request reading, argument
+// rules, reply texts and the dispatcher, driven through a recording host.
+#include "shared/BridgeProtocol.h"
+
+#include <gtest/gtest.h>
+
+#include <rapidjson/document.h>
+
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace Norvane::Shared;
+
+namespace {
+
+class TRecordingHost : public IBridgeHost {
+public:
+    bool Runtime = true;
+    std::vector<std::string> Posts;
+    std::vector<std::string> Refusals;
+    int Focused = 0;
+
+    void PostWebMessageAsJson(const std::string& Json) override { Posts.push_back(Json); }
+    void ShowRefusal(const std::string& Text) override { Refusals.push_back(Text); }
+    bool IsRuntimeMode() const override { return Runtime; }
+    void FocusBrowser() override { ++Focused; }
+};
+
+struct TCall {
+    std::int32_t Id;
+    std::string Uuid;
+    std::string DataKeys; // the data object's keys, joined by ","
+};
+
+std::string Keys(const TJsonValue& data) {
+    std::string keys;
+    for (const TJsonMember& m : data.Members())
+        keys += (keys.empty() ? "" : ",") + m.Key;
+    return keys;
+}
+
+// A dispatcher whose every table function is served by a recorder.
+class BridgeDispatch : public ::testing::Test {
+protected:
+    TRecordingHost Host;
+    TBridgeDispatcher Dispatcher{Host};
+    std::vector<TCall> Calls;
+
+    void SetUp() override {
+        for (const TBridgeFunction& f : BridgeFunctions())
+            Serve(f.Id);
+    }
+
+    void Serve(std::int32_t id) {
+        Dispatcher.Register(id, [this, id](const std::string& uuid, const TJsonValue& data) {
+            Calls.push_back({id, uuid, Keys(data)});
+        });
+    }
+
+    void Send(const std::string& json) { Dispatcher.HandleWebMessage("", json); }
+
+    std::string ErrorOf(const std::string& json) {
+        try {
+            Send(json);
+        } catch (const EBridgeError& e) {
+            return e.what();
+        }
+        return "(no error)";
+    }
+
+    void ExpectNothingHappened() {
+        EXPECT_TRUE(Calls.empty());
+        EXPECT_TRUE(Host.Posts.empty());
+        EXPECT_TRUE(Host.Refusals.empty());
+        EXPECT_EQ(Host.Focused, 0);
+    }
+};
+
+rapidjson::Document ParseBack(const std::string& json) {
+    rapidjson::Document doc;
+    doc.Parse(json.c_str(), json.size());
+    EXPECT_FALSE(doc.HasParseError()) << json;
+    return doc;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// The function table
+
+TEST(BridgeFunctionTable, HoldsEveryFunctionWithItsNameAndRefusal) {
+    struct TRow {
+        std::int32_t Id;
+        const char* Name;
+        bool Args;
+        const char* Refusal; // nullptr: served everywhere
+    };
+    const std::vector<TRow> expected = {
+        {10001, "qvx.hello", false, nullptr},
+        {10002, "qvx.isRuntime", false, nullptr},
+        {11001, "qvx.system.logoff", false, "Calls to qvx.system.logoff() works only at runtime."},
+        {11002, "qvx.system.reboot", false, "Calls to qvx.system.reboot() works only at runtime."},
+        {11003, "qvx.system.shutdown", false, "Calls to qvx.system.shutdown() works only at runtime."},
+        {12001, "qvx.mainMenu.setItems", true, "Calls to qvx.mainMenu.setItems() works only at runtime."},
+        {12002, "qvx.mainMenu.updateItem", true, "Calls to qvx.mainMenu.updateItem() works only at runtime."},
+        {20001, "qvx.dialogs.openFile", true, nullptr},
+        {20002, "qvx.dialogs.saveFile", true, nullptr},
+        {30001, "qvx.files.fileExists", true, nullptr},
+        {30002, "qvx.files.deleteFile", true, nullptr},
+        {30003, "qvx.files.writeTextFile", true, nullptr},
+        {30004, "qvx.files.extractFile", true, "Calls to qvx.app.extractFile() works only at runtime."},
+        {40001, "qvx.folders.dirExists", true, nullptr},
+        {40002, "qvx.folders.deleteDir", true, nullptr},
+        {40003, "qvx.folders.getTempDir", false, nullptr},
+        {40004, "qvx.folders.getUserDocumentsDir", false, nullptr},
+        {40005, "qvx.folders.getUserDesktopDir", false, nullptr},
+        {40006, "qvx.folders.getAppExecutableDir", false, nullptr},
+        {40007, "qvx.folders.getAppDataDir", false, nullptr},
+        {50001, "qvx.app.close", false, nullptr},
+        {50002, "qvx.app.inFullscreen", false, nullptr},
+        {50003, "qvx.app.enterFullscreen", false,
+         "Calls to qvx.app.enterFullscreen() works only at runtime."},
+        {50004, "qvx.app.exitFullscreen", false, "Calls to qvx.app.exitFullscreen() works only at runtime."},
+        {50005, "qvx.app.getArgs", false, "Calls to qvx.app.getArgs() works only at runtime."},
+        {60001, "qvx.window.getStyle", false, nullptr},
+        {60002, "qvx.window.setStyle", true, nullptr},
+        {60003, "qvx.window.getState", false, nullptr},
+        {60004, "qvx.window.setState", true, nullptr},
+        {60005, "qvx.window.getTitle", false, nullptr},
+        {60006, "qvx.window.setTitle", true, nullptr},
+        {60007, "qvx.window.getZoom", false, nullptr},
+        {60008, "qvx.window.setZoom", true, nullptr},
+        {70001, "qvx.shell.execute", true, nullptr},
+        {70002, "qvx.shell.explore", true, nullptr},
+        {70003, "qvx.shell.command", true, nullptr},
+        {70004, "qvx.shell.windows", false, nullptr},
+        {80001, "qvx.themes.getTheme", false, "Calls to qvx.themes.getTheme() works only at runtime."},
+        {80002, "qvx.themes.getThemes", false, "Calls to qvx.themes.getThemes() works only at runtime."},
+        {80003, "qvx.themes.setTheme", true, "Calls to qvx.themes.setTheme() works only at runtime."},
+        {90001, "qvx.base64.decodeToFile", true, nullptr},
+    };
+    ASSERT_EQ(BridgeFunctions().size(), expected.size());
+    for (const TRow& row : expected) {
+        SCOPED_TRACE(row.Name);
+        const TBridgeFunction* f = FindBridgeFunction(row.Id);
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(f->Id, row.Id);
+        EXPECT_EQ(f->ScriptName, row.Name);
+        EXPECT_EQ(f->TakesArguments, row.Args);
+        EXPECT_EQ(f->RuntimeOnly, row.Refusal != nullptr);
+        EXPECT_EQ(f->RefusalText, row.Refusal ? row.Refusal : "");
+    }
+    for (std::int32_t id : {0, -1, 1, 10000, 10003, 12345, 30005, 90002, 2147483647})
+        EXPECT_EQ(FindBridgeFunction(id), nullptr) << id;
+}
+
+// ---------------------------------------------------------------------------
+// Dispatch
+
+TEST_F(BridgeDispatch, ServesANumberWithItsUuidAndData) {
+    Send(R"({"id": 30001, "uuid": "u-1", "data": {"filePath": "a.txt", "x": null}})");
+    ASSERT_EQ(Calls.size(), 1u);
+    EXPECT_EQ(Calls[0].Id, 30001);
+    EXPECT_EQ(Calls[0].Uuid, "u-1");
+    EXPECT_EQ(Calls[0].DataKeys, "filePath,x");
+    // Replies are the functions' business: the dispatcher posts nothing itself.
+    EXPECT_TRUE(Host.Posts.empty());
+}
+
+TEST_F(BridgeDispatch, IdsThatAreNoTableNumberOrNoIntegerAreIgnored) {
+    // Not in the table: no reply, no message.
+    Send(R"({"id": 12345, "uuid": "u", "data": {}})");
+    // Not 32-bit integers: stop without a reply.
+    for (const char* id : {R"("abc")", R"("")", "1.5", "20001.0", "2e4", R"("0x4E21")", "2147483648",
+                           "-2147483649", "99999999999999999999", R"("20001x")", R"("+-20001")"}) {
+        SCOPED_TRACE(id);
+        EXPECT_NO_THROW(Send(std::string(R"({"id": )") + id + R"(, "uuid": "u", "data": {}})"));
+    }
+    ExpectNothingHappened();
+}
+
+TEST_F(BridgeDispatch, IdGivenAsStringIsServedLikeTheNumber) {
+    Send(R"({"id": "20001", "uuid": "s", "data": {"title": "T"}})");
+    Send(R"({"id": "+10001", "uuid": "p", "data": {}})");
+    ASSERT_EQ(Calls.size(), 2u);
+    EXPECT_EQ(Calls[0].Id, 20001);
+    EXPECT_EQ(Calls[0].Uuid, "s");
+    EXPECT_EQ(Calls[0].DataKeys, "title");
+    EXPECT_EQ(Calls[1].Id, 10001);
+}
+
+TEST_F(BridgeDispatch, NumbersWithoutAHandlerYetAreIgnored) {
+    TRecordingHost host;
+    TBridgeDispatcher bare(host);
+    bool served = false;
+    bare.Register(10001, [&](const std::string&, const TJsonValue&) { served = true; });
+    EXPECT_TRUE(bare.IsRegistered(10001));
+    EXPECT_FALSE(bare.IsRegistered(30001));
+    bare.HandleWebMessage("", R"({"id": 30001, "uuid": "u", "data": {"filePath": "f"}})");
+    EXPECT_FALSE(served);
+    host.Runtime = false; // not even the refusal of a runtime-only function
+    bare.HandleWebMessage("", R"({"id": 50005, "uuid": "u", "data": {}})");
+    EXPECT_TRUE(host.Posts.empty());
+    EXPECT_TRUE(host.Refusals.empty());
+    bare.HandleWebMessage("", R"({"id": 10001, "uuid": "u", "data": {}})");
+    EXPECT_TRUE(served);
+}
+
+TEST_F(BridgeDispatch, MissingOrMistypedKeysRaiseWithTheirTexts) {
+    // A script call without an argument object drops the data key.
+    EXPECT_EQ(ErrorOf(R"({"id": 20001, "uuid": "u"})"), "Value 'data' not found");
+    EXPECT_EQ(ErrorOf(R"({"uuid": "u", "data": {}})"), "Value 'id' not found");
+    EXPECT_EQ(ErrorOf(R"({"id": 10001, "data": {}})"), "Value 'uuid' not found");
+    EXPECT_EQ(ErrorOf(R"({})"), "Value 'id' not found");
+    EXPECT_EQ(ErrorOf(R"([1, 2])"), "Value 'id' not found");
+    EXPECT_EQ(ErrorOf(R"("text")"), "Value 'id' not found");
+    EXPECT_EQ(ErrorOf(R"({"id": 10001, "uuid": "u", "data": []})"),
+              "Conversion from TJSONArray to TJSONObject is not supported");
+    EXPECT_EQ(ErrorOf(R"({"id": 10001, "uuid": "u", "data": "x"})"),
+              "Conversion from TJSONString to TJSONObject is not supported");
+    EXPECT_EQ(ErrorOf(R"({"id": 10001, "uuid": "u", "data": null})"),
+              "Conversion from TJSONNull to TJSONObject is not supported");
+    EXPECT_EQ(ErrorOf(R"({"id": {"n": 1}, "uuid": "u", "data": {}})"),
+              "Conversion from TJSONObject to string is not supported");
+    EXPECT_EQ(ErrorOf(R"({"id": 10001, "uuid": ["u"], "data": {}})"),
+              "Conversion from TJSONArray to string is not supported");
+    EXPECT_EQ(ErrorOf(R"({"id": 10001, "uuid": null, "data": {}})"),
+              "Conversion from TJSONNull to string is not supported");
+    ExpectNothingHappened();
+
+    // The next message is served as usual.
+    Send(R"({"id": 10001, "uuid": "after", "data": {}})");
+    ASSERT_EQ(Calls.size(), 1u);
+    EXPECT_EQ(Calls[0].Uuid, "after");
+}
+
+TEST_F(BridgeDispatch, TextThatIsNoJsonRaises) {
+    const std::vector<std::string> texts = {"",
+                                            "   ",
+                                            "{",
+                                            R"({"id": 10001,})",
+                                            "qvx-webbrowser-clicked",
+                                            R"({"id": 10001, "uuid": "u", "data": {}} x)",
+                                            std::string("{}\0{}", 5),
+                                            "{\"id\": 10001, \"uuid\": \"\xff\", \"data\": {}}"};
+    for (const std::string& bad : texts) {
+        SCOPED_TRACE(bad);
+        EXPECT_EQ(ErrorOf(bad).rfind("Invalid JSON text: ", 0), 0u) << ErrorOf(bad);
+    }
+    ExpectNothingHappened();
+}
+
+TEST_F(BridgeDispatch, RuntimeOnlyFunctionsAreRefusedOutsideRuntimeMode) {
+    Host.Runtime = false;
+    Send(R"({"id": 50005, "uuid": "a", "data": {}})");
+    Send(R"({"id": 30004, "uuid": "b", "data": {"sourceFile": "/x", "targetFile": "y"}})");
+    EXPECT_EQ(Host.Refusals,
+              (std::vector<std::string>{"Calls to qvx.app.getArgs() works only at runtime.",
+                                        "Calls to qvx.app.extractFile() works only at runtime."}));
+    EXPECT_TRUE(Calls.empty());
+    EXPECT_TRUE(Host.Posts.empty());
+
+    // Functions that work everywhere still run; in runtime mode the others do.
+    Send(R"({"id": 10002, "uuid": "c", "data": {}})");
+    Host.Runtime = true;
+    Send(R"({"id": 50005, "uuid": "d", "data": {}})");
+    ASSERT_EQ(Calls.size(), 2u);
+    EXPECT_EQ(Calls[0].Id, 10002);
+    EXPECT_EQ(Calls[1].Id, 50005);
+    EXPECT_EQ(Host.Refusals.size(), 2u);
+}
+
+TEST_F(BridgeDispatch, BrowserClickedMessageFocusesOnlyOutsideRuntimeMode) {
+    // The browser hands a plain-string message over as the string and as its
+    // JSON text.
+    const std::string asJson = R"("qvx-webbrowser-clicked")";
+    Host.Runtime = false;
+    Dispatcher.HandleWebMessage("qvx-webbrowser-clicked", asJson);
+    EXPECT_EQ(Host.Focused, 1);
+    // Not parsed at all: not even broken JSON text raises.
+    Dispatcher.HandleWebMessage("qvx-webbrowser-clicked", "{not json");
+    EXPECT_EQ(Host.Focused, 2);
+    // Another string is read as a request.
+    EXPECT_THROW(Dispatcher.HandleWebMessage("qvx-webbrowser-clicked ", R"("qvx-webbrowser-clicked ")"),
+                 EBridgeError);
+
+    Host.Runtime = true;
+    try {
+        Dispatcher.HandleWebMessage("qvx-webbrowser-clicked", asJson);
+        ADD_FAILURE() << "parsed without an error";
+    } catch (const EBridgeError& e) {
+        EXPECT_STREQ(e.what(), "Value 'id' not found");
+    }
+    EXPECT_EQ(Host.Focused, 2);
+    EXPECT_TRUE(Calls.empty());
+    EXPECT_TRUE(Host.Posts.empty());
+}
+
+TEST_F(BridgeDispatch, ErrorsOfAHandlerReachTheCaller) {
+    Dispatcher.Register(30001, [](const std::string&, const TJsonValue& data) {
+        ReadTextArg(data, "filePath"); // an object here raises
+    });
+    Dispatcher.Register(40001,
+                        [](const std::string&, const TJsonValue&) { throw std::runtime_error("disk gone"); });
+    EXPECT_EQ(ErrorOf(R"({"id": 30001, "uuid": "u", "data": {"filePath": {}}})"),
+              "Conversion from TJSONObject to string is not supported");
+    EXPECT_THROW(Send(R"({"id": 40001, "uuid": "u", "data": {}})"), std::runtime_error);
+    EXPECT_TRUE(Host.Posts.empty());
+}
+
+TEST_F(BridgeDispatch, RegisteringANumberOutsideTheTableIsRefused) {
+    EXPECT_THROW(Dispatcher.Register(12345, [](const std::string&, const TJsonValue&) {}),
+                 std::invalid_argument);
+    EXPECT_FALSE(Dispatcher.IsRegistered(12345));
+}
+
+TEST_F(BridgeDispatch, RepliesCarryTheUuidOfTheirOwnRequest) {
+    Dispatcher.Register(10001, [this](const std::string& uuid, const TJsonValue&) {
+        Dispatcher.SendSuccess(uuid, PlainJsonString("2022.5"));
+    });
+    // A function that, like a modal dialog, lets another request through
+    // before it answers.
+    Dispatcher.Register(20001, [this](const std::string& uuid, const TJsonValue&) {
+        Send(R"({"id": 10001, "uuid": "inner", "data": {}})");
+        Dispatcher.SendError(uuid, "\"Missing filePath\"");
+    });
+    Send(R"({"id": 20001, "uuid": "outer", "data": {}})");
+    ASSERT_EQ(Host.Posts.size(), 2u);
+    EXPECT_EQ(Host.Posts[0], R"({"uuid": "inner", "success": true, "result": "2022.5"})");
+    EXPECT_EQ(Host.Posts[1], R"({"uuid": "outer", "success": false, "result": "Missing filePath"})");
+}
+
+TEST_F(BridgeDispatch, UuidWithAQuoteStillGivesValidJson) {
+    Dispatcher.Register(10001, [this](const std::string& uuid, const TJsonValue&) {
+        Dispatcher.SendSuccess(uuid, PlainJsonString("2022.5"));
+    });
+    Send(R"({"id": 10001, "uuid": "a\"b\\c\nd", "data": {}})");
+    ASSERT_EQ(Host.Posts.size(), 1u);
+    const rapidjson::Document reply = ParseBack(Host.Posts[0]);
+    ASSERT_TRUE(reply.IsObject());
+    EXPECT_EQ(std::string(reply["uuid"].GetString()), "a\"b\\c\nd");
+    EXPECT_TRUE(reply["success"].IsTrue());
+    EXPECT_EQ(std::string(reply["result"].GetString()), "2022.5");
+}
+
+// ---------------------------------------------------------------------------
+// Argument reading
+
+TEST(BridgeArguments, TextArgumentsFollowTheReadingRules) {
+    const TJsonValue data = TJsonValue::Parse(R"({
+        "str": "abc", "empty": "", "null": null, "half": 12.5, "exp": 1e3, "zeroes": 1.10,
+        "negzero": -0.0, "big": 12345678901234567890123, "int": 20001, "yes": true, "no": false,
+        "escaped": "a\"b\u00e9\n", "obj": {"a": 1}, "arr": [1]
+    })");
+    EXPECT_EQ(ReadTextArg(data, "absent"), "");
+    EXPECT_EQ(ReadTextArg(data, "absent", "Open file"), "Open file");
+    EXPECT_EQ(ReadTextArg(data, "null", "Open file"), "Open file");
+    EXPECT_EQ(ReadTextArg(data, "empty", "Open file"), "");
+    EXPECT_EQ(ReadTextArg(data, "str"), "abc");
+    // Numbers read as the JSON text the page sent.
+    EXPECT_EQ(ReadTextArg(data, "half"), "12.5");
+    EXPECT_EQ(ReadTextArg(data, "exp"), "1e3");
+    EXPECT_EQ(ReadTextArg(data, "zeroes"), "1.10");
+    EXPECT_EQ(ReadTextArg(data, "negzero"), "-0.0");
+    EXPECT_EQ(ReadTextArg(data, "big"), "12345678901234567890123");
+    EXPECT_EQ(ReadTextArg(data, "int"), "20001");
+    EXPECT_EQ(ReadTextArg(data, "yes"), "true");
+    EXPECT_EQ(ReadTextArg(data, "no", "x"), "false");
+    EXPECT_EQ(ReadTextArg(data, "escaped"), "a\"b\xc3\xa9\n");
+    try {
+        ReadTextArg(data, "obj");
+        ADD_FAILURE() << "object read as text";
+    } catch (const EBridgeError& e) {
+        EXPECT_STREQ(e.what(), "Conversion from TJSONObject to string is not supported");
+    }
+    try {
+        ReadTextArg(data, "arr", "default");
+        ADD_FAILURE() << "array read as text";
+    } catch (const EBridgeError& e) {
+        EXPECT_STREQ(e.what(), "Conversion from TJSONArray to string is not supported");
+    }
+}
+
+TEST(BridgeArguments, BooleanArgumentsTakeOnlyJsonBooleans) {
+    const TJsonValue data = TJsonValue::Parse(
+        R"({"yes": true, "no": false, "null": null, "word": "true", "one": 1, "obj": {}, "arr": []})");
+    EXPECT_TRUE(ReadBoolArg(data, "absent", true));
+    EXPECT_FALSE(ReadBoolArg(data, "absent", false));
+    EXPECT_TRUE(ReadBoolArg(data, "null", true));
+    EXPECT_FALSE(ReadBoolArg(data, "null", false));
+    EXPECT_TRUE(ReadBoolArg(data, "yes", false));
+    EXPECT_FALSE(ReadBoolArg(data, "no", true));
+    const std::vector<std::pair<const char*, const char*>> wrong = {
+        {"word", "Conversion from TJSONString to Boolean is not supported"},
+        {"one", "Conversion from TJSONNumber to Boolean is not supported"},
+        {"obj", "Conversion from TJSONObject to Boolean is not supported"},
+        {"arr", "Conversion from TJSONArray to Boolean is not supported"},
+    };
+    for (const auto& [key, text] : wrong) {
+        try {
+            ReadBoolArg(data, key, false);
+            ADD_FAILURE() << key << " read as a boolean";
+        } catch (const EBridgeError& e) {
+            EXPECT_STREQ(e.what(), text);
+        }
+    }
+}
+
+TEST(BridgeArguments, IntegerTextIsDecimalWithinThirtyTwoBits) {
+    std::int32_t v = 7;
+    EXPECT_TRUE(TryParseInt32("20001", v));
+    EXPECT_EQ(v, 20001);
+    EXPECT_TRUE(TryParseInt32("-2147483648", v));
+    EXPECT_EQ(v, INT32_MIN);
+    EXPECT_TRUE(TryParseInt32("+2147483647", v));
+    EXPECT_EQ(v, INT32_MAX);
+    EXPECT_TRUE(TryParseInt32("007", v));
+    EXPECT_EQ(v, 7);
+    v = 5;
+    for (const char* bad :
+         {"", "+", "-", "2147483648", "-2147483649", "1.5", "1e3", " 1", "1 ", "abc", "+-1", "0x10"})
+        EXPECT_FALSE(TryParseInt32(bad, v)) << bad;
+    EXPECT_EQ(v, 5);
+}
+
+// ---------------------------------------------------------------------------
+// Reply texts
+
+TEST(BridgeReplies, FormatIsExactAndEscapesOnlyWhatJsonForbids) {
+    EXPECT_EQ(FormatBridgeReply("0f8fad5b-d9cb-469f-a165-70867728950e", "true", true),
+              R"({"uuid": "0f8fad5b-d9cb-469f-a165-70867728950e", "success": true, "result": true})");
+    EXPECT_EQ(FormatBridgeReply("u", R"(["a","b"])", false),
+              R"({"uuid": "u", "success": false, "result": ["a","b"]})");
+    // Other characters stay as they are, byte for byte.
+    EXPECT_EQ(FormatBridgeReply("\xc3\xa9/<>'\x7f", "\"\"", true),
+              "{\"uuid\": \"\xc3\xa9/<>'\x7f\", \"success\": true, \"result\": \"\"}");
+
+    std::string every;
+    for (int c = 0; c < 0x20; ++c)
+        every += static_cast<char>(c);
+    every += "\"\\ end";
+    const std::string reply = FormatBridgeReply(every, PlainJsonString(every), true);
+    const rapidjson::Document doc = ParseBack(reply);
+    ASSERT_TRUE(doc.IsObject());
+    EXPECT_EQ(std::string(doc["uuid"].GetString(), doc["uuid"].GetStringLength()), every);
+    EXPECT_EQ(std::string(doc["result"].GetString(), doc["result"].GetStringLength()), every);
+}
+
+TEST(BridgeReplies, PlainStringsKeepTheirTextBetweenQuotes) {
+    EXPECT_EQ(PlainJsonString("2022.5"), "\"2022.5\"");
+    EXPECT_EQ(PlainJsonString(""), "\"\"");
+    EXPECT_EQ(PlainJsonString("Fen\xc3\xaatre \xe2\x80\x93 1,25"), "\"Fen\xc3\xaatre \xe2\x80\x93 1,25\"");
+    EXPECT_EQ(PlainJsonString("say \"hi\"\\\t"), R"("say \"hi\"\\\t")");
+    EXPECT_EQ(PlainJsonString(std::string("a\0b\x1f", 4)), R"("a\u0000b\u001f")");
+}
+
+TEST(BridgeReplies, EscapedStringsAndArraysAreAsciiJson) {
+    const std::string path = "C:\\Users\\R\xc3\xa9mi\\\"x\"\n";
+    const std::string escaped = EscapedJsonString(path);
+    for (const char c : escaped)
+        EXPECT_LT(static_cast<unsigned char>(c), 0x80) << escaped;
+    rapidjson::Document doc = ParseBack(escaped);
+    ASSERT_TRUE(doc.IsString());
+    EXPECT_EQ(std::string(doc.GetString()), path);
+
+    EXPECT_EQ(JsonStringArray({}), "[]");
+    EXPECT_EQ(JsonStringArray({"a"}), R"(["a"])");
+    EXPECT_EQ(JsonStringArray({"a", "b\"c", ""}), R"(["a","b\"c",""])");
+    doc = ParseBack(JsonStringArray({"/usr/bin/app", path}));
+    ASSERT_TRUE(doc.IsArray());
+    ASSERT_EQ(doc.Size(), 2u);
+    EXPECT_EQ(std::string(doc[0].GetString()), "/usr/bin/app");
+    EXPECT_EQ(std::string(doc[1].GetString()), path);
+}
+
+// ---------------------------------------------------------------------------
+// JSON values
+
+TEST(BridgeJson, ValuesKeepKindsOrderAndNumberText) {
+    const TJsonValue v =
+        TJsonValue::Parse(R"( {"b": [1, -2.50, "3", true, false, null, {}], "a": {"x": "y"}} )");
+    ASSERT_TRUE(v.IsObject());
+    ASSERT_EQ(v.Members().size(), 2u);
+    EXPECT_EQ(v.Members()[0].Key, "b");
+    EXPECT_EQ(v.Members()[1].Key, "a");
+    const TJsonValue* b = v.Find("b");
+    ASSERT_NE(b, nullptr);
+    ASSERT_EQ(b->Items().size(), 7u);
+    const std::vector<std::pair<TJsonKind, std::string>> expected = {
+        {TJsonKind::Number, "1"},  {TJsonKind::Number, "-2.50"}, {TJsonKind::String, "3"},
+        {TJsonKind::True, "true"}, {TJsonKind::False, "false"},  {TJsonKind::Null, "null"},
+        {TJsonKind::Object, ""},
+    };
+    std::set<std::string_view> names;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(b->Items()[i].Kind(), expected[i].first) << i;
+        EXPECT_EQ(b->Items()[i].Text(), expected[i].second) << i;
+        names.insert(b->Items()[i].ClassName());
+    }
+    names.insert(b->ClassName());
+    EXPECT_EQ(names, (std::set<std::string_view>{"TJSONNumber", "TJSONString", "TJSONTrue", "TJSONFalse",
+                                                 "TJSONNull", "TJSONObject", "TJSONArray"}));
+    EXPECT_EQ(v.Find("a")->Find("x")->Text(), "y");
+    EXPECT_EQ(v.Find("x"), nullptr);
+    EXPECT_EQ(b->Find("b"), nullptr); // arrays have no members
+}
+
+TEST(BridgeJson, NestingIsBounded) {
+    const auto nested = [](std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+    EXPECT_NO_THROW(TJsonValue::Parse(nested(TJsonValue::MaxDepth)));
+    for (std::size_t depth : {TJsonValue::MaxDepth + 1, std::size_t{1000000}}) {
+        try {
+            TJsonValue::Parse(nested(depth));
+            ADD_FAILURE() << "accepted depth " << depth;
+        } catch (const EBridgeError& e) {
+            EXPECT_NE(std::string(e.what()).find("nesting deeper than 512 levels"), std::string::npos)
+                << e.what();
+        }
+    }
+}
