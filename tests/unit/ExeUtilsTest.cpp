@@ -456,10 +456,13 @@ TEST(ExeUtilsRunningDeathTest, NoPayloadShowsTheErrorBoxAndExitsWithZero) {
                     u.GetZipFromExe(stream);
                 }),
                 ::testing::ExitedWithCode(0), expected);
-    TempDir dir;
-    EXPECT_EXIT(ExpectNotAValidApplication([&](TExeUtils& u) { u.ExtractZipFromExe(dir / "out.zip"); }),
+    // The child process re-runs this body, so the path is fixed rather than a
+    // temporary folder that the exiting child could not remove.
+    std::string zip = ::testing::TempDir() + "norvane-exeutils-no-payload.zip";
+    std::filesystem::remove(zip);
+    EXPECT_EXIT(ExpectNotAValidApplication([&](TExeUtils& u) { u.ExtractZipFromExe(zip); }),
                 ::testing::ExitedWithCode(0), expected);
-    EXPECT_FALSE(std::filesystem::exists(dir / "out.zip"));
+    EXPECT_FALSE(std::filesystem::exists(zip));
 }
 
 } // namespace

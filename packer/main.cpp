@@ -1,0 +1,116 @@
+// norvane-pack: makes a packaged application from a folder of pages and a
+// settings file, and inspects the payload of packaged applications.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "packer/Commands.h"
+#include "packer/PackError.h"
+
+namespace {
+
+using namespace Norvane::Packer;
+
+const char* const Usage =
+    "usage:\n"
+    "  norvane-pack build --app DIR --ini FILE [--script FILE] [--loader FILE]\n"
+    "                     [--installer FILE] [--runtime FILE] [--deflate] -o OUT\n"
+    "      packs the application folder DIR and the settings FILE into OUT, a copy of\n"
+    "      the runtime with the payload archive appended\n"
+    "  norvane-pack list EXE           lists the entries of EXE's payload\n"
+    "  norvane-pack cat EXE ENTRY      writes one entry's bytes to standard output\n"
+    "  norvane-pack extract EXE ZIP    writes EXE's payload as a stand-alone ZIP file\n";
+
+TBuildOptions ParseBuild(const std::vector<std::string>& args) {
+    TBuildOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::string value;
+        bool inlineValue = false;
+        if (auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name = name.substr(0, eq);
+            inlineValue = true;
+        }
+        if (name == "--deflate") {
+            if (inlineValue)
+                throw EUsageError("--deflate takes no value");
+            options.Deflate = true;
+            continue;
+        }
+        std::string* target = nullptr;
+        if (name == "--app")
+            target = &options.AppDir;
+        else if (name == "--ini")
+            target = &options.IniFile;
+        else if (name == "--script")
+            target = &options.ScriptFile;
+        else if (name == "--loader")
+            target = &options.LoaderFile;
+        else if (name == "--installer")
+            target = &options.InstallerFile;
+        else if (name == "--runtime")
+            target = &options.RuntimeFile;
+        else if (name == "-o" || name == "--output")
+            target = &options.Output;
+        else
+            throw EUsageError("unknown option \"" + args[i] + "\" for build");
+        if (!inlineValue) {
+            if (i + 1 >= args.size())
+                throw EUsageError(name + " needs a value");
+            value = args[++i];
+        }
+        if (value.empty())
+            throw EUsageError(name + " needs a non-empty value");
+        *target = value;
+    }
+    return options;
+}
+
+void RequireArguments(const std::string& command, const std::vector<std::string>& args, std::size_t count) {
+    if (args.size() != count)
+        throw EUsageError(command + " takes " + std::to_string(count) + " argument" +
+                          (count == 1 ? "" : "s"));
+}
+
+int Run(const std::vector<std::string>& argv) {
+    if (argv.empty())
+        throw EUsageError("no command given");
+    const std::string& command = argv[0];
+    std::vector<std::string> args(argv.begin() + 1, argv.end());
+    if (command == "-h" || command == "--help" || command == "help") {
+        std::fputs(Usage, stdout);
+        return 0;
+    }
+    if (command == "build") {
+        BuildPackage(ParseBuild(args));
+    } else if (command == "list") {
+        RequireArguments(command, args, 1);
+        ListPayload(args[0]);
+    } else if (command == "cat") {
+        RequireArguments(command, args, 2);
+        CatEntry(args[0], args[1]);
+    } else if (command == "extract") {
+        RequireArguments(command, args, 2);
+        ExtractPayload(args[0], args[1]);
+    } else {
+        throw EUsageError("unknown command \"" + command + "\"");
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    try {
+        return Run(args);
+    } catch (const EUsageError& e) {
+        std::fprintf(stderr, "norvane-pack: %s\n%s", e.what(), Usage);
+        return 2;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "norvane-pack: error: %s\n", e.what());
+        return 1;
+    }
+}
