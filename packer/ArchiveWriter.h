@@ -31,7 +31,7 @@ public:
     void Close(const std::function<void(double)>& Progress);
 
 private:
-    void Protect(long long Index, const std::string& Name);
+    void Protect(long long Index, const std::string& Name, bool Folder);
     [[noreturn]] void Fail(const std::string& What);
 
     zip* FArchive = nullptr;

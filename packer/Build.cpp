@@ -195,8 +195,11 @@ void VerifyArchive(const std::string& ZipPath, const std::vector<std::string>& N
                              "\" with general-purpose flags " + flags +
                              " instead of 0x0009 (encrypted, data descriptor)");
         }
-        if (!Deflate && e.Method != 0)
-            throw EPackError("The entry \"" + e.Name + "\" was compressed although storing was asked for");
+        bool folder = !e.Name.empty() && e.Name.back() == '/';
+        if ((!Deflate || folder) && e.Method != 0)
+            throw EPackError("The entry \"" + e.Name + "\" was compressed although it should be stored");
+        if (folder && (e.Size != 0 || e.CompressedSize != 12))
+            throw EPackError("The folder entry \"" + e.Name + "\" holds data");
         scratch.Clear();
         try {
             zip.ExtractEntry(e.Name, scratch);
