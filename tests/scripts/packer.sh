@@ -124,7 +124,7 @@ expect_refusal "cat of a missing entry" "no entry" "$PACK" cat out/app site/miss
 expect_refusal "cat with backslashes" "no entry" "$PACK" cat out/app 'site\index.html'
 
 # Deflated build
-"$PACK" build "${ARGS[@]}" --deflate -o out/deflated 2>/dev/null || fail "deflated build"
+"$PACK" build "${ARGS[@]}" --deflate -o out/deflated >/dev/null 2>&1 || fail "deflated build"
 "$PACK" extract out/deflated deflated.zip || fail "extract deflated"
 unzip -P "$PW" -tq deflated.zip >/dev/null 2>&1 || fail "unzip -t of the deflated payload"
 python3 inspect.py deflated.zip deflated || fail "deflated archive headers"
@@ -132,7 +132,7 @@ python3 inspect.py deflated.zip deflated || fail "deflated archive headers"
 [ "$(size deflated.zip)" -lt "$(size payload.zip)" ] || fail "deflating made nothing smaller"
 
 # Without --loader: the engine library built beside the packer, or an empty entry with a warning
-"$PACK" build --app src/site --ini src/qvx.ini -o out/default 2>default.err || fail "build with defaults"
+"$PACK" build --app src/site --ini src/qvx.ini -o out/default >/dev/null 2>default.err || fail "build with defaults"
 check "default runtime" cmp -s -n "$RT" "$RUNTIME" out/default
 "$PACK" cat out/default WebView2LoaderWin32.dll > loader.out
 if [ -f "$BUILD/engine/libnorvane-engine.so" ]; then
@@ -199,7 +199,13 @@ expect_refusal "settings without ID" "ID" "$PACK" build --app src/site --ini noi
 printf '[App]\nID=x\nName=N\nDirName=site\nIndexHtml=start.html\n' > nostart.ini
 expect_refusal "missing start page" "start page" "$PACK" build --app src/site --ini nostart.ini -o out/app
 printf '[App]\nID=x\nName=N\nDirName=site\nIndexHtml=INDEX.HTML\n' > case.ini
-"$PACK" build --app src/site --ini case.ini -o out/case 2>/dev/null || fail "start page found regardless of letter case"
+"$PACK" build --app src/site --ini case.ini -o out/case >/dev/null 2>&1 || fail "start page found regardless of letter case"
+# Settings in UTF-16 with a byte-order mark are read; the entry keeps the file's bytes.
+printf '[App]\nID=wide\nName=Wide\nDirName=site\n' | iconv -f UTF-8 -t UTF-16 > utf16.ini
+"$PACK" build --app src/site --ini utf16.ini -o out/utf16 >/dev/null 2>&1 || fail "UTF-16 settings"
+"$PACK" cat out/utf16 qvx.ini | cmp -s - utf16.ini || fail "settings entry holds the file's bytes"
+head -c 300 /dev/urandom > binary.ini
+expect_refusal "settings that are not text" "lacks ID" "$PACK" build --app src/site --ini binary.ini -o out/app
 expect_refusal "runtime with an earlier payload" "already carries" \
     "$PACK" build "${ARGS[@]}" --runtime out/deflated -o out/app
 expect_refusal "runtime that is not a program" "runtime" "$PACK" build "${ARGS[@]}" --runtime text.exe -o out/app
