@@ -1,0 +1,399 @@
+// The application object on GTK: toolkit start, loops, thread queue, errors.
+#include "platform/ui/Application.h"
+#include "platform/Ui.h"
+#include "platform/gtk/GtkInternal.h"
+#include "platform/ui/Dialogs.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <future>
+#include <mutex>
+
+namespace Norvane::Platform::Ui {
+namespace {
+
+// Style rules of the framework itself: thin progress bars, corner kinds.
+const char* FrameworkCss = R"css(
+.norvane-thin trough, .norvane-thin progress { min-height: 0; min-width: 0; }
+.norvane-thin { min-height: 0; }
+window.csd.norvane-corners-round decoration, window.csd.norvane-corners-default decoration { border-radius: 8px 8px 8px 8px; }
+window.csd.norvane-corners-small decoration { border-radius: 4px 4px 4px 4px; }
+window.csd.norvane-corners-off decoration { border-radius: 0; }
+window.csd.norvane-corners-round headerbar, window.csd.norvane-corners-default headerbar { border-radius: 8px 8px 0 0; }
+window.csd.norvane-corners-small headerbar { border-radius: 4px 4px 0 0; }
+window.csd.norvane-corners-off headerbar { border-radius: 0; }
+)css";
+
+struct TQueuedPiece {
+    std::function<void()> Piece;
+};
+
+gboolean RunQueuedPiece(gpointer Data) {
+    auto* piece = static_cast<TQueuedPiece*>(Data);
+    Application().Guard([&] { piece->Piece(); });
+    return G_SOURCE_REMOVE;
+}
+
+void FreeQueuedPiece(gpointer Data) {
+    delete static_cast<TQueuedPiece*>(Data);
+}
+
+std::string ExceptionText(std::exception_ptr Error) {
+    try {
+        std::rethrow_exception(Error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "Unknown error";
+    }
+}
+
+Platform::MessageBoxResult HookMessageBox(const std::string& Text, const std::string& Caption,
+                                          Platform::MessageBoxIcon Icon,
+                                          Platform::MessageBoxButtons Buttons) {
+    TMessageBoxIcon icon = TMessageBoxIcon::None;
+    switch (Icon) {
+    case Platform::MessageBoxIcon::Error:
+        icon = TMessageBoxIcon::Error;
+        break;
+    case Platform::MessageBoxIcon::Warning:
+        icon = TMessageBoxIcon::Warning;
+        break;
+    case Platform::MessageBoxIcon::Information:
+        icon = TMessageBoxIcon::Information;
+        break;
+    case Platform::MessageBoxIcon::Question:
+        icon = TMessageBoxIcon::Question;
+        break;
+    case Platform::MessageBoxIcon::None:
+        break;
+    }
+    TMessageBoxKind kind = TMessageBoxKind::Ok;
+    switch (Buttons) {
+    case Platform::MessageBoxButtons::Ok:
+        break;
+    case Platform::MessageBoxButtons::OkCancel:
+        kind = TMessageBoxKind::OkCancel;
+        break;
+    case Platform::MessageBoxButtons::YesNo:
+        kind = TMessageBoxKind::YesNo;
+        break;
+    case Platform::MessageBoxButtons::YesNoCancel:
+        kind = TMessageBoxKind::YesNoCancel;
+        break;
+    }
+    TModalResult result = mrCancel;
+    auto show = [&] { result = MessageBox(Text, Caption, icon, kind); };
+    if (Application().IsUiThread())
+        show();
+    else
+        Application().Synchronize(show);
+    switch (result) {
+    case mrOk:
+        return Platform::MessageBoxResult::Ok;
+    case mrYes:
+        return Platform::MessageBoxResult::Yes;
+    case mrNo:
+        return Platform::MessageBoxResult::No;
+    default:
+        return Platform::MessageBoxResult::Cancel;
+    }
+}
+
+// The hooks that not every version of platform/Ui.h has.
+template <class H> void FillOptionalHooks(H& Hooks) {
+    if constexpr (requires { Hooks.Terminate; })
+        Hooks.Terminate = [] { Application().Terminate(); };
+    if constexpr (requires { Hooks.WindowCaptions; })
+        Hooks.WindowCaptions = [] { return GetTopLevelWindowCaptions(); };
+    if constexpr (requires { Hooks.PressKey; })
+        Hooks.PressKey = [](int VirtualKey) { return Gtk::SynthesizeKeyPress(VirtualKey); };
+    if constexpr (requires { Hooks.ExtractIcon; })
+        Hooks.ExtractIcon = [](const std::string& Path, int& Width, int& Height, std::vector<std::uint8_t>& Pixels) {
+            return Gtk::FileIcon(Path, Width, Height, Pixels);
+        };
+    if constexpr (requires { Hooks.TextWidth; })
+        Hooks.TextWidth = [](const std::string& Font, int Size, bool Bold, bool Italic, const std::string& Text) {
+            return Gtk::TextWidth(Font, Size, Bold, Italic, Text);
+        };
+}
+
+} // namespace
+
+TApplication::TApplication() : TComponent(nullptr) {}
+
+TApplication& Application() {
+    // Never freed: the forms it owns live until the process ends.
+    static TApplication* instance = new TApplication();
+    return *instance;
+}
+
+void TApplication::Initialize() {
+    if (FInitialized)
+        return;
+    if (!gtk_init_check(nullptr, nullptr))
+        throw EUiError("Cannot open the display");
+    FInitialized = true;
+    FUiThread = std::this_thread::get_id();
+    if (FTitle.empty()) {
+        const char* name = g_get_prgname();
+        FTitle = name ? name : "";
+    }
+    GtkCssProvider* provider = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(provider, FrameworkCss, -1, nullptr);
+    gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(provider),
+                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(provider);
+
+    Platform::UiHooks hooks;
+    hooks.MessageBox = HookMessageBox;
+    hooks.ProcessMessages = [] {
+        if (Application().IsUiThread())
+            Application().ProcessMessages();
+    };
+    hooks.Terminated = [] { return Application().Terminated(); };
+    FillOptionalHooks(hooks);
+    Platform::SetUiHooks(std::move(hooks));
+}
+
+void TApplication::SetTitle(const std::string& Value) {
+    FTitle = Value;
+    g_set_application_name(Value.c_str());
+}
+
+void TApplication::Run() {
+    Initialize();
+    if (FMainForm && FShowMainForm && !FTerminated)
+        FMainForm->Show();
+    while (!FTerminated) {
+        GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+        FRunLoop = loop;
+        g_main_loop_run(loop);
+        FRunLoop = nullptr;
+        g_main_loop_unref(loop);
+    }
+    if (FMainForm && FMainForm->FWindow)
+        gtk_widget_hide(Gtk::W(FMainForm->FWindow));
+    ProcessMessages();
+}
+
+void TApplication::Terminate() {
+    FTerminated = true;
+    if (FRunLoop)
+        g_main_loop_quit(static_cast<GMainLoop*>(FRunLoop));
+    for (void* loop : FModalLoops)
+        g_main_loop_quit(static_cast<GMainLoop*>(loop));
+}
+
+void TApplication::ProcessMessages() {
+    if (!FInitialized)
+        return;
+    while (g_main_context_pending(nullptr))
+        g_main_context_iteration(nullptr, FALSE);
+}
+
+void TApplication::HandleMessage() {
+    if (!FInitialized || FTerminated)
+        return;
+    g_main_context_iteration(nullptr, TRUE);
+}
+
+void TApplication::Queue(std::function<void()> Piece) {
+    auto* data = new TQueuedPiece{std::move(Piece)};
+    g_idle_add_full(G_PRIORITY_DEFAULT, RunQueuedPiece, data, FreeQueuedPiece);
+}
+
+void TApplication::RunOnUiThread(std::function<void()> Piece) {
+    if (IsUiThread())
+        Guard(Piece);
+    else
+        Queue(std::move(Piece));
+}
+
+void TApplication::Synchronize(std::function<void()> Piece) {
+    if (IsUiThread()) {
+        Piece();
+        return;
+    }
+    std::promise<void> done;
+    auto future = done.get_future();
+    Queue([&] {
+        try {
+            Piece();
+            done.set_value();
+        } catch (...) {
+            done.set_exception(std::current_exception());
+        }
+    });
+    future.get();
+}
+
+bool TApplication::IsUiThread() const {
+    return FInitialized && std::this_thread::get_id() == FUiThread;
+}
+
+void TApplication::HandleException(std::exception_ptr Error) {
+    std::string text = ExceptionText(Error);
+    if (OnException) {
+        try {
+            OnException(text);
+        } catch (...) {
+            std::fprintf(stderr, "%s\n", text.c_str());
+        }
+        return;
+    }
+    ShowException(text);
+}
+
+void TApplication::ShowException(const std::string& Message) {
+    if (FReportingError || !FInitialized || !IsUiThread()) {
+        std::fprintf(stderr, "%s\n", Message.c_str());
+        if (FInitialized && !IsUiThread())
+            Queue([Message] { Application().ShowException(Message); });
+        return;
+    }
+    FReportingError = true;
+    try {
+        MessageBox(Message, FTitle, TMessageBoxIcon::Error, TMessageBoxKind::Ok);
+    } catch (...) {
+        std::fprintf(stderr, "%s\n", Message.c_str());
+    }
+    FReportingError = false;
+}
+
+TCustomForm* TApplication::ActiveForm() const {
+    if (!FInitialized)
+        return nullptr;
+    GList* list = gtk_window_list_toplevels();
+    TCustomForm* result = nullptr;
+    for (GList* l = list; l && !result; l = l->next) {
+        auto* window = GTK_WINDOW(l->data);
+        if (gtk_window_is_active(window))
+            result = dynamic_cast<TCustomForm*>(TControl::FromWidget(window));
+    }
+    g_list_free(list);
+    return result;
+}
+
+void TApplication::FormDestroyed(TCustomForm* Form) {
+    if (FMainForm == Form)
+        FMainForm = nullptr;
+}
+
+void TApplication::RegisterModalLoop(void* Loop) {
+    FModalLoops.push_back(Loop);
+}
+void TApplication::UnregisterModalLoop(void* Loop) {
+    FModalLoops.erase(std::remove(FModalLoops.begin(), FModalLoops.end(), Loop), FModalLoops.end());
+}
+
+// Screen.
+
+namespace {
+GdkMonitor* PrimaryMonitor() {
+    Gtk::EnsureToolkit();
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+    if (!monitor)
+        monitor = gdk_display_get_monitor(display, 0);
+    return monitor;
+}
+} // namespace
+
+int TScreen::Width() {
+    return DesktopRect().Width();
+}
+int TScreen::Height() {
+    return DesktopRect().Height();
+}
+
+TRect TScreen::DesktopRect() {
+    GdkRectangle r{0, 0, 0, 0};
+    if (GdkMonitor* m = PrimaryMonitor())
+        gdk_monitor_get_geometry(m, &r);
+    return TRect{r.x, r.y, r.x + r.width, r.y + r.height};
+}
+
+TRect TScreen::WorkArea() {
+    GdkRectangle r{0, 0, 0, 0};
+    if (GdkMonitor* m = PrimaryMonitor())
+        gdk_monitor_get_workarea(m, &r);
+    return TRect{r.x, r.y, r.x + r.width, r.y + r.height};
+}
+
+namespace {
+TCursor ScreenCursor = TCursor::crDefault;
+}
+TCursor TScreen::Cursor() {
+    return ScreenCursor;
+}
+void TScreen::SetCursor(TCursor Value) {
+    ScreenCursor = Value;
+}
+
+int TScreen::FormCount() {
+    int count = 0;
+    GList* list = gtk_window_list_toplevels();
+    for (GList* l = list; l; l = l->next)
+        if (dynamic_cast<TCustomForm*>(TControl::FromWidget(l->data)))
+            ++count;
+    g_list_free(list);
+    return count;
+}
+
+TCustomForm* TScreen::Forms(int Index) {
+    int count = 0;
+    TCustomForm* result = nullptr;
+    GList* list = gtk_window_list_toplevels();
+    for (GList* l = list; l && !result; l = l->next)
+        if (auto* form = dynamic_cast<TCustomForm*>(TControl::FromWidget(l->data)))
+            if (count++ == Index)
+                result = form;
+    g_list_free(list);
+    return result;
+}
+
+namespace Gtk {
+
+void EnsureToolkit() {
+    Application().Initialize();
+}
+
+void SetWidgetCss(GtkWidget* Widget, const std::string& Css) {
+    auto* context = gtk_widget_get_style_context(Widget);
+    auto* old = static_cast<GtkCssProvider*>(g_object_get_data(G_OBJECT(Widget), "norvane-css"));
+    if (old)
+        gtk_style_context_remove_provider(context, GTK_STYLE_PROVIDER(old));
+    if (Css.empty()) {
+        g_object_set_data(G_OBJECT(Widget), "norvane-css", nullptr);
+        return;
+    }
+    GtkCssProvider* provider = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(provider, Css.c_str(), -1, nullptr);
+    gtk_style_context_add_provider(context, GTK_STYLE_PROVIDER(provider),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
+    g_object_set_data_full(G_OBJECT(Widget), "norvane-css", provider, g_object_unref);
+}
+
+std::string MnemonicFromCaption(const std::string& Caption) {
+    std::string out;
+    for (std::size_t i = 0; i < Caption.size(); ++i) {
+        char c = Caption[i];
+        if (c == '&') {
+            if (i + 1 < Caption.size() && Caption[i + 1] == '&') {
+                out += '&';
+                ++i;
+            } else {
+                out += '_';
+            }
+        } else if (c == '_') {
+            out += "__";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace Gtk
+} // namespace Norvane::Platform::Ui

@@ -1,0 +1,420 @@
+// Standard controls on GTK.
+#include "platform/gtk/GtkInternal.h"
+#include "platform/ui/Controls.h"
+#include "platform/ui/Forms.h"
+#include "platform/ui/ImageList.h"
+
+#include <cmath>
+
+namespace Norvane::Platform::Ui {
+
+using namespace Gtk;
+
+namespace {
+
+constexpr double Pi = 3.14159265358979323846;
+
+void OnButtonClicked(GtkButton*, gpointer Data) {
+    Guard([&] { static_cast<TButton*>(Data)->Click(); });
+}
+
+void OnEditChanged(GtkEditable*, gpointer Data) {
+    Guard([&] {
+        auto* edit = static_cast<TEdit*>(Data);
+        if (edit->OnChange)
+            edit->OnChange(edit);
+    });
+}
+
+gboolean OnEditKey(GtkWidget*, GdkEventKey* Event, gpointer Data) {
+    return GuardOr<gboolean>(FALSE, [&]() -> gboolean {
+        auto* edit = static_cast<TEdit*>(Data);
+        bool release = Event->type == GDK_KEY_RELEASE;
+        TKeyEvent& handler = release ? edit->OnKeyUp : edit->OnKeyDown;
+        if (!handler)
+            return FALSE;
+        TWMKey message = NativeKeyEventToMessage(Event);
+        std::uint16_t key = message.CharCode;
+        handler(edit, key, NativeStateToShiftState(Event->state));
+        return key == 0 ? TRUE : FALSE;
+    });
+}
+
+void OnEditIconPress(GtkEntry*, GtkEntryIconPosition Position, GdkEvent*, gpointer Data) {
+    Guard([&] {
+        auto* edit = static_cast<TEdit*>(Data);
+        if (Position == GTK_ENTRY_ICON_PRIMARY && edit->OnLeftButtonClick)
+            edit->OnLeftButtonClick(edit);
+    });
+}
+
+gboolean OnMarqueeTimer(gpointer Data) {
+    Guard([&] { static_cast<TProgressBar*>(Data)->MarqueeTick(); });
+    return G_SOURCE_CONTINUE;
+}
+
+gboolean OnIndicatorTimer(gpointer Data) {
+    Guard([&] { static_cast<TActivityIndicator*>(Data)->NextFrame(); });
+    return G_SOURCE_CONTINUE;
+}
+
+gboolean OnIndicatorDraw(GtkWidget*, cairo_t* Cairo, gpointer Data) {
+    Guard([&] { static_cast<TActivityIndicator*>(Data)->Draw(Cairo); });
+    return FALSE;
+}
+
+} // namespace
+
+// TLabel.
+
+TLabel::TLabel(TComponent* AOwner) : TControl(AOwner, gtk_label_new(nullptr)) {
+    gtk_label_set_xalign(GTK_LABEL(FWidget), 0.0f);
+    gtk_label_set_yalign(GTK_LABEL(FWidget), 0.0f);
+}
+
+std::string TLabel::Caption() const {
+    return gtk_label_get_text(GTK_LABEL(FWidget));
+}
+void TLabel::SetCaption(const std::string& Value) {
+    gtk_label_set_text(GTK_LABEL(FWidget), Value.c_str());
+}
+void TLabel::SetWordWrap(bool Value) {
+    gtk_label_set_line_wrap(GTK_LABEL(FWidget), Value);
+    gtk_label_set_max_width_chars(GTK_LABEL(FWidget), Value ? 1 : -1);
+}
+
+// TButton.
+
+TButton::TButton(TComponent* AOwner) : TWinControl(AOwner, gtk_button_new_with_label(""), nullptr) {
+    gtk_button_set_use_underline(GTK_BUTTON(FWidget), TRUE);
+    SetTabStop(true);
+    Connect(FWidget, "clicked", OnButtonClicked, this);
+}
+
+std::string TButton::Caption() const {
+    const char* label = gtk_button_get_label(GTK_BUTTON(FWidget));
+    std::string text = label ? label : "";
+    // Back from the toolkit's mnemonic form to "&" captions.
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '_') {
+            if (i + 1 < text.size() && text[i + 1] == '_') {
+                out += '_';
+                ++i;
+            } else {
+                out += '&';
+            }
+        } else if (text[i] == '&') {
+            out += "&&";
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+void TButton::SetCaption(const std::string& Value) {
+    gtk_button_set_label(GTK_BUTTON(FWidget), MnemonicFromCaption(Value).c_str());
+}
+
+void TButton::SetDefault(bool Value) {
+    FDefault = Value;
+    gtk_widget_set_can_default(W(FWidget), Value);
+    if (Value) {
+        gtk_widget_grab_default(W(FWidget));
+        gtk_style_context_add_class(gtk_widget_get_style_context(W(FWidget)), "suggested-action");
+    }
+}
+
+void TButton::Click() {
+    if (OnClick)
+        OnClick(this);
+    if (FModalResult != mrNone)
+        if (TCustomForm* form = GetParentForm())
+            form->SetModalResult(FModalResult);
+}
+
+// TEdit.
+
+TEdit::TEdit(TComponent* AOwner) : TWinControl(AOwner, gtk_entry_new(), nullptr) {
+    SetTabStop(true);
+    Connect(FWidget, "changed", OnEditChanged, this);
+    Connect(FWidget, "key-press-event", OnEditKey, this);
+    Connect(FWidget, "key-release-event", OnEditKey, this);
+    Connect(FWidget, "icon-press", OnEditIconPress, this);
+}
+
+TEdit::~TEdit() = default;
+
+std::string TEdit::Text() const {
+    return gtk_entry_get_text(GTK_ENTRY(FWidget));
+}
+void TEdit::SetText(const std::string& Value) {
+    gtk_entry_set_text(GTK_ENTRY(FWidget), Value.c_str());
+}
+
+void TEdit::SetPasswordChar(char32_t Value) {
+    FPasswordChar = Value;
+    gtk_entry_set_visibility(GTK_ENTRY(FWidget), Value == 0);
+    if (Value != 0)
+        gtk_entry_set_invisible_char(GTK_ENTRY(FWidget), static_cast<gunichar>(Value));
+    gtk_entry_set_input_purpose(GTK_ENTRY(FWidget),
+                                Value ? GTK_INPUT_PURPOSE_PASSWORD : GTK_INPUT_PURPOSE_FREE_FORM);
+}
+
+void TEdit::SetImages(TCustomImageList* Value) {
+    FImages = Value;
+    FImagesNotifier = Value ? Value->Notifier() : std::weak_ptr<TChangeNotifier>();
+    UpdateLeftButton();
+}
+
+void TEdit::SetLeftButtonVisible(bool Value) {
+    FLeftButtonVisible = Value;
+    UpdateLeftButton();
+}
+
+void TEdit::SetLeftButtonImageIndex(int Value) {
+    FLeftButtonImageIndex = Value;
+    UpdateLeftButton();
+}
+
+void TEdit::UpdateLeftButton() {
+    auto* entry = GTK_ENTRY(FWidget);
+    TCustomImageList* images = FImagesNotifier.expired() ? nullptr : FImages;
+    if (FLeftButtonVisible && images && FLeftButtonImageIndex >= 0 &&
+        FLeftButtonImageIndex < images->Count()) {
+        GdkPixbuf* pixbuf = BitmapToPixbuf(images->GetBitmap(FLeftButtonImageIndex, Enabled()));
+        gtk_entry_set_icon_from_pixbuf(entry, GTK_ENTRY_ICON_PRIMARY, pixbuf);
+        gtk_entry_set_icon_activatable(entry, GTK_ENTRY_ICON_PRIMARY, TRUE);
+        g_object_unref(pixbuf);
+    } else if (FLeftButtonVisible) {
+        gtk_entry_set_icon_from_icon_name(entry, GTK_ENTRY_ICON_PRIMARY, "image-missing");
+    } else {
+        gtk_entry_set_icon_from_pixbuf(entry, GTK_ENTRY_ICON_PRIMARY, nullptr);
+    }
+}
+
+// TProgressBar.
+
+TProgressBar::TProgressBar(TComponent* AOwner) : TWinControl(AOwner, gtk_progress_bar_new(), nullptr) {
+    gtk_style_context_add_class(gtk_widget_get_style_context(W(FWidget)), "norvane-thin");
+    gtk_progress_bar_set_pulse_step(GTK_PROGRESS_BAR(FWidget), 0.04);
+    SetBounds(0, 0, 150, 17);
+    UpdateFraction();
+}
+
+TProgressBar::~TProgressBar() {
+    if (FTimer)
+        g_source_remove(FTimer);
+}
+
+void TProgressBar::SetStyle(TProgressBarStyle Value) {
+    FStyle = Value;
+    UpdateFraction();
+    UpdateTimer();
+}
+
+void TProgressBar::SetRange(int AMin, int AMax) {
+    FMin = AMin;
+    FMax = AMax;
+    UpdateFraction();
+}
+
+void TProgressBar::SetPosition(int Value) {
+    FPosition = std::clamp(Value, FMin, FMax);
+    UpdateFraction();
+}
+
+void TProgressBar::SetMarqueeInterval(int Value) {
+    FMarqueeInterval = std::max(Value, 1);
+    if (FTimer) {
+        g_source_remove(FTimer);
+        FTimer = 0;
+    }
+    UpdateTimer();
+}
+
+void TProgressBar::UpdateFraction() {
+    if (FStyle == TProgressBarStyle::pbstNormal) {
+        double span = FMax - FMin;
+        gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(FWidget), span > 0 ? (FPosition - FMin) / span : 0.0);
+    }
+}
+
+void TProgressBar::UpdateTimer() {
+    bool want = FStyle == TProgressBarStyle::pbstMarquee && Visible();
+    if (want && !FTimer)
+        FTimer = g_timeout_add(static_cast<guint>(FMarqueeInterval), OnMarqueeTimer, this);
+    else if (!want && FTimer) {
+        g_source_remove(FTimer);
+        FTimer = 0;
+    }
+}
+
+void TProgressBar::MarqueeTick() {
+    if (!gtk_widget_get_mapped(W(FWidget)))
+        return;
+    gtk_progress_bar_pulse(GTK_PROGRESS_BAR(FWidget));
+    ++FMarqueeSteps;
+}
+
+// TActivityIndicator.
+
+TActivityIndicator::TActivityIndicator(TComponent* AOwner)
+    : TWinControl(AOwner, gtk_drawing_area_new(), nullptr) {
+    Connect(FWidget, "draw", OnIndicatorDraw, this);
+    SetIndicatorSize(TActivityIndicatorSize::aisMedium);
+    UpdateTimer();
+}
+
+TActivityIndicator::~TActivityIndicator() {
+    if (FTimer)
+        g_source_remove(FTimer);
+}
+
+int TActivityIndicator::SizeInPixels(TActivityIndicatorSize Size) {
+    switch (Size) {
+    case TActivityIndicatorSize::aisSmall:
+        return 24;
+    case TActivityIndicatorSize::aisMedium:
+        return 32;
+    case TActivityIndicatorSize::aisLarge:
+        return 48;
+    case TActivityIndicatorSize::aisXLarge:
+        return 64;
+    }
+    return 32;
+}
+
+void TActivityIndicator::SetIndicatorType(TActivityIndicatorType Value) {
+    FType = Value;
+    gtk_widget_queue_draw(W(FWidget));
+}
+
+void TActivityIndicator::SetIndicatorColor(TActivityIndicatorColor Value) {
+    FIndicatorColor = Value;
+    gtk_widget_queue_draw(W(FWidget));
+}
+
+void TActivityIndicator::SetIndicatorSize(TActivityIndicatorSize Value) {
+    FSize = Value;
+    int size = SizeInPixels(Value);
+    gtk_widget_set_size_request(W(FWidget), size, size);
+    SetBounds(Left(), Top(), size, size);
+}
+
+void TActivityIndicator::SetAnimate(bool Value) {
+    FAnimate = Value;
+    UpdateTimer();
+}
+
+void TActivityIndicator::UpdateTimer() {
+    if (FAnimate && !FTimer)
+        FTimer = g_timeout_add(30, OnIndicatorTimer, this);
+    else if (!FAnimate && FTimer) {
+        g_source_remove(FTimer);
+        FTimer = 0;
+    }
+}
+
+void TActivityIndicator::NextFrame() {
+    if (!gtk_widget_get_mapped(W(FWidget)))
+        return;
+    FFrame = (FFrame + 1) % FrameCount;
+    gtk_widget_queue_draw(W(FWidget));
+}
+
+void TActivityIndicator::Draw(void* CairoContext) const {
+    auto* cr = static_cast<cairo_t*>(CairoContext);
+    double size = std::min(Width(), Height());
+    if (size <= 0)
+        size = SizeInPixels(FSize);
+    double c = FIndicatorColor == TActivityIndicatorColor::aicWhite ? 1.0 : 0.0;
+    double t = static_cast<double>(FFrame) / FrameCount; // 0 .. 1 over one cycle
+    double cx = size / 2, cy = size / 2;
+    switch (FType) {
+    case TActivityIndicatorType::aitMomentumDots: {
+        // Five dots chasing each other round a circle, fast at the bottom and
+        // slow at the top.
+        double orbit = size * 0.38, dot = size * 0.055;
+        for (int i = 0; i < 5; ++i) {
+            double p = std::fmod(t - i * 0.07 + 1.0, 1.0);
+            double eased = p - std::sin(2 * Pi * p) / (2 * Pi) * 0.85;
+            double angle = -Pi / 2 + 2 * Pi * eased;
+            cairo_set_source_rgba(cr, c, c, c, 1.0);
+            cairo_arc(cr, cx + orbit * std::cos(angle), cy + orbit * std::sin(angle), dot, 0, 2 * Pi);
+            cairo_fill(cr);
+        }
+        break;
+    }
+    case TActivityIndicatorType::aitRotatingSector: {
+        // A faint ring with a quarter of it drawn solid, turning.
+        double radius = size * 0.38, width = size * 0.1;
+        cairo_set_line_width(cr, width);
+        cairo_set_source_rgba(cr, c, c, c, 0.25);
+        cairo_arc(cr, cx, cy, radius, 0, 2 * Pi);
+        cairo_stroke(cr);
+        double start = -Pi / 2 + 2 * Pi * t;
+        cairo_set_source_rgba(cr, c, c, c, 1.0);
+        cairo_arc(cr, cx, cy, radius, start, start + Pi / 2);
+        cairo_stroke(cr);
+        break;
+    }
+    case TActivityIndicatorType::aitSectorRing: {
+        // Twelve sectors round a ring; the lit one moves on with a fading trail.
+        const int sectors = 12;
+        double inner = size * 0.24, outer = size * 0.45;
+        int lit = static_cast<int>(t * sectors) % sectors;
+        for (int i = 0; i < sectors; ++i) {
+            int age = (lit - i + sectors) % sectors;
+            double alpha = std::max(0.15, 1.0 - age * 0.12);
+            double a0 = -Pi / 2 + 2 * Pi * i / sectors + 0.06,
+                   a1 = -Pi / 2 + 2 * Pi * (i + 1) / sectors - 0.06;
+            cairo_set_source_rgba(cr, c, c, c, alpha);
+            cairo_new_path(cr);
+            cairo_arc(cr, cx, cy, outer, a0, a1);
+            cairo_arc_negative(cr, cx, cy, inner, a1, a0);
+            cairo_close_path(cr);
+            cairo_fill(cr);
+        }
+        break;
+    }
+    }
+}
+
+// TImage.
+
+TImage::TImage(TComponent* AOwner) : TControl(AOwner, gtk_image_new()) {}
+
+void TImage::SetPicture(const TBitmap& Value) {
+    FPicture = Value;
+    FIconName.clear();
+    UpdateNative();
+}
+
+void TImage::SetIconName(const std::string& Name, int Size) {
+    FIconName = Name;
+    FPicture = TBitmap();
+    gtk_image_set_from_icon_name(GTK_IMAGE(FWidget), Name.c_str(), GTK_ICON_SIZE_DIALOG);
+    gtk_image_set_pixel_size(GTK_IMAGE(FWidget), Size);
+}
+
+void TImage::SetStretch(bool Value) {
+    FStretch = Value;
+    UpdateNative();
+}
+
+void TImage::UpdateNative() {
+    if (!FIconName.empty())
+        return;
+    if (FPicture.Empty()) {
+        gtk_image_clear(GTK_IMAGE(FWidget));
+        return;
+    }
+    TBitmap shown = FStretch && Width() > 0 && Height() > 0 ? FPicture.Scaled(Width(), Height()) : FPicture;
+    GdkPixbuf* pixbuf = BitmapToPixbuf(shown);
+    gtk_image_set_from_pixbuf(GTK_IMAGE(FWidget), pixbuf);
+    g_object_unref(pixbuf);
+}
+
+} // namespace Norvane::Platform::Ui
