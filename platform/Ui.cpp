@@ -1,5 +1,6 @@
 #include "platform/Ui.h"
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 
@@ -8,6 +9,7 @@ namespace {
 
 std::mutex HooksLock;
 UiHooks Hooks;
+std::atomic<bool> TerminateRequested{false};
 
 UiHooks CurrentHooks() {
     std::lock_guard lock(HooksLock);
@@ -24,6 +26,16 @@ void SetUiHooks(UiHooks hooks) {
         Hooks.ProcessMessages = std::move(hooks.ProcessMessages);
     if (hooks.Terminated)
         Hooks.Terminated = std::move(hooks.Terminated);
+    if (hooks.Terminate)
+        Hooks.Terminate = std::move(hooks.Terminate);
+    if (hooks.WindowCaptions)
+        Hooks.WindowCaptions = std::move(hooks.WindowCaptions);
+    if (hooks.PressKey)
+        Hooks.PressKey = std::move(hooks.PressKey);
+    if (hooks.ExtractIcon)
+        Hooks.ExtractIcon = std::move(hooks.ExtractIcon);
+    if (hooks.TextWidth)
+        Hooks.TextWidth = std::move(hooks.TextWidth);
 }
 
 MessageBoxResult ShowMessageBox(const std::string& text, const std::string& caption, MessageBoxIcon icon,
@@ -33,7 +45,7 @@ MessageBoxResult ShowMessageBox(const std::string& text, const std::string& capt
         return hooks.MessageBox(text, caption, icon, buttons);
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     return buttons == MessageBoxButtons::Ok || buttons == MessageBoxButtons::OkCancel ? MessageBoxResult::Ok
-                                                                                       : MessageBoxResult::Yes;
+                                                                                      : MessageBoxResult::Yes;
 }
 
 void ProcessMessages() {
@@ -44,7 +56,37 @@ void ProcessMessages() {
 
 bool ApplicationTerminated() {
     auto hooks = CurrentHooks();
-    return hooks.Terminated ? hooks.Terminated() : false;
+    return hooks.Terminated ? hooks.Terminated() : TerminateRequested.load();
+}
+
+void TerminateApplication() {
+    auto hooks = CurrentHooks();
+    if (hooks.Terminate)
+        hooks.Terminate();
+    else
+        TerminateRequested = true;
+}
+
+std::vector<std::string> TopLevelWindowCaptions() {
+    auto hooks = CurrentHooks();
+    return hooks.WindowCaptions ? hooks.WindowCaptions() : std::vector<std::string>();
+}
+
+bool SynthesizeKeyPress(int virtualKey) {
+    auto hooks = CurrentHooks();
+    return hooks.PressKey ? hooks.PressKey(virtualKey) : false;
+}
+
+bool ExtractFileIcon(const std::string& filePath, int& width, int& height,
+                     std::vector<std::uint8_t>& pixels) {
+    auto hooks = CurrentHooks();
+    return hooks.ExtractIcon ? hooks.ExtractIcon(filePath, width, height, pixels) : false;
+}
+
+int MeasureTextWidth(const std::string& fontName, int fontSize, bool bold, bool italic,
+                     const std::string& text) {
+    auto hooks = CurrentHooks();
+    return hooks.TextWidth ? hooks.TextWidth(fontName, fontSize, bold, italic, text) : 0;
 }
 
 } // namespace Norvane::Platform

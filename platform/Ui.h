@@ -4,8 +4,10 @@
 // (the message box is written to standard error and answers OK).
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace Norvane::Platform {
 
@@ -20,6 +22,23 @@ struct UiHooks {
         MessageBox;
     std::function<void()> ProcessMessages;
     std::function<bool()> Terminated;
+    // Asks the application to end its message loop (default: a flag that
+    // ApplicationTerminated reports while no Terminated hook is installed).
+    std::function<void()> Terminate;
+    // Titles of the desktop's top-level windows, front to back (default: none).
+    std::function<std::vector<std::string>()> WindowCaptions;
+    // Synthesises a press and a release of a Windows virtual-key code
+    // (default: nothing, false).
+    std::function<bool(int virtualKey)> PressKey;
+    // The first icon of a file as straight R, G, B, A bytes, row by row
+    // (default: none, false).
+    std::function<bool(const std::string& filePath, int& width, int& height,
+                       std::vector<std::uint8_t>& pixels)>
+        ExtractIcon;
+    // Width in pixels of a text drawn in a font on the screen (default: 0).
+    std::function<int(const std::string& fontName, int fontSize, bool bold, bool italic,
+                      const std::string& text)>
+        TextWidth;
 };
 
 // Installs the hooks; empty members keep the defaults.
@@ -29,5 +48,11 @@ MessageBoxResult ShowMessageBox(const std::string& text, const std::string& capt
                                 MessageBoxButtons buttons = MessageBoxButtons::Ok);
 void ProcessMessages();
 bool ApplicationTerminated();
+void TerminateApplication();
+std::vector<std::string> TopLevelWindowCaptions();
+bool SynthesizeKeyPress(int virtualKey);
+bool ExtractFileIcon(const std::string& filePath, int& width, int& height, std::vector<std::uint8_t>& pixels);
+int MeasureTextWidth(const std::string& fontName, int fontSize, bool bold, bool italic,
+                     const std::string& text);
 
 } // namespace Norvane::Platform

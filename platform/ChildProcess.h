@@ -1,0 +1,55 @@
+// Starting child processes, reading their output and waiting for them.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Norvane::Platform {
+
+// The exit code reported for a process that has not ended yet.
+inline constexpr int StillActive = 259;
+
+struct ProcessStartInfo {
+    // The program and its arguments. A program name without "/" is looked up
+    // in the folders of PATH; a relative path is taken from the current folder.
+    std::vector<std::string> Arguments;
+    // Folder the child starts in; empty: the caller's current folder.
+    std::string WorkingDir;
+    // Starts the child as the leader of a new process group.
+    bool NewProcessGroup = false;
+    // Joins the child's standard output and standard error into one pipe that
+    // ReadOutput reads. Otherwise the child shares the caller's streams.
+    bool CaptureOutput = false;
+};
+// In every case the child inherits the caller's standard input and none of the
+// caller's other open files.
+
+class ChildProcess {
+public:
+    virtual ~ChildProcess() = default;
+    // StillActive while the process runs, then its exit code (128 plus the
+    // signal number when a signal ended it).
+    virtual int ExitCode() = 0;
+    // Waits without limit for the end; returns the exit code.
+    virtual int Wait() = 0;
+    // Reads up to Size bytes of the captured output; returns the number read,
+    // 0 at the end of the output (all writers closed) or on an error.
+    virtual std::size_t ReadOutput(char* Buffer, std::size_t Size) = 0;
+};
+
+// Starts a process. Returns null, with the last error set, when the program
+// cannot be found or started or the working folder cannot be entered.
+std::unique_ptr<ChildProcess> StartProcess(const ProcessStartInfo& info);
+
+// Starts a process that runs on its own: nobody waits for it, and it leaves no
+// trace when it ends. True when it could be started (last error set otherwise).
+bool StartDetachedProcess(const ProcessStartInfo& info);
+
+// The full path of a program: a name containing "/" is made absolute against
+// the current folder; a bare name is looked up in PATH. Empty when there is no
+// executable file of that name.
+std::string FindProgram(const std::string& name);
+
+} // namespace Norvane::Platform

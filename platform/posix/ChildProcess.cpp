@@ -1,0 +1,244 @@
+#include "platform/ChildProcess.h"
+
+#include "platform/System.h"
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace Norvane::Platform {
+namespace {
+
+bool IsExecutableFile(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+std::string CurrentFolder() {
+    std::vector<char> buffer(PATH_MAX);
+    if (!::getcwd(buffer.data(), buffer.size()))
+        return {};
+    return std::string(buffer.data());
+}
+
+int DecodeStatus(int status) {
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    if (WIFSIGNALED(status))
+        return 128 + WTERMSIG(status);
+    return 0;
+}
+
+// Reaps a child that nobody waits for, so that it leaves no zombie behind.
+void ReapInBackground(pid_t pid) {
+    std::thread([pid] {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+}
+
+class SpawnActions {
+public:
+    SpawnActions() {
+        ::posix_spawn_file_actions_init(&FActions);
+        ::posix_spawnattr_init(&FAttributes);
+    }
+    ~SpawnActions() {
+        ::posix_spawn_file_actions_destroy(&FActions);
+        ::posix_spawnattr_destroy(&FAttributes);
+    }
+    SpawnActions(const SpawnActions&) = delete;
+    SpawnActions& operator=(const SpawnActions&) = delete;
+
+    posix_spawn_file_actions_t FActions;
+    posix_spawnattr_t FAttributes;
+};
+
+// Starts the process; on success returns its id and, when output is captured,
+// the read end of its output pipe in outputFd.
+pid_t Spawn(const ProcessStartInfo& info, int& outputFd) {
+    outputFd = -1;
+    if (info.Arguments.empty() || info.Arguments.front().empty()) {
+        SetLastError(ENOENT);
+        return -1;
+    }
+    std::string program = FindProgram(info.Arguments.front());
+    if (program.empty()) {
+        SetLastError(ENOENT, "Program not found: " + info.Arguments.front());
+        return -1;
+    }
+    std::vector<char*> argv;
+    for (const auto& argument : info.Arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+
+    SpawnActions spawn;
+    int pipeFds[2] = {-1, -1};
+    if (info.CaptureOutput) {
+        if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+            SetLastError(errno);
+            return -1;
+        }
+        ::posix_spawn_file_actions_adddup2(&spawn.FActions, pipeFds[1], STDOUT_FILENO);
+        ::posix_spawn_file_actions_adddup2(&spawn.FActions, pipeFds[1], STDERR_FILENO);
+    }
+    if (!info.WorkingDir.empty())
+        ::posix_spawn_file_actions_addchdir_np(&spawn.FActions, info.WorkingDir.c_str());
+    ::posix_spawn_file_actions_addclosefrom_np(&spawn.FActions, STDERR_FILENO + 1);
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    sigset_t none;
+    sigemptyset(&none);
+    ::posix_spawnattr_setsigmask(&spawn.FAttributes, &none);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGCHLD);
+    ::posix_spawnattr_setsigdefault(&spawn.FAttributes, &defaults);
+    if (info.NewProcessGroup) {
+        flags |= POSIX_SPAWN_SETPGROUP;
+        ::posix_spawnattr_setpgroup(&spawn.FAttributes, 0);
+    }
+    ::posix_spawnattr_setflags(&spawn.FAttributes, flags);
+
+    pid_t pid = -1;
+    int rc = ::posix_spawn(&pid, program.c_str(), &spawn.FActions, &spawn.FAttributes, argv.data(), environ);
+    if (info.CaptureOutput)
+        ::close(pipeFds[1]); // only the child and its descendants keep the write end
+    if (rc != 0) {
+        if (info.CaptureOutput)
+            ::close(pipeFds[0]);
+        SetLastError(rc);
+        return -1;
+    }
+    outputFd = pipeFds[0];
+    return pid;
+}
+
+class PosixChildProcess : public ChildProcess {
+public:
+    PosixChildProcess(pid_t pid, int outputFd) : FPid(pid), FOutputFd(outputFd) {}
+    ~PosixChildProcess() override {
+        if (FOutputFd >= 0)
+            ::close(FOutputFd);
+        if (!FEnded)
+            ReapInBackground(FPid);
+    }
+    PosixChildProcess(const PosixChildProcess&) = delete;
+    PosixChildProcess& operator=(const PosixChildProcess&) = delete;
+
+    int ExitCode() override {
+        if (FEnded)
+            return FExitCode;
+        int status = 0;
+        pid_t rc;
+        do {
+            rc = ::waitpid(FPid, &status, WNOHANG);
+        } while (rc < 0 && errno == EINTR);
+        if (rc == 0)
+            return StillActive;
+        Finish(rc == FPid ? DecodeStatus(status) : 0);
+        return FExitCode;
+    }
+
+    int Wait() override {
+        if (FEnded)
+            return FExitCode;
+        int status = 0;
+        pid_t rc;
+        do {
+            rc = ::waitpid(FPid, &status, 0);
+        } while (rc < 0 && errno == EINTR);
+        Finish(rc == FPid ? DecodeStatus(status) : 0);
+        return FExitCode;
+    }
+
+    std::size_t ReadOutput(char* Buffer, std::size_t Size) override {
+        if (FOutputFd < 0 || Size == 0)
+            return 0;
+        for (;;) {
+            ssize_t n = ::read(FOutputFd, Buffer, Size);
+            if (n >= 0)
+                return static_cast<std::size_t>(n);
+            if (errno != EINTR)
+                return 0;
+        }
+    }
+
+private:
+    void Finish(int code) {
+        FEnded = true;
+        FExitCode = code;
+    }
+
+    pid_t FPid;
+    int FOutputFd;
+    bool FEnded = false;
+    int FExitCode = 0;
+};
+
+} // namespace
+
+std::unique_ptr<ChildProcess> StartProcess(const ProcessStartInfo& info) {
+    int outputFd = -1;
+    pid_t pid = Spawn(info, outputFd);
+    if (pid < 0)
+        return nullptr;
+    return std::make_unique<PosixChildProcess>(pid, outputFd);
+}
+
+bool StartDetachedProcess(const ProcessStartInfo& info) {
+    ProcessStartInfo detached = info;
+    detached.CaptureOutput = false;
+    int outputFd = -1;
+    pid_t pid = Spawn(detached, outputFd);
+    if (pid < 0)
+        return false;
+    ReapInBackground(pid);
+    return true;
+}
+
+std::string FindProgram(const std::string& name) {
+    if (name.empty())
+        return {};
+    if (name.find('/') != std::string::npos) {
+        std::string path = name.front() == '/' ? name : CurrentFolder() + "/" + name;
+        return IsExecutableFile(path) ? path : std::string();
+    }
+    std::string searchPath;
+    if (const char* value = ::getenv("PATH")) {
+        searchPath = value;
+    } else {
+        std::size_t size = ::confstr(_CS_PATH, nullptr, 0);
+        std::vector<char> buffer(size + 1);
+        ::confstr(_CS_PATH, buffer.data(), buffer.size());
+        searchPath = buffer.data();
+    }
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t end = searchPath.find(':', start);
+        std::string folder =
+            searchPath.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (folder.empty())
+            folder = CurrentFolder();
+        std::string candidate = folder + "/" + name;
+        if (IsExecutableFile(candidate))
+            return candidate.front() == '/' ? candidate : CurrentFolder() + "/" + candidate;
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    return {};
+}
+
+} // namespace Norvane::Platform

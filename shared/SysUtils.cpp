@@ -1,0 +1,554 @@
+#include "shared/SysUtils.h"
+
+#include "platform/ChildProcess.h"
+#include "platform/CommandLine.h"
+#include "platform/KnownFolders.h"
+#include "platform/Process.h"
+#include "platform/Session.h"
+#include "platform/Shell.h"
+#include "platform/System.h"
+#include "platform/Ui.h"
+#include "shared/Streams.h"
+#include "webview2/WebView2.h"
+
+#include <algorithm>
+#include <chrono>
+#include <clocale>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace Norvane::Shared {
+namespace {
+
+std::string WithSeparator(std::string path) {
+    if (path.empty() || path.back() != '/')
+        path += '/';
+    return path;
+}
+
+std::string WithoutTrailingSeparators(std::string path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+std::string FolderPath(Platform::KnownFolder folder) {
+    return WithSeparator(Platform::KnownFolderPath(folder));
+}
+
+// Bytes taken as UTF-8; every byte that does not begin a well-formed sequence
+// becomes U+FFFD.
+std::string DecodeUtf8(const std::string& bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n) {
+        unsigned char c = p[i];
+        std::size_t length = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        if (c < 0x80)
+            length = 1;
+        else if (c >= 0xC2 && c <= 0xDF)
+            length = 2;
+        else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            if (c == 0xE0)
+                low = 0xA0;
+            if (c == 0xED)
+                high = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            if (c == 0xF0)
+                low = 0x90;
+            if (c == 0xF4)
+                high = 0x8F;
+        }
+        bool ok = length > 0 && i + length <= n;
+        for (std::size_t k = 1; ok && k < length; ++k) {
+            unsigned char next = p[i + k];
+            ok = k == 1 ? next >= low && next <= high : next >= 0x80 && next <= 0xBF;
+        }
+        if (ok) {
+            out.append(bytes, i, length);
+            i += length;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return out;
+}
+
+bool IsBlank(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
+}
+
+char FoldCase(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool WildcardMatch(const std::string& name, const std::string& mask) {
+    std::size_t n = 0, m = 0;
+    std::size_t starMask = std::string::npos, starName = 0;
+    while (n < name.size()) {
+        if (m < mask.size() && (mask[m] == '?' || FoldCase(mask[m]) == FoldCase(name[n]))) {
+            ++n;
+            ++m;
+        } else if (m < mask.size() && mask[m] == '*') {
+            starMask = m++;
+            starName = n;
+        } else if (starMask != std::string::npos) {
+            m = starMask + 1;
+            n = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == '*')
+        ++m;
+    return m == mask.size();
+}
+
+// Copy of a file or folder in the manner of the shell's copy operation.
+bool ShellCopy(const std::string& fromPath, const std::string& toPath) {
+    if (fromPath.empty() || toPath.empty())
+        return false;
+    std::error_code ec;
+    fs::path from = fs::path(WithoutTrailingSeparators(fromPath)).lexically_normal();
+    fs::path to = fs::path(WithoutTrailingSeparators(toPath)).lexically_normal();
+    fs::file_status source = fs::status(from, ec);
+    if (ec || !fs::exists(source))
+        return false;
+    fs::path target = to;
+    if (fs::is_directory(to, ec) && !from.filename().empty())
+        target = to / from.filename();
+    if (fs::is_directory(source)) {
+        // A folder copied onto itself or into its own subtree would never end.
+        fs::path canonicalFrom = fs::weakly_canonical(from, ec);
+        if (ec)
+            return false;
+        fs::path canonicalTarget = fs::weakly_canonical(target, ec);
+        if (ec)
+            return false;
+        auto [fromEnd, targetIt] = std::mismatch(canonicalFrom.begin(), canonicalFrom.end(),
+                                                 canonicalTarget.begin(), canonicalTarget.end());
+        if (fromEnd == canonicalFrom.end())
+            return false;
+        fs::create_directories(target, ec);
+        if (ec)
+            return false;
+        fs::copy(from, target,
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing |
+                     fs::copy_options::copy_symlinks,
+                 ec);
+        return !ec;
+    }
+    if (fs::exists(target, ec) && fs::equivalent(from, target, ec))
+        return false;
+    if (target.has_parent_path()) {
+        fs::create_directories(target.parent_path(), ec);
+        if (ec)
+            return false;
+    }
+    fs::copy_file(from, target, fs::copy_options::overwrite_existing, ec);
+    return !ec;
+}
+
+// Size and divisor to a number with at most two decimals, rounded half away
+// from zero, without trailing zeros.
+std::string FormatHundredths(std::uint64_t size, std::uint64_t divisor) {
+    std::uint64_t whole = size / divisor;
+    std::uint64_t rest = size % divisor;
+    std::uint64_t hundredths = whole * 100 + (rest * 200 + divisor) / (2 * divisor);
+    std::string text = std::to_string(hundredths / 100);
+    std::uint64_t fraction = hundredths % 100;
+    if (fraction != 0) {
+        const char* separator = std::localeconv()->decimal_point;
+        text += separator && *separator ? separator : ".";
+        text += static_cast<char>('0' + fraction / 10);
+        if (fraction % 10 != 0)
+            text += static_cast<char>('0' + fraction % 10);
+    }
+    return text;
+}
+
+} // namespace
+
+bool TSysUtils::ExitWindows(unsigned Flags) {
+    Platform::SessionAction action = Platform::SessionAction::LogOff;
+    if (Flags & EWX_REBOOT)
+        action = Platform::SessionAction::Reboot;
+    else if (Flags & (EWX_SHUTDOWN | EWX_POWEROFF))
+        action = Platform::SessionAction::PowerOff;
+    bool force = (Flags & (EWX_FORCE | EWX_FORCEIFHUNG)) != 0;
+    return Platform::CurrentSessionControl()->EndSession(action, force);
+}
+
+std::string TSysUtils::GetDosOutput(const std::string& CommandLine, const std::string& WorkingDir,
+                                    bool /*ShowWindow*/) {
+    Platform::ProcessStartInfo info;
+    info.Arguments = {"/bin/sh", "-c", CommandLine};
+    info.WorkingDir = WorkingDir;
+    info.CaptureOutput = true;
+    auto process = Platform::StartProcess(info);
+    if (!process)
+        return {};
+    std::string bytes;
+    char buffer[255];
+    while (std::size_t n = process->ReadOutput(buffer, sizeof buffer)) {
+        // Each piece is taken as text up to its first zero byte.
+        const void* zero = std::memchr(buffer, 0, n);
+        bytes.append(buffer, zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - buffer) : n);
+    }
+    process->Wait();
+    return DecodeUtf8(bytes);
+}
+
+void TSysUtils::GetWindowsCaptions(std::vector<std::string>& List) {
+    std::vector<std::string> captions;
+    for (auto& caption : Platform::TopLevelWindowCaptions())
+        if (!IsBlank(caption))
+            captions.push_back(std::move(caption));
+    List = std::move(captions);
+}
+
+bool TSysUtils::DeleteDirectory(const std::string& DirPath) {
+    if (DirPath.empty())
+        return false;
+    // Without trailing separators a symbolic link is removed itself, not the
+    // contents of the folder it points to.
+    fs::path path = WithoutTrailingSeparators(DirPath);
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(path, ec)))
+        return false;
+    fs::remove_all(path, ec);
+    return !ec;
+}
+
+bool TSysUtils::ShellExec(const std::string& FilePath, const std::string& Arguments) {
+    return Platform::ShellExecute(FilePath, Arguments);
+}
+
+bool TSysUtils::ShellExplore(const std::string& FilePath) {
+    return Platform::ShowItemInFileManager(FilePath);
+}
+
+bool TSysUtils::ShellOpen(const std::string& FilePath) {
+    return Platform::ShellExecute(FilePath, std::string());
+}
+
+int TSysUtils::ShellExecAsAdminAndWait(TWindowHandle /*Owner*/, const std::string& FilePath,
+                                       const std::string& Params) {
+    std::vector<std::string> arguments;
+    if (!Params.empty())
+        arguments = Platform::SplitArguments(Params);
+    auto process = Platform::CurrentElevation()->StartElevated(FilePath, arguments);
+    if (!process)
+        return 0;
+    int code;
+    do {
+        Platform::ProcessMessages();
+        code = process->ExitCode();
+        if (code == Platform::StillActive)
+            std::this_thread::yield();
+    } while (code == Platform::StillActive && !Platform::ApplicationTerminated());
+    return code;
+}
+
+bool TSysUtils::CheckEdgeIsInstalled(const std::string& EdgeLoaderDllPath) {
+    std::error_code ec;
+    if (EdgeLoaderDllPath.empty() || !fs::is_regular_file(EdgeLoaderDllPath, ec))
+        return false;
+    Platform::LibraryHandle library = Platform::LoadLibrary(EdgeLoaderDllPath);
+    if (!library)
+        return false;
+    bool installed = false;
+    auto getVersion = reinterpret_cast<PFN_GetAvailableCoreWebView2BrowserVersionString>(
+        Platform::GetProcAddress(library, WebView2::AvailableBrowserVersionEntry));
+    if (getVersion) {
+        char* version = nullptr;
+        getVersion(nullptr, &version); // only the text counts, not the result code
+        installed = version && *version;
+        if (version) {
+            auto memFree = reinterpret_cast<PFN_CoTaskMemFree>(
+                Platform::GetProcAddress(library, WebView2::MemFreeEntry));
+            if (memFree)
+                memFree(version);
+        }
+    }
+    Platform::FreeLibrary(library);
+    return installed;
+}
+
+std::string TSysUtils::GetTempDirPath() {
+    return WithSeparator(Platform::TempFolderPath());
+}
+std::string TSysUtils::GetUserDesktopDirPath() {
+    return FolderPath(Platform::KnownFolder::Desktop);
+}
+std::string TSysUtils::GetUserDocumentsDirPath() {
+    return FolderPath(Platform::KnownFolder::Documents);
+}
+std::string TSysUtils::GetUserAppDataDirPath() {
+    return FolderPath(Platform::KnownFolder::RoamingAppData);
+}
+std::string TSysUtils::GetLocalAppDataDirPath() {
+    return FolderPath(Platform::KnownFolder::LocalAppData);
+}
+std::string TSysUtils::GetProgramFilesDirPath() {
+    return FolderPath(Platform::KnownFolder::ProgramFiles);
+}
+std::string TSysUtils::GetSystemAppsDirPath() {
+    return FolderPath(Platform::KnownFolder::SystemApps);
+}
+
+void TSysUtils::EditWithMSPaint(const std::string& FilePath) {
+    std::string system = FolderPath(Platform::KnownFolder::System);
+    for (const char* program : {"kolourpaint", "pinta", "mtpaint", "gimp"}) {
+        std::string path = system + program;
+        std::error_code ec;
+        if (fs::is_regular_file(path, ec)) {
+            ShellExec(path, "\"" + FilePath + "\"");
+            return;
+        }
+    }
+}
+
+int TSysUtils::ExecAndWait(const std::string& CommandLine) {
+    Platform::ProcessStartInfo info;
+    info.Arguments = Platform::SplitCommandLine(CommandLine);
+    auto process = Platform::StartProcess(info);
+    return process ? process->Wait() : 0;
+}
+
+void TSysUtils::ExecCmd(const std::string& CommandLine, bool Wait) {
+    Platform::ProcessStartInfo info;
+    info.Arguments = Platform::SplitCommandLine(CommandLine);
+    info.NewProcessGroup = true;
+    if (!Wait) {
+        Platform::StartDetachedProcess(info);
+        return;
+    }
+    if (auto process = Platform::StartProcess(info))
+        process->Wait();
+}
+
+std::string TSysUtils::ExpandFileNameRelBaseDir(const std::string& FileName, const std::string& BaseDir) {
+    std::string joined = FileName;
+    if (FileName.empty() || FileName.front() != '/')
+        joined = WithSeparator(BaseDir) + FileName;
+    return fs::path(joined).lexically_normal().string();
+}
+
+bool TSysUtils::CopyFile(const std::string& FromPath, const std::string& ToPath) {
+    return ShellCopy(FromPath, ToPath);
+}
+
+bool TSysUtils::CopyDirectory(const std::string& FromDirPath, const std::string& ToDirPath) {
+    return ShellCopy(FromDirPath, ToDirPath);
+}
+
+std::string TSysUtils::GetLnkFilePath(const std::string& LnkFilePath) {
+    std::error_code ec;
+    fs::path target = fs::read_symlink(LnkFilePath, ec);
+    if (ec)
+        return {};
+    if (target.is_relative())
+        target = fs::absolute(fs::path(LnkFilePath), ec).parent_path() / target;
+    return target.lexically_normal().string();
+}
+
+bool TSysUtils::PressKey(int VirtualKey) {
+    return Platform::SynthesizeKeyPress(VirtualKey);
+}
+
+bool TSysUtils::ExtractExeIcon(const std::string& FilePath, TIconBitmap& Bitmap) {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> pixels;
+    if (!Platform::ExtractFileIcon(FilePath, width, height, pixels) || width <= 0 || height <= 0 ||
+        pixels.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4)
+        return false;
+    Bitmap.Width = width;
+    Bitmap.Height = height;
+    Bitmap.Pixels = std::move(pixels);
+    return true;
+}
+
+std::string TSysUtils::GetComputerNetName() {
+    return Platform::ComputerName();
+}
+
+std::string TSysUtils::GetUserFromWindows() {
+    return Platform::UserName().value_or("Unknown");
+}
+
+bool TSysUtils::MatchesFileMask(const std::string& Name, const std::string& FileMask) {
+    if (FileMask == "*" || FileMask == "*.*")
+        return true;
+    if (WildcardMatch(Name, FileMask))
+        return true;
+    // As on Windows, "name.*" also matches "name" and "*." matches names
+    // without an extension.
+    bool hasDot = Name.find('.') != std::string::npos;
+    if (!hasDot && FileMask.size() >= 2 && FileMask.compare(FileMask.size() - 2, 2, ".*") == 0)
+        return WildcardMatch(Name, FileMask.substr(0, FileMask.size() - 2));
+    if (!hasDot && FileMask.size() >= 1 && FileMask.back() == '.')
+        return WildcardMatch(Name, FileMask.substr(0, FileMask.size() - 1));
+    return false;
+}
+
+void TSysUtils::GetDirectoryFiles(const std::string& RootDir, bool IncludeDirs, const std::string& FileMask,
+                                  std::vector<std::string>& FileList) {
+    FileList.clear();
+    std::error_code ec;
+    if (RootDir.empty() || !fs::is_directory(RootDir, ec))
+        return;
+    std::vector<std::string> folders, files;
+    fs::directory_iterator it(RootDir, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (!MatchesFileMask(name, FileMask))
+            continue;
+        std::error_code typeError;
+        if (it->is_directory(typeError))
+            folders.push_back(name);
+        else
+            files.push_back(name);
+    }
+    std::sort(folders.begin(), folders.end());
+    std::sort(files.begin(), files.end());
+    std::string base = WithSeparator(RootDir);
+    if (IncludeDirs)
+        for (const auto& name : folders)
+            FileList.push_back(base + name);
+    for (const auto& name : files)
+        FileList.push_back(base + name);
+}
+
+std::string TSysUtils::GetParentDirPath(const std::string& Path) {
+    std::error_code ec;
+    std::string full = Path.empty() ? std::string() : fs::absolute(Path, ec).string();
+    return WithSeparator(fs::path(full + "/..").lexically_normal().string());
+}
+
+std::int64_t TSysUtils::GetSizeOfFile(const std::string& FilePath) {
+    std::error_code ec;
+    fs::file_status status = fs::status(FilePath, ec);
+    if (!fs::exists(status))
+        return fs::exists(fs::symlink_status(FilePath, ec)) ? 0 : -1;
+    if (!fs::is_regular_file(status))
+        return 0;
+    auto size = fs::file_size(FilePath, ec);
+    return ec ? 0 : static_cast<std::int64_t>(size);
+}
+
+std::int64_t TSysUtils::GetSizeOfDir(const std::string& DirPath, bool IncludeSubdirs) {
+    std::vector<std::string> items;
+    GetDirectoryFiles(DirPath, IncludeSubdirs, "*.*", items);
+    std::int64_t total = 0;
+    for (const auto& item : items)
+        if (std::int64_t size = GetSizeOfFile(item); size > 0)
+            total += size;
+    return total;
+}
+
+int TSysUtils::GetSubdirectoriesCount(const std::string& DirPath) {
+    std::error_code ec;
+    if (DirPath.empty() || !fs::is_directory(DirPath, ec))
+        return 0;
+    int count = 0;
+    fs::directory_iterator it(DirPath, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        std::error_code typeError;
+        if (it->is_directory(typeError))
+            ++count;
+    }
+    return count;
+}
+
+bool TSysUtils::FilesHaveSameDateTime(const std::string& File1Path, const std::string& File2Path) {
+    auto lastWrite = [](const std::string& path) {
+        std::error_code ec;
+        auto time = fs::last_write_time(path, ec);
+        if (ec)
+            throw EFOpenError("Cannot open file \"" + path + "\". " + ec.message());
+        return time;
+    };
+    auto first = lastWrite(File1Path);
+    auto second = lastWrite(File2Path);
+    auto difference = first > second ? first - second : second - first;
+    return difference <= std::chrono::milliseconds(1);
+}
+
+int TSysUtils::TrueFontWidth(const TFontSpec& Font, const std::string& Str) {
+    return Platform::MeasureTextWidth(Font.Name, Font.Size, Font.Bold, Font.Italic, Str);
+}
+
+void TSysUtils::RestartApplication() {
+    ShellOpen(Platform::ExecutablePath());
+    Platform::TerminateApplication();
+}
+
+bool TSysUtils::IsValidFilePath(const std::string& FileName) {
+    if (FileName.empty())
+        return false;
+    // Something already at the full path makes it unusable as a new item's path.
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(FileName, ec)))
+        return false;
+    std::string prefix = FileName;
+    for (;;) {
+        std::size_t cut = prefix.find_last_of('/');
+        std::string component = cut == std::string::npos ? prefix : prefix.substr(cut + 1);
+        if (!Platform::IsValidFileNameComponent(component))
+            return false;
+        if (cut == std::string::npos)
+            return true;
+        prefix.erase(cut);
+    }
+}
+
+void TSysUtils::RemoveUTFBoomFromFile(const std::string& FilePath) {
+    std::vector<std::uint8_t> rest;
+    {
+        TFileStream file(FilePath, TFileMode::fmOpenReadWrite);
+        std::uint8_t mark[3] = {};
+        if (file.Read(mark, 3) != 3)
+            throw EStreamError("Stream read error");
+        if (mark[0] != 0xEF || mark[1] != 0xBB || mark[2] != 0xBF)
+            return;
+        std::int64_t size = file.Size();
+        rest.resize(static_cast<std::size_t>(size - 3));
+        file.SetPosition(3);
+        if (!rest.empty() && file.Read(rest.data(), static_cast<std::int64_t>(rest.size())) !=
+                                 static_cast<std::int64_t>(rest.size()))
+            throw EStreamError("Stream read error");
+        file.SetPosition(0);
+        if (!rest.empty())
+            file.Write(rest.data(), static_cast<std::int64_t>(rest.size()));
+        file.Close();
+    }
+    std::error_code ec;
+    fs::resize_file(FilePath, rest.size(), ec);
+    if (ec)
+        throw EStreamError("Cannot shorten \"" + FilePath + "\": " + ec.message());
+}
+
+std::string TSysUtils::FormatByteSize(std::int64_t Size) {
+    constexpr std::int64_t KB = 1024, MB = 1048576, GB = 1073741824;
+    if (Size <= KB)
+        return std::to_string(Size) + " bytes";
+    auto size = static_cast<std::uint64_t>(Size);
+    if (Size > GB)
+        return FormatHundredths(size, GB) + " GB";
+    if (Size > MB)
+        return FormatHundredths(size, MB) + " MB";
+    return FormatHundredths(size, KB) + " KB";
+}
+
+} // namespace Norvane::Shared
