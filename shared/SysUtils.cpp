@@ -485,7 +485,7 @@ bool TSysUtils::FilesHaveSameDateTime(const std::string& File1Path, const std::s
     return difference <= std::chrono::milliseconds(1);
 }
 
-int TSysUtils::TrueFontWidth(const TFontSpec& Font, const std::string& Str) {
+int TSysUtils::TrueFontWidth(const TFontInfo& Font, const std::string& Str) {
     return Platform::MeasureTextWidth(Font.Name, Font.Size, Font.Bold, Font.Italic, Str);
 }
 

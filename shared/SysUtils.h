@@ -25,7 +25,7 @@ struct TIconBitmap {
 };
 
 // The font a text is measured in.
-struct TFontSpec {
+struct TFontInfo {
     std::string Name;
     int Size = 10; // points
     bool Bold = false;
@@ -139,7 +139,7 @@ public:
 
     // Width in pixels of the text in the font on the screen; 0 without a user
     // interface that can measure it.
-    static int TrueFontWidth(const TFontSpec& Font, const std::string& Str);
+    static int TrueFontWidth(const TFontInfo& Font, const std::string& Str);
 
     // Starts the running executable anew, then asks the application to end.
     static void RestartApplication();

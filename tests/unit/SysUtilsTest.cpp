@@ -559,7 +559,7 @@ TEST(SysUtilsUi, KeysIconsAndTextWidthGoThroughTheUserInterface) {
     EXPECT_EQ(bitmap.Height, 1);
     EXPECT_EQ(bitmap.Pixels.size(), 8u);
 
-    Norvane::Shared::TFontSpec font{"Sans", 12, true, false};
+    Norvane::Shared::TFontInfo font{"Sans", 12, true, false};
     EXPECT_EQ(TSysUtils::TrueFontWidth(font, "abc"), 3 * 12 + 1000 + 4);
 }
 
