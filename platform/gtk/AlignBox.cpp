@@ -111,8 +111,11 @@ void AlignBoxPreferredHeight(GtkWidget* Widget, gint* Minimum, gint* Natural) {
 void Place(GtkWidget* Child, GdkRectangle Rect) {
     GtkRequisition minimum;
     gtk_widget_get_preferred_size(Child, &minimum, nullptr);
-    Rect.width = std::max(Rect.width, minimum.width);
-    Rect.height = std::max(Rect.height, minimum.height);
+    // Widgets styled without borders (thin bars) take the size asked for.
+    if (!gtk_style_context_has_class(gtk_widget_get_style_context(Child), "norvane-thin")) {
+        Rect.width = std::max(Rect.width, minimum.width);
+        Rect.height = std::max(Rect.height, minimum.height);
+    }
     gtk_widget_size_allocate(Child, &Rect);
 }
 
@@ -198,6 +201,24 @@ gboolean AlignBoxDraw(GtkWidget* Widget, cairo_t* Cairo) {
     return GTK_WIDGET_CLASS(norvane_align_box_parent_class)->draw(Widget, Cairo);
 }
 
+// Focus: children first; a box marked to take focus takes it itself when no
+// child can (an empty host), and never while the focus is inside it.
+gboolean AlignBoxFocus(GtkWidget* Widget, GtkDirectionType Direction) {
+    auto* parentClass = GTK_WIDGET_CLASS(norvane_align_box_parent_class);
+    if (!g_object_get_data(G_OBJECT(Widget), "norvane-takes-focus"))
+        return parentClass->focus(Widget, Direction);
+    if (gtk_widget_has_focus(Widget))
+        return FALSE;
+    bool inside = gtk_container_get_focus_child(GTK_CONTAINER(Widget)) != nullptr;
+    gtk_widget_set_can_focus(Widget, FALSE);
+    gboolean moved = parentClass->focus(Widget, Direction);
+    gtk_widget_set_can_focus(Widget, TRUE);
+    if (moved || inside)
+        return moved;
+    gtk_widget_grab_focus(Widget);
+    return TRUE;
+}
+
 void AlignBoxFinalize(GObject* Object) {
     g_list_free(Self(Object)->Children);
     G_OBJECT_CLASS(norvane_align_box_parent_class)->finalize(Object);
@@ -211,6 +232,7 @@ void norvane_align_box_class_init(NorvaneAlignBoxClass* Class) {
     widgetClass->get_preferred_height = AlignBoxPreferredHeight;
     widgetClass->size_allocate = AlignBoxSizeAllocate;
     widgetClass->draw = AlignBoxDraw;
+    widgetClass->focus = AlignBoxFocus;
     auto* containerClass = GTK_CONTAINER_CLASS(Class);
     containerClass->add = AlignBoxAdd;
     containerClass->remove = AlignBoxRemove;
@@ -235,6 +257,11 @@ GtkWidget* NewAlignBox() {
 
 bool IsAlignBox(GtkWidget* Widget) {
     return Widget && G_TYPE_CHECK_INSTANCE_TYPE(Widget, norvane_align_box_get_type());
+}
+
+void AlignBoxSetTakesFocus(GtkWidget* Box, bool Takes) {
+    g_object_set_data(G_OBJECT(Box), "norvane-takes-focus", Takes ? GINT_TO_POINTER(1) : nullptr);
+    gtk_widget_set_can_focus(Box, Takes);
 }
 
 void AlignBoxSetBackground(GtkWidget* Box, bool Has, TRgb Rgb) {

@@ -14,8 +14,8 @@ namespace {
 
 // Style rules of the framework itself: thin progress bars, corner kinds.
 const char* FrameworkCss = R"css(
-.norvane-thin trough, .norvane-thin progress { min-height: 0; min-width: 0; }
-.norvane-thin { min-height: 0; }
+progressbar.norvane-thin, progressbar.norvane-thin trough, progressbar.norvane-thin progress {
+  min-height: 0; min-width: 0; border-width: 0; padding: 0; margin: 0; border-radius: 0; }
 window.csd.norvane-corners-round decoration, window.csd.norvane-corners-default decoration { border-radius: 8px 8px 8px 8px; }
 window.csd.norvane-corners-small decoration { border-radius: 4px 4px 4px 4px; }
 window.csd.norvane-corners-off decoration { border-radius: 0; }
@@ -109,11 +109,13 @@ template <class H> void FillOptionalHooks(H& Hooks) {
     if constexpr (requires { Hooks.PressKey; })
         Hooks.PressKey = [](int VirtualKey) { return Gtk::SynthesizeKeyPress(VirtualKey); };
     if constexpr (requires { Hooks.ExtractIcon; })
-        Hooks.ExtractIcon = [](const std::string& Path, int& Width, int& Height, std::vector<std::uint8_t>& Pixels) {
+        Hooks.ExtractIcon = [](const std::string& Path, int& Width, int& Height,
+                               std::vector<std::uint8_t>& Pixels) {
             return Gtk::FileIcon(Path, Width, Height, Pixels);
         };
     if constexpr (requires { Hooks.TextWidth; })
-        Hooks.TextWidth = [](const std::string& Font, int Size, bool Bold, bool Italic, const std::string& Text) {
+        Hooks.TextWidth = [](const std::string& Font, int Size, bool Bold, bool Italic,
+                             const std::string& Text) {
             return Gtk::TextWidth(Font, Size, Bold, Italic, Text);
         };
 }

@@ -204,7 +204,12 @@ TControl* TControl::FromWidget(void* Widget) {
 
 TWinControl::TWinControl(TComponent* AOwner) : TWinControl(AOwner, NewAlignBox(), nullptr) {
     FContainer = FWidget;
-    gtk_widget_set_can_focus(W(FWidget), TRUE);
+    AlignBoxSetTakesFocus(W(FWidget), true);
+}
+
+void TWinControl::SetTakesFocus(bool Value) {
+    if (FContainer && FContainer == FWidget)
+        AlignBoxSetTakesFocus(W(FContainer), Value);
 }
 
 TWinControl::TWinControl(TComponent* AOwner, void* AWidget, void* AContainer)
@@ -302,7 +307,7 @@ bool TWinControl::CanFocus() const {
 }
 
 void TWinControl::SetFocus() {
-    if (!CanFocus())
+    if (!CanFocus() || Focused())
         return;
     if (gtk_widget_get_can_focus(W(FWidget)))
         gtk_widget_grab_focus(W(FWidget));

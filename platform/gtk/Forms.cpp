@@ -90,7 +90,6 @@ TCustomForm::TCustomForm(TComponent* AOwner)
     : TWinControl(AOwner, gtk_box_new(GTK_ORIENTATION_VERTICAL, 0), NewAlignBox()) {
     LiveForms().insert(this);
     FOuterBox = FWidget;
-    gtk_widget_set_can_focus(W(FContainer), TRUE);
     gtk_box_pack_end(GTK_BOX(FOuterBox), W(FContainer), TRUE, TRUE, 0);
     gtk_widget_show(W(FContainer));
 

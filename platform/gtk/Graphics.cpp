@@ -116,7 +116,8 @@ namespace Gtk {
 bool FileIcon(const std::string& Path, int& Width, int& Height, std::vector<std::uint8_t>& Pixels) {
     EnsureToolkit();
     GFile* file = g_file_new_for_path(Path.c_str());
-    GFileInfo* info = g_file_query_info(file, G_FILE_ATTRIBUTE_STANDARD_ICON, G_FILE_QUERY_INFO_NONE, nullptr, nullptr);
+    GFileInfo* info =
+        g_file_query_info(file, G_FILE_ATTRIBUTE_STANDARD_ICON, G_FILE_QUERY_INFO_NONE, nullptr, nullptr);
     g_object_unref(file);
     if (!info)
         return false;

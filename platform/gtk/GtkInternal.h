@@ -19,6 +19,7 @@ namespace Norvane::Platform::Ui::Gtk {
 GtkWidget* NewAlignBox();
 bool IsAlignBox(GtkWidget* Widget);
 void AlignBoxSetBackground(GtkWidget* Box, bool Has, TRgb Rgb);
+void AlignBoxSetTakesFocus(GtkWidget* Box, bool Takes);
 
 // Key under which each widget of a control carries its TControl*.
 inline constexpr const char* ControlKey = "norvane-control";

@@ -152,6 +152,9 @@ public:
 
 protected:
     TWinControl(TComponent* AOwner, void* AWidget, void* AContainer);
+    // Whether the control takes the focus itself when it has no child that
+    // can (a plain windowed control does; panels do not).
+    void SetTakesFocus(bool Value);
     // Runs each time the native window has been created (the first time and
     // again whenever the toolkit re-creates it). The base does nothing.
     virtual void CreateWnd() {}
@@ -173,7 +176,7 @@ private:
 // A plain panel (a windowed control with a background colour).
 class TPanel : public TWinControl {
 public:
-    explicit TPanel(TComponent* AOwner = nullptr) : TWinControl(AOwner) {}
+    explicit TPanel(TComponent* AOwner = nullptr) : TWinControl(AOwner) { SetTakesFocus(false); }
 };
 
 class TLabel : public TControl {

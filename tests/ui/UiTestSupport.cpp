@@ -118,6 +118,10 @@ void TapKey(const std::string& Key, const std::vector<std::string>& Modifiers) {
     Pump(60);
 }
 
+int KeycodeOf(const std::string& Key) {
+    return XKeysymToKeycode(Dpy(), XStringToKeysym(Key.c_str()));
+}
+
 void ClickAt(int X, int Y) {
     Display* dpy = Dpy();
     XTestFakeMotionEvent(dpy, -1, X, Y, CurrentTime);

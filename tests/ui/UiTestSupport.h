@@ -32,6 +32,8 @@ void PresentAndWait(void* GtkWindowPointer);
 // "Escape", "Tab", "F10"); modifiers "ctrl", "shift", "alt".
 void TapKey(const std::string& Key, const std::vector<std::string>& Modifiers = {});
 void ClickAt(int RootX, int RootY);
+// The X key code of a key symbol name.
+int KeycodeOf(const std::string& Key);
 // Clicks the middle of a widget.
 void ClickWidget(GtkWidget* Widget);
 
