@@ -4,50 +4,22 @@
 // this boundary is a C type: integers, BOOL-like values and UTF-8 C strings.
 // Texts returned by the engine are allocated by it and freed with its exported
 // CoTaskMemFree.
+//
+//   WebView2Base.h        result codes, IID, IUnknown, IStream, enumerations
+//   WebView2Interfaces.h  environment, controller, view, settings, event
+//                         arguments, handlers, DevTools receiver
+//   WebView2Com.h         header-only helpers for callers: TComPtr, TComObject,
+//                         handlers from lambdas, memory and file streams
 #pragma once
 
-#include <cstdint>
-
-#if defined(_WIN32)
-#define NV_STDCALL __stdcall
-#define NV_EXPORT extern "C" __declspec(dllexport)
-#else
-#define NV_STDCALL
-#define NV_EXPORT extern "C" __attribute__((visibility("default")))
-#endif
-
-namespace Norvane::WebView2 {
-
-using HRESULT = std::int32_t;
-using BOOL = std::int32_t;
-using UINT32 = std::uint32_t;
-using UINT64 = std::uint64_t;
-using INT64 = std::int64_t;
-
-inline constexpr HRESULT S_OK = 0;
-inline constexpr HRESULT S_FALSE = 1;
-inline constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001u);
-inline constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002u);
-inline constexpr HRESULT E_POINTER = static_cast<HRESULT>(0x80004003u);
-inline constexpr HRESULT E_ABORT = static_cast<HRESULT>(0x80004004u);
-inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
-inline constexpr HRESULT E_UNEXPECTED = static_cast<HRESULT>(0x8000FFFFu);
-inline constexpr HRESULT E_ACCESSDENIED = static_cast<HRESULT>(0x80070005u);
-inline constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
-inline constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
-
-inline constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-inline constexpr bool FAILED(HRESULT hr) { return hr < 0; }
-
-class ICoreWebView2Environment;
-class ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler;
-
-} // namespace Norvane::WebView2
+#include "webview2/WebView2Base.h"
+#include "webview2/WebView2Interfaces.h"
 
 // Loader entries, looked up by these names.
 extern "C" {
 // Starts creating the browser environment; calls Handler->Invoke once, on the
-// user-interface thread, with a result code and the environment.
+// user-interface thread, with a result code and the environment. May be called
+// from any thread; the engine's work happens on the user-interface thread.
 typedef Norvane::WebView2::HRESULT(NV_STDCALL* PFN_CreateCoreWebView2Environment)(
     Norvane::WebView2::ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* Handler);
 // Version text of the installed engine; BrowserExecutableFolder may be null.
