@@ -1,6 +1,7 @@
 #include "runtime/LocalizedMessages.h"
 
 #include "platform/Process.h"
+#include "platform/ui/Controls.h"
 
 namespace Norvane::Runtime {
 namespace {
@@ -139,6 +140,20 @@ std::string GetLocalizedMessage(int MessageIndex) {
     if (MessageIndex < 0 || MessageIndex >= LocalizedMessageCount)
         throw EMessageIndexError("MessageIndex is out of range!");
     return GetLocalizedMessageFor(GetUserLanguageCode(), MessageIndex);
+}
+
+Platform::Ui::TModalResult ShowLocalizedDialog(const std::string& Msg, Platform::Ui::TMsgDlgType DlgType,
+                                               Platform::Ui::TMsgDlgButtons Buttons, const std::string& Title,
+                                               const std::vector<std::string>& ButtonCaptions) {
+    using namespace Platform::Ui;
+    TForm* dialog = CreateMessageDialog(Msg, DlgType, Buttons);
+    dialog->SetCaption(Title);
+    std::size_t next = 0;
+    for (int i = 0; i < dialog->ControlCount() && next < ButtonCaptions.size(); ++i) {
+        if (auto* button = dynamic_cast<TButton*>(dialog->Controls(i)))
+            button->SetCaption(ButtonCaptions[next++]);
+    }
+    return dialog->ShowModal();
 }
 
 } // namespace Norvane::Runtime

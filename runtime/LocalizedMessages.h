@@ -1,10 +1,14 @@
 // The messages start-up can show before any window exists, in six languages,
-// chosen by the user's locale of formats; English is the fallback.
+// chosen by the user's locale of formats; English is the fallback. And the one
+// dialog through which they are shown, with its own title and button captions.
 #pragma once
 
 #include <array>
 #include <stdexcept>
 #include <string>
+#include <vector>
+
+#include "platform/ui/Dialogs.h"
 
 namespace Norvane::Runtime {
 
@@ -41,5 +45,15 @@ std::string GetUserLanguageCode();
 std::string GetLocalizedMessage(int MessageIndex);
 // The same for a given language code.
 std::string GetLocalizedMessageFor(const std::string& LanguageCode, int MessageIndex);
+
+// Shows Msg in the standard message dialog of kind DlgType with the standard
+// buttons of the set (created in the order Yes, No, OK, Cancel, ... Close),
+// captioned Title; the push buttons take ButtonCaptions in their creation
+// order while captions remain, later ones keep their own. Returns the modal
+// result. The dialog belongs to the application object and stays until the
+// process ends.
+Platform::Ui::TModalResult ShowLocalizedDialog(const std::string& Msg, Platform::Ui::TMsgDlgType DlgType,
+                                               Platform::Ui::TMsgDlgButtons Buttons, const std::string& Title,
+                                               const std::vector<std::string>& ButtonCaptions);
 
 } // namespace Norvane::Runtime

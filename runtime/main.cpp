@@ -1,17 +1,60 @@
-// Program entry of the runtime. The start-up sequence grows here step by step;
-// for now it finds and opens the payload and reads the settings.
+// Program entry of the runtime: the start-up of the packaged application, the
+// single-instance rule, then the main window and the message loop.
 #include <cstdio>
+#include <exception>
 
-#include "shared/ExeUtils.h"
-#include "shared/Streams.h"
+#include "platform/InstanceLock.h"
+#include "platform/ui/Application.h"
+#include "runtime/ExeZipLoader.h"
+#include "runtime/MainForm.h"
+#include "shared/ProjectIni.h"
 
-int main() {
-    using namespace Norvane::Shared;
-    TExeUtils exeUtils;
-    if (!exeUtils.ExeHasAttachedStub())
-        return 0;
-    TMemoryStream payload;
-    exeUtils.GetZipFromExe(payload);
-    std::printf("payload: %lld bytes\n", static_cast<long long>(payload.Size()));
+namespace {
+
+using namespace Norvane;
+using namespace Norvane::Runtime;
+
+// Held for the life of the process: the other instances see it, and the system
+// lets it go when the process ends in any way.
+Platform::TInstanceLock InstanceLock;
+
+// Single-instance rule: without AllowInstances, a second process goes on only
+// in the relaunch form (exactly two arguments, the first equal to AppID).
+void ApplySingleInstanceRule() {
+    namespace Ini = Shared::AppIni;
+    if (ProjectINI->ReadBool(Ini::Section, Ini::AllowInstances, Ini::DefaultAllowInstances))
+        return;
+    bool alreadyExisted = false;
+    if (!InstanceLock.Acquire(AppID, alreadyExisted))
+        return; // no lock to be had: like a failed mutex creation, start-up goes on
+    if (alreadyExisted && !(ParamCount() == 2 && ParamStr(1) == AppID))
+        EndStartup();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace Platform::Ui;
+    SetCommandLine(argc, argv);
+    // The toolkit comes first, so that the first dialog of start-up can show.
+    // Without a display the silent ends still end silently; the first window
+    // then reports that there is none.
+    try {
+        Application().Initialize();
+    } catch (const EUiError& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+    }
+    try {
+        LoadExeZip();
+        ApplySingleInstanceRule();
+        Application().Initialize();
+        Application().SetMainFormOnTaskBar(true);
+        Application().CreateForm<TMainForm>();
+        Application().Run();
+    } catch (...) {
+        // What escapes start-up or the main loop: the application's error report, then the end.
+        Application().HandleException(std::current_exception());
+        return 1;
+    }
     return 0;
 }

@@ -1,0 +1,300 @@
+#include "runtime/ExeZipLoader.h"
+
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "platform/ChildProcess.h"
+#include "platform/Process.h"
+#include "platform/Session.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/ui/Styles.h"
+#include "runtime/EdgeInstallerForm.h"
+#include "runtime/LocalizedMessages.h"
+#include "runtime/RequirePasswordForm.h"
+#include "shared/EdgeEx.h"
+#include "shared/PayloadFormat.h"
+#include "shared/Streams.h"
+#include "shared/SysUtils.h"
+
+namespace Norvane::Runtime {
+
+namespace fs = std::filesystem;
+namespace Ini = Shared::AppIni;
+using namespace Platform::Ui;
+
+Shared::TExeUtils* ExeUtils = nullptr;
+Shared::TExeZip* ExeZip = nullptr;
+Shared::TProjectIni* ProjectINI = nullptr;
+std::string AppID;
+std::string AppName;
+std::string AppFolderName;
+std::string AppIndexHtml;
+std::string RuntimeDataDir;
+std::string WebViewDataDir;
+
+namespace {
+
+// The in-memory copy of the payload the archive reader reads from; never freed
+// before the process ends.
+Shared::TMemoryStream* PayloadStream = nullptr;
+
+std::vector<std::string>& CommandLine() {
+    static std::vector<std::string> arguments;
+    return arguments;
+}
+
+// At process end: the archive reader, ExeUtils and the settings reader, in
+// this order, then the strings.
+struct TLoaderFinalization {
+    ~TLoaderFinalization() {
+        delete ExeZip;
+        ExeZip = nullptr;
+        delete ExeUtils;
+        ExeUtils = nullptr;
+        delete ProjectINI;
+        ProjectINI = nullptr;
+        for (std::string* text :
+             {&AppID, &AppName, &AppFolderName, &AppIndexHtml, &RuntimeDataDir, &WebViewDataDir})
+            text->clear();
+    }
+} LoaderFinalization;
+
+std::string Message(TLocalizedMessage Index) {
+    return GetLocalizedMessage(Index);
+}
+
+// An error dialog with one button, as every failure of start-up shows it.
+void ShowErrorDialog(TLocalizedMessage Text) {
+    ShowLocalizedDialog(Message(Text), TMsgDlgType::mtError, {TMsgDlgBtn::mbYes}, Message(lmErrorTitle),
+                        {Message(lmAcceptButton)});
+}
+
+bool FileExists(const std::string& Path) {
+    std::error_code ec;
+    return fs::exists(Path, ec) && !fs::is_directory(Path, ec);
+}
+
+// Creates the file (it does not exist) and writes the archive entry into it;
+// an entry missing from the archive leaves the file empty.
+void ExtractEntryToNewFile(const std::string& EntryName, const std::string& FilePath) {
+    Shared::TFileStream file(FilePath, Shared::TFileMode::fmCreate);
+    ExeZip->ExtractEntry(EntryName, file);
+    file.Close();
+}
+
+// Starts programs "with administrator rights" as the invoking user, without
+// any authorisation prompt: selected by NORVANE_ELEVATION=none, for test
+// set-ups and systems where the installer needs no rights of its own.
+class TUnelevatedStart : public Platform::Elevation {
+public:
+    std::unique_ptr<Platform::ChildProcess>
+    StartElevated(const std::string& program, const std::vector<std::string>& arguments) override {
+        Platform::ProcessStartInfo info;
+        info.Arguments.push_back(program);
+        info.Arguments.insert(info.Arguments.end(), arguments.begin(), arguments.end());
+        return Platform::StartProcess(info);
+    }
+};
+
+void ApplyElevationSetting() {
+    auto setting = Platform::GetEnv(ElevationVariable);
+    if (setting && *setting == "none")
+        Platform::SetElevation(std::make_shared<TUnelevatedStart>());
+}
+
+void AskForPassword(const std::string& Password) {
+    Application().Initialize(); // raises when there is no display, before any window is made
+    auto* form = TCustomForm::Create<TRequirePasswordForm>();
+    form->SetCaption(AppName);
+    form->SetPassword(Password);
+    if (form->ShowModal() != mrOk)
+        EndStartup();
+    delete form;
+}
+
+} // namespace
+
+std::string FolderNameOfID(const std::string& ID) {
+    if (ID == ".")
+        return "%2E";
+    if (ID == "..")
+        return "%2E%2E";
+    std::string name;
+    for (char c : ID) {
+        switch (c) {
+        case '%':
+            name += "%25";
+            break;
+        case '/':
+            name += "%2F";
+            break;
+        case '\0':
+            name += "%00";
+            break;
+        default:
+            name += c;
+        }
+    }
+    return name;
+}
+
+void SetCommandLine(int argc, const char* const* argv) {
+    auto& arguments = CommandLine();
+    arguments.clear();
+    for (int i = 0; i < argc; ++i)
+        arguments.emplace_back(argv[i] ? argv[i] : "");
+}
+
+int ParamCount() {
+    auto& arguments = CommandLine();
+    return arguments.empty() ? 0 : static_cast<int>(arguments.size()) - 1;
+}
+
+std::string ParamStr(int Index) {
+    auto& arguments = CommandLine();
+    if (Index < 0 || Index >= static_cast<int>(arguments.size()))
+        return {};
+    return arguments[static_cast<std::size_t>(Index)];
+}
+
+bool IsRelaunch() {
+    return ParamCount() >= 1 && ParamStr(1) == AppID;
+}
+
+void EndStartup() {
+    Platform::ExitProcess(0);
+}
+
+void LoadProjectIni() {
+    Shared::TMemoryStream stream;
+    ExeZip->ExtractEntry(Shared::IniEntryName, stream);
+    stream.SetPosition(0);
+    ProjectINI->LoadFromBytes(stream.AsString());
+}
+
+void ApplyStartupTheme() {
+    std::string theme = ProjectINI->ReadString(Ini::Section, Ini::Theme, Ini::DefaultTheme);
+    if (theme != Ini::DefaultTheme && !TStyleManager::TrySetStyle(theme))
+        MessageDlg("Style '" + theme + "' not found", TMsgDlgType::mtError, {TMsgDlgBtn::mbOK});
+    // Pop-up menus keep the system look; dialogs and tooltips stay styled.
+    TStyleManager::SetSystemHooks(TStyleManager::SystemHooks() & ~static_cast<unsigned>(shMenus));
+}
+
+void PrepareFolders() {
+    RuntimeDataDir = Shared::TSysUtils::GetLocalAppDataDirPath() + FolderNameOfID(AppID) + "/";
+    WebViewDataDir = RuntimeDataDir + WebViewDataSubDir;
+    Shared::WebView2LoaderPath = WebViewDataDir + Shared::LoaderEntryName;
+    // A folder that cannot be made shows when the library file cannot be written.
+    std::error_code ec;
+    fs::create_directories(RuntimeDataDir, ec);
+    fs::create_directories(WebViewDataDir, ec);
+    if (!FileExists(Shared::WebView2LoaderPath))
+        ExtractEntryToNewFile(Shared::LoaderEntryName, Shared::WebView2LoaderPath);
+}
+
+void SetBrowserEnvironment() {
+    Platform::SetEnv(UserDataFolderVariable, WebViewDataDir);
+    Platform::SetEnv(AdditionalBrowserArgumentsVariable, AdditionalBrowserArguments);
+    Platform::UnsetEnv(BrowserExecutableFolderVariable);
+    Platform::UnsetEnv(ReleaseChannelPreferenceVariable);
+}
+
+void InstallEdgeRuntime() {
+    // 1-2. Installing not allowed: report and end.
+    if (!ProjectINI->ReadBool(Ini::Section, Ini::EdgeInstaller, Ini::DefaultEdgeInstaller)) {
+        ShowErrorDialog(lmRuntimeRequired);
+        EndStartup();
+    }
+    // 3-4. The offer; Cancel (button, Escape, close box) is a refusal.
+    TModalResult answer = ShowLocalizedDialog(
+        Message(lmInstallOffer), TMsgDlgType::mtConfirmation, {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbCancel},
+        Message(lmConfirmTitle), {Message(lmAcceptButton), Message(lmCancelButton)});
+    if (answer == mrCancel) {
+        Shared::TSysUtils::DeleteDirectory(RuntimeDataDir);
+        ShowErrorDialog(lmInstallRefused);
+        EndStartup();
+    }
+    // 5. The installer, written once, runnable.
+    std::string installerPath = RuntimeDataDir + Shared::InstallerEntryName;
+    if (!FileExists(installerPath)) {
+        ExtractEntryToNewFile(Shared::InstallerEntryName, installerPath);
+        std::error_code ec;
+        fs::permissions(installerPath, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                        fs::perm_options::add, ec);
+    }
+    // 6. The progress window, not modal.
+    Application().Initialize();
+    auto* progress = TCustomForm::Create<TEdgeInstallerForm>();
+    progress->ApplySettings(
+        ProjectINI->ReadInteger(Ini::Section, Ini::InstallFormColor, Ini::DefaultInstallFormColor),
+        ProjectINI->ReadInteger(Ini::Section, Ini::InstallIndicatorColor, Ini::DefaultInstallIndicatorColor),
+        ProjectINI->ReadInteger(Ini::Section, Ini::InstallIndicatorType, Ini::DefaultInstallIndicatorType));
+    progress->Show();
+    Application().HideApplicationWindow();
+    // 7. The installer with administrator rights; its exit code is not used.
+    ApplyElevationSetting();
+    TCustomForm* active = Application().ActiveForm();
+    Shared::TSysUtils::ShellExecAsAdminAndWait(active ? active->NativeWindow() : nullptr, installerPath,
+                                               "/silent /install");
+    // 8-9. Installed: start anew, without arguments.
+    if (Shared::TSysUtils::CheckEdgeIsInstalled(Shared::WebView2LoaderPath)) {
+        std::error_code ec;
+        if (FileExists(installerPath))
+            fs::remove(installerPath, ec);
+        Shared::TSysUtils::ShellExec(Platform::ExecutablePath(), "");
+        EndStartup();
+    }
+    // 10. Not installed (refused, failed, or no installer in the payload).
+    Shared::TSysUtils::DeleteDirectory(RuntimeDataDir);
+    ShowErrorDialog(lmInstallFailed);
+    EndStartup();
+}
+
+void LoadExeZip() {
+    // 2. The helpers: the payload reader, the archive reader, the settings.
+    ExeUtils = new Shared::TExeUtils();
+    ExeZip = new Shared::TExeZip();
+    ProjectINI = new Shared::TProjectIni();
+
+    // 3. Something must be attached to the executable.
+    if (!ExeUtils->ExeHasAttachedStub()) {
+        ShowErrorDialog(lmNoPayload);
+        EndStartup();
+    }
+    // 4-5. The archive over the in-memory copy of the payload.
+    ExeZip->SetPassword(Shared::PayloadPassword);
+    PayloadStream = new Shared::TMemoryStream();
+    ExeUtils->GetZipFromExe(*PayloadStream);
+    PayloadStream->SetPosition(0);
+    ExeZip->Open(*PayloadStream);
+
+    // 6-7. The settings and the application's identity.
+    LoadProjectIni();
+    AppID = ProjectINI->ReadString(Ini::Section, Ini::ID, Ini::DefaultID);
+    AppName = ProjectINI->ReadString(Ini::Section, Ini::Name, Ini::DefaultName);
+    AppFolderName = ProjectINI->ReadString(Ini::Section, Ini::DirName, Ini::DefaultDirName);
+    AppIndexHtml = ProjectINI->ReadString(Ini::Section, Ini::IndexHtml, Ini::DefaultIndexHtml);
+    if (AppID.empty() || AppName.empty() || AppFolderName.empty())
+        EndStartup();
+
+    // 8. Visual style.
+    ApplyStartupTheme();
+    // 9. Folders and the engine library.
+    PrepareFolders();
+    // 10. The engine's environment, inherited by its processes.
+    SetBrowserEnvironment();
+    // 11. The engine itself.
+    if (!Shared::TSysUtils::CheckEdgeIsInstalled(Shared::WebView2LoaderPath))
+        InstallEdgeRuntime();
+    // 12. A relaunch by the application itself asks for no password.
+    if (IsRelaunch())
+        return;
+    // 13. The access password.
+    std::string password = ProjectINI->ReadString(Ini::Section, Ini::Password, Ini::DefaultPassword);
+    if (!password.empty())
+        AskForPassword(password);
+}
+
+} // namespace Norvane::Runtime

@@ -1,0 +1,106 @@
+// A GTK module for the start-up script tests: loaded into a program through
+// GTK_MODULES, it writes what the program's windows show to the file named by
+// NORVANE_WIDGET_DUMP, every 50 ms, so that a script can read the texts of
+// dialogs and windows it drives with real input. One block per shown top-level
+// window:
+//   window title=<title> decorated=<0|1> modal=<0|1> width=<w> height=<h> pid=<pid>
+//   label <text>
+//   button x=<x> <label without mnemonic underscores>
+//   entry visible=<0|1> char=<invisible character> length=<characters> icon=<0|1>
+//   end
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+std::string WithoutUnderscores(const char* Text) {
+    std::string out;
+    for (const char* p = Text ? Text : ""; *p; ++p)
+        if (*p != '_')
+            out += *p;
+    return out;
+}
+
+std::string OneLine(const char* Text) {
+    std::string out;
+    for (const char* p = Text ? Text : ""; *p; ++p)
+        out += *p == '\n' ? ' ' : *p;
+    return out;
+}
+
+void DumpWidget(GtkWidget* Widget, std::string& Out);
+
+void DumpChild(GtkWidget* Child, gpointer Data) {
+    DumpWidget(Child, *static_cast<std::string*>(Data));
+}
+
+void DumpWidget(GtkWidget* Widget, std::string& Out) {
+    if (!gtk_widget_get_visible(Widget))
+        return;
+    if (GTK_IS_BUTTON(Widget)) {
+        GtkAllocation a;
+        gtk_widget_get_allocation(Widget, &a);
+        Out += "button x=" + std::to_string(a.x) + " " +
+               WithoutUnderscores(gtk_button_get_label(GTK_BUTTON(Widget))) + "\n";
+        return;
+    }
+    if (GTK_IS_ENTRY(Widget)) {
+        GtkEntry* entry = GTK_ENTRY(Widget);
+        char utf8[8] = {0};
+        g_unichar_to_utf8(gtk_entry_get_invisible_char(entry), utf8);
+        bool icon = gtk_entry_get_icon_storage_type(entry, GTK_ENTRY_ICON_PRIMARY) != GTK_IMAGE_EMPTY;
+        Out += "entry visible=" + std::to_string(gtk_entry_get_visibility(entry) ? 1 : 0) + " char=" + utf8 +
+               " length=" + std::to_string(gtk_entry_get_text_length(entry)) +
+               " icon=" + std::to_string(icon ? 1 : 0) + "\n";
+        return;
+    }
+    if (GTK_IS_LABEL(Widget)) {
+        Out += "label " + OneLine(gtk_label_get_text(GTK_LABEL(Widget))) + "\n";
+        return;
+    }
+    if (GTK_IS_CONTAINER(Widget))
+        gtk_container_forall(GTK_CONTAINER(Widget), DumpChild, &Out);
+}
+
+gboolean Dump(gpointer) {
+    const char* path = std::getenv("NORVANE_WIDGET_DUMP");
+    if (!path || !*path)
+        return G_SOURCE_REMOVE;
+    std::string out;
+    GList* list = gtk_window_list_toplevels();
+    for (GList* l = list; l; l = l->next) {
+        GtkWidget* widget = GTK_WIDGET(l->data);
+        if (!gtk_widget_get_mapped(widget))
+            continue;
+        GtkWindow* window = GTK_WINDOW(widget);
+        const char* title = gtk_window_get_title(window);
+        int w = 0, h = 0;
+        gtk_window_get_size(window, &w, &h);
+        out += std::string("window title=") + (title ? title : "") +
+               " decorated=" + std::to_string(gtk_window_get_decorated(window) ? 1 : 0) +
+               " modal=" + std::to_string(gtk_window_get_modal(window) ? 1 : 0) +
+               " width=" + std::to_string(w) + " height=" + std::to_string(h) +
+               " pid=" + std::to_string(::getpid()) + "\n";
+        if (GtkWidget* child = gtk_bin_get_child(GTK_BIN(window)))
+            DumpWidget(child, out);
+        out += "end\n";
+    }
+    g_list_free(list);
+    std::string temporary = std::string(path) + "." + std::to_string(::getpid()) + ".tmp";
+    if (FILE* file = std::fopen(temporary.c_str(), "w")) {
+        std::fwrite(out.data(), 1, out.size(), file);
+        std::fclose(file);
+        std::rename(temporary.c_str(), path);
+    }
+    return G_SOURCE_CONTINUE;
+}
+
+} // namespace
+
+extern "C" G_MODULE_EXPORT void gtk_module_init(gint*, gchar***) {
+    g_timeout_add(50, Dump, nullptr);
+}
