@@ -1,0 +1,1279 @@
+#include "shared/EdgeEx.h"
+
+#include "platform/Process.h"
+#include "platform/ProcessControl.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Forms.h"
+
+#include <atomic>
+#include <cfenv>
+#include <cmath>
+#include <limits>
+#include <thread>
+
+namespace Norvane::Shared {
+
+using namespace Norvane::WebView2;
+namespace Ui = Platform::Ui;
+
+std::string WebView2LoaderPath;
+
+const TResStringRec SEdgeBrowserCreateFailed{"Failed to create Edge browser control"};
+const TResStringRec SWebViewNotInstantiated{"WebView2 not instantiated"};
+
+std::string LoadResString(const TResStringRec& Res) {
+    return Res.Text ? Res.Text : "";
+}
+
+namespace {
+
+// A BOOL with all bits set: how the control passes true to the engine's
+// settings and visibility.
+constexpr BOOL AllBitsTrue = -1;
+BOOL ToBool(bool Value) {
+    return Value ? AllBitsTrue : FALSE_VALUE;
+}
+
+// The loader library: loaded on first use, unloaded at module finalization.
+class TLoaderModule {
+public:
+    TLoaderModule() {
+        // Every floating-point exception of this thread gives its default
+        // result instead of trapping, the engine's code included. Only the
+        // standard <cfenv> is used: feholdexcept clears the flags and installs
+        // the non-stop mode (on x86 it masks all six exceptions, the denormal
+        // operand included); the saved environment is deliberately never
+        // restored.
+        std::fenv_t previous;
+        std::feholdexcept(&previous);
+    }
+    ~TLoaderModule() {
+        std::lock_guard guard(FLock);
+        if (FHandle)
+            Platform::FreeLibrary(FHandle);
+        FHandle = nullptr;
+        FCreateEnvironment = nullptr;
+        FBrowserVersion = nullptr;
+        FMemFree = nullptr;
+        WebView2LoaderPath.clear();
+    }
+    TLoaderModule(const TLoaderModule&) = delete;
+    TLoaderModule& operator=(const TLoaderModule&) = delete;
+
+    HRESULT CreateEnvironment(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* Handler) {
+        PFN_CreateCoreWebView2Environment entry = nullptr;
+        {
+            std::lock_guard guard(FLock);
+            if (!LoadLocked())
+                return E_FAIL;
+            entry = FCreateEnvironment;
+        }
+        return entry(Handler);
+    }
+
+    HRESULT BrowserVersion(char** Text) {
+        PFN_GetCoreWebView2BrowserVersionString entry = nullptr;
+        {
+            std::lock_guard guard(FLock);
+            if (!LoadLocked())
+                return E_FAIL;
+            entry = FBrowserVersion;
+        }
+        return entry(nullptr, Text);
+    }
+
+    // Frees a text the engine returned.
+    void Free(char* Text) {
+        if (!Text)
+            return;
+        PFN_CoTaskMemFree entry = nullptr;
+        {
+            std::lock_guard guard(FLock);
+            entry = FMemFree;
+        }
+        if (entry)
+            entry(Text);
+    }
+
+private:
+    // A library that loads but lacks one of the entries is treated like one
+    // that cannot be loaded: it is unloaded again and the next call retries.
+    bool LoadLocked() {
+        if (FHandle)
+            return true;
+        Platform::LibraryHandle handle = Platform::LoadLibrary(WebView2LoaderPath);
+        if (!handle)
+            return false;
+        auto create = reinterpret_cast<PFN_CreateCoreWebView2Environment>(
+            Platform::GetProcAddress(handle, CreateEnvironmentEntry));
+        auto version = reinterpret_cast<PFN_GetCoreWebView2BrowserVersionString>(
+            Platform::GetProcAddress(handle, BrowserVersionEntry));
+        auto memFree = reinterpret_cast<PFN_CoTaskMemFree>(Platform::GetProcAddress(handle, MemFreeEntry));
+        if (!create || !version || !memFree) {
+            Platform::FreeLibrary(handle);
+            return false;
+        }
+        FHandle = handle;
+        FCreateEnvironment = create;
+        FBrowserVersion = version;
+        FMemFree = memFree;
+        return true;
+    }
+
+    std::mutex FLock;
+    Platform::LibraryHandle FHandle = nullptr;
+    PFN_CreateCoreWebView2Environment FCreateEnvironment = nullptr;
+    PFN_GetCoreWebView2BrowserVersionString FBrowserVersion = nullptr;
+    PFN_CoTaskMemFree FMemFree = nullptr;
+};
+
+// Defined after WebView2LoaderPath, so it is finalized before it.
+TLoaderModule LoaderModule;
+
+// Copies a text of the engine and frees the engine's copy.
+std::string TakeText(char* Text) {
+    std::string result = Text ? Text : "";
+    LoaderModule.Free(Text);
+    return result;
+}
+
+// Leading and trailing characters of code 32 or lower removed.
+std::string TrimControlAndBlank(const std::string& Text) {
+    std::size_t first = 0;
+    std::size_t last = Text.size();
+    while (first < last && static_cast<unsigned char>(Text[first]) <= 32)
+        ++first;
+    while (last > first && static_cast<unsigned char>(Text[last - 1]) <= 32)
+        --last;
+    return Text.substr(first, last - first);
+}
+
+bool EqualsIgnoringCase(const std::string& A, const char* B) {
+    std::size_t i = 0;
+    for (; i < A.size() && B[i]; ++i) {
+        auto a = static_cast<unsigned char>(A[i]);
+        auto b = static_cast<unsigned char>(B[i]);
+        if (a >= 'A' && a <= 'Z')
+            a = static_cast<unsigned char>(a - 'A' + 'a');
+        if (b >= 'A' && b <= 'Z')
+            b = static_cast<unsigned char>(b - 'A' + 'a');
+        if (a != b)
+            return false;
+    }
+    return i == A.size() && !B[i];
+}
+
+// Bottom (or Right) of the view: Origin + Extent x Ratio, truncated toward zero.
+std::int32_t ScaleEdge(std::int32_t Origin, std::int32_t Extent, double Ratio) {
+    double value = std::trunc(static_cast<double>(Origin) + static_cast<double>(Extent) * Ratio);
+    if (std::isnan(value))
+        return Origin;
+    if (value > std::numeric_limits<std::int32_t>::max())
+        return std::numeric_limits<std::int32_t>::max();
+    if (value < std::numeric_limits<std::int32_t>::min())
+        return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(value);
+}
+
+// A stream adapter over a TStream that it does not own.
+class TStreamAdapter final : public TComObject<IStream> {
+public:
+    explicit TStreamAdapter(TStream& Stream) : FStream(Stream) {}
+
+    HRESULT NV_STDCALL Read(void* Buffer, ULONG Count, ULONG* ReadCount) override {
+        if (!Buffer && Count > 0)
+            return STG_E_INVALIDPOINTER;
+        std::int64_t done = 0;
+        try {
+            done = FStream.Read(Buffer, Count);
+        } catch (...) {
+            return STG_E_READFAULT;
+        }
+        if (ReadCount)
+            *ReadCount = static_cast<ULONG>(done);
+        return done < static_cast<std::int64_t>(Count) ? S_FALSE : S_OK;
+    }
+    HRESULT NV_STDCALL Write(const void* Buffer, ULONG Count, ULONG* WrittenCount) override {
+        if (!Buffer && Count > 0)
+            return STG_E_INVALIDPOINTER;
+        try {
+            FStream.Write(Buffer, Count);
+        } catch (...) {
+            return STG_E_WRITEFAULT;
+        }
+        if (WrittenCount)
+            *WrittenCount = Count;
+        return S_OK;
+    }
+    HRESULT NV_STDCALL Seek(INT64 Move, std::uint32_t Origin, UINT64* NewPosition) override {
+        TSeekOrigin origin;
+        switch (Origin) {
+        case STREAM_SEEK_SET:
+            origin = TSeekOrigin::soBeginning;
+            break;
+        case STREAM_SEEK_CUR:
+            origin = TSeekOrigin::soCurrent;
+            break;
+        case STREAM_SEEK_END:
+            origin = TSeekOrigin::soEnd;
+            break;
+        default:
+            return STG_E_INVALIDFUNCTION;
+        }
+        std::int64_t position = 0;
+        try {
+            position = FStream.Seek(Move, origin);
+        } catch (...) {
+            return STG_E_SEEKERROR;
+        }
+        if (NewPosition)
+            *NewPosition = static_cast<UINT64>(position);
+        return S_OK;
+    }
+    HRESULT NV_STDCALL Stat(STATSTG* Stats, std::uint32_t) override {
+        if (!Stats)
+            return STG_E_INVALIDPOINTER;
+        try {
+            *Stats = STATSTG{static_cast<UINT64>(FStream.Size()), STGTY_STREAM, STGM_READWRITE};
+        } catch (...) {
+            return STG_E_READFAULT;
+        }
+        return S_OK;
+    }
+
+private:
+    TStream& FStream;
+};
+
+// Hands a piece to the user-interface thread: at once when already there,
+// otherwise queued to it.
+void HandToUiThread(std::function<void()> Piece) {
+    Ui::Application().RunOnUiThread(std::move(Piece));
+}
+
+} // namespace
+
+// The control as the engine's handlers and the worker thread see it. Control
+// is cleared by the destructor; work off the user-interface thread holds Lock
+// while it uses the control, so the destructor waits for it.
+struct TCustomEdgeBrowser::TLifeline {
+    explicit TLifeline(TCustomEdgeBrowser* AControl) : Control(AControl) {}
+    std::recursive_mutex Lock;
+    std::atomic<TCustomEdgeBrowser*> Control;
+};
+
+namespace {
+
+// Runs Piece on the control if it still exists. What escapes it goes to the
+// application's error report instead of into the engine's code.
+template <class L, class F> HRESULT Deliver(const L& Life, F&& Piece) noexcept {
+    try {
+        if (auto* control = Life->Control.load())
+            return Piece(*control);
+    } catch (...) {
+        Ui::Application().HandleException(std::current_exception());
+    }
+    return S_OK;
+}
+
+// A notification handler of interface H that runs Body(Control, Sender, Args)
+// while the control exists.
+template <class H, class L, class F> TComPtr<H> MakeHandler(const L& Life, F Body) {
+    return Callback<H>([Life, Body](auto* Sender, auto* Args) -> HRESULT {
+        return Deliver(Life, [&](TCustomEdgeBrowser& Control) { return Body(Control, Sender, Args); });
+    });
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Construction, destruction
+// ---------------------------------------------------------------------------
+
+TCustomEdgeBrowser::TCustomEdgeBrowser(Ui::TComponent* AOwner)
+    : Ui::TWinControl(AOwner), FLifeline(std::make_shared<TLifeline>(this)) {}
+
+TCustomEdgeBrowser::~TCustomEdgeBrowser() {
+    {
+        std::lock_guard guard(FLifeline->Lock);
+        FLifeline->Control.store(nullptr);
+    }
+    try {
+        CloseWebView();
+    } catch (...) {
+        Ui::Application().HandleException(std::current_exception());
+    }
+}
+
+bool TCustomEdgeBrowser::RecordHResult(HRESULT hr) {
+    std::lock_guard guard(FCritSec);
+    FLastErrorCode = hr;
+    return SUCCEEDED(hr);
+}
+
+HRESULT TCustomEdgeBrowser::LastErrorCode() const {
+    std::lock_guard guard(FCritSec);
+    return FLastErrorCode;
+}
+
+bool TCustomEdgeBrowser::WebViewCreated() const {
+    return FWebViewEnvironment && FWebViewController && FWebView && FWebViewSettings;
+}
+
+void TCustomEdgeBrowser::SetParent(Ui::TWinControl* AParent) {
+    Ui::TWinControl::SetParent(AParent);
+    if (AParent)
+        CreateWebView();
+}
+
+// ---------------------------------------------------------------------------
+// Creation sequence
+// ---------------------------------------------------------------------------
+
+void TCustomEdgeBrowser::CreateWebView() {
+    if (FWebView || FBrowserControlState == TBrowserControlState::Creating)
+        return;
+    const TBrowserControlState previous = FBrowserControlState;
+    FBrowserControlState = TBrowserControlState::Creating;
+    try {
+        std::thread([Life = FLifeline] {
+            std::lock_guard guard(Life->Lock);
+            Deliver(Life, [](TCustomEdgeBrowser& Control) {
+                Control.InitializeWebView();
+                return S_OK;
+            });
+        }).detach();
+    } catch (...) {
+        FBrowserControlState = previous;
+        throw;
+    }
+}
+
+void TCustomEdgeBrowser::ReinitializeWebView() {
+    InitializeWebView();
+}
+
+void TCustomEdgeBrowser::ReinitializeWebViewWithNewBrowser() {
+    CloseBrowserProcess();
+    ReinitializeWebView();
+}
+
+void TCustomEdgeBrowser::InitializeWebView() {
+    CloseWebView();
+    FSizeRatio = 1.0;
+    FWebViewFocusEventActive = false;
+    // An engine may complete inside the call itself; the completion's result
+    // is then the later one and is not overwritten by the call's own S_OK.
+    auto completed = std::make_shared<std::atomic<bool>>(false);
+    auto handler = Callback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
+        [Life = FLifeline, completed](HRESULT AResult, ICoreWebView2Environment* AEnvironment) -> HRESULT {
+            // May arrive on any thread: hold the lifeline while the control is used.
+            std::lock_guard guard(Life->Lock);
+            completed->store(true);
+            return Deliver(Life, [&](TCustomEdgeBrowser& Control) {
+                return Control.CreateEnvironmentCompleted(AResult, AEnvironment);
+            });
+        });
+    const HRESULT hr = LoaderModule.CreateEnvironment(handler.Get());
+    if (SUCCEEDED(hr) && completed->load())
+        return;
+    if (!RecordHResult(hr))
+        HandToUiThread([Life = FLifeline, hr] {
+            Deliver(Life, [hr](TCustomEdgeBrowser& Control) {
+                Control.RaiseCreateWebViewCompleted(hr);
+                return S_OK;
+            });
+        });
+}
+
+HRESULT TCustomEdgeBrowser::CreateEnvironmentCompleted(HRESULT AResult,
+                                                       ICoreWebView2Environment* AEnvironment) {
+    HRESULT outcome = AResult;
+    if (RecordHResult(AResult)) {
+        TComPtr<ICoreWebView2Environment> environment;
+        if (AEnvironment)
+            AEnvironment->QueryInterface(ICoreWebView2Environment::Iid,
+                                         reinterpret_cast<void**>(environment.Put()));
+        if (environment) {
+            FWebViewEnvironment = environment;
+            // The extra reference: an environment once created stays alive
+            // until the process ends.
+            environment->AddRef();
+            HandToUiThread([Life = FLifeline] {
+                Deliver(Life, [](TCustomEdgeBrowser& Control) {
+                    Control.CreateController();
+                    return S_OK;
+                });
+            });
+            return S_OK;
+        }
+        // No environment, or one of an engine library too old for this
+        // control: reported like a library that cannot be loaded.
+        outcome = E_FAIL;
+        RecordHResult(outcome);
+    }
+    HandToUiThread([Life = FLifeline, outcome] {
+        Deliver(Life, [outcome](TCustomEdgeBrowser& Control) {
+            Control.RaiseCreateWebViewCompleted(outcome);
+            return S_OK;
+        });
+    });
+    return S_OK;
+}
+
+void TCustomEdgeBrowser::CreateController() {
+    if (!FWebViewEnvironment)
+        return;
+    auto handler = Callback<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>(
+        [Life = FLifeline](HRESULT AResult, ICoreWebView2Controller* AController) -> HRESULT {
+            return Deliver(Life, [&](TCustomEdgeBrowser& Control) {
+                return Control.CreateCoreWebView2ControllerCompleted(AResult, AController);
+            });
+        });
+    RecordHResult(FWebViewEnvironment->CreateCoreWebView2Controller(Handle(), handler.Get()));
+}
+
+HRESULT TCustomEdgeBrowser::CreateCoreWebView2ControllerCompleted(HRESULT AResult,
+                                                                  ICoreWebView2Controller* AController) {
+    const auto life = FLifeline;
+    if (!RecordHResult(AResult)) {
+        FailCreation();
+        return S_OK;
+    }
+    // Each object must answer for the interface the control uses.
+    TComPtr<ICoreWebView2Controller> controller;
+    if (AController)
+        AController->QueryInterface(ICoreWebView2Controller::Iid, reinterpret_cast<void**>(controller.Put()));
+    if (!controller) {
+        RecordHResult(E_NOINTERFACE);
+        FailCreation();
+        return S_OK;
+    }
+    FWebViewController = controller;
+
+    FWebView = nullptr;
+    TComPtr<ICoreWebView2> view;
+    if (!RecordHResult(FWebViewController->get_CoreWebView2(view.Put()))) {
+        FailCreation();
+        return S_OK;
+    }
+    if (view)
+        view.As(FWebView);
+    if (!FWebView) {
+        RecordHResult(E_NOINTERFACE);
+        FailCreation();
+        return S_OK;
+    }
+
+    FWebViewSettings = nullptr;
+    TComPtr<ICoreWebView2Settings> settings;
+    if (!RecordHResult(FWebView->get_Settings(settings.Put()))) {
+        FailCreation();
+        return S_OK;
+    }
+    if (settings)
+        settings.As(FWebViewSettings);
+    if (!FWebViewSettings) {
+        RecordHResult(E_NOINTERFACE);
+        FailCreation();
+        return S_OK;
+    }
+
+    FBrowserControlState = TBrowserControlState::Created;
+    // The handler's own failure is reported, and the control still gets its
+    // notification handlers.
+    try {
+        RaiseCreateWebViewCompleted(AResult);
+    } catch (...) {
+        Ui::Application().HandleException(std::current_exception());
+    }
+    if (life->Control.load() != this)
+        return S_OK; // the handler freed the control
+
+    if (FWebView && FWebViewController) {
+        AddNotificationHandlers();
+        Resize();
+    }
+    if (!FLastURL.empty())
+        Navigate(FLastURL);
+    return S_OK;
+}
+
+void TCustomEdgeBrowser::FailCreation() {
+    FBrowserControlState = TBrowserControlState::Failed;
+    const HRESULT code = LastErrorCode();
+    if (OnCreateWebViewCompleted) {
+        RaiseCreateWebViewCompleted(code);
+        return;
+    }
+    HandToUiThread([code] { throw EEdgeError::CreateRes(SEdgeBrowserCreateFailed, code); });
+}
+
+void TCustomEdgeBrowser::RaiseCreateWebViewCompleted(HRESULT AResult) {
+    if (auto event = OnCreateWebViewCompleted)
+        event(this, AResult);
+}
+
+// ---------------------------------------------------------------------------
+// Notification registrations
+// ---------------------------------------------------------------------------
+
+void TCustomEdgeBrowser::AddNotificationHandlers() {
+    const auto& life = FLifeline;
+    ICoreWebView2* view = FWebView.Get();
+    ICoreWebView2Controller* controller = FWebViewController.Get();
+    using C = TCustomEdgeBrowser;
+
+    view->add_NavigationStarting(
+        MakeHandler<ICoreWebView2NavigationStartingEventHandler>(
+            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoNavigationStarting(Args); })
+            .Get(),
+        &FNavigationStartingToken);
+    view->add_NavigationCompleted(
+        MakeHandler<ICoreWebView2NavigationCompletedEventHandler>(
+            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoNavigationCompleted(Args); })
+            .Get(),
+        &FNavigationCompletedToken);
+    view->add_SourceChanged(
+        MakeHandler<ICoreWebView2SourceChangedEventHandler>(
+            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoSourceChanged(Args); })
+            .Get(),
+        &FSourceChangedToken);
+    view->add_HistoryChanged(
+        MakeHandler<ICoreWebView2HistoryChangedEventHandler>(
+            life, [](C& Self, ICoreWebView2*, IUnknown*) { return Self.DoHistoryChanged(); })
+            .Get(),
+        &FHistoryChangedToken);
+    view->add_ContentLoading(
+        MakeHandler<ICoreWebView2ContentLoadingEventHandler>(
+            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoContentLoading(Args); })
+            .Get(),
+        &FContentLoadingToken);
+    view->add_DocumentTitleChanged(
+        MakeHandler<ICoreWebView2DocumentTitleChangedEventHandler>(
+            life, [](C& Self, ICoreWebView2*, IUnknown*) { return Self.DoDocumentTitleChanged(); })
+            .Get(),
+        &FDocumentTitleChangedToken);
+    view->add_NewWindowRequested(
+        MakeHandler<ICoreWebView2NewWindowRequestedEventHandler>(
+            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoNewWindowRequested(Args); })
+            .Get(),
+        &FNewWindowRequestedToken);
+    view->add_FrameNavigationStarting(
+        MakeHandler<ICoreWebView2NavigationStartingEventHandler>(
+            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoFrameNavigationStarting(Args); })
+            .Get(),
+        &FFrameNavigationStartingToken);
+    view->add_FrameNavigationCompleted(
+        MakeHandler<ICoreWebView2NavigationCompletedEventHandler>(
+            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoFrameNavigationCompleted(Args); })
+            .Get(),
+        &FFrameNavigationCompletedToken);
+    view->add_WebResourceRequested(
+        MakeHandler<ICoreWebView2WebResourceRequestedEventHandler>(
+            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoWebResourceRequested(Args); })
+            .Get(),
+        &FWebResourceRequestedToken);
+    view->add_ScriptDialogOpening(
+        MakeHandler<ICoreWebView2ScriptDialogOpeningEventHandler>(
+            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoScriptDialogOpening(Args); })
+            .Get(),
+        &FScriptDialogOpeningToken);
+    view->add_PermissionRequested(
+        MakeHandler<ICoreWebView2PermissionRequestedEventHandler>(
+            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoPermissionRequested(Args); })
+            .Get(),
+        &FPermissionRequestedToken);
+    view->add_ProcessFailed(
+        MakeHandler<ICoreWebView2ProcessFailedEventHandler>(
+            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoProcessFailed(Args); })
+            .Get(),
+        &FProcessFailedToken);
+    view->add_WebMessageReceived(
+        MakeHandler<ICoreWebView2WebMessageReceivedEventHandler>(
+            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoWebMessageReceived(Args); })
+            .Get(),
+        &FWebMessageReceivedToken);
+    view->add_ContainsFullScreenElementChanged(
+        MakeHandler<ICoreWebView2ContainsFullScreenElementChangedEventHandler>(
+            life, [](C& Self, ICoreWebView2* Sender,
+                     IUnknown*) { return Self.DoContainsFullScreenElementChanged(Sender); })
+            .Get(),
+        &FContainsFullScreenElementChangedToken);
+    view->add_WindowCloseRequested(
+        MakeHandler<ICoreWebView2WindowCloseRequestedEventHandler>(
+            life, [](C& Self, ICoreWebView2*, IUnknown*) { return Self.DoWindowCloseRequested(); })
+            .Get(),
+        &FWindowCloseRequestedToken);
+    FViewHandlersAdded = true;
+
+    controller->add_ZoomFactorChanged(
+        MakeHandler<ICoreWebView2ZoomFactorChangedEventHandler>(
+            life, [](C& Self, ICoreWebView2Controller*, IUnknown*) { return Self.DoZoomFactorChanged(); })
+            .Get(),
+        &FZoomFactorChangedToken);
+    controller->add_MoveFocusRequested(MakeHandler<ICoreWebView2MoveFocusRequestedEventHandler>(
+                                           life, [](C& Self, ICoreWebView2Controller*,
+                                                    auto* Args) { return Self.DoMoveFocusRequested(Args); })
+                                           .Get(),
+                                       &FMoveFocusRequestedToken);
+    controller->add_AcceleratorKeyPressed(
+        MakeHandler<ICoreWebView2AcceleratorKeyPressedEventHandler>(
+            life,
+            [](C& Self, ICoreWebView2Controller*, auto* Args) { return Self.DoAcceleratorKeyPressed(Args); })
+            .Get(),
+        &FAcceleratorKeyPressedToken);
+    controller->add_GotFocus(
+        MakeHandler<ICoreWebView2FocusChangedEventHandler>(
+            life, [](C& Self, ICoreWebView2Controller*, IUnknown*) { return Self.DoGotFocus(); })
+            .Get(),
+        &FGotFocusToken);
+    controller->add_LostFocus(
+        MakeHandler<ICoreWebView2FocusChangedEventHandler>(
+            life, [](C& Self, ICoreWebView2Controller*, IUnknown*) { return Self.DoLostFocus(); })
+            .Get(),
+        &FLostFocusToken);
+    FControllerHandlersAdded = true;
+}
+
+void TCustomEdgeBrowser::RemoveViewHandlers() {
+    if (!FViewHandlersAdded)
+        return;
+    FViewHandlersAdded = false;
+    ICoreWebView2* view = FWebView.Get();
+    view->remove_NavigationStarting(FNavigationStartingToken);
+    view->remove_NavigationCompleted(FNavigationCompletedToken);
+    view->remove_SourceChanged(FSourceChangedToken);
+    view->remove_HistoryChanged(FHistoryChangedToken);
+    view->remove_ContentLoading(FContentLoadingToken);
+    view->remove_DocumentTitleChanged(FDocumentTitleChangedToken);
+    view->remove_NewWindowRequested(FNewWindowRequestedToken);
+    view->remove_FrameNavigationStarting(FFrameNavigationStartingToken);
+    view->remove_FrameNavigationCompleted(FFrameNavigationCompletedToken);
+    view->remove_WebResourceRequested(FWebResourceRequestedToken);
+    view->remove_ScriptDialogOpening(FScriptDialogOpeningToken);
+    view->remove_PermissionRequested(FPermissionRequestedToken);
+    view->remove_ProcessFailed(FProcessFailedToken);
+    view->remove_WebMessageReceived(FWebMessageReceivedToken);
+    view->remove_WindowCloseRequested(FWindowCloseRequestedToken);
+    view->remove_ContainsFullScreenElementChanged(FContainsFullScreenElementChangedToken);
+}
+
+void TCustomEdgeBrowser::RemoveControllerHandlers() {
+    if (!FControllerHandlersAdded)
+        return;
+    FControllerHandlersAdded = false;
+    ICoreWebView2Controller* controller = FWebViewController.Get();
+    controller->remove_AcceleratorKeyPressed(FAcceleratorKeyPressedToken);
+    controller->remove_GotFocus(FGotFocusToken);
+    controller->remove_LostFocus(FLostFocusToken);
+    controller->remove_MoveFocusRequested(FMoveFocusRequestedToken);
+    controller->remove_ZoomFactorChanged(FZoomFactorChangedToken);
+}
+
+// ---------------------------------------------------------------------------
+// Closing
+// ---------------------------------------------------------------------------
+
+void TCustomEdgeBrowser::CloseWebView() {
+    if (FWebView) {
+        RemoveViewHandlers();
+        for (const auto& [name, token] : FDevToolsProtocolEventReceivedTokenMap) {
+            TComPtr<ICoreWebView2DevToolsProtocolEventReceiver> receiver;
+            if (RecordHResult(FWebView->GetDevToolsProtocolEventReceiver(name.c_str(), receiver.Put())) &&
+                receiver)
+                receiver->remove_DevToolsProtocolEventReceived(token);
+        }
+        FDevToolsProtocolEventReceivedTokenMap.clear();
+        FWebView = nullptr;
+    }
+    // Registrations are made on one controller and its view together.
+    FViewHandlersAdded = false;
+    if (FWebViewController) {
+        RemoveControllerHandlers();
+        FWebViewController->Close();
+        FWebViewController = nullptr;
+    }
+    FControllerHandlersAdded = false;
+}
+
+void TCustomEdgeBrowser::CloseBrowserProcess() {
+    const std::uint32_t processId = BrowserProcessID();
+    CloseWebView();
+    // Never our own process, whatever the engine reports.
+    if (processId == 0 || static_cast<std::int64_t>(processId) == Platform::CurrentProcessId())
+        return;
+    if (auto process = Platform::OpenProcess(processId))
+        if (!process->WaitForExit(2000))
+            process->Terminate(1);
+}
+
+void TCustomEdgeBrowser::CreateWnd() {
+    Ui::TWinControl::CreateWnd();
+    if (!FWebView)
+        return;
+    // The view lives in the native container behind Handle(). When the
+    // toolkit re-creates the window but keeps that container, the view is
+    // still in place; it is rebuilt only when the controller's parent window
+    // is no longer the control's handle.
+    void* parent = nullptr;
+    const HRESULT hr = FWebViewController ? FWebViewController->get_ParentWindow(&parent) : E_FAIL;
+    if (!RecordHResult(hr) || parent != Handle())
+        ReinitializeWebView();
+}
+
+// ---------------------------------------------------------------------------
+// Navigation, scripting and capture
+// ---------------------------------------------------------------------------
+
+bool TCustomEdgeBrowser::Navigate(const std::string& AUrl) {
+    if (!FWebView) {
+        if (TrimControlAndBlank(AUrl).empty())
+            return false;
+        FLastURL = AUrl;
+        return true;
+    }
+    return RecordHResult(FWebView->Navigate(AUrl.c_str()));
+}
+
+bool TCustomEdgeBrowser::NavigateToString(const std::string& AHTMLContent) {
+    if (!FWebView)
+        return false;
+    return RecordHResult(FWebView->NavigateToString(AHTMLContent.c_str()));
+}
+
+void TCustomEdgeBrowser::GoBack() {
+    if (FWebView)
+        RecordHResult(FWebView->GoBack());
+}
+
+void TCustomEdgeBrowser::GoForward() {
+    if (FWebView)
+        RecordHResult(FWebView->GoForward());
+}
+
+void TCustomEdgeBrowser::Refresh() {
+    if (FWebView)
+        RecordHResult(FWebView->Reload());
+}
+
+void TCustomEdgeBrowser::Stop() {
+    if (FWebView)
+        RecordHResult(FWebView->Stop());
+}
+
+void TCustomEdgeBrowser::ExecuteScript(const std::string& JavaScript) {
+    if (!FWebView)
+        return;
+    auto handler = Callback<ICoreWebView2ExecuteScriptCompletedHandler>(
+        [Life = FLifeline](HRESULT ErrorCode, const char* ResultObjectAsJson) -> HRESULT {
+            return Deliver(Life, [&](TCustomEdgeBrowser& Control) {
+                if (auto event = Control.OnExecuteScript)
+                    event(&Control, ErrorCode, ResultObjectAsJson ? ResultObjectAsJson : "");
+                return S_OK;
+            });
+        });
+    // The call's own result is not recorded: the completion carries the outcome.
+    FWebView->ExecuteScript(JavaScript.c_str(), handler.Get());
+}
+
+void TCustomEdgeBrowser::AddWebResourceRequestedFilter(const std::string& URL, TOleEnum ResourceContext) {
+    if (FWebView)
+        RecordHResult(FWebView->AddWebResourceRequestedFilter(
+            URL.c_str(), static_cast<COREWEBVIEW2_WEB_RESOURCE_CONTEXT>(ResourceContext)));
+}
+
+void TCustomEdgeBrowser::RemoveWebResourceRequestedFilter(const std::string& URL, TOleEnum ResourceContext) {
+    if (FWebView)
+        RecordHResult(FWebView->RemoveWebResourceRequestedFilter(
+            URL.c_str(), static_cast<COREWEBVIEW2_WEB_RESOURCE_CONTEXT>(ResourceContext)));
+}
+
+void TCustomEdgeBrowser::CapturePreview(const std::string& AFilename, TPreviewFormat PreviewFormat) {
+    if (!FWebView)
+        return;
+    TComPtr<IStream> stream;
+    if (!RecordHResult(TComFileStream::Open(AFilename, STGM_CREATE | STGM_READWRITE, stream.Put())))
+        return;
+    CapturePreviewTo(stream.Get(), PreviewFormat);
+    // Our reference goes here; the engine keeps its own while it writes.
+}
+
+void TCustomEdgeBrowser::CapturePreview(TStream& Stream, TPreviewFormat PreviewFormat) {
+    if (!FWebView)
+        return;
+    auto adapter = MakeComObject<TStreamAdapter>(Stream);
+    adapter->Seek(0, STREAM_SEEK_SET, nullptr);
+    CapturePreviewTo(adapter.Get(), PreviewFormat);
+}
+
+void TCustomEdgeBrowser::CapturePreviewTo(IStream* Stream, TPreviewFormat PreviewFormat) {
+    auto handler = Callback<ICoreWebView2CapturePreviewCompletedHandler>(
+        [Life = FLifeline](HRESULT ErrorCode) -> HRESULT {
+            return Deliver(Life, [&](TCustomEdgeBrowser& Control) {
+                if (auto event = Control.OnCapturePreviewCompleted)
+                    event(&Control, ErrorCode);
+                return S_OK;
+            });
+        });
+    const auto format = PreviewFormat == TPreviewFormat::JPEG ? COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_JPEG
+                                                              : COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_PNG;
+    RecordHResult(FWebView->CapturePreview(format, Stream, handler.Get()));
+}
+
+void TCustomEdgeBrowser::SubscribeToCDPEvent(const std::string& CDPEventName) {
+    if (!FWebView)
+        return;
+    TComPtr<ICoreWebView2DevToolsProtocolEventReceiver> receiver;
+    if (!RecordHResult(FWebView->GetDevToolsProtocolEventReceiver(CDPEventName.c_str(), receiver.Put())))
+        return;
+    if (!receiver)
+        return;
+    auto known = FDevToolsProtocolEventReceivedTokenMap.find(CDPEventName);
+    if (known != FDevToolsProtocolEventReceivedTokenMap.end())
+        receiver->remove_DevToolsProtocolEventReceived(known->second);
+    auto handler = Callback<ICoreWebView2DevToolsProtocolEventReceivedEventHandler>(
+        [Life = FLifeline,
+         CDPEventName](ICoreWebView2*, ICoreWebView2DevToolsProtocolEventReceivedEventArgs* Args) -> HRESULT {
+            return Deliver(Life, [&](TCustomEdgeBrowser& Control) {
+                auto event = Control.OnDevToolsProtocolEventReceived;
+                if (!event)
+                    return S_OK;
+                char* json = nullptr;
+                if (Args)
+                    Args->get_ParameterObjectAsJson(&json);
+                const std::string parameters = TakeText(json);
+                event(&Control, CDPEventName, parameters);
+                return S_OK;
+            });
+        });
+    EventRegistrationToken token{};
+    if (RecordHResult(receiver->add_DevToolsProtocolEventReceived(handler.Get(), &token)))
+        FDevToolsProtocolEventReceivedTokenMap[CDPEventName] = token;
+    else
+        FDevToolsProtocolEventReceivedTokenMap.erase(CDPEventName); // the earlier one is gone
+}
+
+bool TCustomEdgeBrowser::CanGoBack() {
+    if (!FWebView)
+        return false;
+    BOOL value = FALSE_VALUE;
+    return RecordHResult(FWebView->get_CanGoBack(&value)) && value != 0;
+}
+
+bool TCustomEdgeBrowser::CanGoForward() {
+    if (!FWebView)
+        return false;
+    BOOL value = FALSE_VALUE;
+    return RecordHResult(FWebView->get_CanGoForward(&value)) && value != 0;
+}
+
+std::string TCustomEdgeBrowser::DocumentTitle() {
+    if (!FWebView)
+        return {};
+    char* title = nullptr;
+    const bool ok = RecordHResult(FWebView->get_DocumentTitle(&title));
+    std::string text = TakeText(title);
+    return ok ? text : std::string();
+}
+
+std::string TCustomEdgeBrowser::LocationURL() {
+    if (!FWebView)
+        return {};
+    char* source = nullptr;
+    const bool ok = RecordHResult(FWebView->get_Source(&source));
+    std::string text = TakeText(source);
+    if (!ok || EqualsIgnoringCase(text, "about:blank"))
+        return {};
+    return text;
+}
+
+std::uint32_t TCustomEdgeBrowser::BrowserProcessID() {
+    if (!FWebView)
+        return 0;
+    UINT32 value = 0;
+    return RecordHResult(FWebView->get_BrowserProcessId(&value)) ? value : 0;
+}
+
+std::string TCustomEdgeBrowser::BrowserVersionInfo() {
+    char* version = nullptr;
+    HRESULT hr;
+    if (FWebView && FWebViewEnvironment)
+        hr = FWebViewEnvironment->get_BrowserVersionString(&version);
+    else
+        hr = LoaderModule.BrowserVersion(&version);
+    const bool ok = RecordHResult(hr);
+    std::string text = TakeText(version);
+    return ok ? text : std::string();
+}
+
+bool TCustomEdgeBrowser::ContainsFullScreenElement() {
+    if (!FWebView)
+        return false;
+    BOOL value = FALSE_VALUE;
+    return RecordHResult(FWebView->get_ContainsFullScreenElement(&value)) && value != 0;
+}
+
+double TCustomEdgeBrowser::ZoomFactor() {
+    if (!FWebViewController)
+        return 0.0;
+    double value = 0.0;
+    return RecordHResult(FWebViewController->get_ZoomFactor(&value)) ? value : 0.0;
+}
+
+void TCustomEdgeBrowser::SetZoomFactor(double Value) {
+    if (FWebViewController)
+        RecordHResult(FWebViewController->put_ZoomFactor(Value));
+}
+
+// ---------------------------------------------------------------------------
+// Hosting: size, visibility, focus
+// ---------------------------------------------------------------------------
+
+void TCustomEdgeBrowser::Resize() {
+    Ui::TWinControl::Resize();
+    if (!FWebViewController)
+        return;
+    RECT bounds{0, 0, ClientWidth(), ClientHeight()};
+    bounds.bottom = ScaleEdge(bounds.top, bounds.bottom - bounds.top, FSizeRatio);
+    bounds.right = ScaleEdge(bounds.left, bounds.right - bounds.left, FSizeRatio);
+    RecordHResult(FWebViewController->put_Bounds(bounds));
+}
+
+void TCustomEdgeBrowser::SetSizeRatio(double Value) {
+    FSizeRatio = Value;
+    Resize();
+}
+
+void TCustomEdgeBrowser::CMVisibleChanged() {
+    Ui::TWinControl::VisibleChanged();
+    if (FWebViewController)
+        RecordHResult(FWebViewController->put_IsVisible(ToBool(Visible())));
+}
+
+void TCustomEdgeBrowser::WMSysCommand(unsigned Command) {
+    if (!FWebViewController)
+        return;
+    if (Command == Ui::SC_MINIMIZE)
+        RecordHResult(FWebViewController->put_IsVisible(ToBool(false)));
+    else if (Command == Ui::SC_RESTORE)
+        RecordHResult(FWebViewController->put_IsVisible(ToBool(true)));
+}
+
+void TCustomEdgeBrowser::SetFocus() {
+    Ui::TWinControl::SetFocus();
+    if (FWebViewController)
+        RecordHResult(FWebViewController->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC));
+}
+
+void TCustomEdgeBrowser::DoEnter() {
+    Ui::TWinControl::DoEnter();
+    if (!FWebViewFocusEventActive && FWebViewController)
+        RecordHResult(FWebViewController->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC));
+}
+
+HRESULT TCustomEdgeBrowser::DoGotFocus() {
+    // Raises OnEnter without pushing the focus back into the browser.
+    FWebViewFocusEventActive = true;
+    try {
+        DoEnter();
+    } catch (...) {
+        FWebViewFocusEventActive = false;
+        throw;
+    }
+    FWebViewFocusEventActive = false;
+    return S_OK;
+}
+
+HRESULT TCustomEdgeBrowser::DoLostFocus() {
+    DoExit();
+    return S_OK;
+}
+
+HRESULT TCustomEdgeBrowser::DoMoveFocusRequested(ICoreWebView2MoveFocusRequestedEventArgs* Args) {
+    COREWEBVIEW2_MOVE_FOCUS_REASON reason = COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC;
+    if (!RecordHResult(Args->get_Reason(&reason)))
+        return S_OK;
+    if (reason != COREWEBVIEW2_MOVE_FOCUS_REASON_NEXT && reason != COREWEBVIEW2_MOVE_FOCUS_REASON_PREVIOUS)
+        return S_OK;
+    // Tabbing out of the page moves on in the tab order of the containing
+    // form (the browser control has no children of its own to move to).
+    if (Ui::TCustomForm* form = GetParentForm())
+        form->SelectNext(this, reason == COREWEBVIEW2_MOVE_FOCUS_REASON_NEXT, true);
+    return S_OK;
+}
+
+HRESULT TCustomEdgeBrowser::DoAcceleratorKeyPressed(ICoreWebView2AcceleratorKeyPressedEventArgs* Args) {
+    COREWEBVIEW2_KEY_EVENT_KIND kind = COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN;
+    UINT32 virtualKey = 0;
+    std::int32_t keyData = 0;
+    if (!RecordHResult(Args->get_KeyEventKind(&kind)) || !RecordHResult(Args->get_VirtualKey(&virtualKey)) ||
+        !RecordHResult(Args->get_KeyEventLParam(&keyData)))
+        return S_OK;
+    Ui::TCustomForm* form = GetParentForm();
+    if (!form)
+        return S_OK;
+    Ui::TWMKey message;
+    switch (kind) {
+    case COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN:
+        message.Msg = Ui::WM_KEYDOWN;
+        break;
+    case COREWEBVIEW2_KEY_EVENT_KIND_KEY_UP:
+        message.Msg = Ui::WM_KEYUP;
+        break;
+    case COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_DOWN:
+        message.Msg = Ui::WM_SYSKEYDOWN;
+        break;
+    case COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_UP:
+        message.Msg = Ui::WM_SYSKEYUP;
+        break;
+    default:
+        return S_OK;
+    }
+    message.CharCode = static_cast<std::uint16_t>(virtualKey);
+    message.KeyData = keyData;
+    if (form->IsShortCut(message))
+        Args->put_Handled(TRUE_VALUE);
+    return S_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Settings
+// ---------------------------------------------------------------------------
+
+bool TCustomEdgeBrowser::GetSetting(TSettingGetter Getter) {
+    if (FWebViewSettings) {
+        BOOL value = FALSE_VALUE;
+        if (RecordHResult((FWebViewSettings.Get()->*Getter)(&value)))
+            return value != 0;
+    }
+    throw EEdgeError::CreateRes(SWebViewNotInstantiated, E_FAIL);
+}
+
+void TCustomEdgeBrowser::SetSetting(TSettingSetter Setter, bool Value) {
+    if (!FWebViewSettings)
+        throw EEdgeError::CreateRes(SWebViewNotInstantiated, E_FAIL);
+    RecordHResult((FWebViewSettings.Get()->*Setter)(ToBool(Value)));
+}
+
+bool TCustomEdgeBrowser::ScriptEnabled() {
+    return GetSetting(&ICoreWebView2Settings::get_IsScriptEnabled);
+}
+void TCustomEdgeBrowser::SetScriptEnabled(bool Value) {
+    SetSetting(&ICoreWebView2Settings::put_IsScriptEnabled, Value);
+}
+bool TCustomEdgeBrowser::WebMessageEnabled() {
+    return GetSetting(&ICoreWebView2Settings::get_IsWebMessageEnabled);
+}
+void TCustomEdgeBrowser::SetWebMessageEnabled(bool Value) {
+    SetSetting(&ICoreWebView2Settings::put_IsWebMessageEnabled, Value);
+}
+bool TCustomEdgeBrowser::DefaultScriptDialogsEnabled() {
+    return GetSetting(&ICoreWebView2Settings::get_AreDefaultScriptDialogsEnabled);
+}
+void TCustomEdgeBrowser::SetDefaultScriptDialogsEnabled(bool Value) {
+    SetSetting(&ICoreWebView2Settings::put_AreDefaultScriptDialogsEnabled, Value);
+}
+bool TCustomEdgeBrowser::StatusBarEnabled() {
+    return GetSetting(&ICoreWebView2Settings::get_IsStatusBarEnabled);
+}
+void TCustomEdgeBrowser::SetStatusBarEnabled(bool Value) {
+    SetSetting(&ICoreWebView2Settings::put_IsStatusBarEnabled, Value);
+}
+bool TCustomEdgeBrowser::DevToolsEnabled() {
+    return GetSetting(&ICoreWebView2Settings::get_AreDevToolsEnabled);
+}
+void TCustomEdgeBrowser::SetDevToolsEnabled(bool Value) {
+    SetSetting(&ICoreWebView2Settings::put_AreDevToolsEnabled, Value);
+}
+bool TCustomEdgeBrowser::DefaultContextMenusEnabled() {
+    return GetSetting(&ICoreWebView2Settings::get_AreDefaultContextMenusEnabled);
+}
+void TCustomEdgeBrowser::SetDefaultContextMenusEnabled(bool Value) {
+    SetSetting(&ICoreWebView2Settings::put_AreDefaultContextMenusEnabled, Value);
+}
+bool TCustomEdgeBrowser::ZoomControlEnabled() {
+    return GetSetting(&ICoreWebView2Settings::get_IsZoomControlEnabled);
+}
+void TCustomEdgeBrowser::SetZoomControlEnabled(bool Value) {
+    SetSetting(&ICoreWebView2Settings::put_IsZoomControlEnabled, Value);
+}
+bool TCustomEdgeBrowser::BuiltInErrorPageEnabled() {
+    return GetSetting(&ICoreWebView2Settings::get_IsBuiltInErrorPageEnabled);
+}
+void TCustomEdgeBrowser::SetBuiltInErrorPageEnabled(bool Value) {
+    SetSetting(&ICoreWebView2Settings::put_IsBuiltInErrorPageEnabled, Value);
+}
+
+// ---------------------------------------------------------------------------
+// Notifications
+// ---------------------------------------------------------------------------
+//
+// Each handler returns at once when its event is unassigned, reads what the
+// event carries, and raises it. Argument objects live on the stack, so they
+// are freed also when the handler raises. Nothing of the control is touched
+// after the event: its handler may have freed the control.
+
+HRESULT TCustomEdgeBrowser::DoNavigationStarting(ICoreWebView2NavigationStartingEventArgs* Args) {
+    auto event = OnNavigationStarting;
+    if (!event)
+        return S_OK;
+    TNavigationStartingEventArgs args(Args);
+    event(this, &args);
+    return S_OK;
+}
+
+HRESULT TCustomEdgeBrowser::DoFrameNavigationStarting(ICoreWebView2NavigationStartingEventArgs* Args) {
+    auto event = OnFrameNavigationStarting;
+    if (!event)
+        return S_OK;
+    TNavigationStartingEventArgs args(Args);
+    event(this, &args);
+    return S_OK;
+}
+
+HRESULT TCustomEdgeBrowser::DoNavigationCompleted(ICoreWebView2NavigationCompletedEventArgs* Args) {
+    auto event = OnNavigationCompleted;
+    if (!event)
+        return S_OK;
+    BOOL isSuccess = FALSE_VALUE;
+    COREWEBVIEW2_WEB_ERROR_STATUS status = COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN;
+    Args->get_IsSuccess(&isSuccess);
+    Args->get_WebErrorStatus(&status);
+    event(this, isSuccess != 0, static_cast<TOleEnum>(status));
+    return S_OK;
+}
+
+HRESULT TCustomEdgeBrowser::DoFrameNavigationCompleted(ICoreWebView2NavigationCompletedEventArgs* Args) {
+    auto event = OnFrameNavigationCompleted;
+    if (!event)
+        return S_OK;
+    BOOL isSuccess = FALSE_VALUE;
+    COREWEBVIEW2_WEB_ERROR_STATUS status = COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN;
+    Args->get_IsSuccess(&isSuccess);
+    Args->get_WebErrorStatus(&status);
+    event(this, isSuccess != 0, static_cast<TOleEnum>(status));
+    return S_OK;
+}
+
+HRESULT TCustomEdgeBrowser::DoSourceChanged(ICoreWebView2SourceChangedEventArgs* Args) {
+    auto event = OnSourceChanged;
+    if (!event)
+        return S_OK;
+    BOOL isNewDocument = FALSE_VALUE;
+    Args->get_IsNewDocument(&isNewDocument);
+    event(this, isNewDocument != 0);
+    return S_OK;
+}
+
+HRESULT TCustomEdgeBrowser::DoHistoryChanged() {
+    if (auto event = OnHistoryChanged)
+        event(this);
+    return S_OK;
+}
+
+HRESULT TCustomEdgeBrowser::DoContentLoading(ICoreWebView2ContentLoadingEventArgs* Args) {
+    auto event = OnContentLoading;
+    if (!event)
+        return S_OK;
+    BOOL isErrorPage = FALSE_VALUE;
+    UINT64 navigationId = 0;
+    Args->get_IsErrorPage(&isErrorPage);
+    Args->get_NavigationId(&navigationId);
+    event(this, isErrorPage != 0, navigationId);
+    return S_OK;
+}
+
+HRESULT TCustomEdgeBrowser::DoDocumentTitleChanged() {
+    auto event = OnDocumentTitleChanged;
+    if (!event)
+        return S_OK;
+    const std::string title = DocumentTitle();
+    event(this, title);
+    return S_OK;
+}
+
+HRESULT TCustomEdgeBrowser::DoNewWindowRequested(ICoreWebView2NewWindowRequestedEventArgs* Args) {
+    auto event = OnNewWindowRequested;
+    if (!event)
+        return S_OK;
+    TNewWindowRequestedEventArgs args(Args);
+    event(this, &args);
+    return S_OK;
+}
+
+HRESULT TCustomEdgeBrowser::DoWebResourceRequested(ICoreWebView2WebResourceRequestedEventArgs* Args) {
+    auto event = OnWebResourceRequested;
+    if (!event)
+        return S_OK;
+    TWebResourceRequestedEventArgs args(Args);
+    event(this, &args);
+    return S_OK;
+}
+
+HRESULT TCustomEdgeBrowser::DoScriptDialogOpening(ICoreWebView2ScriptDialogOpeningEventArgs* Args) {
+    auto event = OnScriptDialogOpening;
+    if (!event)
+        return S_OK;
+    TScriptDialogOpeningEventArgs args(Args);
+    event(this, &args);
+    return S_OK;
+}
+
+HRESULT TCustomEdgeBrowser::DoPermissionRequested(ICoreWebView2PermissionRequestedEventArgs* Args) {
+    auto event = OnPermissionRequested;
+    if (!event)
+        return S_OK;
+    TPermissionRequestedEventArgs args(Args);
+    event(this, &args);
+    return S_OK;
+}
+
+HRESULT TCustomEdgeBrowser::DoProcessFailed(ICoreWebView2ProcessFailedEventArgs* Args) {
+    auto event = OnProcessFailed;
+    if (!event)
+        return S_OK;
+    COREWEBVIEW2_PROCESS_FAILED_KIND kind = COREWEBVIEW2_PROCESS_FAILED_KIND_BROWSER_PROCESS_EXITED;
+    Args->get_ProcessFailedKind(&kind);
+    event(this, static_cast<TOleEnum>(kind));
+    return S_OK;
+}
+
+HRESULT TCustomEdgeBrowser::DoWebMessageReceived(ICoreWebView2WebMessageReceivedEventArgs* Args) {
+    auto event = OnWebMessageReceived;
+    if (!event)
+        return S_OK;
+    TWebMessageReceivedEventArgs args(Args);
+    event(this, &args);
+    return S_OK;
+}
+
+HRESULT TCustomEdgeBrowser::DoContainsFullScreenElementChanged(ICoreWebView2* Sender) {
+    auto event = OnContainsFullScreenElementChanged;
+    if (!event)
+        return S_OK;
+    ICoreWebView2* view = Sender ? Sender : FWebView.Get();
+    if (!view)
+        return S_OK;
+    BOOL value = FALSE_VALUE;
+    if (RecordHResult(view->get_ContainsFullScreenElement(&value)))
+        event(this, value != 0);
+    return S_OK;
+}
+
+HRESULT TCustomEdgeBrowser::DoWindowCloseRequested() {
+    if (auto event = OnWindowCloseRequested)
+        event(this);
+    return S_OK;
+}
+
+HRESULT TCustomEdgeBrowser::DoZoomFactorChanged() {
+    auto event = OnZoomFactorChanged;
+    if (!event)
+        return S_OK;
+    const double zoom = ZoomFactor();
+    event(this, zoom);
+    return S_OK;
+}
+
+} // namespace Norvane::Shared
