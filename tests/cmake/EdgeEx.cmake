@@ -1,0 +1,40 @@
+# The browser control's tests: a fake engine library that the control loads by
+# path like the real one (and that the tests link to drive it), an engine
+# library that lacks an entry, and the test programs, which need a display.
+if(NOT WIN32 AND TARGET norvane_EdgeEx)
+  pkg_check_modules(NORVANE_FAKE_ENGINE_GLIB REQUIRED IMPORTED_TARGET glib-2.0)
+  add_library(norvane_fake_engine SHARED ${CMAKE_SOURCE_DIR}/tests/fakeengine/FakeEngine.cpp
+                                         ${CMAKE_SOURCE_DIR}/tests/fakeengine/FakeEngine.h)
+  target_link_libraries(norvane_fake_engine PUBLIC norvane_includes
+                        PRIVATE PkgConfig::NORVANE_FAKE_ENGINE_GLIB norvane_warnings)
+  target_include_directories(norvane_fake_engine SYSTEM PRIVATE ${NORVANE_FAKE_ENGINE_GLIB_INCLUDE_DIRS})
+
+  add_library(norvane_fake_engine_without_version MODULE
+              ${CMAKE_SOURCE_DIR}/tests/fakeengine/WithoutVersionEntry.cpp)
+  target_link_libraries(norvane_fake_engine_without_version PRIVATE norvane_includes norvane_warnings)
+  set_target_properties(norvane_fake_engine_without_version PROPERTIES CXX_VISIBILITY_PRESET hidden)
+
+  set(NORVANE_EDGEEX_SUPPORT ${CMAKE_SOURCE_DIR}/tests/edgeex/EdgeExTestSupport.cpp)
+  add_executable(EdgeExTest ${CMAKE_SOURCE_DIR}/tests/edgeex/EdgeExTest.cpp
+                            ${CMAKE_SOURCE_DIR}/tests/edgeex/EdgeExEventsTest.cpp
+                            ${CMAKE_SOURCE_DIR}/tests/edgeex/EdgeExHostingTest.cpp ${NORVANE_EDGEEX_SUPPORT})
+  add_executable(EdgeExLoaderTest ${CMAKE_SOURCE_DIR}/tests/edgeex/EdgeExLoaderTest.cpp ${NORVANE_EDGEEX_SUPPORT})
+  foreach(test_name EdgeExTest EdgeExLoaderTest)
+    target_link_libraries(${test_name} PRIVATE norvane_EdgeEx norvane_fake_engine norvane_test_support
+                          GTest::gtest GTest::gmock norvane_warnings)
+    target_compile_definitions(${test_name} PRIVATE
+      NORVANE_FAKE_ENGINE="$<TARGET_FILE:norvane_fake_engine>"
+      NORVANE_FAKE_ENGINE_WITHOUT_VERSION="$<TARGET_FILE:norvane_fake_engine_without_version>")
+    add_dependencies(${test_name} norvane_fake_engine_without_version)
+  endforeach()
+
+  # One process for the control's tests, on a display of their own.
+  add_test(NAME edgeex.EdgeExTest
+           COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/with-display.sh $<TARGET_FILE:EdgeExTest>)
+  set_tests_properties(edgeex.EdgeExTest PROPERTIES LABELS unit RESOURCE_LOCK norvane_display TIMEOUT 600)
+  # A process per loader test: a library once loaded stays for the run.
+  set_target_properties(EdgeExLoaderTest PROPERTIES
+                        CROSSCOMPILING_EMULATOR "bash;${CMAKE_SOURCE_DIR}/scripts/with-display.sh")
+  gtest_discover_tests(EdgeExLoaderTest TEST_PREFIX edgeex.loader. DISCOVERY_TIMEOUT 120
+                       PROPERTIES LABELS unit RESOURCE_LOCK norvane_display TIMEOUT 120)
+endif()
