@@ -1,0 +1,72 @@
+// The engine serves the application's "file:///" addresses through a scheme of
+// its own, because WebKitGTK refuses a handler for "file". One fixed host keeps
+// every page of an application on one origin (one local storage, one cookie
+// jar). The host and the pages' callers see "file:///..." addresses; WebKit
+// sees "norvane://app/...". This header is shared by the engine library and its
+// web-process extension and uses only the standard library.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace Norvane::Engine {
+
+inline constexpr const char* AppScheme = "norvane";
+inline constexpr const char* AppHost = "app";
+// "norvane://app/"
+inline const std::string& AppPrefix() {
+    static const std::string Prefix = std::string(AppScheme) + "://" + AppHost + "/";
+    return Prefix;
+}
+
+inline bool StartsWithNoCase(std::string_view Text, std::string_view Prefix) {
+    if (Text.size() < Prefix.size())
+        return false;
+    for (std::size_t i = 0; i < Prefix.size(); ++i) {
+        char a = Text[i], b = Prefix[i];
+        if (a >= 'A' && a <= 'Z')
+            a = static_cast<char>(a - 'A' + 'a');
+        if (b >= 'A' && b <= 'Z')
+            b = static_cast<char>(b - 'A' + 'a');
+        if (a != b)
+            return false;
+    }
+    return true;
+}
+
+// Whether Address is a local file address this engine serves itself: "file:"
+// followed by "///", "/" or "//localhost/".
+inline bool IsLocalFileAddress(std::string_view Address) {
+    if (!StartsWithNoCase(Address, "file:"))
+        return false;
+    const std::string_view Rest = Address.substr(5);
+    return Rest.starts_with("/") &&
+           (!Rest.starts_with("//") || Rest.starts_with("///") || StartsWithNoCase(Rest, "//localhost/"));
+}
+
+// "file:///index.html" -> "norvane://app/index.html"; other addresses unchanged.
+inline std::string ToEngineAddress(std::string_view Address) {
+    if (!IsLocalFileAddress(Address))
+        return std::string(Address);
+    std::string_view Path = Address.substr(5); // "/...", "///..." or "//localhost/..."
+    if (StartsWithNoCase(Path, "//localhost/"))
+        Path.remove_prefix(11);
+    else if (Path.starts_with("///"))
+        Path.remove_prefix(2);
+    while (Path.starts_with("/"))
+        Path.remove_prefix(1);
+    return AppPrefix() + std::string(Path);
+}
+
+// "norvane://app/index.html" -> "file:///index.html"; other addresses unchanged.
+inline std::string ToPageAddress(std::string_view Address) {
+    const std::string& Prefix = AppPrefix();
+    if (StartsWithNoCase(Address, Prefix))
+        return "file:///" + std::string(Address.substr(Prefix.size()));
+    const std::string_view Bare = std::string_view(Prefix).substr(0, Prefix.size() - 1); // "norvane://app"
+    if (Address.size() == Bare.size() && StartsWithNoCase(Address, Bare))
+        return "file:///";
+    return std::string(Address);
+}
+
+} // namespace Norvane::Engine

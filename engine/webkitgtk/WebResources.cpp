@@ -1,0 +1,277 @@
+#include "engine/webkitgtk/WebResources.h"
+
+#include "engine/webkitgtk/AddressMapping.h"
+
+#include <gio/gio.h>
+
+#include <string_view>
+
+namespace Norvane::Engine {
+
+namespace {
+
+bool ContainsLineBreak(const char* Text) {
+    return std::strpbrk(Text, "\r\n") != nullptr;
+}
+
+std::string Trim(std::string_view Text) {
+    while (!Text.empty() && (Text.front() == ' ' || Text.front() == '\t'))
+        Text.remove_prefix(1);
+    while (!Text.empty() && (Text.back() == ' ' || Text.back() == '\t' || Text.back() == '\r'))
+        Text.remove_suffix(1);
+    return std::string(Text);
+}
+
+std::string Lower(std::string Text) {
+    for (char& c : Text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return Text;
+}
+
+// Reads a stream from its current position to its end.
+GBytes* ReadWholeStream(IStream* Stream) {
+    GByteArray* Bytes = g_byte_array_new();
+    if (Stream) {
+        std::vector<guint8> Buffer(64 * 1024);
+        for (;;) {
+            ULONG Done = 0;
+            const HRESULT Result = Stream->Read(Buffer.data(), static_cast<ULONG>(Buffer.size()), &Done);
+            if (FAILED(Result) || Done == 0)
+                break;
+            g_byte_array_append(Bytes, Buffer.data(), Done);
+            if (Done > Buffer.size())
+                break;
+        }
+    }
+    return g_byte_array_free_to_bytes(Bytes);
+}
+
+// The file path an address of the scheme stands for.
+std::string LocalPathOf(const std::string& EngineAddress) {
+    std::string Path = ToPageAddress(EngineAddress); // file:///...
+    if (!IsLocalFileAddress(Path))
+        return "";
+    Path.erase(0, 7); // "file://" -> "/..."
+    const std::size_t End = Path.find_first_of("?#");
+    if (End != std::string::npos)
+        Path.erase(End);
+    gchar* Decoded = g_uri_unescape_string(Path.c_str(), nullptr);
+    if (!Decoded)
+        return "";
+    std::string Result(Decoded);
+    g_free(Decoded);
+    return Result;
+}
+
+} // namespace
+
+HRESULT TWebResourceRequest::put_Uri(const char* Uri) {
+    if (!Uri)
+        return E_INVALIDARG;
+    FUri = Uri;
+    return S_OK;
+}
+
+HRESULT TWebResourceRequest::put_Method(const char* Method) {
+    if (!Method || !*Method)
+        return E_INVALIDARG;
+    FMethod = Method;
+    return S_OK;
+}
+
+HRESULT TWebResourceResponse::AppendHeader(const char* Name, const char* Value) {
+    if (!Name || !*Name || !Value || ContainsLineBreak(Name) || ContainsLineBreak(Value) ||
+        std::strchr(Name, ':'))
+        return E_INVALIDARG;
+    if (!FHeaders.empty() && FHeaders.back() != '\n')
+        FHeaders += "\r\n";
+    FHeaders += std::string(Name) + ": " + Value;
+    return S_OK;
+}
+
+HRESULT TWebResourceResponse::put_StatusCode(std::int32_t StatusCode) {
+    if (StatusCode < 100 || StatusCode > 999)
+        return E_INVALIDARG;
+    FStatusCode = StatusCode;
+    return S_OK;
+}
+
+bool MatchesUriPattern(const std::string& Pattern, const std::string& Uri) {
+    // Iterative wildcard match with one back-tracking point.
+    std::size_t p = 0, u = 0, Star = std::string::npos, Mark = 0;
+    while (u < Uri.size()) {
+        if (p < Pattern.size() && (Pattern[p] == '?' || Pattern[p] == Uri[u])) {
+            ++p;
+            ++u;
+        } else if (p < Pattern.size() && Pattern[p] == '*') {
+            Star = p++;
+            Mark = u;
+        } else if (Star != std::string::npos) {
+            p = Star + 1;
+            u = ++Mark;
+        } else {
+            return false;
+        }
+    }
+    while (p < Pattern.size() && Pattern[p] == '*')
+        ++p;
+    return p == Pattern.size();
+}
+
+COREWEBVIEW2_WEB_RESOURCE_CONTEXT GuessResourceContext(SoupMessageHeaders* Headers) {
+    if (!Headers)
+        return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_OTHER;
+    if (const char* Dest = soup_message_headers_get_one(Headers, "Sec-Fetch-Dest")) {
+        const std::string Value = Lower(Dest);
+        if (Value == "document" || Value == "iframe" || Value == "frame")
+            return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_DOCUMENT;
+        if (Value == "style")
+            return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_STYLESHEET;
+        if (Value == "image")
+            return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_IMAGE;
+        if (Value == "audio" || Value == "video")
+            return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_MEDIA;
+        if (Value == "track")
+            return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_TEXT_TRACK;
+        if (Value == "font")
+            return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_FONT;
+        if (Value == "script" || Value == "worker" || Value == "sharedworker" || Value == "serviceworker")
+            return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_SCRIPT;
+        if (Value == "manifest")
+            return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_MANIFEST;
+        if (Value == "empty")
+            return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_FETCH;
+        return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_OTHER;
+    }
+    if (const char* Accept = soup_message_headers_get_one(Headers, "Accept")) {
+        const std::string Value = Lower(Accept);
+        if (Value.starts_with("text/html"))
+            return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_DOCUMENT;
+        if (Value.starts_with("text/css"))
+            return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_STYLESHEET;
+        if (Value.starts_with("image/"))
+            return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_IMAGE;
+    }
+    return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_OTHER;
+}
+
+TComPtr<ICoreWebView2WebResourceRequest> MakeResourceRequest(WebKitURISchemeRequest* Request) {
+    const std::string Uri = ToPageAddress(webkit_uri_scheme_request_get_uri(Request));
+    const char* Method = webkit_uri_scheme_request_get_http_method(Request);
+    std::string Headers;
+    if (SoupMessageHeaders* Soup = webkit_uri_scheme_request_get_http_headers(Request)) {
+        SoupMessageHeadersIter Iter;
+        soup_message_headers_iter_init(&Iter, Soup);
+        const char *Name = nullptr, *Value = nullptr;
+        while (soup_message_headers_iter_next(&Iter, &Name, &Value)) {
+            if (!Headers.empty())
+                Headers += "\r\n";
+            Headers += std::string(Name) + ": " + Value;
+        }
+    }
+    TComPtr<IStream> Content;
+    if (GInputStream* Body = webkit_uri_scheme_request_get_http_body(Request)) {
+        GOutputStream* Memory = g_memory_output_stream_new_resizable();
+        if (g_output_stream_splice(Memory, Body, G_OUTPUT_STREAM_SPLICE_CLOSE_TARGET, nullptr, nullptr) >=
+            0) {
+            GBytes* Bytes = g_memory_output_stream_steal_as_bytes(G_MEMORY_OUTPUT_STREAM(Memory));
+            gsize Size = 0;
+            const auto* Data = static_cast<const std::uint8_t*>(g_bytes_get_data(Bytes, &Size));
+            Content =
+                TComPtr<IStream>::Attach(new TComMemoryStream(std::vector<std::uint8_t>(Data, Data + Size)));
+            g_bytes_unref(Bytes);
+        }
+        g_object_unref(Memory);
+        g_object_unref(Body);
+    }
+    return TComPtr<ICoreWebView2WebResourceRequest>::Attach(
+        new TWebResourceRequest(Uri, Method ? Method : "GET", Headers, Content));
+}
+
+void FinishWithResponse(WebKitURISchemeRequest* Request, ICoreWebView2WebResourceResponse* Response) {
+    TComPtr<IStream> Content;
+    Response->get_Content(Content.Put());
+    std::int32_t StatusCode = 200;
+    Response->get_StatusCode(&StatusCode);
+    char* Reason = nullptr;
+    Response->get_ReasonPhrase(&Reason);
+    char* HeaderText = nullptr;
+    Response->get_Headers(&HeaderText);
+
+    GBytes* Bytes = ReadWholeStream(Content.Get());
+    const gsize Size = g_bytes_get_size(Bytes);
+    GInputStream* Stream = g_memory_input_stream_new_from_bytes(Bytes);
+    g_bytes_unref(Bytes);
+
+    WebKitURISchemeResponse* SchemeResponse =
+        webkit_uri_scheme_response_new(Stream, static_cast<gint64>(Size));
+    webkit_uri_scheme_response_set_status(SchemeResponse, static_cast<guint>(StatusCode),
+                                          Reason && *Reason ? Reason : nullptr);
+    SoupMessageHeaders* Headers = soup_message_headers_new(SOUP_MESSAGE_HEADERS_RESPONSE);
+    std::string ContentType;
+    std::string_view Text = HeaderText ? HeaderText : "";
+    while (!Text.empty()) {
+        const std::size_t End = Text.find('\n');
+        const std::string_view Line = Text.substr(0, End);
+        Text = End == std::string_view::npos ? std::string_view() : Text.substr(End + 1);
+        const std::size_t Colon = Line.find(':');
+        if (Colon == std::string_view::npos)
+            continue;
+        const std::string Name = Trim(Line.substr(0, Colon));
+        const std::string Value = Trim(Line.substr(Colon + 1));
+        if (Name.empty())
+            continue;
+        soup_message_headers_append(Headers, Name.c_str(), Value.c_str());
+        if (Lower(Name) == "content-type")
+            ContentType = Value;
+    }
+    if (!ContentType.empty()) {
+        // The type alone; a charset parameter stays in the header.
+        const std::string Mime = Trim(ContentType.substr(0, ContentType.find(';')));
+        webkit_uri_scheme_response_set_content_type(SchemeResponse, Mime.c_str());
+    }
+    webkit_uri_scheme_response_set_http_headers(SchemeResponse, Headers);
+    webkit_uri_scheme_request_finish_with_response(Request, SchemeResponse);
+    g_object_unref(SchemeResponse);
+    g_object_unref(Stream);
+    std::free(Reason);
+    std::free(HeaderText);
+}
+
+void FinishFromDisk(WebKitURISchemeRequest* Request) {
+    const std::string Path = LocalPathOf(webkit_uri_scheme_request_get_uri(Request));
+    GError* Error = nullptr;
+    if (!Path.empty()) {
+        GFile* File = g_file_new_for_path(Path.c_str());
+        GFileInfo* Info =
+            g_file_query_info(File,
+                              G_FILE_ATTRIBUTE_STANDARD_TYPE "," G_FILE_ATTRIBUTE_STANDARD_SIZE
+                                                             "," G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE,
+                              G_FILE_QUERY_INFO_NONE, nullptr, nullptr);
+        if (Info && g_file_info_get_file_type(Info) == G_FILE_TYPE_REGULAR) {
+            GFileInputStream* Stream = g_file_read(File, nullptr, &Error);
+            if (Stream) {
+                const char* ContentType = g_file_info_get_content_type(Info);
+                gchar* Mime = ContentType ? g_content_type_get_mime_type(ContentType) : nullptr;
+                webkit_uri_scheme_request_finish(Request, G_INPUT_STREAM(Stream), g_file_info_get_size(Info),
+                                                 Mime);
+                g_free(Mime);
+                g_object_unref(Stream);
+                g_object_unref(Info);
+                g_object_unref(File);
+                return;
+            }
+        }
+        if (Info)
+            g_object_unref(Info);
+        g_object_unref(File);
+    }
+    if (!Error)
+        Error = g_error_new(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, "The file %s was not found",
+                            ToPageAddress(webkit_uri_scheme_request_get_uri(Request)).c_str());
+    webkit_uri_scheme_request_finish_error(Request, Error);
+    g_error_free(Error);
+}
+
+} // namespace Norvane::Engine

@@ -1,0 +1,1609 @@
+#include "engine/webkitgtk/WebView.h"
+
+#include "engine/webkitgtk/AddressMapping.h"
+#include "engine/webkitgtk/Json.h"
+#include "engine/webkitgtk/Keys.h"
+#include "engine/webkitgtk/PageScripts.h"
+#include "engine/webkitgtk/ViewHost.h"
+#include "engine/webkitgtk/WebResources.h"
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gdk/gdkkeysyms.h>
+
+#include <cerrno>
+#include <cmath>
+#include <memory>
+
+#include <signal.h>
+#include <unistd.h>
+
+namespace Norvane::Engine {
+
+namespace {
+
+constexpr const char* ViewKey = "norvane-engine-view";
+constexpr const char* ProcessIdMessage = "norvane-pid";
+
+// The zoom steps of Ctrl+Plus and Ctrl+Minus.
+constexpr double ZoomSteps[] = {0.25, 0.33, 0.5,  0.67, 0.75, 0.8, 0.9, 1.0, 1.1,
+                                1.25, 1.5,  1.75, 2.0,  2.5,  3.0, 4.0, 5.0};
+
+COREWEBVIEW2_WEB_ERROR_STATUS ErrorStatusOf(const GError* Error) {
+    if (!Error)
+        return COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN;
+    if (Error->domain == WEBKIT_NETWORK_ERROR && Error->code == WEBKIT_NETWORK_ERROR_CANCELLED)
+        return COREWEBVIEW2_WEB_ERROR_STATUS_OPERATION_CANCELED;
+    if (Error->domain == WEBKIT_POLICY_ERROR)
+        return COREWEBVIEW2_WEB_ERROR_STATUS_OPERATION_CANCELED;
+    if (Error->domain == G_RESOLVER_ERROR)
+        return COREWEBVIEW2_WEB_ERROR_STATUS_HOST_NAME_NOT_RESOLVED;
+    if (Error->domain == G_TLS_ERROR)
+        return COREWEBVIEW2_WEB_ERROR_STATUS_CERTIFICATE_IS_INVALID;
+    if (Error->domain == G_IO_ERROR) {
+        switch (Error->code) {
+        case G_IO_ERROR_CANCELLED:
+            return COREWEBVIEW2_WEB_ERROR_STATUS_OPERATION_CANCELED;
+        case G_IO_ERROR_TIMED_OUT:
+            return COREWEBVIEW2_WEB_ERROR_STATUS_TIMEOUT;
+        case G_IO_ERROR_CONNECTION_REFUSED:
+            return COREWEBVIEW2_WEB_ERROR_STATUS_CANNOT_CONNECT;
+        case G_IO_ERROR_HOST_NOT_FOUND:
+            return COREWEBVIEW2_WEB_ERROR_STATUS_HOST_NAME_NOT_RESOLVED;
+        case G_IO_ERROR_HOST_UNREACHABLE:
+        case G_IO_ERROR_NETWORK_UNREACHABLE:
+            return COREWEBVIEW2_WEB_ERROR_STATUS_SERVER_UNREACHABLE;
+        case G_IO_ERROR_CONNECTION_CLOSED:
+            return COREWEBVIEW2_WEB_ERROR_STATUS_CONNECTION_RESET;
+        case G_IO_ERROR_NOT_CONNECTED:
+            return COREWEBVIEW2_WEB_ERROR_STATUS_DISCONNECTED;
+        default:
+            break;
+        }
+    }
+    return COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN;
+}
+
+// Whether WebKit's own load-failed handling shows its error page for Error.
+bool EngineShowsErrorPage(const GError* Error) {
+    if (!Error)
+        return false;
+    return !(Error->domain == WEBKIT_NETWORK_ERROR && Error->code == WEBKIT_NETWORK_ERROR_CANCELLED) &&
+           !(Error->domain == WEBKIT_POLICY_ERROR &&
+             Error->code == WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) &&
+           !(Error->domain == WEBKIT_PLUGIN_ERROR && Error->code == WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD);
+}
+
+// NORVANE_ENGINE_TRACE=1 prints the view's load events on standard error.
+bool Tracing() {
+    static const bool Enabled = g_getenv("NORVANE_ENGINE_TRACE") != nullptr;
+    return Enabled;
+}
+
+bool SameText(const char* Text, const char* Exact) {
+    return Text && std::strcmp(Text, Exact) == 0;
+}
+
+// ---- The engine's own pop-up windows (new windows nobody handled) ----
+
+GtkWidget* OpenEnginePopup(WebKitWebView* Related, WebKitSettings* Settings);
+
+void PopupReadyToShow(WebKitWebView* Popup, GtkWidget* Window) {
+    GdkRectangle Geometry{0, 0, 0, 0};
+    webkit_window_properties_get_geometry(webkit_web_view_get_window_properties(Popup), &Geometry);
+    if (Geometry.width > 0 && Geometry.height > 0)
+        gtk_window_set_default_size(GTK_WINDOW(Window), Geometry.width, Geometry.height);
+    gtk_widget_show_all(Window);
+}
+
+void PopupClose(WebKitWebView*, GtkWidget* Window) {
+    gtk_widget_destroy(Window);
+}
+
+void PopupTitle(GObject* Popup, GParamSpec*, GtkWidget* Window) {
+    const char* Title = webkit_web_view_get_title(WEBKIT_WEB_VIEW(Popup));
+    gtk_window_set_title(GTK_WINDOW(Window), Title ? Title : "");
+}
+
+GtkWidget* PopupCreate(WebKitWebView* Popup, WebKitNavigationAction*, gpointer) {
+    return OpenEnginePopup(Popup, webkit_web_view_get_settings(Popup));
+}
+
+GtkWidget* OpenEnginePopup(WebKitWebView* Related, WebKitSettings* Settings) {
+    // Its own content manager: the host's page scripts and message channel
+    // belong to the host's view only.
+    WebKitUserContentManager* Manager = webkit_user_content_manager_new();
+    GtkWidget* Popup =
+        GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", Related, "user-content-manager",
+                                Manager, "settings", Settings, nullptr));
+    g_object_unref(Manager);
+    GtkWidget* Window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_default_size(GTK_WINDOW(Window), 800, 600);
+    gtk_container_add(GTK_CONTAINER(Window), Popup);
+    g_signal_connect(Popup, "ready-to-show", G_CALLBACK(PopupReadyToShow), Window);
+    g_signal_connect(Popup, "close", G_CALLBACK(PopupClose), Window);
+    g_signal_connect(Popup, "notify::title", G_CALLBACK(PopupTitle), Window);
+    g_signal_connect(Popup, "create", G_CALLBACK(PopupCreate), nullptr);
+    return Popup;
+}
+
+// ---- Asynchronous jobs ----
+
+struct TScriptJob {
+    TComPtr<TWebView> View;
+    TComPtr<ICoreWebView2ExecuteScriptCompletedHandler> Handler;
+};
+
+struct TCaptureJob {
+    TComPtr<TWebView> View;
+    TComPtr<IStream> Stream;
+    TComPtr<ICoreWebView2CapturePreviewCompletedHandler> Handler;
+    COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT Format;
+};
+
+HRESULT WriteAll(IStream* Stream, const void* Data, std::size_t Size) {
+    const auto* Bytes = static_cast<const std::uint8_t*>(Data);
+    while (Size > 0) {
+        const auto Chunk = static_cast<ULONG>(std::min<std::size_t>(Size, 1u << 30));
+        ULONG Written = 0;
+        const HRESULT Result = Stream->Write(Bytes, Chunk, &Written);
+        if (FAILED(Result))
+            return Result;
+        if (Written == 0)
+            return STG_E_MEDIUMFULL;
+        Bytes += Written;
+        Size -= Written;
+    }
+    return S_OK;
+}
+
+struct TPngWriter {
+    IStream* Stream;
+    HRESULT Result;
+};
+
+cairo_status_t WritePngChunk(void* Closure, const unsigned char* Data, unsigned int Length) {
+    auto* Writer = static_cast<TPngWriter*>(Closure);
+    Writer->Result = WriteAll(Writer->Stream, Data, Length);
+    return SUCCEEDED(Writer->Result) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
+}
+
+HRESULT EncodeSnapshot(cairo_surface_t* Surface, COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT Format,
+                       IStream* Stream) {
+    if (Format == COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_PNG) {
+        TPngWriter Writer{Stream, S_OK};
+        const cairo_status_t Status = cairo_surface_write_to_png_stream(Surface, WritePngChunk, &Writer);
+        if (FAILED(Writer.Result))
+            return Writer.Result;
+        return Status == CAIRO_STATUS_SUCCESS ? S_OK : E_FAIL;
+    }
+    const int Width = cairo_image_surface_get_width(Surface);
+    const int Height = cairo_image_surface_get_height(Surface);
+    if (Width <= 0 || Height <= 0)
+        return E_FAIL;
+    GdkPixbuf* Pixbuf = gdk_pixbuf_get_from_surface(Surface, 0, 0, Width, Height);
+    if (!Pixbuf)
+        return E_FAIL;
+    gchar* Buffer = nullptr;
+    gsize Size = 0;
+    const gboolean Saved =
+        gdk_pixbuf_save_to_buffer(Pixbuf, &Buffer, &Size, "jpeg", nullptr, "quality", "90", nullptr);
+    g_object_unref(Pixbuf);
+    if (!Saved)
+        return E_FAIL;
+    const HRESULT Result = WriteAll(Stream, Buffer, Size);
+    g_free(Buffer);
+    return Result;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Life cycle
+// ---------------------------------------------------------------------------
+
+TWebView* TWebView::FromInterface(ICoreWebView2* View) {
+    if (!View)
+        return nullptr;
+    void* Object = nullptr;
+    if (FAILED(View->QueryInterface(PrivateIid, &Object)) || !Object)
+        return nullptr;
+    auto* Result = static_cast<TWebView*>(Object);
+    Result->Release(); // the caller holds View
+    return Result;
+}
+
+TWebView* TWebView::FromWebKitView(WebKitWebView* View) {
+    return View ? static_cast<TWebView*>(g_object_get_data(G_OBJECT(View), ViewKey)) : nullptr;
+}
+
+TWebView::TWebView(TEnvironment* Environment, GtkContainer* Parent)
+    : FEnvironment(Environment), FParent(Parent) {
+    g_object_ref(FParent);
+}
+
+TWebView::~TWebView() {
+    if (!FClosed)
+        CloseInternal();
+    for (auto& Entry : FUserScripts)
+        webkit_user_script_unref(Entry.second);
+    if (FContentManager)
+        g_object_unref(FContentManager);
+    if (FWebKitSettings)
+        g_object_unref(FWebKitSettings);
+    if (FCancellable)
+        g_object_unref(FCancellable);
+    g_object_unref(FParent);
+}
+
+HRESULT TWebView::QueryInterface(const IID& Riid, void** Object) {
+    if (Object && Riid == PrivateIid) {
+        *Object = this;
+        AddRef();
+        return S_OK;
+    }
+    return TComObject::QueryInterface(Riid, Object);
+}
+
+bool TWebView::Initialize() {
+    if (GTK_IS_BIN(FParent) && gtk_bin_get_child(GTK_BIN(FParent)))
+        return false; // a bin that already holds a child cannot take ours
+    TEngineContext* Context = FEnvironment->Context();
+
+    FContentManager = webkit_user_content_manager_new();
+    g_signal_connect(FContentManager, "script-message-received::norvaneWebview", G_CALLBACK(OnScriptMessage),
+                     this);
+    webkit_user_content_manager_register_script_message_handler_in_world(FContentManager, MessageHandlerName,
+                                                                         MessageWorld);
+    WebKitUserScript* Forwarder = webkit_user_script_new_for_world(
+        MessageForwarderScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+        WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, MessageWorld, nullptr, nullptr);
+    webkit_user_content_manager_add_script(FContentManager, Forwarder);
+    webkit_user_script_unref(Forwarder);
+    WebKitUserScript* Shim =
+        webkit_user_script_new(WebViewShimScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    webkit_user_content_manager_add_script(FContentManager, Shim);
+    webkit_user_script_unref(Shim);
+
+    FWebKitSettings = webkit_settings_new();
+    // Local pages may read other local addresses (absolute file:/// addresses
+    // inside pages are sent to the application's scheme by the extension).
+    g_object_set(FWebKitSettings, "enable-javascript", TRUE, "enable-javascript-markup", TRUE,
+                 "enable-developer-extras", TRUE, "allow-file-access-from-file-urls", TRUE,
+                 "allow-universal-access-from-file-urls", TRUE, "enable-media-stream", TRUE,
+                 "javascript-can-open-windows-automatically", TRUE, nullptr);
+
+    FView = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", Context->Context,
+                                         "user-content-manager", FContentManager, "settings", FWebKitSettings,
+                                         nullptr));
+    g_object_ref_sink(FView);
+    g_object_set_data(G_OBJECT(FView), ViewKey, this);
+    FHost = ViewHostNew();
+    g_object_ref_sink(FHost);
+    gtk_container_add(GTK_CONTAINER(FHost), GTK_WIDGET(FView));
+    gtk_container_add(FParent, FHost);
+    if (gtk_widget_get_parent(FHost) != GTK_WIDGET(FParent)) {
+        g_object_set_data(G_OBJECT(FView), ViewKey, nullptr);
+        gtk_widget_destroy(FHost);
+        g_object_unref(FHost);
+        g_object_unref(FView);
+        FHost = nullptr;
+        FView = nullptr;
+        FClosed = true;
+        return false;
+    }
+    gtk_widget_show(GTK_WIDGET(FView));
+    gtk_widget_show(FHost);
+    FCancellable = g_cancellable_new();
+    ConnectSignals();
+    Toplevel(gtk_widget_get_toplevel(FHost));
+    GrantLocalFileNavigation();
+    return true;
+}
+
+void TWebView::ConnectSignals() {
+    GObject* View = G_OBJECT(FView);
+    g_signal_connect(View, "load-changed", G_CALLBACK(OnLoadChanged), this);
+    g_signal_connect(View, "load-failed", G_CALLBACK(OnLoadFailed), this);
+    g_signal_connect(View, "load-failed-with-tls-errors", G_CALLBACK(OnLoadFailedWithTlsErrors), this);
+    g_signal_connect(View, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
+    g_signal_connect(View, "notify::uri", G_CALLBACK(OnUriChanged), this);
+    g_signal_connect(View, "notify::title", G_CALLBACK(OnTitleChanged), this);
+    g_signal_connect(View, "notify::zoom-level", G_CALLBACK(OnZoomChanged), this);
+    g_signal_connect(View, "create", G_CALLBACK(OnCreate), this);
+    g_signal_connect(View, "close", G_CALLBACK(OnClose), this);
+    g_signal_connect(View, "script-dialog", G_CALLBACK(OnScriptDialog), this);
+    g_signal_connect(View, "permission-request", G_CALLBACK(OnPermissionRequest), this);
+    g_signal_connect(View, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), this);
+    g_signal_connect(View, "context-menu", G_CALLBACK(OnContextMenu), this);
+    g_signal_connect(View, "enter-fullscreen", G_CALLBACK(OnEnterFullscreen), this);
+    g_signal_connect(View, "leave-fullscreen", G_CALLBACK(OnLeaveFullscreen), this);
+    g_signal_connect(View, "user-message-received", G_CALLBACK(OnUserMessage), this);
+    g_signal_connect(View, "key-press-event", G_CALLBACK(OnKey), this);
+    g_signal_connect(View, "key-release-event", G_CALLBACK(OnKey), this);
+    g_signal_connect(View, "scroll-event", G_CALLBACK(OnScroll), this);
+    g_signal_connect(View, "focus-in-event", G_CALLBACK(OnFocusIn), this);
+    g_signal_connect(View, "focus-out-event", G_CALLBACK(OnFocusOut), this);
+    g_signal_connect(webkit_web_view_get_back_forward_list(FView), "changed", G_CALLBACK(OnHistoryChanged),
+                     this);
+    g_signal_connect(FHost, "hierarchy-changed", G_CALLBACK(OnHierarchyChanged), this);
+    g_signal_connect(FHost, "destroy", G_CALLBACK(OnHostDestroyed), this);
+}
+
+void TWebView::DisconnectAll() {
+    if (FView) {
+        g_signal_handlers_disconnect_by_data(FView, this);
+        g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(FView), this);
+        g_object_set_data(G_OBJECT(FView), ViewKey, nullptr);
+    }
+    if (FHost)
+        g_signal_handlers_disconnect_by_data(FHost, this);
+    if (FContentManager)
+        g_signal_handlers_disconnect_by_data(FContentManager, this);
+    Toplevel(nullptr);
+}
+
+// WebKit lets a page navigate to a file: address only after its view loaded
+// one through the API. A load of an empty document at file:/// that is stopped
+// at once gives that leave without leaving any page or history entry; the
+// navigation itself is then sent to the application's scheme.
+void TWebView::GrantLocalFileNavigation() {
+    FGrantPending = true;
+    webkit_web_view_load_html(FView, "", "file:///");
+    webkit_web_view_stop_loading(FView);
+}
+
+HRESULT TWebView::Close() {
+    if (FClosed)
+        return S_OK;
+    // Keep this object alive until the end, whatever the released handlers do.
+    const TComPtr<TWebView> Keep(this);
+    CloseInternal();
+    return S_OK;
+}
+
+void TWebView::CloseInternal() {
+    FClosed = true;
+    if (FCancellable)
+        g_cancellable_cancel(FCancellable);
+    DisconnectAll();
+    if (FContentManager)
+        webkit_user_content_manager_unregister_script_message_handler_in_world(
+            FContentManager, MessageHandlerName, MessageWorld);
+    if (FView && FUsedFullScreen) {
+        // A content process that showed an element full screen and outlives
+        // its view makes WebKitGTK (2.50) crash later in this process; it is
+        // ended first. (Its other views, if any, then report a crash.)
+        webkit_web_view_terminate_web_process(FView);
+    }
+    if (FHost) {
+        gtk_widget_destroy(FHost); // takes the web view with it
+        g_object_unref(FHost);
+        FHost = nullptr;
+    }
+    if (FView) {
+        g_object_unref(FView);
+        FView = nullptr;
+    }
+    FNavigationStarting.Clear();
+    FContentLoading.Clear();
+    FSourceChanged.Clear();
+    FHistoryChanged.Clear();
+    FNavigationCompleted.Clear();
+    FFrameNavigationStarting.Clear();
+    FFrameNavigationCompleted.Clear();
+    FScriptDialogOpening.Clear();
+    FPermissionRequested.Clear();
+    FProcessFailed.Clear();
+    FNewWindowRequested.Clear();
+    FDocumentTitleChanged.Clear();
+    FContainsFullScreenElementChanged.Clear();
+    FWebResourceRequested.Clear();
+    FWebMessageReceived.Clear();
+    FWindowCloseRequested.Clear();
+    FZoomFactorChanged.Clear();
+    FMoveFocusRequested.Clear();
+    FGotFocus.Clear();
+    FLostFocus.Clear();
+    FAcceleratorKeyPressed.Clear();
+}
+
+void TWebView::OnHostDestroyed(GtkWidget*, TWebView* Self) {
+    // The parent window went away with our widgets: the view is over.
+    if (!Self->FClosed)
+        Self->Close();
+}
+
+void TWebView::Toplevel(GtkWidget* NewToplevel) {
+    if (NewToplevel && !gtk_widget_is_toplevel(NewToplevel))
+        NewToplevel = nullptr;
+    if (NewToplevel == FToplevel)
+        return;
+    if (FToplevel) {
+        g_signal_handlers_disconnect_by_data(FToplevel, this);
+        g_object_remove_weak_pointer(G_OBJECT(FToplevel), reinterpret_cast<gpointer*>(&FToplevel));
+    }
+    FToplevel = NewToplevel;
+    if (FToplevel) {
+        g_object_add_weak_pointer(G_OBJECT(FToplevel), reinterpret_cast<gpointer*>(&FToplevel));
+        g_signal_connect(FToplevel, "focus", G_CALLBACK(OnToplevelFocus), this);
+    }
+}
+
+void TWebView::OnHierarchyChanged(GtkWidget* Host, GtkWidget*, TWebView* Self) {
+    Self->Toplevel(gtk_widget_get_toplevel(Host));
+}
+
+std::string TWebView::PageUri() const {
+    const char* Raw = FView ? webkit_web_view_get_uri(FView) : nullptr;
+    if (!Raw || !*Raw || (FNavigationCounter == 0 && SameText(Raw, "file:///")))
+        return "about:blank";
+    return ToPageAddress(Raw);
+}
+
+// ---------------------------------------------------------------------------
+// Navigation notifications
+// ---------------------------------------------------------------------------
+
+gboolean TWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* Decision,
+                                  WebKitPolicyDecisionType Type, TWebView* Self) {
+    if (Type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION)
+        return FALSE;
+    WebKitNavigationAction* Action =
+        webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(Decision));
+    const char* Uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(Action));
+    if (Tracing())
+        g_printerr("[engine] navigation policy uri=%s\n", Uri ? Uri : "(null)");
+    if (Uri && IsLocalFileAddress(Uri) && !(Self->FGrantPending && SameText(Uri, "file:///")) &&
+        !Self->FEnvironment->Context()->HasExtension) {
+        // The extension sends such a load to the application's scheme; without
+        // it WebKit would read the file itself, past the host's handler.
+        webkit_policy_decision_ignore(Decision);
+        return TRUE;
+    }
+    // The address a main-frame load starts with (the view's own address is
+    // only updated after its STARTED notification).
+    Self->FPolicyUri = Uri ? Uri : "";
+    ++Self->FPolicySerial;
+    Self->FNextUserInitiated = webkit_navigation_action_is_user_gesture(Action);
+    return FALSE;
+}
+
+// The main frame's loads, in WebView2 terms: NavigationStarting at the start
+// and at each redirect, SourceChanged and ContentLoading at the commit,
+// NavigationCompleted at the end. The engine's error page for a failed load
+// runs a load of its own, reported only by ContentLoading(IsErrorPage).
+void TWebView::OnLoadChanged(WebKitWebView* View, WebKitLoadEvent Event, TWebView* Self) {
+    const TComPtr<TWebView> Keep(Self);
+    const char* Raw = webkit_web_view_get_uri(View);
+    if (Tracing())
+        g_printerr("[engine] load-changed %d uri=%s policy=%s grant=%d skip=%d errorpage=%d/%d\n",
+                   static_cast<int>(Event), Raw ? Raw : "(null)", Self->FPolicyUri.c_str(),
+                   Self->FGrantPending, Self->FSkipFinished, Self->FErrorPagePending, Self->FInErrorPage);
+    switch (Event) {
+    case WEBKIT_LOAD_STARTED: {
+        const std::string Start = !Self->FPolicyUri.empty() ? Self->FPolicyUri : (Raw ? Raw : "");
+        if (Self->FGrantPending && Start == "file:///")
+            return; // the grant's own load
+        Self->FGrantPending = false;
+        Self->FApiRequestUri.clear();
+        if (Self->FErrorPagePending &&
+            (Self->FPolicySerial == Self->FErrorPagePolicySerial || Start == Self->FErrorPageFailingUri)) {
+            Self->FErrorPagePending = false;
+            Self->FInErrorPage = true;
+            return;
+        }
+        Self->FErrorPagePending = false;
+        Self->FInErrorPage = false;
+        Self->FNavigationActive = true;
+        Self->FCommitted = false;
+        Self->FLoadFailed = false;
+        Self->FLoadError = COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN;
+        Self->FNavigationId = ++Self->FNavigationCounter;
+        Self->FStartingUri = ToPageAddress(Start);
+        const bool UserInitiated = std::exchange(Self->FNextUserInitiated, false);
+        auto Args = MakeComObject<TNavigationStartingEventArgs>(Self->FStartingUri, UserInitiated, false,
+                                                                Self->FNavigationId);
+        Self->FNavigationStarting.Fire([&](auto* H) { H->Invoke(Self->AsView(), Args.Get()); });
+        if (Args->Cancelled() && Self->Alive()) {
+            Self->FLoadFailed = true;
+            Self->FLoadError = COREWEBVIEW2_WEB_ERROR_STATUS_OPERATION_CANCELED;
+            webkit_web_view_stop_loading(View);
+        }
+        break;
+    }
+    case WEBKIT_LOAD_REDIRECTED: {
+        if (Self->FInErrorPage || !Self->FNavigationActive)
+            return;
+        const std::string Uri = ToPageAddress(Raw ? Raw : "");
+        if (Uri == Self->FStartingUri)
+            return; // the extension's move to the application's scheme
+        Self->FStartingUri = Uri;
+        auto Args = MakeComObject<TNavigationStartingEventArgs>(Uri, false, true, Self->FNavigationId);
+        Self->FNavigationStarting.Fire([&](auto* H) { H->Invoke(Self->AsView(), Args.Get()); });
+        if (Args->Cancelled() && Self->Alive()) {
+            Self->FLoadFailed = true;
+            Self->FLoadError = COREWEBVIEW2_WEB_ERROR_STATUS_OPERATION_CANCELED;
+            webkit_web_view_stop_loading(View);
+        }
+        break;
+    }
+    case WEBKIT_LOAD_COMMITTED: {
+        if (Self->FGrantPending && SameText(Raw, "file:///"))
+            return;
+        Self->FCommitted = true;
+        Self->FCommittedUri = Raw ? Raw : "";
+        const std::string Uri = Self->PageUri();
+        if (Uri != Self->FLastSource) {
+            Self->FLastSource = Uri;
+            auto Args = MakeComObject<TSourceChangedEventArgs>(true);
+            Self->FSourceChanged.Fire([&](auto* H) { H->Invoke(Self->AsView(), Args.Get()); });
+        }
+        if (!Self->Alive())
+            return;
+        auto Args = MakeComObject<TContentLoadingEventArgs>(Self->FInErrorPage, Self->FNavigationId);
+        Self->FContentLoading.Fire([&](auto* H) { H->Invoke(Self->AsView(), Args.Get()); });
+        break;
+    }
+    case WEBKIT_LOAD_FINISHED: {
+        if (std::exchange(Self->FSkipFinished, false))
+            return; // the end of a load that is not the current navigation
+        if (Self->FInErrorPage) {
+            Self->FInErrorPage = false; // the error page is up; its navigation was reported
+            return;
+        }
+        if (!std::exchange(Self->FNavigationActive, false))
+            return;
+        auto Args = MakeComObject<TNavigationCompletedEventArgs>(
+            !Self->FLoadFailed, Self->FLoadFailed ? Self->FLoadError : COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN,
+            Self->FNavigationId);
+        Self->FNavigationCompleted.Fire([&](auto* H) { H->Invoke(Self->AsView(), Args.Get()); });
+        break;
+    }
+    }
+}
+
+// WebKit emits FINISHED right after every load-failed.
+gboolean TWebView::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* FailingUri, GError* Error,
+                                TWebView* Self) {
+    if (Tracing())
+        g_printerr("[engine] load-failed uri=%s error=%s\n", FailingUri ? FailingUri : "(null)",
+                   Error ? Error->message : "");
+    const bool Cancelled = ErrorStatusOf(Error) == COREWEBVIEW2_WEB_ERROR_STATUS_OPERATION_CANCELED;
+    if (Self->FGrantPending && SameText(FailingUri, "file:///")) {
+        Self->FSkipFinished = true; // the grant's own load, stopped on purpose
+        return FALSE;
+    }
+    if (Self->FInErrorPage) {
+        // The error page's own load did not finish (a new navigation came).
+        Self->FInErrorPage = false;
+        Self->FSkipFinished = true;
+        return TRUE;
+    }
+    if (!Self->FNavigationActive ||
+        (Cancelled && ToPageAddress(FailingUri ? FailingUri : "") != Self->FStartingUri)) {
+        // An earlier load that a newer one replaced (or a pending error page).
+        Self->FSkipFinished = true;
+        return TRUE;
+    }
+    Self->FLoadFailed = true;
+    if (Self->FLoadError == COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN)
+        Self->FLoadError = ErrorStatusOf(Error);
+    if (!Self->FBuiltInErrorPage)
+        return TRUE; // no error page: the view stays as it is
+    if (EngineShowsErrorPage(Error)) {
+        Self->FErrorPagePending = true;
+        Self->FErrorPageFailingUri = FailingUri ? FailingUri : "";
+        Self->FErrorPagePolicySerial = Self->FPolicySerial;
+    }
+    return FALSE;
+}
+
+gboolean TWebView::OnLoadFailedWithTlsErrors(WebKitWebView*, gchar*, GTlsCertificate*,
+                                             GTlsCertificateFlags Errors, TWebView* Self) {
+    if (Errors & G_TLS_CERTIFICATE_EXPIRED)
+        Self->FLoadError = COREWEBVIEW2_WEB_ERROR_STATUS_CERTIFICATE_EXPIRED;
+    else if (Errors & G_TLS_CERTIFICATE_BAD_IDENTITY)
+        Self->FLoadError = COREWEBVIEW2_WEB_ERROR_STATUS_CERTIFICATE_COMMON_NAME_IS_INCORRECT;
+    else if (Errors & G_TLS_CERTIFICATE_REVOKED)
+        Self->FLoadError = COREWEBVIEW2_WEB_ERROR_STATUS_CERTIFICATE_REVOKED;
+    else
+        Self->FLoadError = COREWEBVIEW2_WEB_ERROR_STATUS_CERTIFICATE_IS_INVALID;
+    return FALSE; // load-failed follows
+}
+
+namespace {
+
+// Whether Next differs from Current in its fragment only.
+bool FragmentChangeOnly(const std::string& Current, const std::string& Next) {
+    auto Base = [](const std::string& Uri) { return Uri.substr(0, Uri.find('#')); };
+    return !Current.empty() && Base(Current) == Base(Next);
+}
+
+} // namespace
+
+// The view's address also changes while a load is only being asked for; a
+// change that no load follows is a move inside the document (a fragment,
+// history.pushState), reported as SourceChanged(IsNewDocument = FALSE).
+void TWebView::OnUriChanged(GObject*, GParamSpec*, TWebView* Self) {
+    const char* Raw = Self->FView ? webkit_web_view_get_uri(Self->FView) : nullptr;
+    if (Tracing())
+        g_printerr("[engine] notify::uri %s active=%d committed=%d\n", Raw ? Raw : "(null)",
+                   Self->FNavigationActive, Self->FCommitted);
+    if (!Self->Alive() || !Raw || (Self->FNavigationActive && !Self->FCommitted))
+        return; // a provisional address; the commit reports the new document
+    const std::string Address = Raw;
+    if (Address == Self->FApiRequestUri)
+        return; // a load asked for through this interface
+    if (Address == Self->FPolicyUri && !FragmentChangeOnly(Self->FCommittedUri, Address))
+        return; // a load the page asked for
+    const std::string Uri = Self->PageUri();
+    Self->FCommittedUri = Address;
+    if (Uri == Self->FLastSource)
+        return;
+    const TComPtr<TWebView> Keep(Self);
+    Self->FLastSource = Uri;
+    auto Args = MakeComObject<TSourceChangedEventArgs>(false);
+    Self->FSourceChanged.Fire([&](auto* H) { H->Invoke(Self->AsView(), Args.Get()); });
+}
+
+void TWebView::OnTitleChanged(GObject*, GParamSpec*, TWebView* Self) {
+    const TComPtr<TWebView> Keep(Self);
+    Self->FDocumentTitleChanged.Fire([&](auto* H) { H->Invoke(Self->AsView(), nullptr); });
+}
+
+void TWebView::OnHistoryChanged(WebKitBackForwardList*, WebKitBackForwardListItem*, gpointer,
+                                TWebView* Self) {
+    const TComPtr<TWebView> Keep(Self);
+    Self->FHistoryChanged.Fire([&](auto* H) { H->Invoke(Self->AsView(), nullptr); });
+}
+
+// ---------------------------------------------------------------------------
+// Pages asking for things: windows, dialogs, permissions
+// ---------------------------------------------------------------------------
+
+GtkWidget* TWebView::OnCreate(WebKitWebView* View, WebKitNavigationAction* Action, TWebView* Self) {
+    if (!Self->Alive())
+        return nullptr;
+    const TComPtr<TWebView> Keep(Self);
+    const char* Raw = webkit_uri_request_get_uri(webkit_navigation_action_get_request(Action));
+    const std::string Uri = ToPageAddress(Raw ? Raw : "");
+    auto Args =
+        MakeComObject<TNewWindowRequestedEventArgs>(Uri, webkit_navigation_action_is_user_gesture(Action));
+    Self->FNewWindowRequested.Fire([&](auto* H) { H->Invoke(Self->AsView(), Args.Get()); });
+    if (Args->IsDeferred()) {
+        // The answer comes later; the page's window.open gets null now.
+        TNewWindowRequestedEventArgs* Pending = Args.Get();
+        Args->SetFinish([Keep, Pending, Uri] { Keep->FinishNewWindow(Pending, Uri); });
+        Args->DispatchDone();
+        return nullptr;
+    }
+    if (Args->Handled() || !Self->Alive())
+        return nullptr;
+    if (TWebView* Target = TWebView::FromInterface(Args->NewWindow())) {
+        Target->Navigate(Uri.c_str());
+        return nullptr;
+    }
+    return OpenEnginePopup(View, Self->FWebKitSettings);
+}
+
+void TWebView::FinishNewWindow(TNewWindowRequestedEventArgs* Args, const std::string& Uri) {
+    if (!Alive() || Args->Handled())
+        return;
+    if (TWebView* Target = TWebView::FromInterface(Args->NewWindow())) {
+        Target->Navigate(Uri.c_str());
+        return;
+    }
+    GtkWidget* Popup = OpenEnginePopup(FView, FWebKitSettings);
+    webkit_web_view_load_uri(WEBKIT_WEB_VIEW(Popup), ToEngineAddress(Uri).c_str());
+    PopupReadyToShow(WEBKIT_WEB_VIEW(Popup), gtk_widget_get_toplevel(Popup));
+}
+
+void TWebView::OnClose(WebKitWebView*, TWebView* Self) {
+    const TComPtr<TWebView> Keep(Self);
+    Self->FWindowCloseRequested.Fire([&](auto* H) { H->Invoke(Self->AsView(), nullptr); });
+}
+
+namespace {
+
+void AnswerDialog(WebKitScriptDialog* Dialog, TScriptDialogOpeningEventArgs* Args) {
+    switch (webkit_script_dialog_get_dialog_type(Dialog)) {
+    case WEBKIT_SCRIPT_DIALOG_CONFIRM:
+    case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
+        webkit_script_dialog_confirm_set_confirmed(Dialog, Args->Accepted());
+        break;
+    case WEBKIT_SCRIPT_DIALOG_PROMPT:
+        if (Args->Accepted())
+            webkit_script_dialog_prompt_set_text(Dialog, Args->ResultText().c_str());
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+gboolean TWebView::OnScriptDialog(WebKitWebView*, WebKitScriptDialog* Dialog, TWebView* Self) {
+    if (Self->FDefaultScriptDialogs)
+        return FALSE; // the engine's own dialog
+    const TComPtr<TWebView> Keep(Self);
+    COREWEBVIEW2_SCRIPT_DIALOG_KIND Kind = COREWEBVIEW2_SCRIPT_DIALOG_KIND_ALERT;
+    switch (webkit_script_dialog_get_dialog_type(Dialog)) {
+    case WEBKIT_SCRIPT_DIALOG_CONFIRM:
+        Kind = COREWEBVIEW2_SCRIPT_DIALOG_KIND_CONFIRM;
+        break;
+    case WEBKIT_SCRIPT_DIALOG_PROMPT:
+        Kind = COREWEBVIEW2_SCRIPT_DIALOG_KIND_PROMPT;
+        break;
+    case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
+        Kind = COREWEBVIEW2_SCRIPT_DIALOG_KIND_BEFOREUNLOAD;
+        break;
+    default:
+        break;
+    }
+    const char* Message = webkit_script_dialog_get_message(Dialog);
+    const char* Default = Kind == COREWEBVIEW2_SCRIPT_DIALOG_KIND_PROMPT
+                              ? webkit_script_dialog_prompt_get_default_text(Dialog)
+                              : "";
+    auto Args = MakeComObject<TScriptDialogOpeningEventArgs>(Self->PageUri(), Kind, Message ? Message : "",
+                                                             Default ? Default : "");
+    Self->FScriptDialogOpening.Fire([&](auto* H) { H->Invoke(Self->AsView(), Args.Get()); });
+    if (!Args->IsDeferred()) {
+        AnswerDialog(Dialog, Args.Get());
+        return TRUE;
+    }
+    webkit_script_dialog_ref(Dialog);
+    TScriptDialogOpeningEventArgs* Pending = Args.Get();
+    Args->SetFinish([Dialog, Pending] {
+        AnswerDialog(Dialog, Pending);
+        webkit_script_dialog_close(Dialog);
+        webkit_script_dialog_unref(Dialog);
+    });
+    Args->DispatchDone();
+    return TRUE;
+}
+
+struct TWebView::TPermissionJob {
+    WebKitPermissionRequest* Request = nullptr;
+    std::vector<COREWEBVIEW2_PERMISSION_KIND> Kinds;
+    std::size_t Next = 0;
+    bool AnyDeny = false, AnyDefault = false;
+    ~TPermissionJob() {
+        if (Request)
+            g_object_unref(Request);
+    }
+};
+
+namespace {
+
+enum class TPermissionAnswer { Pending, Allow, Deny, Default };
+
+std::vector<COREWEBVIEW2_PERMISSION_KIND> PermissionKindsOf(WebKitPermissionRequest* Request) {
+    if (WEBKIT_IS_GEOLOCATION_PERMISSION_REQUEST(Request))
+        return {COREWEBVIEW2_PERMISSION_KIND_GEOLOCATION};
+    if (WEBKIT_IS_NOTIFICATION_PERMISSION_REQUEST(Request))
+        return {COREWEBVIEW2_PERMISSION_KIND_NOTIFICATIONS};
+    if (WEBKIT_IS_CLIPBOARD_PERMISSION_REQUEST(Request))
+        return {COREWEBVIEW2_PERMISSION_KIND_CLIPBOARD_READ};
+    if (WEBKIT_IS_USER_MEDIA_PERMISSION_REQUEST(Request)) {
+        auto* Media = WEBKIT_USER_MEDIA_PERMISSION_REQUEST(Request);
+        std::vector<COREWEBVIEW2_PERMISSION_KIND> Kinds;
+        if (webkit_user_media_permission_is_for_audio_device(Media))
+            Kinds.push_back(COREWEBVIEW2_PERMISSION_KIND_MICROPHONE);
+        if (webkit_user_media_permission_is_for_video_device(Media))
+            Kinds.push_back(COREWEBVIEW2_PERMISSION_KIND_CAMERA);
+        if (!Kinds.empty())
+            return Kinds;
+    }
+    return {COREWEBVIEW2_PERMISSION_KIND_UNKNOWN_PERMISSION};
+}
+
+void ApplyPermission(WebKitPermissionRequest* Request, TPermissionAnswer Answer) {
+    if (Answer == TPermissionAnswer::Allow)
+        webkit_permission_request_allow(Request);
+    else
+        webkit_permission_request_deny(Request);
+}
+
+} // namespace
+
+// Asks the handlers about each kind in turn; a request for camera and
+// microphone together is asked as two permissions and allowed only when both are.
+void TWebView::RunPermissionJob(std::shared_ptr<TPermissionJob> Job) {
+    while (Job->Next < Job->Kinds.size()) {
+        if (!Alive()) {
+            ApplyPermission(Job->Request, TPermissionAnswer::Deny);
+            Job->Next = Job->Kinds.size() + 1;
+            return;
+        }
+        auto Args = MakeComObject<TPermissionRequestedEventArgs>(PageUri(), Job->Kinds[Job->Next],
+                                                                 FNextUserInitiated);
+        FPermissionRequested.Fire([&](auto* H) { H->Invoke(AsView(), Args.Get()); });
+        auto Record = [Job](COREWEBVIEW2_PERMISSION_STATE State) {
+            Job->AnyDeny |= State == COREWEBVIEW2_PERMISSION_STATE_DENY;
+            Job->AnyDefault |= State == COREWEBVIEW2_PERMISSION_STATE_DEFAULT;
+            ++Job->Next;
+        };
+        if (Args->IsDeferred()) {
+            TPermissionRequestedEventArgs* Pending = Args.Get();
+            const TComPtr<TWebView> Keep(this);
+            Args->SetFinish([Keep, Job, Pending, Record] {
+                Record(Pending->State());
+                Keep->RunPermissionJob(Job);
+                if (Job->Next == Job->Kinds.size()) // decided after a deferral: no engine default now
+                    ApplyPermission(Job->Request, Job->AnyDeny || Job->AnyDefault ? TPermissionAnswer::Deny
+                                                                                  : TPermissionAnswer::Allow);
+            });
+            Args->DispatchDone();
+            return;
+        }
+        Record(Args->State());
+    }
+}
+
+gboolean TWebView::OnPermissionRequest(WebKitWebView*, WebKitPermissionRequest* Request, TWebView* Self) {
+    if (!Self->Alive() || Self->FPermissionRequested.Empty())
+        return FALSE; // the engine's default
+    const TComPtr<TWebView> Keep(Self);
+    auto Job = std::make_shared<TPermissionJob>();
+    Job->Request = WEBKIT_PERMISSION_REQUEST(g_object_ref(Request));
+    Job->Kinds = PermissionKindsOf(Request);
+    Self->RunPermissionJob(Job);
+    if (Job->Next < Job->Kinds.size())
+        return TRUE; // a deferral decides later
+    if (Job->Next > Job->Kinds.size())
+        return TRUE; // already refused (the view closed)
+    if (Job->AnyDeny) {
+        webkit_permission_request_deny(Request);
+        return TRUE;
+    }
+    if (Job->AnyDefault)
+        return FALSE; // left at default: the engine decides
+    webkit_permission_request_allow(Request);
+    return TRUE;
+}
+
+void TWebView::OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason Reason,
+                                      TWebView* Self) {
+    Self->FWebProcessId = 0;
+    if (Reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API)
+        return;
+    const TComPtr<TWebView> Keep(Self);
+    auto Args =
+        MakeComObject<TProcessFailedEventArgs>(COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED);
+    Self->FProcessFailed.Fire([&](auto* H) { H->Invoke(Self->AsView(), Args.Get()); });
+}
+
+gboolean TWebView::OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*,
+                                 TWebView* Self) {
+    return Self->FContextMenus ? FALSE : TRUE;
+}
+
+// The element fills the view; whether the window goes full screen is the
+// host's choice (it hears ContainsFullScreenElementChanged), so WebKit is kept
+// from changing the toplevel window itself.
+gboolean TWebView::OnEnterFullscreen(WebKitWebView*, TWebView* Self) {
+    const TComPtr<TWebView> Keep(Self);
+    Self->FFullScreen = true;
+    Self->FUsedFullScreen = true;
+    Self->FContainsFullScreenElementChanged.Fire([&](auto* H) { H->Invoke(Self->AsView(), nullptr); });
+    return TRUE;
+}
+
+gboolean TWebView::OnLeaveFullscreen(WebKitWebView*, TWebView* Self) {
+    const TComPtr<TWebView> Keep(Self);
+    Self->FFullScreen = false;
+    Self->FContainsFullScreenElementChanged.Fire([&](auto* H) { H->Invoke(Self->AsView(), nullptr); });
+    return TRUE;
+}
+
+gboolean TWebView::OnUserMessage(WebKitWebView*, WebKitUserMessage* Message, TWebView* Self) {
+    if (!SameText(webkit_user_message_get_name(Message), ProcessIdMessage))
+        return FALSE;
+    GVariant* Parameters = webkit_user_message_get_parameters(Message);
+    if (Parameters && g_variant_is_of_type(Parameters, G_VARIANT_TYPE_INT32)) {
+        const gint32 Pid = g_variant_get_int32(Parameters);
+        Self->FWebProcessId = Pid > 0 && Pid != getpid() ? static_cast<UINT32>(Pid) : 0;
+    }
+    return TRUE;
+}
+
+// ---------------------------------------------------------------------------
+// Messages between page and host
+// ---------------------------------------------------------------------------
+
+void TWebView::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* Result, TWebView* Self) {
+    if (!Self->Alive() || !Self->FWebMessageEnabled)
+        return;
+    JSCValue* Value = webkit_javascript_result_get_js_value(Result);
+    if (!Value || !jsc_value_is_string(Value))
+        return;
+    gchar* Text = jsc_value_to_string(Value);
+    const std::string Json = Text ? Text : "null";
+    g_free(Text);
+    const TComPtr<TWebView> Keep(Self);
+    auto Args = MakeComObject<TWebMessageReceivedEventArgs>(Self->PageUri(), Json);
+    Self->FWebMessageReceived.Fire([&](auto* H) { H->Invoke(Self->AsView(), Args.Get()); });
+}
+
+void TWebView::DeliverToPage(const std::string& Json) {
+    const std::string Script = std::string("(function(j){var c=window.chrome,w=c&&c.webview;if(w&&w.") +
+                               DispatchFunctionName() + ")w." + DispatchFunctionName() + "(j);})(" +
+                               ToJsonString(Json) + ");";
+    webkit_web_view_evaluate_javascript(FView, Script.c_str(), static_cast<gssize>(Script.size()), nullptr,
+                                        nullptr, nullptr, nullptr, nullptr);
+}
+
+HRESULT TWebView::PostWebMessageAsJson(const char* WebMessageAsJson) {
+    if (!Alive())
+        return HRESULT_ERROR_INVALID_STATE;
+    if (!WebMessageAsJson || !IsValidJson(WebMessageAsJson))
+        return E_INVALIDARG;
+    if (!FWebMessageEnabled)
+        return E_ACCESSDENIED;
+    DeliverToPage(WebMessageAsJson);
+    return S_OK;
+}
+
+HRESULT TWebView::PostWebMessageAsString(const char* WebMessageAsString) {
+    if (!Alive())
+        return HRESULT_ERROR_INVALID_STATE;
+    if (!WebMessageAsString)
+        return E_INVALIDARG;
+    if (!FWebMessageEnabled)
+        return E_ACCESSDENIED;
+    DeliverToPage(ToJsonString(WebMessageAsString));
+    return S_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Keyboard, wheel and focus
+// ---------------------------------------------------------------------------
+
+void TWebView::SetZoom(double Zoom) {
+    if (FView)
+        webkit_web_view_set_zoom_level(FView, Zoom);
+}
+
+void TWebView::StepZoom(int Direction) {
+    const double Current = FView ? webkit_web_view_get_zoom_level(FView) : 1.0;
+    double Target = Current;
+    if (Direction > 0) {
+        for (double Step : ZoomSteps)
+            if (Step > Current + 0.001) {
+                Target = Step;
+                break;
+            }
+    } else {
+        for (double Step : ZoomSteps)
+            if (Step < Current - 0.001)
+                Target = Step;
+    }
+    if (Target != Current)
+        SetZoom(Target);
+}
+
+gboolean TWebView::OnKey(GtkWidget*, GdkEventKey* Event, TWebView* Self) {
+    const TComPtr<TWebView> Keep(Self);
+    const bool Press = Event->type == GDK_KEY_PRESS;
+    const bool WasDown = Self->FKeysDown.count(Event->hardware_keycode) > 0;
+    if (Press)
+        Self->FKeysDown.insert(Event->hardware_keycode);
+    else
+        Self->FKeysDown.erase(Event->hardware_keycode);
+
+    const TKeyDescription Key = DescribeKeyEvent(Event, Press && WasDown);
+    if (Key.IsAccelerator && Key.VirtualKey != 0 && !Self->FAcceleratorKeyPressed.Empty()) {
+        auto Args =
+            MakeComObject<TAcceleratorKeyPressedEventArgs>(Key.Kind, Key.VirtualKey, Key.LParam, Key.Status);
+        Self->FAcceleratorKeyPressed.Fire([&](auto* H) { H->Invoke(Self->AsController(), Args.Get()); });
+        if (Args->Handled() || !Self->Alive())
+            return TRUE;
+    }
+    if (!Press)
+        return FALSE;
+    const bool Ctrl = (Event->state & GDK_CONTROL_MASK) != 0;
+    const bool Shift = (Event->state & GDK_SHIFT_MASK) != 0;
+    const bool Alt = (Event->state & GDK_MOD1_MASK) != 0;
+    if (Self->FDevTools &&
+        (Event->keyval == GDK_KEY_F12 ||
+         (Ctrl && Shift && !Alt && (Event->keyval == GDK_KEY_I || Event->keyval == GDK_KEY_i)))) {
+        webkit_web_inspector_show(webkit_web_view_get_inspector(Self->FView));
+        return TRUE;
+    }
+    if (Self->FZoomControl && Ctrl && !Alt) {
+        switch (Event->keyval) {
+        case GDK_KEY_plus:
+        case GDK_KEY_equal:
+        case GDK_KEY_KP_Add:
+            Self->StepZoom(+1);
+            return TRUE;
+        case GDK_KEY_minus:
+        case GDK_KEY_underscore:
+        case GDK_KEY_KP_Subtract:
+            Self->StepZoom(-1);
+            return TRUE;
+        case GDK_KEY_0:
+        case GDK_KEY_KP_0:
+        case GDK_KEY_KP_Insert:
+            Self->SetZoom(1.0);
+            return TRUE;
+        default:
+            break;
+        }
+    }
+    return FALSE;
+}
+
+gboolean TWebView::OnScroll(GtkWidget*, GdkEventScroll* Event, TWebView* Self) {
+    if (!Self->FZoomControl || !(Event->state & GDK_CONTROL_MASK))
+        return FALSE;
+    switch (Event->direction) {
+    case GDK_SCROLL_UP:
+        Self->StepZoom(+1);
+        break;
+    case GDK_SCROLL_DOWN:
+        Self->StepZoom(-1);
+        break;
+    case GDK_SCROLL_SMOOTH:
+        Self->FScrollZoomDelta += Event->delta_y;
+        while (Self->FScrollZoomDelta <= -1.0) {
+            Self->StepZoom(+1);
+            Self->FScrollZoomDelta += 1.0;
+        }
+        while (Self->FScrollZoomDelta >= 1.0) {
+            Self->StepZoom(-1);
+            Self->FScrollZoomDelta -= 1.0;
+        }
+        break;
+    default:
+        break;
+    }
+    return TRUE;
+}
+
+void TWebView::OnZoomChanged(GObject*, GParamSpec*, TWebView* Self) {
+    const double Zoom = webkit_web_view_get_zoom_level(Self->FView);
+    if (std::fabs(Zoom - Self->FZoom) < 1e-9)
+        return;
+    Self->FZoom = Zoom;
+    const TComPtr<TWebView> Keep(Self);
+    Self->FZoomFactorChanged.Fire([&](auto* H) { H->Invoke(Self->AsController(), nullptr); });
+}
+
+gboolean TWebView::OnFocusIn(GtkWidget*, GdkEventFocus*, TWebView* Self) {
+    const TComPtr<TWebView> Keep(Self);
+    Self->FGotFocus.Fire([&](auto* H) { H->Invoke(Self->AsController(), nullptr); });
+    return FALSE;
+}
+
+gboolean TWebView::OnFocusOut(GtkWidget*, GdkEventFocus*, TWebView* Self) {
+    const TComPtr<TWebView> Keep(Self);
+    Self->FLostFocus.Fire([&](auto* H) { H->Invoke(Self->AsController(), nullptr); });
+    return FALSE;
+}
+
+// WebKit hands focus on (Tab past the page's last element) by asking the
+// toplevel window to move focus; that is when the host is asked to take it.
+gboolean TWebView::OnToplevelFocus(GtkWidget*, GtkDirectionType Direction, TWebView* Self) {
+    if (!Self->Alive() || !gtk_widget_is_focus(GTK_WIDGET(Self->FView)) ||
+        (Direction != GTK_DIR_TAB_FORWARD && Direction != GTK_DIR_TAB_BACKWARD))
+        return FALSE;
+    const TComPtr<TWebView> Keep(Self);
+    auto Args = MakeComObject<TMoveFocusRequestedEventArgs>(Direction == GTK_DIR_TAB_FORWARD
+                                                                ? COREWEBVIEW2_MOVE_FOCUS_REASON_NEXT
+                                                                : COREWEBVIEW2_MOVE_FOCUS_REASON_PREVIOUS);
+    Self->FMoveFocusRequested.Fire([&](auto* H) { H->Invoke(Self->AsController(), Args.Get()); });
+    return Args->Handled() ? TRUE : FALSE;
+}
+
+// ---------------------------------------------------------------------------
+// Requests of the application's scheme
+// ---------------------------------------------------------------------------
+
+bool TWebView::HandleSchemeRequest(WebKitURISchemeRequest* Request) {
+    if (!Alive() || FWebResourceRequested.Empty() || FFilters.empty())
+        return false;
+    const std::string Uri = ToPageAddress(webkit_uri_scheme_request_get_uri(Request));
+    const COREWEBVIEW2_WEB_RESOURCE_CONTEXT Context =
+        GuessResourceContext(webkit_uri_scheme_request_get_http_headers(Request));
+    const bool Matches = std::any_of(FFilters.begin(), FFilters.end(), [&](const TFilter& Filter) {
+        return (Filter.Context == COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL || Filter.Context == Context) &&
+               MatchesUriPattern(Filter.Pattern, Uri);
+    });
+    if (!Matches)
+        return false;
+    const TComPtr<TWebView> Keep(this);
+    auto Args = MakeComObject<TWebResourceRequestedEventArgs>(MakeResourceRequest(Request), Context);
+    FWebResourceRequested.Fire([&](auto* H) { H->Invoke(AsView(), Args.Get()); });
+    if (!Args->IsDeferred()) {
+        if (Args->Response())
+            FinishWithResponse(Request, Args->Response());
+        else
+            FinishFromDisk(Request);
+        return true;
+    }
+    g_object_ref(Request);
+    TWebResourceRequestedEventArgs* Pending = Args.Get();
+    Args->SetFinish([Request, Pending] {
+        if (Pending->Response())
+            FinishWithResponse(Request, Pending->Response());
+        else
+            FinishFromDisk(Request);
+        g_object_unref(Request);
+    });
+    Args->DispatchDone();
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// ICoreWebView2Controller
+// ---------------------------------------------------------------------------
+
+HRESULT TWebView::get_IsVisible(BOOL* IsVisible) {
+    return ReturnValue(ToBOOL(FVisible), IsVisible);
+}
+
+HRESULT TWebView::put_IsVisible(BOOL IsVisible) {
+    if (!Alive())
+        return HRESULT_ERROR_INVALID_STATE;
+    FVisible = IsVisible != 0;
+    gtk_widget_set_visible(FHost, FVisible);
+    return S_OK;
+}
+
+HRESULT TWebView::get_Bounds(RECT* Bounds) {
+    return ReturnValue(FBounds, Bounds);
+}
+
+HRESULT TWebView::put_Bounds(RECT Bounds) {
+    if (!Alive())
+        return HRESULT_ERROR_INVALID_STATE;
+    FBounds = Bounds;
+    ViewHostSetBounds(FHost, Bounds.left, Bounds.top, Bounds.right - Bounds.left, Bounds.bottom - Bounds.top);
+    return S_OK;
+}
+
+HRESULT TWebView::get_ZoomFactor(double* ZoomFactor) {
+    if (!ZoomFactor)
+        return E_POINTER;
+    *ZoomFactor = FView ? webkit_web_view_get_zoom_level(FView) : FZoom;
+    return S_OK;
+}
+
+HRESULT TWebView::put_ZoomFactor(double ZoomFactor) {
+    if (!Alive())
+        return HRESULT_ERROR_INVALID_STATE;
+    if (!(ZoomFactor > 0.0) || !std::isfinite(ZoomFactor))
+        return E_INVALIDARG;
+    SetZoom(ZoomFactor);
+    return S_OK;
+}
+
+HRESULT TWebView::add_ZoomFactorChanged(ICoreWebView2ZoomFactorChangedEventHandler* Handler,
+                                        EventRegistrationToken* Token) {
+    return FZoomFactorChanged.Add(Handler, Token);
+}
+HRESULT TWebView::remove_ZoomFactorChanged(EventRegistrationToken Token) {
+    return FZoomFactorChanged.Remove(Token);
+}
+
+HRESULT TWebView::MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON Reason) {
+    if (!Alive())
+        return HRESULT_ERROR_INVALID_STATE;
+    if (Reason < COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC ||
+        Reason > COREWEBVIEW2_MOVE_FOCUS_REASON_PREVIOUS)
+        return E_INVALIDARG;
+    gtk_widget_grab_focus(GTK_WIDGET(FView));
+    return S_OK;
+}
+
+HRESULT TWebView::add_MoveFocusRequested(ICoreWebView2MoveFocusRequestedEventHandler* Handler,
+                                         EventRegistrationToken* Token) {
+    return FMoveFocusRequested.Add(Handler, Token);
+}
+HRESULT TWebView::remove_MoveFocusRequested(EventRegistrationToken Token) {
+    return FMoveFocusRequested.Remove(Token);
+}
+HRESULT TWebView::add_GotFocus(ICoreWebView2FocusChangedEventHandler* Handler,
+                               EventRegistrationToken* Token) {
+    return FGotFocus.Add(Handler, Token);
+}
+HRESULT TWebView::remove_GotFocus(EventRegistrationToken Token) {
+    return FGotFocus.Remove(Token);
+}
+HRESULT TWebView::add_LostFocus(ICoreWebView2FocusChangedEventHandler* Handler,
+                                EventRegistrationToken* Token) {
+    return FLostFocus.Add(Handler, Token);
+}
+HRESULT TWebView::remove_LostFocus(EventRegistrationToken Token) {
+    return FLostFocus.Remove(Token);
+}
+HRESULT TWebView::add_AcceleratorKeyPressed(ICoreWebView2AcceleratorKeyPressedEventHandler* Handler,
+                                            EventRegistrationToken* Token) {
+    return FAcceleratorKeyPressed.Add(Handler, Token);
+}
+HRESULT TWebView::remove_AcceleratorKeyPressed(EventRegistrationToken Token) {
+    return FAcceleratorKeyPressed.Remove(Token);
+}
+
+HRESULT TWebView::get_ParentWindow(void** ParentWindow) {
+    return ReturnValue(static_cast<void*>(FParent), ParentWindow);
+}
+
+HRESULT TWebView::NotifyParentWindowPositionChanged() {
+    return Alive() ? S_OK : HRESULT_ERROR_INVALID_STATE;
+}
+
+HRESULT TWebView::get_CoreWebView2(ICoreWebView2** CoreWebView2) {
+    if (!CoreWebView2)
+        return E_POINTER;
+    *CoreWebView2 = nullptr;
+    if (!Alive())
+        return HRESULT_ERROR_INVALID_STATE;
+    *CoreWebView2 = AsView();
+    AddRef();
+    return S_OK;
+}
+
+// ---------------------------------------------------------------------------
+// ICoreWebView2
+// ---------------------------------------------------------------------------
+
+HRESULT TWebView::get_Settings(ICoreWebView2Settings** Settings) {
+    if (!Settings)
+        return E_POINTER;
+    *Settings = static_cast<ICoreWebView2Settings*>(this);
+    AddRef();
+    return S_OK;
+}
+
+HRESULT TWebView::get_Source(char** Uri) {
+    if (!Alive())
+        return HRESULT_ERROR_INVALID_STATE;
+    return ReturnText(PageUri(), Uri);
+}
+
+HRESULT TWebView::Navigate(const char* Uri) {
+    if (!Alive())
+        return HRESULT_ERROR_INVALID_STATE;
+    if (!Uri)
+        return E_INVALIDARG;
+    gchar* Scheme = g_uri_parse_scheme(Uri);
+    if (!Scheme)
+        return E_INVALIDARG;
+    g_free(Scheme);
+    FApiRequestUri = ToEngineAddress(Uri);
+    webkit_web_view_load_uri(FView, FApiRequestUri.c_str());
+    return S_OK;
+}
+
+HRESULT TWebView::NavigateToString(const char* HtmlContent) {
+    if (!Alive())
+        return HRESULT_ERROR_INVALID_STATE;
+    if (!HtmlContent)
+        return E_INVALIDARG;
+    FApiRequestUri = "about:blank";
+    webkit_web_view_load_html(FView, HtmlContent, nullptr);
+    return S_OK;
+}
+
+#define NV_EVENT_PAIR(Name, Handler, List)                                                                   \
+    HRESULT TWebView::add_##Name(Handler* NewHandler, EventRegistrationToken* Token) {                       \
+        return List.Add(NewHandler, Token);                                                                  \
+    }                                                                                                        \
+    HRESULT TWebView::remove_##Name(EventRegistrationToken Token) {                                          \
+        return List.Remove(Token);                                                                           \
+    }
+
+NV_EVENT_PAIR(NavigationStarting, ICoreWebView2NavigationStartingEventHandler, FNavigationStarting)
+NV_EVENT_PAIR(ContentLoading, ICoreWebView2ContentLoadingEventHandler, FContentLoading)
+NV_EVENT_PAIR(SourceChanged, ICoreWebView2SourceChangedEventHandler, FSourceChanged)
+NV_EVENT_PAIR(HistoryChanged, ICoreWebView2HistoryChangedEventHandler, FHistoryChanged)
+NV_EVENT_PAIR(NavigationCompleted, ICoreWebView2NavigationCompletedEventHandler, FNavigationCompleted)
+NV_EVENT_PAIR(FrameNavigationStarting, ICoreWebView2NavigationStartingEventHandler, FFrameNavigationStarting)
+NV_EVENT_PAIR(FrameNavigationCompleted, ICoreWebView2NavigationCompletedEventHandler,
+              FFrameNavigationCompleted)
+NV_EVENT_PAIR(ScriptDialogOpening, ICoreWebView2ScriptDialogOpeningEventHandler, FScriptDialogOpening)
+NV_EVENT_PAIR(PermissionRequested, ICoreWebView2PermissionRequestedEventHandler, FPermissionRequested)
+NV_EVENT_PAIR(ProcessFailed, ICoreWebView2ProcessFailedEventHandler, FProcessFailed)
+NV_EVENT_PAIR(WebMessageReceived, ICoreWebView2WebMessageReceivedEventHandler, FWebMessageReceived)
+NV_EVENT_PAIR(NewWindowRequested, ICoreWebView2NewWindowRequestedEventHandler, FNewWindowRequested)
+NV_EVENT_PAIR(DocumentTitleChanged, ICoreWebView2DocumentTitleChangedEventHandler, FDocumentTitleChanged)
+NV_EVENT_PAIR(ContainsFullScreenElementChanged, ICoreWebView2ContainsFullScreenElementChangedEventHandler,
+              FContainsFullScreenElementChanged)
+NV_EVENT_PAIR(WebResourceRequested, ICoreWebView2WebResourceRequestedEventHandler, FWebResourceRequested)
+NV_EVENT_PAIR(WindowCloseRequested, ICoreWebView2WindowCloseRequestedEventHandler, FWindowCloseRequested)
+
+#undef NV_EVENT_PAIR
+
+HRESULT TWebView::AddScriptToExecuteOnDocumentCreated(
+    const char* JavaScript, ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler* Handler) {
+    if (!Alive())
+        return HRESULT_ERROR_INVALID_STATE;
+    if (!JavaScript)
+        return E_INVALIDARG;
+    WebKitUserScript* Script =
+        webkit_user_script_new(JavaScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    webkit_user_content_manager_add_script(FContentManager, Script);
+    const std::string Id = std::to_string(++FScriptCounter);
+    FUserScripts[Id] = Script;
+    if (Handler) {
+        TComPtr<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler> Keep(Handler);
+        RunOnUiThread([Keep, Id] { Keep->Invoke(S_OK, Id.c_str()); });
+    }
+    return S_OK;
+}
+
+HRESULT TWebView::RemoveScriptToExecuteOnDocumentCreated(const char* Id) {
+    if (!Id)
+        return E_INVALIDARG;
+    const auto Found = FUserScripts.find(Id);
+    if (Found == FUserScripts.end())
+        return S_OK;
+    if (FContentManager)
+        webkit_user_content_manager_remove_script(FContentManager, Found->second);
+    webkit_user_script_unref(Found->second);
+    FUserScripts.erase(Found);
+    return S_OK;
+}
+
+namespace {
+
+void ScriptEvaluated(GObject* Source, GAsyncResult* Result, gpointer Data) {
+    std::unique_ptr<TScriptJob> Job(static_cast<TScriptJob*>(Data));
+    GError* Error = nullptr;
+    JSCValue* Value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(Source), Result, &Error);
+    HRESULT Code = S_OK;
+    std::string Json = "null";
+    if (Error) {
+        // A script that throws, or whose value has no JSON form, gives "null"
+        // with success, as WebView2 does; a cancelled one (closed view) E_ABORT.
+        if (g_error_matches(Error, G_IO_ERROR, G_IO_ERROR_CANCELLED))
+            Code = E_ABORT;
+        else if (Error->domain != WEBKIT_JAVASCRIPT_ERROR)
+            Code = E_FAIL;
+        g_error_free(Error);
+    } else if (Value) {
+        if (!jsc_value_is_undefined(Value)) {
+            gchar* Text = jsc_value_to_json(Value, 0);
+            if (Text)
+                Json = Text;
+            g_free(Text);
+            jsc_context_clear_exception(jsc_value_get_context(Value));
+        }
+        g_object_unref(Value);
+    }
+    if (Job->Handler)
+        Job->Handler->Invoke(Code, Json.c_str());
+}
+
+void SnapshotTaken(GObject* Source, GAsyncResult* Result, gpointer Data) {
+    std::unique_ptr<TCaptureJob> Job(static_cast<TCaptureJob*>(Data));
+    GError* Error = nullptr;
+    cairo_surface_t* Surface = webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(Source), Result, &Error);
+    HRESULT Code = S_OK;
+    if (Error) {
+        Code = g_error_matches(Error, G_IO_ERROR, G_IO_ERROR_CANCELLED) ? E_ABORT : E_FAIL;
+        g_error_free(Error);
+    } else if (Surface) {
+        Code = EncodeSnapshot(Surface, Job->Format, Job->Stream.Get());
+        cairo_surface_destroy(Surface);
+    } else {
+        Code = E_FAIL;
+    }
+    if (Job->Handler)
+        Job->Handler->Invoke(Code);
+}
+
+} // namespace
+
+HRESULT TWebView::ExecuteScript(const char* JavaScript, ICoreWebView2ExecuteScriptCompletedHandler* Handler) {
+    if (!Alive())
+        return HRESULT_ERROR_INVALID_STATE;
+    if (!JavaScript)
+        return E_INVALIDARG;
+    // WebKit runs it in the page's own world as a user gesture, past the
+    // page's content security policy. The value crosses to this process as a
+    // copy whose object keys may come in another order (JSON objects have none).
+    auto* Job =
+        new TScriptJob{TComPtr<TWebView>(this), TComPtr<ICoreWebView2ExecuteScriptCompletedHandler>(Handler)};
+    webkit_web_view_evaluate_javascript(FView, JavaScript, -1, nullptr, nullptr, FCancellable,
+                                        ScriptEvaluated, Job);
+    return S_OK;
+}
+
+HRESULT TWebView::CapturePreview(COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT ImageFormat, IStream* ImageStream,
+                                 ICoreWebView2CapturePreviewCompletedHandler* Handler) {
+    if (!Alive())
+        return HRESULT_ERROR_INVALID_STATE;
+    if (!ImageStream || (ImageFormat != COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_PNG &&
+                         ImageFormat != COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_JPEG))
+        return E_INVALIDARG;
+    auto* Job = new TCaptureJob{TComPtr<TWebView>(this), TComPtr<IStream>(ImageStream),
+                                TComPtr<ICoreWebView2CapturePreviewCompletedHandler>(Handler), ImageFormat};
+    webkit_web_view_get_snapshot(FView, WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE,
+                                 FCancellable, SnapshotTaken, Job);
+    return S_OK;
+}
+
+HRESULT TWebView::Reload() {
+    if (!Alive())
+        return HRESULT_ERROR_INVALID_STATE;
+    webkit_web_view_reload(FView);
+    return S_OK;
+}
+
+HRESULT TWebView::CallDevToolsProtocolMethod(const char*, const char*,
+                                             ICoreWebView2CallDevToolsProtocolMethodCompletedHandler*) {
+    return E_NOTIMPL; // WebKit has no DevTools protocol for its embedders
+}
+
+HRESULT TWebView::get_BrowserProcessId(UINT32* Value) {
+    if (!Value)
+        return E_POINTER;
+    // Only a process that is alive and is not this one: the caller may end it.
+    const UINT32 Pid = FWebProcessId;
+    const bool Exists = Pid != 0 && static_cast<pid_t>(Pid) != getpid() &&
+                        (kill(static_cast<pid_t>(Pid), 0) == 0 || errno == EPERM);
+    *Value = Exists ? Pid : 0;
+    return S_OK;
+}
+
+HRESULT TWebView::get_CanGoBack(BOOL* CanGoBack) {
+    if (!Alive())
+        return HRESULT_ERROR_INVALID_STATE;
+    return ReturnValue(ToBOOL(webkit_web_view_can_go_back(FView)), CanGoBack);
+}
+
+HRESULT TWebView::get_CanGoForward(BOOL* CanGoForward) {
+    if (!Alive())
+        return HRESULT_ERROR_INVALID_STATE;
+    return ReturnValue(ToBOOL(webkit_web_view_can_go_forward(FView)), CanGoForward);
+}
+
+HRESULT TWebView::GoBack() {
+    if (!Alive())
+        return HRESULT_ERROR_INVALID_STATE;
+    if (WebKitBackForwardListItem* Item =
+            webkit_back_forward_list_get_back_item(webkit_web_view_get_back_forward_list(FView)))
+        FApiRequestUri = webkit_back_forward_list_item_get_uri(Item);
+    webkit_web_view_go_back(FView);
+    return S_OK;
+}
+
+HRESULT TWebView::GoForward() {
+    if (!Alive())
+        return HRESULT_ERROR_INVALID_STATE;
+    if (WebKitBackForwardListItem* Item =
+            webkit_back_forward_list_get_forward_item(webkit_web_view_get_back_forward_list(FView)))
+        FApiRequestUri = webkit_back_forward_list_item_get_uri(Item);
+    webkit_web_view_go_forward(FView);
+    return S_OK;
+}
+
+HRESULT TWebView::GetDevToolsProtocolEventReceiver(const char*,
+                                                   ICoreWebView2DevToolsProtocolEventReceiver** Receiver) {
+    if (Receiver)
+        *Receiver = nullptr;
+    return E_NOTIMPL; // no DevTools protocol events in WebKit
+}
+
+HRESULT TWebView::Stop() {
+    if (!Alive())
+        return HRESULT_ERROR_INVALID_STATE;
+    webkit_web_view_stop_loading(FView);
+    return S_OK;
+}
+
+HRESULT TWebView::get_DocumentTitle(char** Title) {
+    if (!Alive())
+        return HRESULT_ERROR_INVALID_STATE;
+    const char* Text = webkit_web_view_get_title(FView);
+    return ReturnText(Text ? Text : "", Title);
+}
+
+HRESULT TWebView::OpenDevToolsWindow() {
+    if (!Alive())
+        return HRESULT_ERROR_INVALID_STATE;
+    if (FDevTools)
+        webkit_web_inspector_show(webkit_web_view_get_inspector(FView));
+    return S_OK;
+}
+
+HRESULT TWebView::get_ContainsFullScreenElement(BOOL* ContainsFullScreenElement) {
+    return ReturnValue(ToBOOL(FFullScreen), ContainsFullScreenElement);
+}
+
+HRESULT TWebView::AddWebResourceRequestedFilter(const char* Uri,
+                                                COREWEBVIEW2_WEB_RESOURCE_CONTEXT ResourceContext) {
+    if (!Uri || ResourceContext < COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL ||
+        ResourceContext > COREWEBVIEW2_WEB_RESOURCE_CONTEXT_OTHER)
+        return E_INVALIDARG;
+    const bool Known = std::any_of(FFilters.begin(), FFilters.end(), [&](const TFilter& Filter) {
+        return Filter.Pattern == Uri && Filter.Context == ResourceContext;
+    });
+    if (!Known)
+        FFilters.push_back({Uri, ResourceContext});
+    return S_OK;
+}
+
+HRESULT TWebView::RemoveWebResourceRequestedFilter(const char* Uri,
+                                                   COREWEBVIEW2_WEB_RESOURCE_CONTEXT ResourceContext) {
+    if (!Uri)
+        return E_INVALIDARG;
+    const auto Count = std::erase_if(FFilters, [&](const TFilter& Filter) {
+        return Filter.Pattern == Uri && Filter.Context == ResourceContext;
+    });
+    return Count > 0 ? S_OK : E_INVALIDARG;
+}
+
+// ---------------------------------------------------------------------------
+// ICoreWebView2Settings (usable after Close too; they then change nothing visible)
+// ---------------------------------------------------------------------------
+
+HRESULT TWebView::get_IsScriptEnabled(BOOL* Value) {
+    return ReturnValue(ToBOOL(FScriptEnabled), Value);
+}
+HRESULT TWebView::put_IsScriptEnabled(BOOL Value) {
+    FScriptEnabled = Value != 0;
+    // The page's own scripts only; ExecuteScript and document scripts still run.
+    g_object_set(FWebKitSettings, "enable-javascript-markup", FScriptEnabled ? TRUE : FALSE, nullptr);
+    return S_OK;
+}
+HRESULT TWebView::get_IsWebMessageEnabled(BOOL* Value) {
+    return ReturnValue(ToBOOL(FWebMessageEnabled), Value);
+}
+HRESULT TWebView::put_IsWebMessageEnabled(BOOL Value) {
+    FWebMessageEnabled = Value != 0;
+    return S_OK;
+}
+HRESULT TWebView::get_AreDefaultScriptDialogsEnabled(BOOL* Value) {
+    return ReturnValue(ToBOOL(FDefaultScriptDialogs), Value);
+}
+HRESULT TWebView::put_AreDefaultScriptDialogsEnabled(BOOL Value) {
+    FDefaultScriptDialogs = Value != 0;
+    return S_OK;
+}
+HRESULT TWebView::get_IsStatusBarEnabled(BOOL* Value) {
+    return ReturnValue(ToBOOL(FStatusBar), Value);
+}
+HRESULT TWebView::put_IsStatusBarEnabled(BOOL Value) {
+    // WebKitGTK draws no status bar of its own; the switch is only kept.
+    FStatusBar = Value != 0;
+    return S_OK;
+}
+HRESULT TWebView::get_AreDevToolsEnabled(BOOL* Value) {
+    return ReturnValue(ToBOOL(FDevTools), Value);
+}
+HRESULT TWebView::put_AreDevToolsEnabled(BOOL Value) {
+    FDevTools = Value != 0;
+    g_object_set(FWebKitSettings, "enable-developer-extras", FDevTools ? TRUE : FALSE, nullptr);
+    if (!FDevTools && FView)
+        webkit_web_inspector_close(webkit_web_view_get_inspector(FView));
+    return S_OK;
+}
+HRESULT TWebView::get_AreDefaultContextMenusEnabled(BOOL* Value) {
+    return ReturnValue(ToBOOL(FContextMenus), Value);
+}
+HRESULT TWebView::put_AreDefaultContextMenusEnabled(BOOL Value) {
+    FContextMenus = Value != 0;
+    return S_OK;
+}
+HRESULT TWebView::get_IsZoomControlEnabled(BOOL* Value) {
+    return ReturnValue(ToBOOL(FZoomControl), Value);
+}
+HRESULT TWebView::put_IsZoomControlEnabled(BOOL Value) {
+    FZoomControl = Value != 0;
+    return S_OK;
+}
+HRESULT TWebView::get_IsBuiltInErrorPageEnabled(BOOL* Value) {
+    return ReturnValue(ToBOOL(FBuiltInErrorPage), Value);
+}
+HRESULT TWebView::put_IsBuiltInErrorPageEnabled(BOOL Value) {
+    FBuiltInErrorPage = Value != 0;
+    return S_OK;
+}
+
+} // namespace Norvane::Engine

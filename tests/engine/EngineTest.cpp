@@ -1,0 +1,1064 @@
+// Tests of the WebKitGTK engine library through its loader entries and
+// interfaces, under a real display (Xvfb in CI), with real content processes.
+
+#include "tests/engine/EngineHarness.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <rapidjson/document.h>
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gdk/gdkkeysyms.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+using namespace Norvane::Testing;
+using namespace Norvane::Testing::EngineHarness;
+
+namespace {
+
+constexpr HRESULT E_PENDING_FOR_TEST = static_cast<HRESULT>(0x8000000Au);
+
+const char* const IndexPage = R"(<!DOCTYPE html><html><head><meta charset="utf-8"><title>Engine Test</title>
+<link rel="stylesheet" href="css/site.css">
+<script>window.__firstScriptSaw = window.__documentScriptRan === true;</script>
+</head><body><p id="text">h&eacute;llo</p>
+<iframe src="frame.html"></iframe>
+<script>
+window.__received = [];
+chrome.webview.addEventListener("message", function (e) { window.__received.push(e.data); });
+</script></body></html>)";
+
+const char* const FramePage =
+    R"(<!DOCTYPE html><html><head><title>frame</title></head><body>frame</body></html>)";
+
+void ServeApplication(TViewHarness& H) {
+    H.Pages["file:///index.html"] = {"text/html", IndexPage};
+    H.Pages["file:///frame.html"] = {"text/html", FramePage};
+    H.Pages["file:///css/site.css"] = {"text/css", "#text { color: rgb(1, 2, 3); }"};
+    H.Pages["file:///data/abs.json"] = {"application/json", R"({"from":"memory"})"};
+    H.Pages["file:///second.html"] = {"text/html", PageWithBody("Second", "second")};
+}
+
+// Whether two JSON texts stand for the same value (object keys in any order).
+bool SameJson(const std::string& A, const std::string& B) {
+    rapidjson::Document Left, Right;
+    Left.Parse(A.c_str());
+    Right.Parse(B.c_str());
+    return !Left.HasParseError() && !Right.HasParseError() && Left == Right;
+}
+
+// Runs Script until it gives something other than null.
+std::string Eventually(TViewHarness& H, const std::string& Script) {
+    std::string Json = "null";
+    RunUntil([&] {
+        Json = H.Run(Script).Json;
+        return Json != "null";
+    });
+    return Json;
+}
+
+// A key press or release delivered to Widget as the toolkit delivers one.
+void SendKey(GtkWidget* Widget, guint Keyval, guint State, bool Press) {
+    GdkDisplay* Display = gtk_widget_get_display(Widget);
+    GdkEvent* Event = gdk_event_new(Press ? GDK_KEY_PRESS : GDK_KEY_RELEASE);
+    Event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(Widget)));
+    Event->key.send_event = TRUE;
+    Event->key.time = GDK_CURRENT_TIME;
+    Event->key.state = State;
+    Event->key.keyval = Keyval;
+    GdkKeymapKey* Keys = nullptr;
+    gint Count = 0;
+    if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(Display), Keyval, &Keys, &Count) &&
+        Count > 0) {
+        Event->key.hardware_keycode = static_cast<guint16>(Keys[0].keycode);
+        Event->key.group = static_cast<guint8>(Keys[0].group);
+    }
+    g_free(Keys);
+    gdk_event_set_device(Event, gdk_seat_get_keyboard(gdk_display_get_default_seat(Display)));
+    gtk_widget_event(Widget, Event);
+    gdk_event_free(Event);
+}
+
+void SendScroll(GtkWidget* Widget, GdkScrollDirection Direction, guint State) {
+    GdkDisplay* Display = gtk_widget_get_display(Widget);
+    GdkEvent* Event = gdk_event_new(GDK_SCROLL);
+    Event->scroll.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(Widget)));
+    Event->scroll.send_event = TRUE;
+    Event->scroll.time = GDK_CURRENT_TIME;
+    Event->scroll.direction = Direction;
+    Event->scroll.state = State;
+    gdk_event_set_device(Event, gdk_seat_get_pointer(gdk_display_get_default_seat(Display)));
+    gtk_widget_event(Widget, Event);
+    gdk_event_free(Event);
+}
+
+struct TImageSize {
+    int Width = 0, Height = 0;
+};
+
+TImageSize DecodedSize(const std::vector<std::uint8_t>& Bytes) {
+    TImageSize Size;
+    GdkPixbufLoader* Loader = gdk_pixbuf_loader_new();
+    if (gdk_pixbuf_loader_write(Loader, Bytes.data(), Bytes.size(), nullptr) &&
+        gdk_pixbuf_loader_close(Loader, nullptr)) {
+        if (GdkPixbuf* Pixbuf = gdk_pixbuf_loader_get_pixbuf(Loader)) {
+            Size.Width = gdk_pixbuf_get_width(Pixbuf);
+            Size.Height = gdk_pixbuf_get_height(Pixbuf);
+        }
+    }
+    g_object_unref(Loader);
+    return Size;
+}
+
+// Closes the toplevel windows that a test left behind (the engine's pop-ups).
+void CloseOtherWindows(const std::vector<GtkWidget*>& Keep) {
+    GList* Windows = gtk_window_list_toplevels();
+    for (GList* Item = Windows; Item; Item = Item->next) {
+        auto* Window = GTK_WIDGET(Item->data);
+        if (std::find(Keep.begin(), Keep.end(), Window) == Keep.end() && gtk_widget_get_visible(Window))
+            gtk_widget_destroy(Window);
+    }
+    g_list_free(Windows);
+}
+
+GtkWidget* FindWindowTitled(const std::string& Title) {
+    GtkWidget* Found = nullptr;
+    GList* Windows = gtk_window_list_toplevels();
+    for (GList* Item = Windows; Item; Item = Item->next) {
+        const char* Text = gtk_window_get_title(GTK_WINDOW(Item->data));
+        if (Text && Title == Text && gtk_widget_get_visible(GTK_WIDGET(Item->data)))
+            Found = GTK_WIDGET(Item->data);
+    }
+    g_list_free(Windows);
+    return Found;
+}
+
+std::string SelfPath() {
+    std::error_code Error;
+    return std::filesystem::read_symlink("/proc/self/exe", Error).string();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Loading the library and creating the environment
+// ---------------------------------------------------------------------------
+
+TEST(EngineLoader, ExportsTheLoaderEntriesAndReportsTheWebKitVersion) {
+    auto& Library = TEngineLibrary::Get();
+    ASSERT_TRUE(Library.Loaded()) << Library.Error;
+
+    char* Version = nullptr;
+    ASSERT_EQ(Library.BrowserVersion(nullptr, &Version), S_OK);
+    const std::string Text = Library.Take(Version);
+    EXPECT_EQ(Text, NORVANE_WEBKIT_VERSION); // the installed WebKitGTK
+
+    char* Available = nullptr;
+    ASSERT_EQ(Library.AvailableVersion(nullptr, &Available), S_OK);
+    EXPECT_EQ(Library.Take(Available), Text);
+
+    EXPECT_EQ(Library.BrowserVersion(nullptr, nullptr), E_POINTER);
+    EXPECT_EQ(Library.CreateEnvironment(nullptr), E_POINTER);
+}
+
+TEST(EngineLoader, EnvironmentAskedForOnAWorkerThreadCompletesOnTheMainThread) {
+    TEnvironmentResult Result = CreateEnvironment(true);
+    ASSERT_EQ(Result.Code, S_OK);
+    ASSERT_TRUE(Result.Environment);
+    EXPECT_TRUE(Result.CompletedOnMainThread);
+
+    auto& Library = TEngineLibrary::Get();
+    char* FromEnvironment = nullptr;
+    ASSERT_EQ(Result.Environment->get_BrowserVersionString(&FromEnvironment), S_OK);
+    char* FromLoader = nullptr;
+    Library.BrowserVersion(nullptr, &FromLoader);
+    EXPECT_EQ(Library.Take(FromEnvironment), Library.Take(FromLoader));
+
+    // The environment answers QueryInterface for what it is, and only that.
+    TComPtr<ICoreWebView2Environment> Same;
+    EXPECT_EQ(Result.Environment.As(Same), S_OK);
+    TComPtr<ICoreWebView2> NotAView;
+    EXPECT_EQ(Result.Environment.As(NotAView), E_NOINTERFACE);
+    EXPECT_FALSE(NotAView);
+}
+
+TEST(EngineLoader, ControllerRequestsWithoutAUsableParentAreRefused) {
+    TEnvironmentResult Result = CreateEnvironment(false);
+    ASSERT_EQ(Result.Code, S_OK);
+    int Calls = 0;
+    auto Handler = Callback<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>(
+        [&](HRESULT, ICoreWebView2Controller*) {
+            ++Calls;
+            return S_OK;
+        });
+    EXPECT_EQ(Result.Environment->CreateCoreWebView2Controller(nullptr, Handler.Get()), E_INVALIDARG);
+    GtkWidget* Label = g_object_ref_sink(gtk_label_new("not a container"));
+    EXPECT_EQ(Result.Environment->CreateCoreWebView2Controller(Label, Handler.Get()), E_INVALIDARG);
+    g_object_unref(Label);
+    THostWindow Host(200, 100);
+    EXPECT_EQ(Result.Environment->CreateCoreWebView2Controller(Host.Parent(), nullptr), E_POINTER);
+
+    // A parent that already holds its one child cannot take the engine's.
+    gtk_container_add(GTK_CONTAINER(Host.Parent()), gtk_label_new("taken"));
+    HRESULT Completion = S_OK;
+    TComPtr<ICoreWebView2Controller> Controller;
+    auto Second = Callback<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>(
+        [&](HRESULT Code, ICoreWebView2Controller* Made) {
+            Completion = Code;
+            Controller = TComPtr<ICoreWebView2Controller>(Made);
+            ++Calls;
+            return S_OK;
+        });
+    ASSERT_EQ(Result.Environment->CreateCoreWebView2Controller(Host.Parent(), Second.Get()), S_OK);
+    ASSERT_TRUE(RunUntil([&] { return Calls == 1; }));
+    EXPECT_TRUE(FAILED(Completion));
+    EXPECT_FALSE(Controller);
+}
+
+// ---------------------------------------------------------------------------
+// The view inside the parent window
+// ---------------------------------------------------------------------------
+
+TEST(EngineView, OneChildInTheParentPlacesTheViewAtTheBounds) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create(800, 600));
+    GtkWidget* Child = H.EngineChild();
+    ASSERT_TRUE(Child);
+    GList* ParentChildren = gtk_container_get_children(GTK_CONTAINER(H.Host->Parent()));
+    EXPECT_EQ(g_list_length(ParentChildren), 1u);
+    g_list_free(ParentChildren);
+    GtkWidget* View = H.WebKitWidget();
+    ASSERT_TRUE(View);
+
+    // The child asks for no size, so the window can shrink below the view.
+    gint Minimum = -1, Natural = -1;
+    gtk_widget_get_preferred_width(Child, &Minimum, &Natural);
+    EXPECT_EQ(Minimum, 0);
+    gtk_widget_get_preferred_height(Child, &Minimum, &Natural);
+    EXPECT_EQ(Minimum, 0);
+
+    auto Placed = [&](int X, int Y, int Width, int Height) {
+        return RunUntil(
+            [&] {
+                GtkAllocation HostArea, ViewArea;
+                gtk_widget_get_allocation(Child, &HostArea);
+                gtk_widget_get_allocation(View, &ViewArea);
+                return ViewArea.x - HostArea.x == X && ViewArea.y - HostArea.y == Y &&
+                       ViewArea.width == Width && ViewArea.height == Height;
+            },
+            10);
+    };
+    EXPECT_TRUE(Placed(0, 0, 800, 600));
+    ASSERT_EQ(H.Controller->put_Bounds(RECT{0, 0, 400, 300}), S_OK);
+    EXPECT_TRUE(Placed(0, 0, 400, 300));
+    ASSERT_EQ(H.Controller->put_Bounds(RECT{10, 20, 410, 320}), S_OK);
+    EXPECT_TRUE(Placed(10, 20, 400, 300));
+    RECT Bounds{};
+    ASSERT_EQ(H.Controller->get_Bounds(&Bounds), S_OK);
+    EXPECT_EQ(Bounds.left, 10);
+    EXPECT_EQ(Bounds.bottom, 320);
+
+    // A window smaller than the bounds cuts the view off at its edge.
+    gtk_window_resize(GTK_WINDOW(H.Host->Window()), 200, 150);
+    EXPECT_TRUE(RunUntil([&] { return gtk_widget_get_allocated_width(Child) == 200; }, 10));
+    EXPECT_TRUE(Placed(10, 20, 190, 130));
+
+    ASSERT_EQ(H.Controller->put_IsVisible(FALSE), S_OK);
+    EXPECT_FALSE(gtk_widget_get_visible(Child));
+    BOOL Visible = TRUE;
+    H.Controller->get_IsVisible(&Visible);
+    EXPECT_EQ(Visible, FALSE);
+    ASSERT_EQ(H.Controller->put_IsVisible(-1), S_OK);
+    EXPECT_TRUE(gtk_widget_get_visible(Child));
+}
+
+TEST(EngineView, ServesThePagesThroughTheResourceFilterFromMemory) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    TempDir Disk;
+    WriteFile(Disk / "disk.txt", "read from disk");
+
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    EXPECT_EQ(H.Source(), "file:///index.html");
+    EXPECT_EQ(H.Title(), "Engine Test");
+    ASSERT_FALSE(H.Titles.empty());
+    EXPECT_EQ(H.Titles.back(), "Engine Test");
+    EXPECT_EQ(H.StartingUris.front(), "file:///index.html");
+
+    // The handler saw file:/// addresses, the page's relative ones included,
+    // and what it answered is what the page got (the style sheet applies).
+    auto Seen = [&](const std::string& Uri) {
+        return std::find(H.Requests.begin(), H.Requests.end(), Uri) != H.Requests.end();
+    };
+    EXPECT_TRUE(Seen("file:///index.html"));
+    EXPECT_TRUE(Seen("file:///css/site.css"));
+    EXPECT_TRUE(Seen("file:///frame.html"));
+    EXPECT_EQ(H.Run("getComputedStyle(document.getElementById('text')).color").Json, "\"rgb(1, 2, 3)\"");
+    EXPECT_EQ(H.Run("document.getElementById('text').textContent").Json, "\"h\xC3\xA9llo\"");
+
+    // An absolute file:/// address inside the page reaches the same handler.
+    H.Run("fetch('file:///data/abs.json').then(r => r.json()).then(j => window.__abs = j.from,"
+          " e => window.__abs = 'failed: ' + e); 0");
+    EXPECT_EQ(Eventually(H, "window.__abs"), "\"memory\"");
+    EXPECT_TRUE(Seen("file:///data/abs.json"));
+
+    // Without an answer the engine loads the address itself: the real file.
+    const std::string DiskUri = "file://" + (Disk.Path() / "disk.txt").string();
+    H.Run("fetch('" + DiskUri +
+          "').then(r => r.text()).then(t => window.__disk = t,"
+          " e => window.__disk = 'failed: ' + e); 0");
+    EXPECT_EQ(Eventually(H, "window.__disk"), "\"read from disk\"");
+    EXPECT_TRUE(Seen(DiskUri));
+
+    // The page's own origin stays the same for every page of the application.
+    EXPECT_EQ(H.Run("location.origin").Json, "\"norvane://app\"");
+    EXPECT_EQ(H.Run("window.isSecureContext").Json, "true");
+
+    H.Run("document.title = 'Renamed'");
+    EXPECT_TRUE(RunUntil([&] { return !H.Titles.empty() && H.Titles.back() == "Renamed"; }));
+    EXPECT_EQ(H.Title(), "Renamed");
+}
+
+TEST(EngineView, DeferredResponsesAreServedWhenTheDeferralCompletes) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    H.DeferResponses = true;
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    EXPECT_EQ(H.Title(), "Engine Test");
+    EXPECT_EQ(H.Run("getComputedStyle(document.getElementById('text')).color").Json, "\"rgb(1, 2, 3)\"");
+}
+
+TEST(EngineView, ExecuteScriptGivesTheValueAsJson) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+
+    TScriptResult Object = H.Run("({a: 1, b: [true, null, 'x\"y'], c: {d: 'é'}})");
+    EXPECT_EQ(Object.Code, S_OK);
+    EXPECT_TRUE(SameJson(Object.Json, R"({"a":1,"b":[true,null,"x\"y"],"c":{"d":"é"}})")) << Object.Json;
+    EXPECT_EQ(H.Run("[1, 'two', {three: 3}]").Json, R"([1,"two",{"three":3}])");
+    EXPECT_EQ(H.Run("1 + 2").Json, "3");
+    EXPECT_EQ(H.Run("undefined").Json, "null");
+    EXPECT_EQ(H.Run("var unused = 5;").Json, "null");
+    // A script that throws completes with null, as the WebView2 does.
+    TScriptResult Thrown = H.Run("throw new Error('no')");
+    EXPECT_EQ(Thrown.Code, S_OK);
+    EXPECT_EQ(Thrown.Json, "null");
+    EXPECT_EQ(H.View->ExecuteScript(nullptr, nullptr), E_INVALIDARG);
+}
+
+TEST(EngineView, DocumentScriptsRunFirstInEveryFrameUntilRemoved) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    std::string Id;
+    ASSERT_EQ(H.View->AddScriptToExecuteOnDocumentCreated(
+                  "window.__documentScriptRan = true; window.__scriptsBefore = document.scripts.length;",
+                  Callback<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler>(
+                      [&](HRESULT Code, const char* NewId) {
+                          if (SUCCEEDED(Code) && NewId)
+                              Id = NewId;
+                          return S_OK;
+                      })
+                      .Get()),
+              S_OK);
+    ASSERT_TRUE(RunUntil([&] { return !Id.empty(); }));
+
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    EXPECT_EQ(H.Run("[window.__firstScriptSaw, window.__scriptsBefore]").Json, "[true,0]");
+    EXPECT_EQ(Eventually(H, "document.querySelector('iframe').contentWindow.__documentScriptRan"), "true");
+
+    ASSERT_EQ(H.View->RemoveScriptToExecuteOnDocumentCreated(Id.c_str()), S_OK);
+    ASSERT_TRUE(H.NavigateAndWait("file:///second.html"));
+    EXPECT_EQ(H.Run("window.__documentScriptRan === undefined").Json, "true");
+}
+
+TEST(EngineView, NavigationsOfThePageAndTheirFailures) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    BOOL CanGoBack = TRUE;
+    H.View->get_CanGoBack(&CanGoBack);
+    EXPECT_EQ(CanGoBack, FALSE);
+
+    // The page's own move to an absolute file:/// address goes to the handler.
+    int Before = H.NavigationsCompleted;
+    H.Run("location.href = 'file:///second.html'; 0");
+    ASSERT_TRUE(H.WaitForNavigation(Before));
+    EXPECT_EQ(H.Source(), "file:///second.html");
+    EXPECT_EQ(H.StartingUris.back(), "file:///second.html");
+    H.View->get_CanGoBack(&CanGoBack);
+    EXPECT_NE(CanGoBack, FALSE);
+
+    // A handler that cancels the navigation stops it; the page stays.
+    H.OnNavigationStarting = [](ICoreWebView2NavigationStartingEventArgs* Args) { Args->put_Cancel(TRUE); };
+    EXPECT_FALSE(H.NavigateAndWait("file:///index.html"));
+    EXPECT_EQ(H.LastWebError, COREWEBVIEW2_WEB_ERROR_STATUS_OPERATION_CANCELED);
+    EXPECT_EQ(H.Source(), "file:///second.html");
+    H.OnNavigationStarting = nullptr;
+
+    // An address with no answer and no file fails.
+    EXPECT_FALSE(H.NavigateAndWait("file:///missing-page.html"));
+    EXPECT_EQ(H.NavigateAndWait("file:///index.html"), true);
+    EXPECT_EQ(H.View->Navigate("not an address"), E_INVALIDARG);
+}
+
+TEST(EngineView, ALoadReportsItsNotificationsInOrder) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    std::vector<std::string> Order;
+    EventRegistrationToken Token{};
+    H.View->add_SourceChanged(
+        Callback<ICoreWebView2SourceChangedEventHandler>([&](ICoreWebView2*,
+                                                             ICoreWebView2SourceChangedEventArgs* Args) {
+            BOOL IsNew = FALSE;
+            Args->get_IsNewDocument(&IsNew);
+            Order.push_back(IsNew ? "source(new)" : "source(same)");
+            return S_OK;
+        }).Get(),
+        &Token);
+    H.View->add_ContentLoading(
+        Callback<ICoreWebView2ContentLoadingEventHandler>([&](ICoreWebView2*,
+                                                              ICoreWebView2ContentLoadingEventArgs* Args) {
+            BOOL IsError = TRUE;
+            Args->get_IsErrorPage(&IsError);
+            Order.push_back(IsError ? "content(error)" : "content");
+            return S_OK;
+        }).Get(),
+        &Token);
+    H.View->add_HistoryChanged(
+        Callback<ICoreWebView2HistoryChangedEventHandler>([&](ICoreWebView2*, IUnknown*) {
+            Order.push_back("history");
+            return S_OK;
+        }).Get(),
+        &Token);
+    H.View->add_NavigationStarting(
+        Callback<ICoreWebView2NavigationStartingEventHandler>([&](ICoreWebView2*,
+                                                                  ICoreWebView2NavigationStartingEventArgs*) {
+            Order.push_back("starting");
+            return S_OK;
+        }).Get(),
+        &Token);
+    H.View->add_NavigationCompleted(Callback<ICoreWebView2NavigationCompletedEventHandler>(
+                                        [&](ICoreWebView2*, ICoreWebView2NavigationCompletedEventArgs*) {
+                                            Order.push_back("completed");
+                                            return S_OK;
+                                        })
+                                        .Get(),
+                                    &Token);
+
+    EXPECT_EQ(H.Source(), "about:blank");
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    // History may change once or twice around the commit; the rest is fixed.
+    std::vector<std::string> WithoutHistory;
+    std::copy_if(Order.begin(), Order.end(), std::back_inserter(WithoutHistory),
+                 [](const std::string& Item) { return Item != "history"; });
+    EXPECT_EQ(WithoutHistory, (std::vector<std::string>{"starting", "source(new)", "content", "completed"}));
+    EXPECT_NE(std::find(Order.begin(), Order.end(), "history"), Order.end());
+
+    // A move inside the document changes the address, not the document.
+    Order.clear();
+    H.Run("location.hash = 'part'; 0");
+    ASSERT_TRUE(
+        RunUntil([&] { return std::find(Order.begin(), Order.end(), "source(same)") != Order.end(); }));
+    EXPECT_EQ(H.Source(), "file:///index.html#part");
+    EXPECT_EQ(std::find(Order.begin(), Order.end(), "starting"), Order.end());
+
+    // The engine's error page for a missing page is a content load of its own.
+    Order.clear();
+    EXPECT_FALSE(H.NavigateAndWait("file:///not-there.html"));
+    EXPECT_TRUE(
+        RunUntil([&] { return std::find(Order.begin(), Order.end(), "content(error)") != Order.end(); }));
+    EXPECT_EQ(std::count(Order.begin(), Order.end(), "starting"), 1);
+
+    // Back and forward through the history.
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    ASSERT_TRUE(H.NavigateAndWait("file:///second.html"));
+    Order.clear();
+    ASSERT_EQ(H.View->GoBack(), S_OK);
+    ASSERT_TRUE(RunUntil([&] { return H.Source() == "file:///index.html"; }));
+    BOOL CanGoForward = FALSE;
+    ASSERT_TRUE(RunUntil([&] { return SUCCEEDED(H.View->get_CanGoForward(&CanGoForward)) && CanGoForward; }));
+    EXPECT_EQ(std::count(Order.begin(), Order.end(), "source(same)"), 0);
+
+    // NavigateToString shows the text.
+    const int Before = H.NavigationsCompleted;
+    ASSERT_EQ(H.View->NavigateToString("<html><head><title>From text</title></head><body>t</body></html>"),
+              S_OK);
+    ASSERT_TRUE(H.WaitForNavigation(Before));
+    EXPECT_TRUE(RunUntil([&] { return H.Title() == "From text"; }));
+    EXPECT_EQ(H.Source(), "about:blank");
+}
+
+TEST(EngineView, FocusFullScreenAndWindowCloseAreReported) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    int Got = 0, Lost = 0, CloseRequests = 0, FullScreenChanges = 0;
+    EventRegistrationToken Token{};
+    H.Controller->add_GotFocus(
+        Callback<ICoreWebView2FocusChangedEventHandler>([&](ICoreWebView2Controller*, IUnknown*) {
+            ++Got;
+            return S_OK;
+        }).Get(),
+        &Token);
+    H.Controller->add_LostFocus(
+        Callback<ICoreWebView2FocusChangedEventHandler>([&](ICoreWebView2Controller*, IUnknown*) {
+            ++Lost;
+            return S_OK;
+        }).Get(),
+        &Token);
+    H.View->add_WindowCloseRequested(
+        Callback<ICoreWebView2WindowCloseRequestedEventHandler>([&](ICoreWebView2*, IUnknown*) {
+            ++CloseRequests;
+            return S_OK;
+        }).Get(),
+        &Token);
+    H.View->add_ContainsFullScreenElementChanged(
+        Callback<ICoreWebView2ContainsFullScreenElementChangedEventHandler>([&](ICoreWebView2*, IUnknown*) {
+            ++FullScreenChanges;
+            return S_OK;
+        }).Get(),
+        &Token);
+
+    gtk_window_present(GTK_WINDOW(H.Host->Window()));
+    ASSERT_TRUE(RunUntil([&] { return gtk_window_is_active(GTK_WINDOW(H.Host->Window())); }, 10));
+    ASSERT_EQ(H.Controller->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC), S_OK);
+    EXPECT_TRUE(RunUntil([&] { return Got >= 1; }));
+    EXPECT_TRUE(gtk_widget_has_focus(H.WebKitWidget()));
+    gtk_window_set_focus(GTK_WINDOW(H.Host->Window()), nullptr);
+    EXPECT_TRUE(RunUntil([&] { return Lost >= 1; }));
+
+    H.Run("document.getElementById('text').requestFullscreen(); 0");
+    ASSERT_TRUE(RunUntil([&] { return FullScreenChanges >= 1; }));
+    BOOL FullScreen = FALSE;
+    H.View->get_ContainsFullScreenElement(&FullScreen);
+    EXPECT_NE(FullScreen, FALSE);
+    // The page sees its element full screen; the window is left to the host.
+    EXPECT_EQ(Eventually(H, "document.fullscreenElement ? document.fullscreenElement.id : null"), "\"text\"");
+    EXPECT_FALSE(gdk_window_get_state(gtk_widget_get_window(H.Host->Window())) & GDK_WINDOW_STATE_FULLSCREEN);
+    H.Run("document.exitFullscreen(); 0");
+    ASSERT_TRUE(RunUntil([&] { return FullScreenChanges >= 2; }));
+    EXPECT_EQ(Eventually(H, "document.fullscreenElement === null ? true : null"), "true");
+    H.View->get_ContainsFullScreenElement(&FullScreen);
+    EXPECT_EQ(FullScreen, FALSE);
+
+    // The page asks to close; the view itself stays until the host closes it.
+    H.Run("window.close(); 0");
+    EXPECT_TRUE(RunUntil([&] { return CloseRequests == 1; }));
+    EXPECT_EQ(H.Run("1").Json, "1");
+}
+
+TEST(EngineView, ClosingRemovesTheViewAndLaterCallsReportIt) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    ASSERT_EQ(H.Controller->Close(), S_OK);
+    EXPECT_EQ(gtk_bin_get_child(GTK_BIN(H.Host->Parent())), nullptr);
+    EXPECT_EQ(H.View->Navigate("file:///index.html"), HRESULT_ERROR_INVALID_STATE);
+    EXPECT_EQ(H.View->ExecuteScript("1", nullptr), HRESULT_ERROR_INVALID_STATE);
+    EXPECT_EQ(H.Controller->put_Bounds(RECT{0, 0, 1, 1}), HRESULT_ERROR_INVALID_STATE);
+    // The settings object of the closed view still answers.
+    BOOL Enabled = FALSE;
+    EXPECT_EQ(H.Settings->get_IsScriptEnabled(&Enabled), S_OK);
+    EXPECT_NE(Enabled, FALSE);
+    EXPECT_EQ(H.Controller->Close(), S_OK);
+}
+
+// ---------------------------------------------------------------------------
+// Web messages
+// ---------------------------------------------------------------------------
+
+TEST(EngineMessages, PageAndHostExchangeJsonAndStrings) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+
+    H.Run("chrome.webview.postMessage({k: 1, s: 'x'}); chrome.webview.postMessage('h\u00e9llo \u2713'); 0");
+    ASSERT_TRUE(H.WaitForMessages(2));
+    EXPECT_EQ(H.Messages[0], R"({"k":1,"s":"x"})");
+    EXPECT_EQ(H.StringMessages[0], "<not a string>");
+    EXPECT_EQ(H.Messages[1], "\"h\xC3\xA9llo \xE2\x9C\x93\"");
+    EXPECT_EQ(H.StringMessages[1], "h\xC3\xA9llo \xE2\x9C\x93");
+
+    ASSERT_EQ(H.View->PostWebMessageAsJson(R"({"reply":[1,2],"__proto__":{"p":1}})"), S_OK);
+    ASSERT_EQ(H.View->PostWebMessageAsString("text \"q\"\u2028end"), S_OK);
+    EXPECT_EQ(Eventually(H, "window.__received.length === 2 ? true : null"), "true");
+    // data is the parsed JSON: "__proto__" stays an own key, as with JSON.parse.
+    EXPECT_EQ(H.Run("window.__received[0].reply[1] === 2 && Object.keys(window.__received[0]).join() === "
+                    "'reply,__proto__' && Object.getPrototypeOf(window.__received[0]) === Object.prototype")
+                  .Json,
+              "true");
+    EXPECT_EQ(H.Run("window.__received[1] === 'text \"q\"\\u2028end'").Json, "true");
+
+    EXPECT_EQ(H.View->PostWebMessageAsJson("{bad"), E_INVALIDARG);
+    EXPECT_EQ(H.View->PostWebMessageAsJson("1); alert(2); (1"), E_INVALIDARG);
+    EXPECT_EQ(H.View->PostWebMessageAsJson(nullptr), E_INVALIDARG);
+}
+
+TEST(EngineMessages, AListenerThatRemovesItselfDoesNotHideTheMessageFromOthers) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    H.Run("window.__order = [];"
+          "const a = function () { window.__order.push('a'); chrome.webview.removeEventListener('message', "
+          "a); };"
+          "chrome.webview.addEventListener('message', a);"
+          "chrome.webview.addEventListener('message', function () { window.__order.push('b'); }); 0");
+    H.View->PostWebMessageAsJson("1");
+    H.View->PostWebMessageAsJson("2");
+    EXPECT_EQ(Eventually(H, "window.__order.length === 3 ? window.__order.join('') : null"), "\"abb\"");
+    EXPECT_EQ(H.Run("chrome.webview instanceof EventTarget").Json, "true");
+}
+
+TEST(EngineMessages, OnlyTheTopDocumentReachesTheHost) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    // Neither the frame nor the page's own world holds the channel's native end.
+    EXPECT_EQ(Eventually(H,
+                         "document.querySelector('iframe').contentWindow.document.readyState === 'complete'"
+                         " ? [typeof frames[0].chrome, typeof (window.webkit && window.webkit.messageHandlers"
+                         " && window.webkit.messageHandlers.norvaneWebview)] : null"),
+              R"(["undefined","undefined"])");
+}
+
+TEST(EngineMessages, MessagesAreDroppedWhileWebMessagesAreOff) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    ASSERT_EQ(H.Settings->put_IsWebMessageEnabled(FALSE), S_OK);
+    H.Run("chrome.webview.postMessage('while off'); 0");
+    EXPECT_EQ(H.View->PostWebMessageAsJson("1"), E_ACCESSDENIED);
+    ASSERT_EQ(H.Settings->put_IsWebMessageEnabled(TRUE), S_OK);
+    H.Run("chrome.webview.postMessage('after'); 0");
+    ASSERT_TRUE(H.WaitForMessages(1));
+    // The channel keeps order: had the first been delivered, it would be first.
+    ASSERT_EQ(H.Messages.size(), 1u);
+    EXPECT_EQ(H.Messages[0], "\"after\"");
+}
+
+// ---------------------------------------------------------------------------
+// Pop-ups, permissions, dialogs
+// ---------------------------------------------------------------------------
+
+TEST(EngineRequests, RefusedPopUpsGiveNullAndReportTheirAddress) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    H.HandleNewWindows = true;
+    EXPECT_EQ(H.Run("window.open('file:///popup.html') === null").Json, "true");
+    EXPECT_EQ(H.Run("window.open('other.html?x=1', '_blank') === null").Json, "true");
+    ASSERT_EQ(H.NewWindowUris.size(), 2u);
+    EXPECT_EQ(H.NewWindowUris[0], "file:///popup.html");
+    EXPECT_EQ(H.NewWindowUris[1], "file:///other.html?x=1");
+}
+
+TEST(EngineRequests, UnhandledPopUpsOpenTheEnginesOwnWindow) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    TempDir Disk;
+    WriteFile(Disk / "popup.html", PageWithBody("Popup From Disk", "popup"));
+    H.HandleNewWindows = false;
+    const std::string Uri = "file://" + (Disk.Path() / "popup.html").string();
+    EXPECT_EQ(H.Run("window.__popup = window.open('" + Uri + "'); window.__popup !== null").Json, "true");
+    EXPECT_TRUE(RunUntil([&] { return FindWindowTitled("Popup From Disk") != nullptr; }));
+    ASSERT_EQ(H.NewWindowUris.size(), 1u);
+    EXPECT_EQ(H.NewWindowUris[0], Uri);
+    CloseOtherWindows({H.Host->Window()});
+}
+
+TEST(EngineRequests, PermissionStatesSetByTheHandlerAreApplied) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    const std::string AskForPosition = "navigator.geolocation.getCurrentPosition(() => "
+                                       "chrome.webview.postMessage({geolocation: 'position'}),"
+                                       " e => chrome.webview.postMessage({geolocation: e.code})); 0";
+
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    H.PermissionAnswer = COREWEBVIEW2_PERMISSION_STATE_DENY;
+    H.Run(AskForPosition);
+    ASSERT_TRUE(H.WaitForMessages(1));
+    EXPECT_EQ(H.Messages[0], R"({"geolocation":1})"); // PERMISSION_DENIED
+    ASSERT_EQ(H.PermissionKinds.size(), 1u);
+    EXPECT_EQ(H.PermissionKinds[0], COREWEBVIEW2_PERMISSION_KIND_GEOLOCATION);
+
+    // Granted, the page gets past the permission: a position, or (no location
+    // service on a test machine) POSITION_UNAVAILABLE, never PERMISSION_DENIED.
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    H.PermissionAnswer = COREWEBVIEW2_PERMISSION_STATE_ALLOW;
+    H.Run(AskForPosition);
+    ASSERT_TRUE(H.WaitForMessages(2));
+    EXPECT_TRUE(H.Messages[1] == R"({"geolocation":2})" || H.Messages[1] == R"({"geolocation":"position"})")
+        << H.Messages[1];
+    ASSERT_EQ(H.PermissionKinds.size(), 2u);
+
+    H.Run("Notification.requestPermission().then(p => chrome.webview.postMessage({notifications: p})); 0");
+    ASSERT_TRUE(H.WaitForMessages(3));
+    EXPECT_EQ(H.Messages[2], R"({"notifications":"granted"})");
+    ASSERT_EQ(H.PermissionKinds.size(), 3u);
+    EXPECT_EQ(H.PermissionKinds[2], COREWEBVIEW2_PERMISSION_KIND_NOTIFICATIONS);
+}
+
+TEST(EngineRequests, ScriptDialogsGoToTheHandlerWhenDefaultDialogsAreOff) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    ASSERT_EQ(H.Settings->put_AreDefaultScriptDialogsEnabled(FALSE), S_OK);
+    auto& Library = TEngineLibrary::Get();
+    std::vector<std::string> Seen;
+    EventRegistrationToken Token{};
+    H.View->add_ScriptDialogOpening(Callback<ICoreWebView2ScriptDialogOpeningEventHandler>(
+                                        [&](ICoreWebView2*, ICoreWebView2ScriptDialogOpeningEventArgs* Args) {
+                                            COREWEBVIEW2_SCRIPT_DIALOG_KIND Kind{};
+                                            Args->get_Kind(&Kind);
+                                            char* Message = nullptr;
+                                            Args->get_Message(&Message);
+                                            char* Default = nullptr;
+                                            Args->get_DefaultText(&Default);
+                                            Seen.push_back(std::to_string(Kind) + ":" +
+                                                           Library.Take(Message) + ":" +
+                                                           Library.Take(Default));
+                                            if (Kind == COREWEBVIEW2_SCRIPT_DIALOG_KIND_PROMPT)
+                                                Args->put_ResultText("typed");
+                                            if (Kind != COREWEBVIEW2_SCRIPT_DIALOG_KIND_ALERT)
+                                                Args->Accept();
+                                            return S_OK;
+                                        })
+                                        .Get(),
+                                    &Token);
+    EXPECT_EQ(H.Run("[confirm('Sure?'), prompt('Name?', 'def'), alert('Hi')]").Json,
+              R"([true,"typed",null])");
+    ASSERT_EQ(Seen.size(), 3u);
+    EXPECT_EQ(Seen[0], "1:Sure?:");
+    EXPECT_EQ(Seen[1], "2:Name?:def");
+    EXPECT_EQ(Seen[2], "0:Hi:");
+    H.View->remove_ScriptDialogOpening(Token);
+    // With nobody to answer, a confirm is cancelled.
+    EXPECT_EQ(H.Run("confirm('Again?')").Json, "false");
+}
+
+// ---------------------------------------------------------------------------
+// Capture, process, zoom and keys
+// ---------------------------------------------------------------------------
+
+TEST(EngineCapture, PreviewsArePngAndJpegImagesOfTheVisibleView) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create(320, 200));
+    ServeApplication(H);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+
+    auto Capture = [&](COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT Format, TComMemoryStream* Stream) {
+        HRESULT Result = E_PENDING_FOR_TEST;
+        const HRESULT Call = H.View->CapturePreview(
+            Format, Stream, Callback<ICoreWebView2CapturePreviewCompletedHandler>([&](HRESULT Code) {
+                                Result = Code;
+                                return S_OK;
+                            }).Get());
+        if (FAILED(Call))
+            return Call;
+        RunUntil([&] { return Result != E_PENDING_FOR_TEST; });
+        return Result;
+    };
+    auto Png = MakeComObject<TComMemoryStream>();
+    ASSERT_EQ(Capture(COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_PNG, Png.Get()), S_OK);
+    const auto& PngBytes = Png->Bytes();
+    ASSERT_GT(PngBytes.size(), 24u);
+    const std::uint8_t Signature[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    EXPECT_TRUE(std::equal(std::begin(Signature), std::end(Signature), PngBytes.begin()));
+    auto BigEndian = [&](std::size_t At) {
+        return (PngBytes[At] << 24) | (PngBytes[At + 1] << 16) | (PngBytes[At + 2] << 8) | PngBytes[At + 3];
+    };
+    EXPECT_EQ(BigEndian(16), 320); // IHDR width
+    EXPECT_EQ(BigEndian(20), 200); // IHDR height
+    const TImageSize Decoded = DecodedSize(PngBytes);
+    EXPECT_EQ(Decoded.Width, 320);
+    EXPECT_EQ(Decoded.Height, 200);
+
+    auto Jpeg = MakeComObject<TComMemoryStream>();
+    ASSERT_EQ(Capture(COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_JPEG, Jpeg.Get()), S_OK);
+    const auto& JpegBytes = Jpeg->Bytes();
+    ASSERT_GT(JpegBytes.size(), 4u);
+    EXPECT_EQ(JpegBytes[0], 0xFF);
+    EXPECT_EQ(JpegBytes[1], 0xD8);
+    EXPECT_EQ(JpegBytes[JpegBytes.size() - 2], 0xFF);
+    EXPECT_EQ(JpegBytes.back(), 0xD9);
+    EXPECT_EQ(DecodedSize(JpegBytes).Width, 320);
+
+    // Into a file stream, as the control does for a file name.
+    TempDir Files;
+    TComPtr<IStream> File;
+    ASSERT_EQ(TComFileStream::Open(Files / "shot.png", STGM_CREATE | STGM_READWRITE, File.Put()), S_OK);
+    HRESULT Result = E_PENDING_FOR_TEST;
+    ASSERT_EQ(H.View->CapturePreview(COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_PNG, File.Get(),
+                                     Callback<ICoreWebView2CapturePreviewCompletedHandler>([&](HRESULT Code) {
+                                         Result = Code;
+                                         return S_OK;
+                                     }).Get()),
+              S_OK);
+    File = nullptr; // the engine keeps its own reference until it is done
+    ASSERT_TRUE(RunUntil([&] { return Result != E_PENDING_FOR_TEST; }));
+    EXPECT_EQ(Result, S_OK);
+    const std::string Saved = ReadFile(Files / "shot.png");
+    EXPECT_EQ(DecodedSize(std::vector<std::uint8_t>(Saved.begin(), Saved.end())).Width, 320);
+
+    EXPECT_EQ(H.View->CapturePreview(COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_PNG, nullptr, nullptr),
+              E_INVALIDARG);
+    EXPECT_EQ(
+        H.View->CapturePreview(static_cast<COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT>(7), Png.Get(), nullptr),
+        E_INVALIDARG);
+}
+
+TEST(EngineProcess, ACrashedContentProcessIsReportedAndTheViewRecovers) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+
+    UINT32 Pid = 0;
+    ASSERT_TRUE(RunUntil([&] { return SUCCEEDED(H.View->get_BrowserProcessId(&Pid)) && Pid != 0; }));
+    EXPECT_NE(static_cast<pid_t>(Pid), getpid());
+    const std::string CommandLine = ReadFile("/proc/" + std::to_string(Pid) + "/cmdline");
+    EXPECT_NE(CommandLine.find("WebKitWebProcess"), std::string::npos) << CommandLine;
+
+    ASSERT_EQ(kill(static_cast<pid_t>(Pid), SIGKILL), 0);
+    ASSERT_TRUE(RunUntil([&] { return !H.ProcessFailures.empty(); }));
+    EXPECT_EQ(H.ProcessFailures[0], COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED);
+    UINT32 After = 1;
+    ASSERT_EQ(H.View->get_BrowserProcessId(&After), S_OK);
+    EXPECT_EQ(After, 0u);
+
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    EXPECT_EQ(H.Run("1 + 1").Json, "2");
+    UINT32 NewPid = 0;
+    ASSERT_TRUE(RunUntil([&] { return SUCCEEDED(H.View->get_BrowserProcessId(&NewPid)) && NewPid != 0; }));
+    EXPECT_NE(NewPid, Pid);
+}
+
+TEST(EngineInput, ZoomFollowsTheFactorAndTheKeysWhenAllowed) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    GtkWidget* View = H.WebKitWidget();
+    ASSERT_TRUE(View);
+
+    ASSERT_EQ(H.Controller->put_ZoomFactor(1.5), S_OK);
+    ASSERT_EQ(H.ZoomChanges.size(), 1u);
+    EXPECT_DOUBLE_EQ(H.ZoomChanges[0], 1.5);
+    EXPECT_EQ(H.Controller->put_ZoomFactor(0), E_INVALIDARG);
+
+    SendKey(View, GDK_KEY_plus, GDK_CONTROL_MASK | GDK_SHIFT_MASK, true);
+    SendKey(View, GDK_KEY_plus, GDK_CONTROL_MASK | GDK_SHIFT_MASK, false);
+    double Zoom = 0;
+    H.Controller->get_ZoomFactor(&Zoom);
+    EXPECT_DOUBLE_EQ(Zoom, 1.75);
+    SendKey(View, GDK_KEY_minus, GDK_CONTROL_MASK, true);
+    SendKey(View, GDK_KEY_minus, GDK_CONTROL_MASK, false);
+    SendKey(View, GDK_KEY_minus, GDK_CONTROL_MASK, true);
+    SendKey(View, GDK_KEY_minus, GDK_CONTROL_MASK, false);
+    H.Controller->get_ZoomFactor(&Zoom);
+    EXPECT_DOUBLE_EQ(Zoom, 1.25);
+    SendScroll(View, GDK_SCROLL_UP, GDK_CONTROL_MASK);
+    H.Controller->get_ZoomFactor(&Zoom);
+    EXPECT_DOUBLE_EQ(Zoom, 1.5);
+    SendKey(View, GDK_KEY_0, GDK_CONTROL_MASK, true);
+    SendKey(View, GDK_KEY_0, GDK_CONTROL_MASK, false);
+    H.Controller->get_ZoomFactor(&Zoom);
+    EXPECT_DOUBLE_EQ(Zoom, 1.0);
+    EXPECT_EQ(H.ZoomChanges.size(), 6u);
+
+    ASSERT_EQ(H.Settings->put_IsZoomControlEnabled(FALSE), S_OK);
+    SendKey(View, GDK_KEY_plus, GDK_CONTROL_MASK | GDK_SHIFT_MASK, true);
+    SendKey(View, GDK_KEY_plus, GDK_CONTROL_MASK | GDK_SHIFT_MASK, false);
+    SendScroll(View, GDK_SCROLL_UP, GDK_CONTROL_MASK);
+    H.Controller->get_ZoomFactor(&Zoom);
+    EXPECT_DOUBLE_EQ(Zoom, 1.0);
+}
+
+TEST(EngineInput, AcceleratorKeysArriveInWindowsTermsAndCanBeTakenByTheHost) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    GtkWidget* View = H.WebKitWidget();
+    ASSERT_TRUE(View);
+
+    struct TKey {
+        COREWEBVIEW2_KEY_EVENT_KIND Kind;
+        UINT32 VirtualKey;
+        std::int32_t LParam;
+        COREWEBVIEW2_PHYSICAL_KEY_STATUS Status;
+    };
+    std::vector<TKey> Keys;
+    EventRegistrationToken Token{};
+    H.Controller->add_AcceleratorKeyPressed(
+        Callback<ICoreWebView2AcceleratorKeyPressedEventHandler>(
+            [&](ICoreWebView2Controller*, ICoreWebView2AcceleratorKeyPressedEventArgs* Args) {
+                TKey Key{};
+                Args->get_KeyEventKind(&Key.Kind);
+                Args->get_VirtualKey(&Key.VirtualKey);
+                Args->get_KeyEventLParam(&Key.LParam);
+                Args->get_PhysicalKeyStatus(&Key.Status);
+                Keys.push_back(Key);
+                if (Key.VirtualKey == 0xBB) // the host takes Ctrl+Plus
+                    Args->put_Handled(TRUE);
+                return S_OK;
+            })
+            .Get(),
+        &Token);
+
+    SendKey(View, GDK_KEY_s, GDK_CONTROL_MASK, true);
+    SendKey(View, GDK_KEY_s, GDK_CONTROL_MASK, false);
+    ASSERT_EQ(Keys.size(), 2u);
+    EXPECT_EQ(Keys[0].Kind, COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN);
+    EXPECT_EQ(Keys[0].VirtualKey, static_cast<UINT32>('S'));
+    EXPECT_EQ((Keys[0].LParam >> 16) & 0xFF, 0x1F); // scan code of S
+    EXPECT_EQ(Keys[0].LParam & 0xFFFF, 1);          // repeat count
+    EXPECT_NE(Keys[0].LParam & (1 << 25), 0);       // Ctrl held
+    EXPECT_EQ(Keys[0].LParam & (1 << 30), 0);       // was up before
+    EXPECT_EQ(Keys[1].Kind, COREWEBVIEW2_KEY_EVENT_KIND_KEY_UP);
+    EXPECT_NE(static_cast<std::uint32_t>(Keys[1].LParam) & 0x80000000u, 0u);
+    EXPECT_NE(Keys[1].Status.IsKeyReleased, FALSE);
+
+    // Typing a plain letter is no accelerator.
+    SendKey(View, GDK_KEY_a, 0, true);
+    SendKey(View, GDK_KEY_a, 0, false);
+    EXPECT_EQ(Keys.size(), 2u);
+
+    // Alt+F: system keys.
+    SendKey(View, GDK_KEY_f, GDK_MOD1_MASK, true);
+    ASSERT_EQ(Keys.size(), 3u);
+    EXPECT_EQ(Keys[2].Kind, COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_DOWN);
+    EXPECT_NE(Keys[2].LParam & (1 << 29), 0);
+    SendKey(View, GDK_KEY_f, GDK_MOD1_MASK, false);
+
+    // A key the host marks handled does not reach the engine's own zoom keys.
+    SendKey(View, GDK_KEY_plus, GDK_CONTROL_MASK | GDK_SHIFT_MASK, true);
+    double Zoom = 0;
+    H.Controller->get_ZoomFactor(&Zoom);
+    EXPECT_DOUBLE_EQ(Zoom, 1.0);
+    EXPECT_EQ(Keys.back().VirtualKey, 0xBBu);
+}
+
+// ---------------------------------------------------------------------------
+// Website data: kept across runs, separate per profile folder
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// Child-process mode: opens the application page with the profile folder
+// Folder, prints what local storage held under "k" and stores Value there.
+int StorageProbe(const std::string& Folder, const std::string& Value) {
+    setenv("WEBVIEW2_USER_DATA_FOLDER", Folder.c_str(), 1);
+    TViewHarness H;
+    if (!H.Create(200, 100))
+        return 2;
+    H.Pages["file:///index.html"] = {
+        "text/html",
+        PageWithBody("probe", "<script>var before = localStorage.getItem('k');"
+                              "localStorage.setItem('k', '" +
+                                  Value + "'); chrome.webview.postMessage(String(before));</script>")};
+    if (!H.NavigateAndWait("file:///index.html") || !H.WaitForMessages(1))
+        return 3;
+    std::printf("%s\n", H.StringMessages[0].c_str());
+    std::fflush(stdout);
+    // Another page of the same application reads the same storage.
+    H.Pages["file:///sub/other.html"] = {"text/html", PageWithBody("other", "")};
+    if (!H.NavigateAndWait("file:///sub/other.html"))
+        return 4;
+    std::printf("%s\n", H.Run("localStorage.getItem('k')").Json.c_str());
+    H.Close();
+    return 0;
+}
+
+// Child-process mode: uses a view, unloads the library, keeps running, exits.
+int UnloadProbe() {
+    {
+        TViewHarness H;
+        if (!H.Create(200, 100))
+            return 2;
+        H.Pages["file:///index.html"] = {"text/html", PageWithBody("unload", "")};
+        if (!H.NavigateAndWait("file:///index.html"))
+            return 3;
+    }
+    RunFor(0.3);
+    auto& Library = TEngineLibrary::Get();
+    if (dlclose(Library.Handle) != 0)
+        return 4;
+    // The library asks never to be unloaded: WebKit's threads and types point into it.
+    void* Still = dlopen(NORVANE_ENGINE_LIBRARY_FOR_TEST, RTLD_NOW | RTLD_NOLOAD);
+    std::printf("%s\n", Still ? "still loaded" : "unloaded");
+    std::fflush(stdout);
+    RunFor(0.5);
+    return 0;
+}
+
+std::string Probe(const std::string& Folder, const std::string& Value) {
+    return RunCommand(ShellQuote(SelfPath()) + " --storage-probe " + ShellQuote(Folder) + " " +
+                      ShellQuote(Value) + " 2>/dev/null")
+        .Output;
+}
+
+} // namespace
+
+TEST(EngineStorage, LocalStorageSurvivesARestartAndIsSeparatePerProfileFolder) {
+    TempDir Profiles;
+    const std::string First = Profiles / "first", Second = Profiles / "second";
+    EXPECT_EQ(Probe(First, "alpha"), "null\n\"alpha\"\n");
+    EXPECT_EQ(Probe(First, "beta"), "alpha\n\"beta\"\n");
+    EXPECT_EQ(Probe(Second, "gamma"), "null\n\"gamma\"\n");
+    EXPECT_EQ(Probe(First, "delta"), "beta\n\"delta\"\n");
+    EXPECT_TRUE(std::filesystem::is_directory(First + "/WebKit"));
+}
+
+TEST(EngineLoader, UnloadingTheLibraryLeavesTheProcessRunning) {
+    const CommandResult Result = RunCommand(ShellQuote(SelfPath()) + " --unload-probe 2>/dev/null");
+    EXPECT_EQ(Result.ExitCode, 0);
+    EXPECT_EQ(Result.Output, "still loaded\n");
+}
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--unload-probe") {
+        if (!gtk_init_check(&argc, &argv))
+            return 1;
+        return UnloadProbe();
+    }
+    if (argc == 4 && std::string(argv[1]) == "--storage-probe") {
+        if (!gtk_init_check(&argc, &argv))
+            return 1;
+        return StorageProbe(argv[2], argv[3]);
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    if (::testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();
+    if (!gtk_init_check(&argc, &argv)) {
+        std::fprintf(stderr, "EngineTest needs a display (run it through scripts/with-display.sh)\n");
+        return 1;
+    }
+    TempDir Profile;
+    setenv("WEBVIEW2_USER_DATA_FOLDER", Profile.Path().c_str(), 1);
+    return RUN_ALL_TESTS();
+}
