@@ -76,12 +76,33 @@ bool FileExists(const std::string& Path) {
     return fs::exists(Path, ec) && !fs::is_directory(Path, ec);
 }
 
-// Creates the file (it does not exist) and writes the archive entry into it;
-// an entry missing from the archive leaves the file empty.
-void ExtractEntryToNewFile(const std::string& EntryName, const std::string& FilePath) {
-    Shared::TFileStream file(FilePath, Shared::TFileMode::fmCreate);
-    ExeZip->ExtractEntry(EntryName, file);
-    file.Close();
+// Creates the file (none is at the path) with the bytes of the archive entry;
+// an entry missing from the archive gives an empty file. The bytes go to a
+// file of this process first, which then gets the name only when nothing has
+// it yet: another instance starting at the same moment never sees a
+// half-written file, and nothing that is already there is replaced.
+void ExtractEntryToNewFile(const std::string& EntryName, const std::string& FilePath, bool Executable) {
+    std::string part = FilePath + ".part-" + std::to_string(Platform::CurrentProcessId());
+    {
+        Shared::TFileStream file(part, Shared::TFileMode::fmCreate);
+        ExeZip->ExtractEntry(EntryName, file);
+        file.Close();
+    }
+    std::error_code ec;
+    if (Executable)
+        fs::permissions(part, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                        fs::perm_options::add, ec);
+    fs::create_hard_link(part, FilePath, ec);
+    if (ec && !FileExists(FilePath)) {
+        // A file system without hard links: a plain rename (raises when even that fails).
+        try {
+            fs::rename(part, FilePath);
+        } catch (...) {
+            fs::remove(part, ec);
+            throw;
+        }
+    }
+    fs::remove(part, ec);
 }
 
 // Starts programs "with administrator rights" as the invoking user, without
@@ -191,7 +212,7 @@ void PrepareFolders() {
     fs::create_directories(RuntimeDataDir, ec);
     fs::create_directories(WebViewDataDir, ec);
     if (!FileExists(Shared::WebView2LoaderPath))
-        ExtractEntryToNewFile(Shared::LoaderEntryName, Shared::WebView2LoaderPath);
+        ExtractEntryToNewFile(Shared::LoaderEntryName, Shared::WebView2LoaderPath, false);
 }
 
 void SetBrowserEnvironment() {
@@ -218,12 +239,8 @@ void InstallEdgeRuntime() {
     }
     // 5. The installer, written once, runnable.
     std::string installerPath = RuntimeDataDir + Shared::InstallerEntryName;
-    if (!FileExists(installerPath)) {
-        ExtractEntryToNewFile(Shared::InstallerEntryName, installerPath);
-        std::error_code ec;
-        fs::permissions(installerPath, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
-                        fs::perm_options::add, ec);
-    }
+    if (!FileExists(installerPath))
+        ExtractEntryToNewFile(Shared::InstallerEntryName, installerPath, true);
     // 6. The progress window, not modal.
     Application().Initialize();
     auto* progress = TCustomForm::Create<TEdgeInstallerForm>();

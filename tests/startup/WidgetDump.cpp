@@ -5,7 +5,7 @@
 // window:
 //   window title=<title> decorated=<0|1> modal=<0|1> width=<w> height=<h> pid=<pid>
 //   label <text>
-//   button x=<x> <label without mnemonic underscores>
+//   button x=<x in its parent> at=<middle on the screen: x,y> <label without mnemonic underscores>
 //   entry visible=<0|1> char=<invisible character> length=<characters> icon=<0|1>
 //   end
 #include <gtk/gtk.h>
@@ -44,8 +44,16 @@ void DumpWidget(GtkWidget* Widget, std::string& Out) {
     if (GTK_IS_BUTTON(Widget)) {
         GtkAllocation a;
         gtk_widget_get_allocation(Widget, &a);
-        Out += "button x=" + std::to_string(a.x) + " " +
-               WithoutUnderscores(gtk_button_get_label(GTK_BUTTON(Widget))) + "\n";
+        // The middle of the button on the screen, for a click.
+        int rootX = 0, rootY = 0, wx = 0, wy = 0;
+        GtkWidget* top = gtk_widget_get_toplevel(Widget);
+        if (GdkWindow* window = gtk_widget_get_window(top)) {
+            gdk_window_get_origin(window, &rootX, &rootY);
+            gtk_widget_translate_coordinates(Widget, top, a.width / 2, a.height / 2, &wx, &wy);
+        }
+        Out += "button x=" + std::to_string(a.x) + " at=" + std::to_string(rootX + wx) + "," +
+               std::to_string(rootY + wy) + " " + WithoutUnderscores(gtk_button_get_label(GTK_BUTTON(Widget))) +
+               "\n";
         return;
     }
     if (GTK_IS_ENTRY(Widget)) {

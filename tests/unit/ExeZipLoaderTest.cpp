@@ -180,6 +180,28 @@ TEST_F(ExeZipLoader, WritesTheEngineLibraryOnceAndNeverReplacesIt) {
     EXPECT_EQ(ReadFile(library), ReadFile(EngineFixture));
 }
 
+TEST_F(ExeZipLoader, SimultaneousFirstStartsEachFindACompleteEngineLibrary) {
+    // A large library takes a while to write; no start may load it half-written.
+    std::string big = Temp / "big-engine.so";
+    WriteFile(big, ReadFile(EngineFixture) + std::string(24 << 20, '\0'));
+    std::string app =
+        Pack(MakeSource("src", "[App]\nID=race\nName=Race\nDirName=site\nAllowInstances=1\n"), big);
+    std::string script =
+        "for i in 1 2 3 4 5 6; do (env -u DISPLAY -u WAYLAND_DISPLAY XDG_DATA_HOME=" + ShellQuote(Data) +
+        " timeout 60 " + ShellQuote(app) + " > " + ShellQuote(Temp / "out") + "$i 2>&1) & done; wait";
+    ASSERT_EQ(RunCommand(script).ExitCode, 0);
+    for (int i = 1; i <= 6; ++i) {
+        std::string output = ReadFile(Temp / ("out" + std::to_string(i)));
+        EXPECT_EQ(output.rfind("LOADED\n", 0), 0u) << "start " << i << ": " << output;
+    }
+    EXPECT_EQ(ReadFile(Data + "/race/Win32/WebView2LoaderWin32.dll"), ReadFile(big));
+    // Nothing of the writing is left beside it.
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(Data + "/race/Win32"))
+        files += entry.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(files, 1);
+}
+
 TEST_F(ExeZipLoader, EndsSilentlyWithoutIdentityOrSettings) {
     struct TCase {
         const char* Name;
