@@ -285,15 +285,7 @@ TEST(UiForms, ShowModalReturnsTheModalResultOfAButtonClickedWithThePointer) {
     yes->SetCaption("&Yes");
     yes->SetBounds(20, 40, 100, 34);
     yes->SetModalResult(mrYes);
-    bool timedOut = false;
-    When(
-        [&] {
-            return dialog.IsModal() && WaitActive(dialog.NativeWindow(), 0) &&
-                   gtk_widget_get_mapped(GTK_WIDGET(yes->Widget()));
-        },
-        [&] { ClickWidget(GTK_WIDGET(yes->Widget())); }, 8000, &timedOut);
-    EXPECT_EQ(dialog.ShowModal(), mrYes);
-    EXPECT_FALSE(timedOut);
+    EXPECT_EQ(RunModal(dialog, [&] { ClickWidget(GTK_WIDGET(yes->Widget())); }), mrYes);
     EXPECT_FALSE(dialog.Visible());
     EXPECT_FALSE(dialog.IsModal());
 }
@@ -303,10 +295,8 @@ TEST(UiForms, ShowModalGivesCancelForTheCloseBoxAndKeepsRunningWhileCloseIsRefus
     dialog.SetCaption("modal close");
     int queries = 0;
     dialog.OnCloseQuery = [&](TObject*, bool& CanClose) { CanClose = ++queries > 1; };
-    When([&] { return dialog.IsModal() && HasProperty(XidOf(dialog.NativeWindow()), "_NET_FRAME_EXTENTS"); },
-         [&] { SendCloseRequest(XidOf(dialog.NativeWindow())); });
     When([&] { return queries == 1; }, [&] { SendCloseRequest(XidOf(dialog.NativeWindow())); });
-    EXPECT_EQ(dialog.ShowModal(), mrCancel);
+    EXPECT_EQ(RunModal(dialog, [&] { SendCloseRequest(XidOf(dialog.NativeWindow())); }), mrCancel);
     EXPECT_EQ(queries, 2);
 }
 

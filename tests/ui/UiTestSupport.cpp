@@ -8,6 +8,7 @@
 #include <X11/extensions/XTest.h>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
 namespace Norvane::Testing::Ui {
@@ -61,6 +62,38 @@ void When(std::function<bool()> Condition, std::function<void()> Action, int Tim
     auto* w = new TWhen{std::move(Condition), std::move(Action),
                         std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs), TimedOut};
     g_timeout_add(20, WhenTick, w);
+}
+
+Norvane::Platform::Ui::TModalResult RunModal(Norvane::Platform::Ui::TCustomForm& Form,
+                                             std::function<void()> Action) {
+    auto* form = &Form;
+    auto timedOut = std::make_shared<bool>(false);
+    When(
+        [form] {
+            return form->IsModal() && gtk_widget_get_mapped(GTK_WIDGET(form->NativeWindow())) &&
+                   HasProperty(XidOf(form->NativeWindow()), "_NET_FRAME_EXTENTS");
+        },
+        [form, Action = std::move(Action)] {
+            PresentAndWait(form->NativeWindow());
+            Action();
+        },
+        8000, timedOut.get());
+    auto started = std::chrono::steady_clock::now();
+    auto done = std::make_shared<bool>(false);
+    When(
+        [started, done, form, timedOut] {
+            return *done ||
+                   (std::chrono::steady_clock::now() - started > std::chrono::seconds(20) && form->IsModal());
+        },
+        [done, form] {
+            if (!*done)
+                form->SetModalResult(-1);
+        },
+        60000);
+    auto result = Form.ShowModal();
+    *done = true;
+    EXPECT_FALSE(*timedOut);
+    return result;
 }
 
 void* XDisplay() {

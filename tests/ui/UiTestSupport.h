@@ -23,6 +23,12 @@ void When(std::function<bool()> Condition, std::function<void()> Action, int Tim
           bool* TimedOut = nullptr);
 
 void* XDisplay();
+
+// Shows the form modally and runs Action once it is on the screen and has the
+// focus. A form still modal 20 s later is ended with the result -1, so that a
+// lost event fails the test instead of blocking it.
+Norvane::Platform::Ui::TModalResult RunModal(Norvane::Platform::Ui::TCustomForm& Form,
+                                             std::function<void()> Action);
 unsigned long XidOf(void* GtkWindowPointer);
 // Shown, mapped by the window manager and holding the input focus.
 bool WaitActive(void* GtkWindowPointer, int TimeoutMs = 5000);
