@@ -17,3 +17,7 @@ if(NOT WIN32 AND TARGET norvane_ui)
   add_executable(UiDemo ${CMAKE_CURRENT_SOURCE_DIR}/ui/UiDemo.cpp)
   target_link_libraries(UiDemo PRIVATE norvane_win11forms norvane_ui norvane_warnings)
 endif()
+# The screenshot script opens windows on the same display.
+if(TEST script.ui_screenshot)
+  set_tests_properties(script.ui_screenshot PROPERTIES RESOURCE_LOCK norvane_display)
+endif()
