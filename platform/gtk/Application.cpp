@@ -103,7 +103,12 @@ Platform::MessageBoxResult HookMessageBox(const std::string& Text, const std::st
 // The hooks that not every version of platform/Ui.h has.
 template <class H> void FillOptionalHooks(H& Hooks) {
     if constexpr (requires { Hooks.Terminate; })
-        Hooks.Terminate = [] { Application().Terminate(); };
+        Hooks.Terminate = [] {
+            if (Application().IsUiThread())
+                Application().Terminate();
+            else
+                Application().Queue([] { Application().Terminate(); });
+        };
     if constexpr (requires { Hooks.WindowCaptions; })
         Hooks.WindowCaptions = [] { return GetTopLevelWindowCaptions(); };
     if constexpr (requires { Hooks.PressKey; })

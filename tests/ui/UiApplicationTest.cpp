@@ -6,6 +6,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Forms.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -195,4 +196,44 @@ TEST(UiApplication, WindowCaptionsListTheDisplaysWindowsFrontFirst) {
     })) << testing::PrintToString(captions);
     for (const auto& c : captions)
         EXPECT_NE(c.find_first_not_of(" \t"), std::string::npos);
+}
+
+TEST(UiApplication, KeyPressTextWidthAndFileIconHooks) {
+    TForm form;
+    auto* edit = new TEdit(&form);
+    edit->SetParent(&form);
+    edit->SetBounds(10, 10, 200, 30);
+    form.Show();
+    PresentAndWait(form.NativeWindow());
+    edit->SetFocus();
+    ASSERT_TRUE(WaitFor([&] { return edit->Focused(); }));
+    EXPECT_TRUE(Norvane::Platform::SynthesizeKeyPress('K'));
+    EXPECT_TRUE(Norvane::Platform::SynthesizeKeyPress('7'));
+    EXPECT_TRUE(WaitFor([&] { return edit->Text() == "k7"; })) << edit->Text();
+
+    int wide = Norvane::Platform::MeasureTextWidth("Sans", 12, false, false, "WWWWWWWW");
+    int narrow = Norvane::Platform::MeasureTextWidth("Sans", 12, false, false, "iiiiiiii");
+    int large = Norvane::Platform::MeasureTextWidth("Sans", 24, false, false, "WWWWWWWW");
+    EXPECT_GT(wide, narrow);
+    EXPECT_GT(large, wide * 3 / 2);
+    EXPECT_EQ(Norvane::Platform::MeasureTextWidth("Sans", 12, true, false, ""), 0);
+
+    Norvane::Testing::TempDir dir;
+    Norvane::Testing::WriteFile(dir / "notes.txt", "text");
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> pixels;
+    ASSERT_TRUE(Norvane::Platform::ExtractFileIcon(dir / "notes.txt", width, height, pixels));
+    EXPECT_EQ(width, 32);
+    EXPECT_EQ(height, 32);
+    ASSERT_EQ(pixels.size(), 32u * 32u * 4u);
+    EXPECT_TRUE(std::any_of(pixels.begin(), pixels.end(), [](std::uint8_t b) { return b != 0; }));
+    EXPECT_FALSE(Norvane::Platform::ExtractFileIcon(dir / "missing.txt", width, height, pixels));
+
+    // Window captions through the platform layer.
+    form.SetCaption("Hook caption probe");
+    auto captions = Norvane::Platform::TopLevelWindowCaptions();
+    EXPECT_TRUE(WaitFor([&] {
+        captions = Norvane::Platform::TopLevelWindowCaptions();
+        return std::find(captions.begin(), captions.end(), "Hook caption probe") != captions.end();
+    }));
 }
