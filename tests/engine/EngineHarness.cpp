@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 namespace Norvane::Testing::EngineHarness {
@@ -36,7 +37,9 @@ TEngineLibrary TEngineLibrary::Load(const std::string& Path) {
 }
 
 TEngineLibrary& TEngineLibrary::Get() {
-    static TEngineLibrary Library = Load(NORVANE_ENGINE_LIBRARY);
+    // NORVANE_ENGINE_LIBRARY_PATH names another build of the library (to compare builds).
+    const char* Other = std::getenv("NORVANE_ENGINE_LIBRARY_PATH");
+    static TEngineLibrary Library = Load(Other && *Other ? Other : NORVANE_ENGINE_LIBRARY);
     return Library;
 }
 

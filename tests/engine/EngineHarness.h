@@ -33,7 +33,8 @@ struct TEngineLibrary {
     // Copies an engine text and frees the engine's copy; "" for null.
     std::string Take(char* Text) const;
 
-    // The library at the path the build gives (NORVANE_ENGINE_LIBRARY), loaded once.
+    // The library at the path the build gives (NORVANE_ENGINE_LIBRARY), or at
+    // the path in the environment variable NORVANE_ENGINE_LIBRARY_PATH, loaded once.
     static TEngineLibrary& Get();
     static TEngineLibrary Load(const std::string& Path);
 };
