@@ -719,6 +719,31 @@ TEST(EngineRequests, PermissionStatesSetByTheHandlerAreApplied) {
     EXPECT_EQ(H.Messages[2], R"({"notifications":"granted"})");
     ASSERT_EQ(H.PermissionKinds.size(), 3u);
     EXPECT_EQ(H.PermissionKinds[2], COREWEBVIEW2_PERMISSION_KIND_NOTIFICATIONS);
+
+    // A later handler that defers decides last: the allow of the first is overruled.
+    struct TLater {
+        TComPtr<ICoreWebView2PermissionRequestedEventArgs> Args;
+        TComPtr<ICoreWebView2Deferral> Deferral;
+    } Later;
+    EventRegistrationToken Token{};
+    H.View->add_PermissionRequested(Callback<ICoreWebView2PermissionRequestedEventHandler>(
+                                        [&](ICoreWebView2*, ICoreWebView2PermissionRequestedEventArgs* Args) {
+                                            Later.Args =
+                                                TComPtr<ICoreWebView2PermissionRequestedEventArgs>(Args);
+                                            return Args->GetDeferral(Later.Deferral.Put());
+                                        })
+                                        .Get(),
+                                    &Token);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    H.Run(AskForPosition);
+    ASSERT_TRUE(RunUntil([&] { return Later.Deferral.Get() != nullptr; }));
+    RunFor(0.1);
+    EXPECT_EQ(H.Messages.size(), 3u); // still undecided
+    Later.Args->put_State(COREWEBVIEW2_PERMISSION_STATE_DENY);
+    ASSERT_EQ(Later.Deferral->Complete(), S_OK);
+    EXPECT_EQ(Later.Deferral->Complete(), HRESULT_ERROR_INVALID_STATE);
+    ASSERT_TRUE(H.WaitForMessages(4));
+    EXPECT_EQ(H.Messages[3], R"({"geolocation":1})");
 }
 
 TEST(EngineRequests, ScriptDialogsGoToTheHandlerWhenDefaultDialogsAreOff) {
@@ -1038,6 +1063,24 @@ TEST(EngineLoader, UnloadingTheLibraryLeavesTheProcessRunning) {
     const CommandResult Result = RunCommand(ShellQuote(SelfPath()) + " --unload-probe 2>/dev/null");
     EXPECT_EQ(Result.ExitCode, 0);
     EXPECT_EQ(Result.Output, "still loaded\n");
+}
+
+// The runtime receives the engine as one file under the archive's fixed name;
+// the web-process extension it carries must come out beside it.
+TEST(EngineLoader, ALibraryCopiedAloneBringsOutItsExtension) {
+    TempDir Folder;
+    const std::string Copy = Folder / "WebView2LoaderWin32.dll";
+    std::filesystem::copy_file(NORVANE_ENGINE_LIBRARY_FOR_TEST, Copy);
+    const CommandResult Result =
+        RunCommand("NORVANE_ENGINE_LIBRARY_PATH=" + ShellQuote(Copy) + " " + ShellQuote(SelfPath()) +
+                   " --gtest_filter=EngineView.ServesThePagesThroughTheResourceFilterFromMemory 2>&1");
+    EXPECT_EQ(Result.ExitCode, 0) << Result.Output;
+    const std::filesystem::path Extension =
+        std::filesystem::path(NORVANE_ENGINE_LIBRARY_FOR_TEST).parent_path() / "webkit-extensions" /
+        "libnorvane-engine-extension.so";
+    const std::string Written = Folder / "webkit-extensions/libnorvane-engine-extension.so";
+    ASSERT_TRUE(std::filesystem::exists(Written));
+    EXPECT_EQ(ReadFile(Written), ReadFile(Extension.string()));
 }
 
 int main(int argc, char** argv) {
