@@ -60,11 +60,20 @@ public:
     TLoaderModule(const TLoaderModule&) = delete;
     TLoaderModule& operator=(const TLoaderModule&) = delete;
 
-    HRESULT CreateEnvironment(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* Handler) {
+    // Loads the library now unless it is loaded; false when it cannot be used.
+    bool Load() {
+        std::lock_guard guard(FLock);
+        return LoadLocked();
+    }
+
+    // With MayLoad false a library not loaded yet is not loaded here: the
+    // caller is a worker thread and the load was tried on the UI thread.
+    HRESULT CreateEnvironment(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* Handler,
+                              bool MayLoad) {
         PFN_CreateCoreWebView2Environment entry = nullptr;
         {
             std::lock_guard guard(FLock);
-            if (!LoadLocked())
+            if (!(MayLoad ? LoadLocked() : FHandle != nullptr))
                 return E_FAIL;
             entry = FCreateEnvironment;
         }
@@ -335,11 +344,17 @@ void TCustomEdgeBrowser::CreateWebView() {
         return;
     const TBrowserControlState previous = FBrowserControlState;
     FBrowserControlState = TBrowserControlState::Creating;
+    // The library is loaded here, on the UI thread, not on the worker: a
+    // library built on the toolkit runs constructors that take the toolkit's
+    // module lock while the loader's own lock is held, and the UI thread may
+    // hold the first while it waits for the second (a deadlock seen with the
+    // GTK engine). A load that fails here fails the worker's call as well.
+    LoaderModule.Load();
     try {
         std::thread([Life = FLifeline] {
             std::lock_guard guard(Life->Lock);
             Deliver(Life, [](TCustomEdgeBrowser& Control) {
-                Control.InitializeWebView();
+                Control.InitializeWebView(false);
                 return S_OK;
             });
         }).detach();
@@ -350,7 +365,7 @@ void TCustomEdgeBrowser::CreateWebView() {
 }
 
 void TCustomEdgeBrowser::ReinitializeWebView() {
-    InitializeWebView();
+    InitializeWebView(true);
 }
 
 void TCustomEdgeBrowser::ReinitializeWebViewWithNewBrowser() {
@@ -358,7 +373,7 @@ void TCustomEdgeBrowser::ReinitializeWebViewWithNewBrowser() {
     ReinitializeWebView();
 }
 
-void TCustomEdgeBrowser::InitializeWebView() {
+void TCustomEdgeBrowser::InitializeWebView(bool MayLoad) {
     CloseWebView();
     FSizeRatio = 1.0;
     FWebViewFocusEventActive = false;
@@ -374,7 +389,7 @@ void TCustomEdgeBrowser::InitializeWebView() {
                 return Control.CreateEnvironmentCompleted(AResult, AEnvironment);
             });
         });
-    const HRESULT hr = LoaderModule.CreateEnvironment(handler.Get());
+    const HRESULT hr = LoaderModule.CreateEnvironment(handler.Get(), MayLoad);
     if (SUCCEEDED(hr) && completed->load())
         return;
     if (!RecordHResult(hr))

@@ -284,7 +284,8 @@ private:
     using TSettingSetter = WebView2::HRESULT (NV_STDCALL WebView2::ICoreWebView2Settings::*)(WebView2::BOOL);
 
     bool RecordHResult(HRESULT hr);
-    void InitializeWebView();
+    // MayLoad: whether the loader library may be loaded on this thread.
+    void InitializeWebView(bool MayLoad);
     HRESULT CreateEnvironmentCompleted(HRESULT AResult, WebView2::ICoreWebView2Environment* AEnvironment);
     void CreateController();
     HRESULT CreateCoreWebView2ControllerCompleted(HRESULT AResult,
