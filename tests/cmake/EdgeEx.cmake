@@ -38,3 +38,18 @@ if(NOT WIN32 AND TARGET norvane_EdgeEx)
   gtest_discover_tests(EdgeExLoaderTest TEST_PREFIX edgeex.loader. DISCOVERY_TIMEOUT 120
                        PROPERTIES LABELS unit RESOURCE_LOCK norvane_display TIMEOUT 120)
 endif()
+
+# The control against the real engine library of this project, when it is built.
+if(NOT WIN32 AND TARGET norvane_EdgeEx AND TARGET norvane-engine)
+  add_executable(EdgeExRealEngineTest ${CMAKE_SOURCE_DIR}/tests/edgeex/EdgeExRealEngineTest.cpp
+                                      ${CMAKE_SOURCE_DIR}/tests/edgeex/EdgeExTestSupport.cpp)
+  target_link_libraries(EdgeExRealEngineTest PRIVATE norvane_EdgeEx norvane_fake_engine norvane_test_support
+                        GTest::gtest GTest::gmock norvane_warnings)
+  target_compile_definitions(EdgeExRealEngineTest PRIVATE
+    NORVANE_FAKE_ENGINE="$<TARGET_FILE:norvane_fake_engine>"
+    NORVANE_REAL_ENGINE="$<TARGET_FILE:norvane-engine>")
+  add_dependencies(EdgeExRealEngineTest norvane-engine)
+  add_test(NAME edgeex.EdgeExRealEngineTest
+           COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/with-display.sh $<TARGET_FILE:EdgeExRealEngineTest>)
+  set_tests_properties(edgeex.EdgeExRealEngineTest PROPERTIES LABELS engine RESOURCE_LOCK norvane_display TIMEOUT 300)
+endif()

@@ -1,0 +1,144 @@
+// The browser control against the real engine library of this project
+// (WebKitGTK), loaded by path like in the runtime: a page served from memory
+// through the resource filter, a script result, messages both ways, the title.
+#include "tests/edgeex/EdgeExTestSupport.h"
+#include "tests/support/TestSupport.h"
+
+#include "platform/Process.h"
+
+#include <gmock/gmock.h>
+
+using namespace Norvane::Testing::EdgeEx;
+using namespace Norvane::WebView2;
+namespace Ui = Norvane::Platform::Ui;
+
+namespace {
+
+const char* Page = R"html(<!doctype html>
+<html><head><title>Probe</title></head>
+<body><p id="text">served from memory</p>
+<script>
+window.chrome.webview.addEventListener("message", function (e) {
+  document.title = "got " + e.data.x;
+  window.chrome.webview.postMessage({echo: e.data.x * 2});
+});
+window.chrome.webview.postMessage({hello: document.title});
+</script></body></html>)html";
+
+// Not a result code the engine gives: the completion has not come yet.
+constexpr HRESULT NotYet = 0x7FFF0000;
+
+std::string TakeEngineText(char* Text) {
+    std::string result = Text ? Text : "";
+    std::free(Text); // the engine's CoTaskMemFree is free()
+    return result;
+}
+
+class RealEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Norvane::Shared::WebView2LoaderPath = NORVANE_REAL_ENGINE;
+        Norvane::Platform::SetEnv("WEBVIEW2_USER_DATA_FOLDER", (Profile / "profile"));
+        Form = new Ui::TForm();
+        Form->SetBounds(20, 20, 820, 640);
+        Browser = new TEdgeBrowser(Form);
+        Browser->SetAlign(Ui::TAlign::alClient);
+    }
+    void TearDown() override {
+        delete Browser;
+        delete Form;
+        Settle();
+    }
+
+    Norvane::Testing::TempDir Profile;
+    Ui::TForm* Form = nullptr;
+    TEdgeBrowser* Browser = nullptr;
+};
+
+TEST_F(RealEngineTest, ServesAPageFromMemoryRunsScriptsAndPassesMessagesBothWays) {
+    HRESULT created = NotYet;
+    std::vector<std::string> requested, messages, titles, scripts;
+    bool completed = false, success = false;
+
+    Browser->OnCreateWebViewCompleted = [&](TCustomEdgeBrowser* Sender, HRESULT Code) {
+        created = Code;
+        if (FAILED(Code))
+            return;
+        Sender->AddWebResourceRequestedFilter("*", 0);
+        Sender->Navigate("file:///index.html");
+    };
+    Browser->OnWebResourceRequested = [&](TCustomEdgeBrowser* Sender,
+                                          Norvane::Shared::TWebResourceRequestedEventArgs* Args) {
+        TComPtr<ICoreWebView2WebResourceRequest> request;
+        ASSERT_EQ(Args->ArgsInterface()->get_Request(request.Put()), S_OK);
+        char* uri = nullptr;
+        request->get_Uri(&uri);
+        const std::string address = TakeEngineText(uri);
+        requested.push_back(address);
+        if (address != "file:///index.html")
+            return;
+        auto content = MakeComObject<TComMemoryStream>(std::string(Page));
+        TComPtr<ICoreWebView2WebResourceResponse> response;
+        ASSERT_EQ(Sender->EnvironmentInterface()->CreateWebResourceResponse(
+                      content.Get(), 200, "OK", "Content-Type: text/html; charset=utf-8", response.Put()),
+                  S_OK);
+        Args->ArgsInterface()->put_Response(response.Get());
+    };
+    Browser->OnNavigationCompleted = [&](TCustomEdgeBrowser*, bool IsSuccess, Norvane::Shared::TOleEnum) {
+        completed = true;
+        success = IsSuccess;
+    };
+    Browser->OnWebMessageReceived = [&](TCustomEdgeBrowser*,
+                                        Norvane::Shared::TWebMessageReceivedEventArgs* Args) {
+        char* json = nullptr;
+        Args->ArgsInterface()->get_WebMessageAsJson(&json);
+        messages.push_back(TakeEngineText(json));
+    };
+    Browser->OnDocumentTitleChanged = [&](TCustomEdgeBrowser*, const std::string& Title) {
+        titles.push_back(Title);
+    };
+    Browser->OnExecuteScript = [&](TCustomEdgeBrowser*, HRESULT Code, const std::string& Json) {
+        scripts.push_back(std::to_string(Code) + " " + Json);
+    };
+
+    Browser->SetParent(Form);
+    Form->Show();
+    ASSERT_TRUE(PumpUntil([&] { return created != NotYet; }, 30000));
+    ASSERT_EQ(created, S_OK);
+    ASSERT_TRUE(PumpUntil([&] { return completed && messages.size() >= 1; }, 30000));
+    EXPECT_TRUE(success);
+    ASSERT_FALSE(requested.empty());
+    EXPECT_EQ(requested.front(), "file:///index.html");
+    EXPECT_EQ(messages.front(), "{\"hello\":\"Probe\"}");
+    EXPECT_EQ(Browser->LocationURL(), "file:///index.html");
+    // The title may follow the first message.
+    EXPECT_TRUE(PumpUntil([&] { return Browser->DocumentTitle() == "Probe"; }, 15000));
+    EXPECT_FALSE(Browser->BrowserVersionInfo().empty());
+
+    Browser->ExecuteScript("document.getElementById('text').textContent");
+    Browser->ExecuteScript("[6 * 7, [true, null], 'x']");
+    ASSERT_TRUE(PumpUntil([&] { return scripts.size() == 2; }, 15000));
+    EXPECT_EQ(scripts[0], "0 \"served from memory\"");
+    EXPECT_EQ(scripts[1], "0 [42,[true,null],\"x\"]");
+
+    ASSERT_EQ(Browser->DefaultInterface()->PostWebMessageAsJson("{\"x\":21}"), S_OK);
+    ASSERT_TRUE(PumpUntil(
+        [&] { return messages.size() >= 2 && !titles.empty() && titles.back() == "got 21"; }, 15000));
+    EXPECT_EQ(messages[1], "{\"echo\":42}");
+
+    // The view fills the client area and follows SizeRatio.
+    RECT bounds{};
+    Browser->ControllerInterface()->get_Bounds(&bounds);
+    EXPECT_EQ(bounds.right, Browser->ClientWidth());
+    EXPECT_EQ(bounds.bottom, Browser->ClientHeight());
+    Browser->SetSizeRatio(0.5);
+    Browser->ControllerInterface()->get_Bounds(&bounds);
+    EXPECT_EQ(bounds.right, Browser->ClientWidth() / 2);
+    Form->Hide();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return RunTests(argc, argv);
+}
