@@ -566,6 +566,23 @@ TEST(EngineView, ClosingRemovesTheViewAndLaterCallsReportIt) {
     ASSERT_TRUE(H.Create());
     ServeApplication(H);
     ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    // The eight switches start on, as WebView2's do.
+    using TGetter = HRESULT (NV_STDCALL ICoreWebView2Settings::*)(BOOL*);
+    for (TGetter Get :
+         {&ICoreWebView2Settings::get_IsScriptEnabled, &ICoreWebView2Settings::get_IsWebMessageEnabled,
+          &ICoreWebView2Settings::get_AreDefaultScriptDialogsEnabled,
+          &ICoreWebView2Settings::get_IsStatusBarEnabled, &ICoreWebView2Settings::get_AreDevToolsEnabled,
+          &ICoreWebView2Settings::get_AreDefaultContextMenusEnabled,
+          &ICoreWebView2Settings::get_IsZoomControlEnabled,
+          &ICoreWebView2Settings::get_IsBuiltInErrorPageEnabled}) {
+        BOOL Value = FALSE;
+        EXPECT_EQ((H.Settings.Get()->*Get)(&Value), S_OK);
+        EXPECT_NE(Value, FALSE);
+    }
+    // DevTools protocol events have no counterpart in WebKit: a failure code.
+    TComPtr<ICoreWebView2DevToolsProtocolEventReceiver> Receiver;
+    EXPECT_TRUE(FAILED(H.View->GetDevToolsProtocolEventReceiver("Runtime.consoleAPICalled", Receiver.Put())));
+    EXPECT_FALSE(Receiver);
     ASSERT_EQ(H.Controller->Close(), S_OK);
     EXPECT_EQ(gtk_bin_get_child(GTK_BIN(H.Host->Parent())), nullptr);
     EXPECT_EQ(H.View->Navigate("file:///index.html"), HRESULT_ERROR_INVALID_STATE);
