@@ -190,14 +190,20 @@ void TExeZip::ExtractEntry(const std::string& Name, TStream& Target) const {
         return;
     const std::string& stored = FImpl->Names[static_cast<std::size_t>(index)];
     zip_t* archive = FImpl->Archive;
+    bool encrypted = false;
     auto fail = [&](const std::string& reason) -> EZipError {
-        return EZipError("Cannot extract \"" + stored + "\" from the archive: " + reason);
+        // The traditional cipher checks the password with one byte only, so
+        // about one wrong password in 256 passes and shows as a CRC error.
+        std::string hint =
+            encrypted && reason.find("CRC") != std::string::npos ? " (wrong password or damaged data)" : "";
+        return EZipError("Cannot extract \"" + stored + "\" from the archive: " + reason + hint);
     };
 
     zip_stat_t stat;
     zip_stat_init(&stat);
     if (zip_stat_index(archive, static_cast<zip_uint64_t>(index), 0, &stat) != 0)
         throw fail(zip_strerror(archive));
+    encrypted = (stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE;
     zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(index), 0);
     if (!file)
         throw fail(zip_strerror(archive));
