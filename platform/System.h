@@ -31,4 +31,11 @@ bool IsSuperUser();
 // the root or a doubled separator).
 bool IsValidFileNameComponent(const std::string& name);
 
+// The separator of path components ('/' here).
+char PathDelimiter();
+// The path named by a "file:///" address given without that prefix and
+// without any decoding: here the prefix's last '/' is the root, so
+// "home/a/b.png" (from file:///home/a/b.png) gives "/home/a/b.png".
+std::string FileAddressPath(const std::string& afterPrefix);
+
 } // namespace Norvane::Platform

@@ -1,5 +1,6 @@
 #include "runtime/MainForm.h"
 
+#include "platform/ui/Application.h"
 #include "runtime/ExeZipLoader.h"
 #include "shared/ProjectIni.h"
 
@@ -8,22 +9,168 @@ namespace Norvane::Runtime {
 using namespace Platform::Ui;
 namespace Ini = Shared::AppIni;
 
+namespace {
+
+// The archive entry with the application's extra page script.
+constexpr const char* WebviewJavascriptEntry = "qvx-webviewjs";
+
+int ReadAppInteger(const char* Key, int Default) {
+    return ProjectINI ? ProjectINI->ReadInteger(Ini::Section, Key, Default) : Default;
+}
+
+bool ReadAppBool(const char* Key, bool Default) {
+    return ProjectINI ? ProjectINI->ReadBool(Ini::Section, Key, Default) : Default;
+}
+
+} // namespace
+
+TBorderStyle BorderStyleOfSetting(int Value) {
+    switch (Value) {
+    case 0:
+        return TBorderStyle::bsNone;
+    case 1:
+        return TBorderStyle::bsSingle;
+    case 3:
+        return TBorderStyle::bsDialog;
+    case 4:
+        return TBorderStyle::bsToolWindow;
+    case 5:
+        return TBorderStyle::bsSizeToolWin;
+    default:
+        return TBorderStyle::bsSizeable;
+    }
+}
+
 TMainForm::TMainForm(TComponent* AOwner) : Kestrin::Win11Forms::TForm(AOwner) {
+    SetClientSize(568, 424);
+    SetColor(clWindow);
     OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
+    OnCloseQuery = [this](TObject* Sender, bool& Result) { FormCloseQuery(Sender, Result); };
+    OnClose = [this](TObject* Sender, TCloseAction& Action) { FormClose(Sender, Action); };
+}
+
+TMainForm::~TMainForm() {
+    // A window destroyed without being closed still frees what it owns.
+    delete FBrowserExternalModule;
+    FBrowserExternalModule = nullptr;
+    delete FBrowserForm;
+    FBrowserForm = nullptr;
 }
 
 void TMainForm::FormCreate(TObject*) {
+    FCanClose = false;
+
+    FBrowserExternalModule = new Shared::TBrowserExternalModule(nullptr);
+    FBrowserExternalModule->SetExeZip(ExeZip);
+
+    FBrowserForm = TCustomForm::Create<Shared::TBrowserForm>(nullptr);
+    FBrowserForm->SetParent(this);
+    FBrowserForm->SetAlign(TAlign::alClient);
+    FBrowserForm->Show();
+
+    FBrowserForm->SetExeZip(ExeZip);
+    FBrowserForm->SetIsRuntime(true);
+    FBrowserForm->SetAppDirName(AppFolderName);
+    FBrowserForm->SetHandleRequests(true);
+    FBrowserForm->SetRuntimeAppID(AppID);
+    FBrowserForm->SetWithExternal(true);
+    FBrowserForm->SetAllowDebug(ReadAppBool(Ini::AllowDebug, Ini::DefaultAllowDebug));
+    FBrowserForm->SetAllowZoom(ReadAppBool(Ini::AllowZoom, Ini::DefaultAllowZoom));
+    FBrowserForm->SetAllowContextMenu(ReadAppBool(Ini::AllowContextMenu, Ini::DefaultAllowContextMenu));
+
+    Shared::TEdgeBrowser* browser = FBrowserForm->EdgeBrowser();
+    Shared::TBrowserExternalModule* module = FBrowserExternalModule;
+    browser->OnWebMessageReceived = [module](Shared::TCustomEdgeBrowser* Sender,
+                                             Shared::TWebMessageReceivedEventArgs* Args) {
+        module->EdgeBrowserWebMessageReceived(Sender, Args);
+    };
+    browser->OnDocumentTitleChanged = [this](Shared::TCustomEdgeBrowser* Sender, const std::string& Title) {
+        EdgeBrowserDocumentTitleChanged(Sender, Title);
+    };
+
+    module->SetMainForm(this);
+    module->SetBrowserForm(FBrowserForm);
+    module->SetProjectINI(ProjectINI);
+    module->OnAppCloseRequest = [this](TObject* Sender) { BrowserExternalModuleAppCloseRequest(Sender); };
+
+    FBrowserForm->SetWebviewJavascript(ExeZip ? ExeZip->ExtractEntryToString(WebviewJavascriptEntry)
+                                              : std::string());
+
     SetCaption(AppName);
-    SetColor(clBtnFace);
-    if (ProjectINI) {
-        int left = ProjectINI->ReadInteger(Ini::Section, Ini::Left, Ini::DefaultLeft);
-        int top = ProjectINI->ReadInteger(Ini::Section, Ini::Top, Ini::DefaultTop);
-        int width = ProjectINI->ReadInteger(Ini::Section, Ini::Width, Ini::DefaultWidth);
-        int height = ProjectINI->ReadInteger(Ini::Section, Ini::Height, Ini::DefaultHeight);
-        SetBounds(left, top, width, height);
-        int position = ProjectINI->ReadInteger(Ini::Section, Ini::WindowPosition, Ini::DefaultWindowPosition);
-        SetPosition(position == 0 ? TPosition::poDesktopCenter : TPosition::poDefaultPosOnly);
+    Application().SetTitle(AppName);
+
+    SetBounds(ReadAppInteger(Ini::Left, Ini::DefaultLeft), ReadAppInteger(Ini::Top, Ini::DefaultTop),
+              ReadAppInteger(Ini::Width, Ini::DefaultWidth), ReadAppInteger(Ini::Height, Ini::DefaultHeight));
+    TSizeConstraints limits;
+    limits.MaxWidth = ReadAppInteger(Ini::MaxWidth, Ini::DefaultMaxWidth);
+    limits.MaxHeight = ReadAppInteger(Ini::MaxHeight, Ini::DefaultMaxHeight);
+    limits.MinWidth = ReadAppInteger(Ini::MinWidth, Ini::DefaultMinWidth);
+    limits.MinHeight = ReadAppInteger(Ini::MinHeight, Ini::DefaultMinHeight);
+    SetConstraints(limits);
+
+    SetPosition(ReadAppInteger(Ini::WindowPosition, Ini::DefaultWindowPosition) == 0
+                    ? TPosition::poDesktopCenter
+                    : TPosition::poDefaultPosOnly);
+
+    if (ReadAppInteger(Ini::WindowStyle, Ini::DefaultWindowStyle) == 1) {
+        SetBorderStyle(TBorderStyle::bsNone);
+        SetWindowState(TWindowState::wsMaximized);
+        module->SetInFullscreen(true);
+    } else {
+        SetBorderStyle(BorderStyleOfSetting(ReadAppInteger(Ini::WindowBorder, Ini::DefaultWindowBorder)));
+        switch (ReadAppInteger(Ini::WindowState, Ini::DefaultWindowState)) {
+        case 0:
+            SetWindowState(TWindowState::wsNormal);
+            break;
+        case 1:
+            SetWindowState(TWindowState::wsMaximized);
+            break;
+        default:
+            break;
+        }
     }
+
+    if (ReadAppInteger(Ini::WindowOrder, Ini::DefaultWindowOrder) == 1)
+        SetFormStyle(TFormStyle::fsStayOnTop);
+
+    if (ParamCount() == 2 && ParamStr(1) == AppID)
+        FBrowserForm->SetStartPageURL(ParamStr(2));
+    else
+        FBrowserForm->SetStartPageURL("file:///" + AppIndexHtml);
+}
+
+void TMainForm::FormCloseQuery(TObject*, bool& CanClose) {
+    CanClose = FCanClose;
+    if (FBrowserForm && FBrowserForm->EdgeBrowser())
+        FBrowserForm->EdgeBrowser()->ExecuteScript(std::string(CloseQueryScript));
+}
+
+void TMainForm::FormClose(TObject*, TCloseAction&) {
+    // The close may come from inside the browser's message callback (the
+    // page's qvx.app.close()), so the module and the browser window are freed
+    // from the message loop once that callback has returned: the module
+    // first, then the browser window.
+    Shared::TBrowserExternalModule* module = FBrowserExternalModule;
+    Shared::TBrowserForm* browserForm = FBrowserForm;
+    FBrowserExternalModule = nullptr;
+    FBrowserForm = nullptr;
+    if (browserForm)
+        browserForm->EdgeBrowser()->OnDocumentTitleChanged = nullptr;
+    Application().Queue([module, browserForm] {
+        delete module;
+        delete browserForm;
+    });
+}
+
+void TMainForm::EdgeBrowserDocumentTitleChanged(Shared::TCustomEdgeBrowser*,
+                                                const std::string& ADocumentTitle) {
+    if (ReadAppBool(Ini::DynamicAppTitle, Ini::DefaultDynamicAppTitle))
+        SetCaption(ADocumentTitle);
+}
+
+void TMainForm::BrowserExternalModuleAppCloseRequest(TObject*) {
+    FCanClose = true;
+    Close();
 }
 
 } // namespace Norvane::Runtime

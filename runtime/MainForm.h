@@ -1,18 +1,52 @@
-// The main window of the application: a form captioned with the application's
-// name, placed and sized by the settings, that closes normally and ends the
-// message loop. This first version shows no content; the browser-hosting main
-// window replaces it.
+// The main window of the application. It shows nothing of its own: it embeds
+// the browser window as a child filling its client area, creates the bridge
+// module, applies the window settings of the "App" section, chooses the start
+// page, follows the document title when asked to, and runs the close
+// protocol with the page:
+//  1. every close request is answered with FCanClose (false at first) and
+//     runs "qvx.events.onCloseQuery();" in the page;
+//  2. the page's default handler calls qvx.app.close(), whose request sets
+//     FCanClose and closes the window again; a page can replace the handler
+//     to ask the user first, or to keep the window open;
+//  3. closing frees the bridge module, then the browser window.
 #pragma once
 
+#include "shared/BrowserExternalModule.h"
+#include "shared/BrowserForm.h"
 #include "win11forms/Win11Forms.h"
 
 namespace Norvane::Runtime {
 
+// The script run in the page on every close request.
+inline constexpr std::string_view CloseQueryScript = "qvx.events.onCloseQuery();";
+
 class TMainForm : public Kestrin::Win11Forms::TForm {
 public:
     explicit TMainForm(Platform::Ui::TComponent* AOwner = nullptr);
+    ~TMainForm() override;
 
     void FormCreate(Platform::Ui::TObject* Sender);
+    void FormCloseQuery(Platform::Ui::TObject* Sender, bool& CanClose);
+    void FormClose(Platform::Ui::TObject* Sender, Platform::Ui::TCloseAction& Action);
+    void EdgeBrowserDocumentTitleChanged(Shared::TCustomEdgeBrowser* Sender,
+                                         const std::string& ADocumentTitle);
+    void BrowserExternalModuleAppCloseRequest(Platform::Ui::TObject* Sender);
+
+    bool CanClose() const { return FCanClose; }
+    Shared::TBrowserForm* BrowserForm() const { return FBrowserForm; }
+    Shared::TBrowserExternalModule* BrowserExternalModule() const { return FBrowserExternalModule; }
+
+private:
+    void FreeOwned();
+
+    bool FCanClose = false;
+    Shared::TBrowserForm* FBrowserForm = nullptr;
+    Shared::TBrowserExternalModule* FBrowserExternalModule = nullptr;
 };
+
+// The border style of a "WindowBorder" value (0 none, 1 single, 2 sizeable,
+// 3 dialog, 4 tool window, 5 sizeable tool window); values outside 0-5 give
+// the default, sizeable.
+Platform::Ui::TBorderStyle BorderStyleOfSetting(int Value);
 
 } // namespace Norvane::Runtime

@@ -1291,4 +1291,8 @@ HRESULT TCustomEdgeBrowser::DoZoomFactorChanged() {
     return S_OK;
 }
 
+std::string TakeEngineText(char* Text) {
+    return TakeText(Text);
+}
+
 } // namespace Norvane::Shared

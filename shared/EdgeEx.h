@@ -36,6 +36,10 @@ using TUInt64 = std::uint64_t;
 // library is loaded on first use and unloaded at module finalization.
 extern std::string WebView2LoaderPath;
 
+// Copies a text that an engine call returned (a `char**` result) and frees
+// the engine's copy; a null text gives the empty text.
+std::string TakeEngineText(char* Text);
+
 // An error that carries an HRESULT.
 class EOleSysError : public std::runtime_error {
 public:

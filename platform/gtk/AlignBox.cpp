@@ -128,7 +128,8 @@ void AlignBoxSizeAllocate(GtkWidget* Widget, GtkAllocation* Allocation) {
         children.push_back(GTK_WIDGET(l->data));
 
     struct TPlaced {
-        TControl* Control;
+        GtkWidget* Child;
+        TControl* Control; // null for native content
         GdkRectangle Rect;
     };
     std::vector<TPlaced> placed;
@@ -162,8 +163,7 @@ void AlignBoxSizeAllocate(GtkWidget* Widget, GtkAllocation* Allocation) {
             default:
                 break;
             }
-            Place(child, r);
-            placed.push_back({control, r});
+            placed.push_back({child, control, r});
         }
     };
     dock(TAlign::alTop);
@@ -175,21 +175,27 @@ void AlignBoxSizeAllocate(GtkWidget* Widget, GtkAllocation* Allocation) {
             continue;
         TControl* control = ControlOf(child);
         if (!control) {
-            Place(child, whole); // native content: the whole area
+            placed.push_back({child, nullptr, whole}); // native content: the whole area
             continue;
         }
         if (control->Align() == TAlign::alClient) {
-            Place(child, rest);
-            placed.push_back({control, rest});
+            placed.push_back({child, control, rest});
         } else if (control->Align() == TAlign::alNone) {
             GdkRectangle r{whole.x + control->Left(), whole.y + control->Top(), std::max(control->Width(), 1),
                            std::max(control->Height(), 1)};
             Place(child, r);
         }
     }
+    // The controls learn their new bounds before their widgets are allocated:
+    // a control that places content of its own on a resize (the browser
+    // control sets the view's bounds) then has it placed in this same pass; a
+    // resize queued from inside an allocation would wait for the next one.
     for (auto& p : placed)
-        p.Control->UpdateBoundsFromLayout(p.Rect.x - whole.x, p.Rect.y - whole.y, p.Rect.width,
-                                          p.Rect.height);
+        if (p.Control)
+            p.Control->UpdateBoundsFromLayout(p.Rect.x - whole.x, p.Rect.y - whole.y, p.Rect.width,
+                                              p.Rect.height);
+    for (auto& p : placed)
+        Place(p.Child, p.Rect);
 }
 
 gboolean AlignBoxDraw(GtkWidget* Widget, cairo_t* Cairo) {

@@ -67,4 +67,12 @@ bool IsValidFileNameComponent(const std::string& name) {
     return name.find('\0') == std::string::npos && name.size() <= NAME_MAX;
 }
 
+char PathDelimiter() {
+    return '/';
+}
+
+std::string FileAddressPath(const std::string& afterPrefix) {
+    return "/" + afterPrefix;
+}
+
 } // namespace Norvane::Platform

@@ -1,0 +1,105 @@
+// The native side of the page's window.qvx object. The browser window's
+// control raises one web message per request of the page; the module reads
+// it (see shared/BridgeProtocol.h for the formats and the reading rules),
+// runs the function of its number and posts one reply that settles the
+// page's promise.
+//
+// The module serves two hosts: the runtime, where the payload archive is open
+// (ExeZip assigned: "runtime mode"), and a host without such an archive.
+// Errors that escape a function (a malformed request, an argument of a wrong
+// kind) are never answered to the page: they are reported by the
+// application's error report, from the message loop once the browser's
+// callback has returned.
+#pragma once
+
+#include "platform/ui/Dialogs.h"
+#include "platform/ui/Forms.h"
+#include "shared/BridgeProtocol.h"
+#include "shared/BrowserExternalForm.h"
+#include "shared/BrowserForm.h"
+#include "shared/EdgeEx.h"
+#include "shared/ExeZip.h"
+#include "shared/ProjectIni.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace Norvane::Shared {
+
+// The version that qvx.hello() answers.
+inline constexpr std::string_view BridgeVersion = "2022.5";
+
+class TBrowserExternalModule : public Platform::Ui::TComponent {
+public:
+    explicit TBrowserExternalModule(Platform::Ui::TComponent* AOwner = nullptr);
+    ~TBrowserExternalModule() override;
+
+    // Members, in this order.
+    Platform::Ui::TFileOpenDialog* FileOpenDialog = nullptr;
+    Platform::Ui::TFileSaveDialog* FileSaveDialog = nullptr;
+
+    Platform::Ui::TCustomForm* MainForm() const { return FMainForm; }
+    void SetMainForm(Platform::Ui::TCustomForm* Value) { FMainForm = Value; }
+    Shared::TExeZip* ExeZip() const { return FExeZip; }
+    void SetExeZip(Shared::TExeZip* Value) { FExeZip = Value; }
+    bool InFullscreen() const { return FInFullscreen; }
+    void SetInFullscreen(bool Value) { FInFullscreen = Value; }
+    Shared::TProjectIni* ProjectINI() const { return FProjectINI; }
+    void SetProjectINI(Shared::TProjectIni* Value) { FProjectINI = Value; }
+    TBrowserForm* BrowserForm() const { return FBrowserForm; }
+    void SetBrowserForm(TBrowserForm* Value) { FBrowserForm = Value; }
+    Platform::Ui::TNotifyEvent OnAppCloseRequest;
+    TBrowserExternalForm* BrowserExternalForm() const { return FBrowserExternalForm; }
+
+    void DataModuleCreate(Platform::Ui::TObject* Sender);
+    void DataModuleDestroy(Platform::Ui::TObject* Sender);
+
+    // The dispatcher, bound to the browser control's OnWebMessageReceived.
+    void EdgeBrowserWebMessageReceived(TCustomEdgeBrowser* Sender, TWebMessageReceivedEventArgs* Args);
+    // The same for a message given as its two readings (MessageAsString is
+    // the message when it is a plain string, else empty). Errors propagate.
+    void HandleWebMessage(const std::string& MessageAsString, const std::string& MessageAsJson);
+
+    // Replies, posted through the browser control of BrowserForm.
+    void SendReply(const std::string& Uuid, const std::string& Result, bool Success);
+    void SendSuccess(const std::string& Uuid, const std::string& Result) { SendReply(Uuid, Result, true); }
+    void SendError(const std::string& Uuid, const std::string& Result) { SendReply(Uuid, Result, false); }
+
+    bool IsRuntimeMode() const { return FExeZip != nullptr; }
+    TBridgeDispatcher& Dispatcher() { return FDispatcher; }
+
+    // The functions.
+    void Hello(const std::string& Uuid);
+    void IsRuntime(const std::string& Uuid);
+    void AppClose(const std::string& Uuid);
+
+    // How a refusal is shown (a modal information box); replaceable for tests.
+    std::function<void(const std::string& Text)> OnShowRefusal;
+
+private:
+    class THost final : public IBridgeHost {
+    public:
+        explicit THost(TBrowserExternalModule& Module) : FModule(Module) {}
+        void PostWebMessageAsJson(const std::string& Json) override;
+        void ShowRefusal(const std::string& Text) override;
+        bool IsRuntimeMode() const override { return FModule.IsRuntimeMode(); }
+        void FocusBrowser() override;
+
+    private:
+        TBrowserExternalModule& FModule;
+    };
+
+    void RegisterFunctions();
+
+    Platform::Ui::TCustomForm* FMainForm = nullptr;
+    Shared::TExeZip* FExeZip = nullptr;
+    bool FInFullscreen = false;
+    Shared::TProjectIni* FProjectINI = nullptr;
+    TBrowserForm* FBrowserForm = nullptr;
+    TBrowserExternalForm* FBrowserExternalForm = nullptr;
+    THost FHost{*this};
+    TBridgeDispatcher FDispatcher{FHost};
+};
+
+} // namespace Norvane::Shared
