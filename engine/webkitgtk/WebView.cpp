@@ -427,6 +427,7 @@ void TWebView::Toplevel(GtkWidget* NewToplevel) {
     if (FToplevel) {
         g_object_add_weak_pointer(G_OBJECT(FToplevel), reinterpret_cast<gpointer*>(&FToplevel));
         g_signal_connect(FToplevel, "focus", G_CALLBACK(OnToplevelFocus), this);
+        g_signal_connect(FToplevel, "key-press-event", G_CALLBACK(OnToplevelKey), this);
     }
 }
 
@@ -987,7 +988,26 @@ void TWebView::StepZoom(int Direction) {
 gboolean TWebView::OnKey(GtkWidget*, GdkEventKey* Event, TWebView* Self) {
     const TComPtr<TWebView> Keep(Self);
     const bool Press = Event->type == GDK_KEY_PRESS;
+    if (Press && Event->time != 0) {
+        // A press that the page did not handle comes back from WebKit as a
+        // copy (same time stamp and key) to go on through the toolkit's own
+        // handling. It was reported when it first arrived; it is no new press.
+        const TKeyPress Id{Event->time, Event->hardware_keycode, Event->keyval};
+        if (std::find(Self->FRecentPresses.begin(), Self->FRecentPresses.end(), Id) !=
+            Self->FRecentPresses.end()) {
+            if (Tracing())
+                g_printerr("[engine] key keyval=%#x time=%u comes back unhandled\n", Event->keyval,
+                           Event->time);
+            return FALSE;
+        }
+        Self->FRecentPresses.push_back(Id);
+        if (Self->FRecentPresses.size() > 32)
+            Self->FRecentPresses.pop_front();
+    }
     const bool WasDown = Self->FKeysDown.count(Event->hardware_keycode) > 0;
+    if (Tracing())
+        g_printerr("[engine] key %s keyval=%#x time=%u wasdown=%d\n", Press ? "press" : "release",
+                   Event->keyval, Event->time, WasDown);
     if (Press)
         Self->FKeysDown.insert(Event->hardware_keycode);
     else
@@ -1087,15 +1107,36 @@ gboolean TWebView::OnFocusOut(GtkWidget*, GdkEventFocus*, TWebView* Self) {
 // WebKit hands focus on (Tab past the page's last element) by asking the
 // toplevel window to move focus; that is when the host is asked to take it.
 gboolean TWebView::OnToplevelFocus(GtkWidget*, GtkDirectionType Direction, TWebView* Self) {
+    if (Tracing())
+        g_printerr("[engine] toplevel focus direction=%d view-focus=%d\n", static_cast<int>(Direction),
+                   Self->FView ? gtk_widget_is_focus(GTK_WIDGET(Self->FView)) : -1);
     if (!Self->Alive() || !gtk_widget_is_focus(GTK_WIDGET(Self->FView)) ||
         (Direction != GTK_DIR_TAB_FORWARD && Direction != GTK_DIR_TAB_BACKWARD))
         return FALSE;
+    // The Tab press that made the page hand focus over also comes back from
+    // WebKit as unhandled; the toplevel must not move focus a second time for it.
+    if (!Self->FRecentPresses.empty()) {
+        const TKeyPress& Last = Self->FRecentPresses.back();
+        if (Last.Keyval == GDK_KEY_Tab || Last.Keyval == GDK_KEY_ISO_Left_Tab ||
+            Last.Keyval == GDK_KEY_KP_Tab)
+            Self->FFocusHandedOverBy = Last;
+    }
     const TComPtr<TWebView> Keep(Self);
     auto Args = MakeComObject<TMoveFocusRequestedEventArgs>(Direction == GTK_DIR_TAB_FORWARD
                                                                 ? COREWEBVIEW2_MOVE_FOCUS_REASON_NEXT
                                                                 : COREWEBVIEW2_MOVE_FOCUS_REASON_PREVIOUS);
     Self->FMoveFocusRequested.Fire([&](auto* H) { H->Invoke(Self->AsController(), Args.Get()); });
     return Args->Handled() ? TRUE : FALSE;
+}
+
+gboolean TWebView::OnToplevelKey(GtkWidget*, GdkEventKey* Event, TWebView* Self) {
+    if (!Self->FFocusHandedOverBy || Event->type != GDK_KEY_PRESS || Event->time == 0)
+        return FALSE;
+    const TKeyPress Id{Event->time, Event->hardware_keycode, Event->keyval};
+    if (!(Id == *Self->FFocusHandedOverBy))
+        return FALSE;
+    Self->FFocusHandedOverBy.reset();
+    return TRUE; // already turned into the hand-over
 }
 
 // ---------------------------------------------------------------------------

@@ -9,8 +9,10 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 
 namespace Norvane::Engine {
@@ -216,6 +218,7 @@ private:
     static gboolean OnFocusIn(GtkWidget*, GdkEventFocus*, TWebView*);
     static gboolean OnFocusOut(GtkWidget*, GdkEventFocus*, TWebView*);
     static gboolean OnToplevelFocus(GtkWidget*, GtkDirectionType, TWebView*);
+    static gboolean OnToplevelKey(GtkWidget*, GdkEventKey*, TWebView*);
     static void OnHierarchyChanged(GtkWidget*, GtkWidget*, TWebView*);
     static void OnHostDestroyed(GtkWidget*, TWebView*);
 
@@ -240,6 +243,17 @@ private:
     bool FFullScreen = false;
     bool FUsedFullScreen = false;
     std::set<guint16> FKeysDown;
+    // A key press as the X server stamped it: WebKit hands a press the page
+    // left unhandled back to the toolkit as a copy of the same event.
+    struct TKeyPress {
+        guint32 Time;
+        guint16 Keycode;
+        guint Keyval;
+        bool operator==(const TKeyPress&) const = default;
+    };
+    std::deque<TKeyPress> FRecentPresses;
+    // The Tab press with which the page handed focus over to the host.
+    std::optional<TKeyPress> FFocusHandedOverBy;
 
     // Navigation state.
     UINT64 FNavigationCounter = 0;

@@ -2,10 +2,11 @@
 # the runtime loads it. They need a display: each group runs through
 # scripts/with-display.sh, which uses the current display or starts Xvfb.
 if(TARGET norvane-engine)
-  pkg_check_modules(NORVANE_ENGINE_TEST_GTK REQUIRED IMPORTED_TARGET gtk+-3.0 gdk-pixbuf-2.0)
+  pkg_check_modules(NORVANE_ENGINE_TEST_GTK REQUIRED IMPORTED_TARGET gtk+-3.0 gdk-pixbuf-2.0 x11 xtst)
   pkg_check_modules(NORVANE_ENGINE_TEST_WEBKIT REQUIRED webkit2gtk-4.1) # its version only; not linked
 
-  add_library(norvane_engine_harness STATIC ${CMAKE_SOURCE_DIR}/tests/engine/EngineHarness.cpp)
+  add_library(norvane_engine_harness STATIC ${CMAKE_SOURCE_DIR}/tests/engine/EngineHarness.cpp
+                                           ${CMAKE_SOURCE_DIR}/tests/engine/EngineInput.cpp)
   target_link_libraries(norvane_engine_harness PUBLIC norvane_includes PkgConfig::NORVANE_ENGINE_TEST_GTK
                         ${CMAKE_DL_LIBS} PRIVATE norvane_warnings)
   target_compile_definitions(norvane_engine_harness PRIVATE

@@ -136,6 +136,19 @@ public:
     std::function<void(ICoreWebView2NavigationStartingEventArgs*)> OnNavigationStarting;
 };
 
+// Real input through the X server (XTest), as the user's keyboard and mouse
+// give it: it reaches the window that has the input focus, or the window under
+// the pointer.
+namespace Input {
+// Presents the toplevel and waits until it has the input focus.
+bool PresentAndWait(GtkWidget* Window);
+// Presses and releases the key of Keyval with the modifiers of State
+// (GDK_CONTROL_MASK, GDK_SHIFT_MASK, GDK_MOD1_MASK) held.
+void TapKey(guint Keyval, guint State = 0);
+// Moves the pointer to (X, Y) inside Widget and presses and releases Button.
+void Click(GtkWidget* Widget, int X, int Y, guint Button);
+} // namespace Input
+
 // The host's end of a page served for the benchmark and the tests.
 std::string PageWithBody(const std::string& Title, const std::string& Body);
 

@@ -1006,6 +1006,253 @@ TEST(EngineInput, AcceleratorKeysArriveInWindowsTermsAndCanBeTakenByTheHost) {
 }
 
 // ---------------------------------------------------------------------------
+// Real input through the X server: context menus, developer tools, focus
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// A page that reports to the host the right clicks and keys it receives.
+const char* const InputPage = R"(<!DOCTYPE html><html><head><meta charset="utf-8"><title>Input</title></head>
+<body style="margin:0"><div id="area" style="height:400px">area</div>
+<button id="first">first</button><button id="last">last</button>
+<script>
+document.addEventListener('contextmenu', function (e) { chrome.webview.postMessage('contextmenu'); });
+document.addEventListener('keydown', function (e) { chrome.webview.postMessage('key:' + e.key); });
+</script></body></html>)";
+
+// The engine's context menu while it is on the screen: a mapped menu in a
+// pop-up window of this process.
+GtkWidget* ShownMenu() {
+    GtkWidget* Found = nullptr;
+    GList* Windows = gtk_window_list_toplevels();
+    for (GList* Item = Windows; Item; Item = Item->next) {
+        GtkWidget* Child = gtk_bin_get_child(GTK_BIN(Item->data));
+        if (Child && GTK_IS_MENU(Child) && gtk_widget_get_mapped(Child))
+            Found = Child;
+    }
+    g_list_free(Windows);
+    return Found;
+}
+
+std::vector<std::string> MenuLabels(GtkWidget* Menu) {
+    std::vector<std::string> Labels;
+    GList* Items = gtk_container_get_children(GTK_CONTAINER(Menu));
+    for (GList* Item = Items; Item; Item = Item->next)
+        if (GTK_IS_MENU_ITEM(Item->data) && !GTK_IS_SEPARATOR_MENU_ITEM(Item->data))
+            if (const char* Label = gtk_menu_item_get_label(GTK_MENU_ITEM(Item->data)))
+                Labels.emplace_back(Label);
+    g_list_free(Items);
+    return Labels;
+}
+
+// The engine's inspector: its own window, or docked inside the web view.
+bool InspectorShown(TViewHarness& H) {
+    bool Shown = false;
+    GList* Windows = gtk_window_list_toplevels();
+    for (GList* Item = Windows; Item; Item = Item->next)
+        if (std::string(G_OBJECT_TYPE_NAME(Item->data)) == "WebKitInspectorWindow" &&
+            gtk_widget_get_mapped(GTK_WIDGET(Item->data)))
+            Shown = true;
+    g_list_free(Windows);
+    GList* Docked = gtk_container_get_children(GTK_CONTAINER(H.WebKitWidget()));
+    for (GList* Item = Docked; Item; Item = Item->next)
+        if (gtk_widget_get_mapped(GTK_WIDGET(Item->data)))
+            Shown = true;
+    g_list_free(Docked);
+    return Shown;
+}
+
+// The host window on top with the input focus inside the page.
+bool FocusThePage(TViewHarness& H) {
+    if (!Input::PresentAndWait(H.Host->Window()))
+        return false;
+    if (FAILED(H.Controller->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC)))
+        return false;
+    return RunUntil([&] { return gtk_widget_has_focus(H.WebKitWidget()); }, 5);
+}
+
+std::size_t CountOf(const std::vector<std::string>& Items, const std::string& Item) {
+    return static_cast<std::size_t>(std::count(Items.begin(), Items.end(), Item));
+}
+
+} // namespace
+
+TEST(EngineInput, ARightClickOpensTheEnginesMenuOnlyWhileDefaultMenusAreOn) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    H.Pages["file:///index.html"] = {"text/html", InputPage};
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    ASSERT_TRUE(Input::PresentAndWait(H.Host->Window()));
+    GtkWidget* View = H.WebKitWidget();
+
+    // On (the default): the page hears the click and the engine's menu opens.
+    Input::Click(View, 100, 100, 3);
+    ASSERT_TRUE(H.WaitForMessages(1));
+    EXPECT_EQ(H.Messages[0], "\"contextmenu\"");
+    ASSERT_TRUE(RunUntil([] { return ShownMenu() != nullptr; }, 10));
+    const std::vector<std::string> Labels = MenuLabels(ShownMenu());
+    EXPECT_FALSE(Labels.empty());
+    // With the developer tools allowed the menu offers the inspector.
+    EXPECT_TRUE(std::any_of(Labels.begin(), Labels.end(), [](const std::string& Label) {
+        return Label.find("Inspect") != std::string::npos;
+    })) << testing::PrintToString(Labels);
+    Input::TapKey(GDK_KEY_Escape);
+    ASSERT_TRUE(RunUntil([] { return ShownMenu() == nullptr; }, 10));
+
+    // Off: the page still hears the click, but no menu opens.
+    ASSERT_EQ(H.Settings->put_AreDefaultContextMenusEnabled(FALSE), S_OK);
+    Input::Click(View, 120, 80, 3);
+    ASSERT_TRUE(H.WaitForMessages(2));
+    EXPECT_EQ(H.Messages[1], "\"contextmenu\"");
+    RunFor(0.5);
+    EXPECT_EQ(ShownMenu(), nullptr);
+
+    // On again, without reloading the page.
+    ASSERT_EQ(H.Settings->put_AreDefaultContextMenusEnabled(TRUE), S_OK);
+    Input::Click(View, 100, 100, 3);
+    ASSERT_TRUE(H.WaitForMessages(3));
+    EXPECT_TRUE(RunUntil([] { return ShownMenu() != nullptr; }, 10));
+    Input::TapKey(GDK_KEY_Escape);
+    EXPECT_TRUE(RunUntil([] { return ShownMenu() == nullptr; }, 10));
+}
+
+TEST(EngineInput, DeveloperToolsOpenWithTheirKeysOnlyWhileAllowed) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    H.Pages["file:///index.html"] = {"text/html", InputPage};
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+
+    // Not allowed: F12, Ctrl+Shift+I and the interface's own call open
+    // nothing, and the keys reach the page like any other.
+    ASSERT_EQ(H.Settings->put_AreDevToolsEnabled(FALSE), S_OK);
+    ASSERT_TRUE(FocusThePage(H));
+    Input::TapKey(GDK_KEY_F12);
+    Input::TapKey(GDK_KEY_i, GDK_CONTROL_MASK | GDK_SHIFT_MASK);
+    ASSERT_EQ(H.View->OpenDevToolsWindow(), S_OK);
+    ASSERT_TRUE(RunUntil([&] {
+        return CountOf(H.Messages, "\"key:F12\"") == 1 && CountOf(H.Messages, "\"key:I\"") == 1;
+    })) << testing::PrintToString(H.Messages);
+    RunFor(0.5);
+    EXPECT_FALSE(InspectorShown(H));
+    // Right-clicking offers no inspector either.
+    Input::Click(H.WebKitWidget(), 100, 100, 3);
+    ASSERT_TRUE(RunUntil([] { return ShownMenu() != nullptr; }, 10));
+    for (const std::string& Label : MenuLabels(ShownMenu()))
+        EXPECT_EQ(Label.find("Inspect"), std::string::npos) << Label;
+    Input::TapKey(GDK_KEY_Escape);
+    ASSERT_TRUE(RunUntil([] { return ShownMenu() == nullptr; }, 10));
+
+    // Allowed: F12 opens the inspector, and the page does not get the key.
+    ASSERT_EQ(H.Settings->put_AreDevToolsEnabled(TRUE), S_OK);
+    ASSERT_TRUE(FocusThePage(H));
+    Input::TapKey(GDK_KEY_F12);
+    EXPECT_TRUE(RunUntil([&] { return InspectorShown(H); }, 15));
+    // Switching the tools off closes an open inspector.
+    ASSERT_EQ(H.Settings->put_AreDevToolsEnabled(FALSE), S_OK);
+    EXPECT_TRUE(RunUntil([&] { return !InspectorShown(H); }, 15));
+
+    ASSERT_EQ(H.Settings->put_AreDevToolsEnabled(TRUE), S_OK);
+    ASSERT_TRUE(FocusThePage(H));
+    Input::TapKey(GDK_KEY_i, GDK_CONTROL_MASK | GDK_SHIFT_MASK);
+    EXPECT_TRUE(RunUntil([&] { return InspectorShown(H); }, 15));
+    ASSERT_EQ(H.Settings->put_AreDevToolsEnabled(FALSE), S_OK);
+    EXPECT_TRUE(RunUntil([&] { return !InspectorShown(H); }, 15));
+    EXPECT_EQ(CountOf(H.Messages, "\"key:F12\""), 1u) << testing::PrintToString(H.Messages);
+    EXPECT_EQ(CountOf(H.Messages, "\"key:I\""), 1u);
+}
+
+// WebKit gives a key press the page did not use back to the toolkit; the host
+// hears of it once, and the key's next press is no repeat.
+TEST(EngineInput, AKeyThePageLeavesUnhandledReachesTheHostOnce) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    H.Pages["file:///index.html"] = {"text/html", InputPage};
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    struct TKey {
+        COREWEBVIEW2_KEY_EVENT_KIND Kind;
+        std::int32_t LParam;
+    };
+    std::vector<TKey> Keys; // those of the S key
+    EventRegistrationToken Token{};
+    H.Controller->add_AcceleratorKeyPressed(
+        Callback<ICoreWebView2AcceleratorKeyPressedEventHandler>(
+            [&](ICoreWebView2Controller*, ICoreWebView2AcceleratorKeyPressedEventArgs* Args) {
+                UINT32 VirtualKey = 0;
+                Args->get_VirtualKey(&VirtualKey);
+                TKey Key{};
+                Args->get_KeyEventKind(&Key.Kind);
+                Args->get_KeyEventLParam(&Key.LParam);
+                if (VirtualKey == 'S')
+                    Keys.push_back(Key);
+                return S_OK;
+            })
+            .Get(),
+        &Token);
+    ASSERT_TRUE(FocusThePage(H));
+    for (int Round = 0; Round < 2; ++Round) {
+        Input::TapKey(GDK_KEY_s, GDK_CONTROL_MASK);
+        // The page saw it (and left it alone) before the toolkit got it back.
+        ASSERT_TRUE(RunUntil([&] { return CountOf(H.Messages, "\"key:s\"") == std::size_t(Round + 1); }));
+        RunFor(0.3);
+    }
+    ASSERT_EQ(Keys.size(), 4u);
+    EXPECT_EQ(Keys[0].Kind, COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN);
+    EXPECT_EQ(Keys[1].Kind, COREWEBVIEW2_KEY_EVENT_KIND_KEY_UP);
+    EXPECT_EQ(Keys[2].Kind, COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN);
+    EXPECT_EQ(Keys[2].LParam & (1 << 30), 0); // was up before: no repeat
+    EXPECT_EQ(Keys[3].Kind, COREWEBVIEW2_KEY_EVENT_KIND_KEY_UP);
+}
+
+TEST(EngineInput, TabPastTheEdgesOfThePageAsksTheHostToMoveFocus) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    H.Pages["file:///index.html"] = {"text/html", InputPage};
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    std::vector<COREWEBVIEW2_MOVE_FOCUS_REASON> Reasons;
+    EventRegistrationToken Token{};
+    H.Controller->add_MoveFocusRequested(
+        Callback<ICoreWebView2MoveFocusRequestedEventHandler>(
+            [&](ICoreWebView2Controller*, ICoreWebView2MoveFocusRequestedEventArgs* Args) {
+                COREWEBVIEW2_MOVE_FOCUS_REASON Reason = COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC;
+                Args->get_Reason(&Reason);
+                Reasons.push_back(Reason);
+                return S_OK;
+            })
+            .Get(),
+        &Token);
+    auto Active = [&] { return H.Run("document.activeElement ? document.activeElement.id : ''").Json; };
+    ASSERT_TRUE(FocusThePage(H));
+
+    // Inside the page Tab moves between its elements and asks nothing.
+    ASSERT_EQ(H.Run("document.getElementById('first').focus(); document.activeElement.id").Json, "\"first\"");
+    Input::TapKey(GDK_KEY_Tab);
+    ASSERT_TRUE(RunUntil([&] { return Active() == "\"last\""; }, 5));
+    EXPECT_TRUE(Reasons.empty());
+
+    // Tab past the last element: the host is asked for the next control.
+    Input::TapKey(GDK_KEY_Tab);
+    ASSERT_TRUE(RunUntil([&] { return !Reasons.empty(); }, 5));
+    ASSERT_EQ(Reasons.size(), 1u);
+    EXPECT_EQ(Reasons[0], COREWEBVIEW2_MOVE_FOCUS_REASON_NEXT);
+
+    // Shift+Tab before the first element: the previous control.
+    ASSERT_TRUE(FocusThePage(H));
+    ASSERT_EQ(H.Run("document.getElementById('first').focus(); document.activeElement.id").Json, "\"first\"");
+    Input::TapKey(GDK_KEY_Tab, GDK_SHIFT_MASK);
+    ASSERT_TRUE(RunUntil([&] { return Reasons.size() >= 2; }, 5));
+    ASSERT_EQ(Reasons.size(), 2u);
+    EXPECT_EQ(Reasons[1], COREWEBVIEW2_MOVE_FOCUS_REASON_PREVIOUS);
+
+    // A removed handler hears nothing more.
+    H.Controller->remove_MoveFocusRequested(Token);
+    ASSERT_TRUE(FocusThePage(H));
+    H.Run("document.getElementById('last').focus(); 0");
+    Input::TapKey(GDK_KEY_Tab);
+    RunFor(0.3);
+    EXPECT_EQ(Reasons.size(), 2u);
+}
+
+// ---------------------------------------------------------------------------
 // Website data: kept across runs, separate per profile folder
 // ---------------------------------------------------------------------------
 
