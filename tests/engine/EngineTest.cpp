@@ -802,6 +802,176 @@ TEST(EngineRequests, ScriptDialogsGoToTheHandlerWhenDefaultDialogsAreOff) {
     EXPECT_EQ(H.Run("confirm('Again?')").Json, "false");
 }
 
+// A handler's answer that comes later: the arguments and the deferral taken.
+template <class TArgs> struct TDeferred {
+    TComPtr<TArgs> Args;
+    TComPtr<ICoreWebView2Deferral> Deferral;
+    bool Taken() const { return Deferral.Get() != nullptr; }
+    void Reset() {
+        Args = nullptr;
+        Deferral = nullptr;
+    }
+};
+
+TEST(EngineRequests, ADeferredScriptDialogWaitsForItsAnswer) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    ASSERT_EQ(H.Settings->put_AreDefaultScriptDialogsEnabled(FALSE), S_OK);
+    TDeferred<ICoreWebView2ScriptDialogOpeningEventArgs> Later;
+    EventRegistrationToken Token{};
+    H.View->add_ScriptDialogOpening(Callback<ICoreWebView2ScriptDialogOpeningEventHandler>(
+                                        [&](ICoreWebView2*, ICoreWebView2ScriptDialogOpeningEventArgs* Args) {
+                                            Later.Args =
+                                                TComPtr<ICoreWebView2ScriptDialogOpeningEventArgs>(Args);
+                                            return Args->GetDeferral(Later.Deferral.Put());
+                                        })
+                                        .Get(),
+                                    &Token);
+    // The page asks from a timer, so that the asking script itself is not held up.
+    auto Ask = [&](const std::string& Expression) {
+        Later.Reset();
+        H.Run("setTimeout(function () { chrome.webview.postMessage({answer: " + Expression + "}); }, 0); 0");
+        return RunUntil([&] { return Later.Taken(); });
+    };
+
+    // A confirm: the page waits; an answer given after the handler returned
+    // counts once the deferral completes.
+    ASSERT_TRUE(Ask("confirm('Later?')"));
+    RunFor(0.3);
+    EXPECT_TRUE(H.Messages.empty());
+    ASSERT_EQ(Later.Args->Accept(), S_OK);
+    ASSERT_EQ(Later.Deferral->Complete(), S_OK);
+    EXPECT_EQ(Later.Deferral->Complete(), HRESULT_ERROR_INVALID_STATE);
+    ASSERT_TRUE(H.WaitForMessages(1));
+    EXPECT_EQ(H.Messages[0], R"({"answer":true})");
+
+    // A prompt gets the text set before completion.
+    ASSERT_TRUE(Ask("prompt('Name?', 'default')"));
+    ASSERT_EQ(Later.Args->put_ResultText("given later"), S_OK);
+    ASSERT_EQ(Later.Args->Accept(), S_OK);
+    ASSERT_EQ(Later.Deferral->Complete(), S_OK);
+    ASSERT_TRUE(H.WaitForMessages(2));
+    EXPECT_EQ(H.Messages[1], R"({"answer":"given later"})");
+
+    // An alert holds the page until completion too.
+    ASSERT_TRUE(Ask("(alert('Hi'), 'after alert')"));
+    RunFor(0.3);
+    EXPECT_EQ(H.Messages.size(), 2u);
+    ASSERT_EQ(Later.Deferral->Complete(), S_OK);
+    ASSERT_TRUE(H.WaitForMessages(3));
+    EXPECT_EQ(H.Messages[2], R"({"answer":"after alert"})");
+
+    // Completed without Accept, a confirm is refused.
+    ASSERT_TRUE(Ask("confirm('Refuse?')"));
+    ASSERT_EQ(Later.Deferral->Complete(), S_OK);
+    ASSERT_TRUE(H.WaitForMessages(4));
+    EXPECT_EQ(H.Messages[3], R"({"answer":false})");
+}
+
+TEST(EngineRequests, ADialogDeferralCompletedAfterTheViewClosedChangesNothing) {
+    TDeferred<ICoreWebView2ScriptDialogOpeningEventArgs> Later;
+    {
+        TViewHarness H;
+        ASSERT_TRUE(H.Create());
+        ServeApplication(H);
+        ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+        ASSERT_EQ(H.Settings->put_AreDefaultScriptDialogsEnabled(FALSE), S_OK);
+        EventRegistrationToken Token{};
+        H.View->add_ScriptDialogOpening(
+            Callback<ICoreWebView2ScriptDialogOpeningEventHandler>(
+                [&](ICoreWebView2*, ICoreWebView2ScriptDialogOpeningEventArgs* Args) {
+                    Later.Args = TComPtr<ICoreWebView2ScriptDialogOpeningEventArgs>(Args);
+                    return Args->GetDeferral(Later.Deferral.Put());
+                })
+                .Get(),
+            &Token);
+        H.Run("setTimeout(function () { confirm('Pending'); }, 0); 0");
+        ASSERT_TRUE(RunUntil([&] { return Later.Taken(); }));
+        H.Close();
+        RunFor(0.2);
+    }
+    ASSERT_EQ(Later.Args->Accept(), S_OK);
+    EXPECT_EQ(Later.Deferral->Complete(), S_OK);
+    Later.Reset();
+    RunFor(0.3);
+    // The engine goes on serving new views.
+    TViewHarness Next;
+    ASSERT_TRUE(Next.Create());
+    ServeApplication(Next);
+    ASSERT_TRUE(Next.NavigateAndWait("file:///index.html"));
+    EXPECT_EQ(Next.Run("1 + 1").Json, "2");
+}
+
+TEST(EngineRequests, ADeferredNewWindowRequestIsCarriedOutWhenCompleted) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    TViewHarness Target;
+    ASSERT_TRUE(Target.Create(320, 240));
+    Target.Pages["file:///popup.html"] = {"text/html", PageWithBody("Into The Target", "popup")};
+    H.HandleNewWindows = false;
+    TDeferred<ICoreWebView2NewWindowRequestedEventArgs> Later;
+    EventRegistrationToken Token{};
+    H.View->add_NewWindowRequested(Callback<ICoreWebView2NewWindowRequestedEventHandler>(
+                                       [&](ICoreWebView2*, ICoreWebView2NewWindowRequestedEventArgs* Args) {
+                                           Later.Args =
+                                               TComPtr<ICoreWebView2NewWindowRequestedEventArgs>(Args);
+                                           return Args->GetDeferral(Later.Deferral.Put());
+                                       })
+                                       .Get(),
+                                   &Token);
+    const std::vector<GtkWidget*> Windows{H.Host->Window(), Target.Host->Window()};
+    auto OtherWindows = [&] {
+        int Count = 0;
+        GList* All = gtk_window_list_toplevels();
+        for (GList* Item = All; Item; Item = Item->next)
+            if (std::find(Windows.begin(), Windows.end(), GTK_WIDGET(Item->data)) == Windows.end() &&
+                gtk_window_get_window_type(GTK_WINDOW(Item->data)) == GTK_WINDOW_TOPLEVEL &&
+                gtk_widget_get_visible(GTK_WIDGET(Item->data)))
+                ++Count;
+        g_list_free(All);
+        return Count;
+    };
+    // The page's window.open cannot wait for the host's answer: it gets null.
+    auto Open = [&](const std::string& Uri) {
+        Later.Reset();
+        return H.Run("window.open('" + Uri + "') === null").Json == "true" && Later.Taken();
+    };
+
+    // Into a view the host names.
+    ASSERT_TRUE(Open("file:///popup.html"));
+    RunFor(0.3);
+    EXPECT_EQ(Target.NavigationsCompleted, 0);
+    ASSERT_EQ(Later.Args->put_NewWindow(Target.View.Get()), S_OK);
+    ASSERT_EQ(Later.Deferral->Complete(), S_OK);
+    ASSERT_TRUE(Target.WaitForNavigation(0));
+    EXPECT_EQ(Target.Source(), "file:///popup.html");
+    EXPECT_TRUE(RunUntil([&] { return Target.Title() == "Into The Target"; }));
+    EXPECT_EQ(OtherWindows(), 0);
+
+    // Handled later: nothing opens.
+    ASSERT_TRUE(Open("file:///popup.html?second"));
+    ASSERT_EQ(Later.Args->put_Handled(TRUE), S_OK);
+    ASSERT_EQ(Later.Deferral->Complete(), S_OK);
+    RunFor(0.5);
+    EXPECT_EQ(Target.NavigationsCompleted, 1);
+    EXPECT_EQ(OtherWindows(), 0);
+
+    // Left alone: the engine's own pop-up window, once the deferral completes.
+    TempDir Disk;
+    WriteFile(Disk / "popup.html", PageWithBody("Deferred Popup", "popup"));
+    ASSERT_TRUE(Open("file://" + (Disk.Path() / "popup.html").string()));
+    RunFor(0.3);
+    EXPECT_EQ(OtherWindows(), 0);
+    ASSERT_EQ(Later.Deferral->Complete(), S_OK);
+    EXPECT_TRUE(RunUntil([&] { return FindWindowTitled("Deferred Popup") != nullptr; }));
+    CloseOtherWindows(Windows);
+    EXPECT_EQ(H.NewWindowUris.size(), 3u);
+}
+
 // ---------------------------------------------------------------------------
 // Capture, process, zoom and keys
 // ---------------------------------------------------------------------------
