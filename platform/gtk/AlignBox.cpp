@@ -258,6 +258,7 @@ void norvane_align_box_init(NorvaneAlignBox* Box) {
 namespace Norvane::Platform::Ui::Gtk {
 
 GtkWidget* NewAlignBox() {
+    EnsureToolkit();
     return GTK_WIDGET(g_object_new(norvane_align_box_get_type(), nullptr));
 }
 

@@ -87,7 +87,7 @@ void CollectButtons(TWinControl* Parent, std::vector<TButton*>& List) {
 } // namespace
 
 TCustomForm::TCustomForm(TComponent* AOwner)
-    : TWinControl(AOwner, gtk_box_new(GTK_ORIENTATION_VERTICAL, 0), NewAlignBox()) {
+    : TWinControl(AOwner, NewWidget([] { return gtk_box_new(GTK_ORIENTATION_VERTICAL, 0); }), NewAlignBox()) {
     LiveForms().insert(this);
     FOuterBox = FWidget;
     gtk_box_pack_end(GTK_BOX(FOuterBox), W(FContainer), TRUE, TRUE, 0);

@@ -53,8 +53,17 @@ template <class R, class F> R GuardOr(R Fallback, F&& Piece) noexcept {
 GdkPixbuf* BitmapToPixbuf(const TBitmap& Bitmap);
 TBitmap PixbufToBitmap(GdkPixbuf* Pixbuf);
 
-// Makes sure the toolkit is running (initialises the application object).
+// Makes sure the toolkit is running (initialises the application object;
+// raises EUiError when no display can be opened).
 void EnsureToolkit();
+
+// A new widget, made once the toolkit runs: controls built before the
+// application was initialised start the toolkit (or raise EUiError) instead
+// of calling into a toolkit that is not there.
+template <class F> GtkWidget* NewWidget(F&& Make) {
+    EnsureToolkit();
+    return Make();
+}
 
 // Per-widget style sheet (replaces the previous one given to the widget).
 void SetWidgetCss(GtkWidget* Widget, const std::string& Css);

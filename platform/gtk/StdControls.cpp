@@ -67,7 +67,7 @@ gboolean OnIndicatorDraw(GtkWidget*, cairo_t* Cairo, gpointer Data) {
 
 // TLabel.
 
-TLabel::TLabel(TComponent* AOwner) : TControl(AOwner, gtk_label_new(nullptr)) {
+TLabel::TLabel(TComponent* AOwner) : TControl(AOwner, NewWidget([] { return gtk_label_new(nullptr); })) {
     gtk_label_set_xalign(GTK_LABEL(FWidget), 0.0f);
     gtk_label_set_yalign(GTK_LABEL(FWidget), 0.0f);
 }
@@ -85,7 +85,8 @@ void TLabel::SetWordWrap(bool Value) {
 
 // TButton.
 
-TButton::TButton(TComponent* AOwner) : TWinControl(AOwner, gtk_button_new_with_label(""), nullptr) {
+TButton::TButton(TComponent* AOwner)
+    : TWinControl(AOwner, NewWidget([] { return gtk_button_new_with_label(""); }), nullptr) {
     gtk_button_set_use_underline(GTK_BUTTON(FWidget), TRUE);
     SetTabStop(true);
     Connect(FWidget, "clicked", OnButtonClicked, this);
@@ -136,7 +137,7 @@ void TButton::Click() {
 
 // TEdit.
 
-TEdit::TEdit(TComponent* AOwner) : TWinControl(AOwner, gtk_entry_new(), nullptr) {
+TEdit::TEdit(TComponent* AOwner) : TWinControl(AOwner, NewWidget(gtk_entry_new), nullptr) {
     SetTabStop(true);
     Connect(FWidget, "changed", OnEditChanged, this);
     Connect(FWidget, "key-press-event", OnEditKey, this);
@@ -196,7 +197,8 @@ void TEdit::UpdateLeftButton() {
 
 // TProgressBar.
 
-TProgressBar::TProgressBar(TComponent* AOwner) : TWinControl(AOwner, gtk_progress_bar_new(), nullptr) {
+TProgressBar::TProgressBar(TComponent* AOwner)
+    : TWinControl(AOwner, NewWidget(gtk_progress_bar_new), nullptr) {
     gtk_style_context_add_class(gtk_widget_get_style_context(W(FWidget)), "norvane-thin");
     gtk_progress_bar_set_pulse_step(GTK_PROGRESS_BAR(FWidget), 0.04);
     SetBounds(0, 0, 150, 17);
@@ -261,7 +263,7 @@ void TProgressBar::MarqueeTick() {
 // TActivityIndicator.
 
 TActivityIndicator::TActivityIndicator(TComponent* AOwner)
-    : TWinControl(AOwner, gtk_drawing_area_new(), nullptr) {
+    : TWinControl(AOwner, NewWidget(gtk_drawing_area_new), nullptr) {
     Connect(FWidget, "draw", OnIndicatorDraw, this);
     SetIndicatorSize(TActivityIndicatorSize::aisMedium);
     UpdateTimer();
@@ -384,7 +386,7 @@ void TActivityIndicator::Draw(void* CairoContext) const {
 
 // TImage.
 
-TImage::TImage(TComponent* AOwner) : TControl(AOwner, gtk_image_new()) {}
+TImage::TImage(TComponent* AOwner) : TControl(AOwner, NewWidget(gtk_image_new)) {}
 
 void TImage::SetPicture(const TBitmap& Value) {
     FPicture = Value;

@@ -14,6 +14,12 @@ if(NOT WIN32 AND TARGET norvane_ui)
              COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/with-display.sh $<TARGET_FILE:${test_name}>)
     set_tests_properties(ui.${test_name} PROPERTIES LABELS ui RESOURCE_LOCK norvane_display TIMEOUT 300)
   endforeach()
+  # Controls made without a display, before anything started the toolkit: a
+  # program of its own, without the display set-up of the others.
+  add_executable(UiNoDisplayTest ${CMAKE_CURRENT_SOURCE_DIR}/ui/UiNoDisplay.cpp)
+  target_link_libraries(UiNoDisplayTest PRIVATE norvane_ui GTest::gtest_main norvane_warnings)
+  add_test(NAME ui.UiNoDisplayTest COMMAND $<TARGET_FILE:UiNoDisplayTest>)
+  set_tests_properties(ui.UiNoDisplayTest PROPERTIES LABELS ui TIMEOUT 60)
   add_executable(UiDemo ${CMAKE_CURRENT_SOURCE_DIR}/ui/UiDemo.cpp)
   target_link_libraries(UiDemo PRIVATE norvane_win11forms norvane_ui norvane_warnings)
 endif()
