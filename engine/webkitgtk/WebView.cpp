@@ -454,7 +454,8 @@ gboolean TWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* Decision
         webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(Decision));
     const char* Uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(Action));
     if (Tracing())
-        g_printerr("[engine] navigation policy uri=%s\n", Uri ? Uri : "(null)");
+        g_printerr("[engine] navigation policy uri=%s gesture=%d\n", Uri ? Uri : "(null)",
+                   webkit_navigation_action_is_user_gesture(Action));
     if (Uri && IsLocalFileAddress(Uri) && !(Self->FGrantPending && SameText(Uri, "file:///")) &&
         !Self->FEnvironment->Context()->HasExtension) {
         // The extension sends such a load to the application's scheme; without
@@ -463,11 +464,47 @@ gboolean TWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* Decision
         return TRUE;
     }
     // The address a main-frame load starts with (the view's own address is
-    // only updated after its STARTED notification).
+    // only updated after its STARTED notification). Frames' navigations come
+    // here too, and WebKit does not say which frame a decision is for.
     Self->FPolicyUri = Uri ? Uri : "";
     ++Self->FPolicySerial;
     Self->FNextUserInitiated = webkit_navigation_action_is_user_gesture(Action);
+    Self->FDecisions.push_back({Self->FPolicyUri, Self->FNextUserInitiated});
+    if (Self->FDecisions.size() > 64)
+        Self->FDecisions.erase(Self->FDecisions.begin());
     return FALSE;
+}
+
+void TWebView::ReportStart(const std::string& EngineUri, bool UserInitiated) {
+    FStartingUri = ToPageAddress(EngineUri);
+    auto Args =
+        MakeComObject<TNavigationStartingEventArgs>(FStartingUri, UserInitiated, false, FNavigationId);
+    FNavigationStarting.Fire([&](auto* H) { H->Invoke(AsView(), Args.Get()); });
+    if (Args->Cancelled() && Alive()) {
+        FLoadFailed = true;
+        FLoadError = COREWEBVIEW2_WEB_ERROR_STATUS_OPERATION_CANCELED;
+        webkit_web_view_stop_loading(FView);
+    }
+}
+
+// A start whose address was not known at STARTED (several navigations were
+// allowed since the last one, some of them frames'): the view's provisional
+// address, known now, tells which decision was the main frame's.
+void TWebView::ResolveDeferredStart(const char* EngineUri) {
+    if (!std::exchange(FStartDeferred, false))
+        return;
+    const std::string Uri = EngineUri ? EngineUri : "";
+    const std::string Page = ToPageAddress(Uri);
+    bool UserInitiated = false;
+    for (const TDecision& Decision : FDeferredDecisions)
+        if (ToPageAddress(Decision.Uri) == Page) {
+            UserInitiated = Decision.UserGesture;
+            FPolicyUri = Decision.Uri;
+        }
+    FDeferredDecisions.clear();
+    if (Tracing())
+        g_printerr("[engine] deferred start resolved uri=%s\n", Uri.c_str());
+    ReportStart(Uri, UserInitiated);
 }
 
 // The main frame's loads, in WebView2 terms: NavigationStarting at the start
@@ -483,13 +520,21 @@ void TWebView::OnLoadChanged(WebKitWebView* View, WebKitLoadEvent Event, TWebVie
                    Self->FGrantPending, Self->FSkipFinished, Self->FErrorPagePending, Self->FInErrorPage);
     switch (Event) {
     case WEBKIT_LOAD_STARTED: {
+        Self->ResolveDeferredStart(Raw); // a start replaced before its address was known
+        if (!Self->Alive())
+            return;
+        std::vector<TDecision> Decisions = std::exchange(Self->FDecisions, {});
         const std::string Start = !Self->FPolicyUri.empty() ? Self->FPolicyUri : (Raw ? Raw : "");
         if (Self->FGrantPending && Start == "file:///")
             return; // the grant's own load
         Self->FGrantPending = false;
         Self->FApiRequestUri.clear();
-        if (Self->FErrorPagePending &&
-            (Self->FPolicySerial == Self->FErrorPagePolicySerial || Start == Self->FErrorPageFailingUri)) {
+        const bool FailingUriDecided =
+            std::any_of(Decisions.begin(), Decisions.end(), [&](const TDecision& Decision) {
+                return Decision.Uri == Self->FErrorPageFailingUri;
+            });
+        if (Self->FErrorPagePending && (Self->FPolicySerial == Self->FErrorPagePolicySerial ||
+                                        Start == Self->FErrorPageFailingUri || FailingUriDecided)) {
             Self->FErrorPagePending = false;
             Self->FInErrorPage = true;
             return;
@@ -501,19 +546,23 @@ void TWebView::OnLoadChanged(WebKitWebView* View, WebKitLoadEvent Event, TWebVie
         Self->FLoadFailed = false;
         Self->FLoadError = COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN;
         Self->FNavigationId = ++Self->FNavigationCounter;
-        Self->FStartingUri = ToPageAddress(Start);
         const bool UserInitiated = std::exchange(Self->FNextUserInitiated, false);
-        auto Args = MakeComObject<TNavigationStartingEventArgs>(Self->FStartingUri, UserInitiated, false,
-                                                                Self->FNavigationId);
-        Self->FNavigationStarting.Fire([&](auto* H) { H->Invoke(Self->AsView(), Args.Get()); });
-        if (Args->Cancelled() && Self->Alive()) {
-            Self->FLoadFailed = true;
-            Self->FLoadError = COREWEBVIEW2_WEB_ERROR_STATUS_OPERATION_CANCELED;
-            webkit_web_view_stop_loading(View);
+        std::set<std::string> Addresses;
+        for (const TDecision& Decision : Decisions)
+            Addresses.insert(ToPageAddress(Decision.Uri));
+        if (Addresses.size() > 1) {
+            // Which of them is this load's is known once the view shows its
+            // provisional address (notify::uri), at the latest by the next step.
+            Self->FStartDeferred = true;
+            Self->FDeferredDecisions = std::move(Decisions);
+            Self->FStartingUri.clear();
+            return;
         }
+        Self->ReportStart(Start, UserInitiated);
         break;
     }
     case WEBKIT_LOAD_REDIRECTED: {
+        Self->ResolveDeferredStart(Raw);
         if (Self->FInErrorPage || !Self->FNavigationActive)
             return;
         const std::string Uri = ToPageAddress(Raw ? Raw : "");
@@ -532,6 +581,9 @@ void TWebView::OnLoadChanged(WebKitWebView* View, WebKitLoadEvent Event, TWebVie
     case WEBKIT_LOAD_COMMITTED: {
         if (Self->FGrantPending && SameText(Raw, "file:///"))
             return;
+        Self->ResolveDeferredStart(Raw);
+        if (!Self->Alive())
+            return;
         Self->FCommitted = true;
         Self->FCommittedUri = Raw ? Raw : "";
         const std::string Uri = Self->PageUri();
@@ -547,6 +599,7 @@ void TWebView::OnLoadChanged(WebKitWebView* View, WebKitLoadEvent Event, TWebVie
         break;
     }
     case WEBKIT_LOAD_FINISHED: {
+        Self->ResolveDeferredStart(Raw);
         if (std::exchange(Self->FSkipFinished, false))
             return; // the end of a load that is not the current navigation
         if (Self->FInErrorPage) {
@@ -570,6 +623,8 @@ gboolean TWebView::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* FailingU
     if (Tracing())
         g_printerr("[engine] load-failed uri=%s error=%s\n", FailingUri ? FailingUri : "(null)",
                    Error ? Error->message : "");
+    const TComPtr<TWebView> Keep(Self);
+    Self->ResolveDeferredStart(FailingUri);
     const bool Cancelled = ErrorStatusOf(Error) == COREWEBVIEW2_WEB_ERROR_STATUS_OPERATION_CANCELED;
     if (Self->FGrantPending && SameText(FailingUri, "file:///")) {
         Self->FSkipFinished = true; // the grant's own load, stopped on purpose
@@ -631,6 +686,11 @@ void TWebView::OnUriChanged(GObject*, GParamSpec*, TWebView* Self) {
     if (Tracing())
         g_printerr("[engine] notify::uri %s active=%d committed=%d\n", Raw ? Raw : "(null)",
                    Self->FNavigationActive, Self->FCommitted);
+    if (Self->FStartDeferred && Self->FNavigationActive && !Self->FCommitted && Raw && *Raw) {
+        const TComPtr<TWebView> Keep(Self);
+        Self->ResolveDeferredStart(Raw);
+        return;
+    }
     if (!Self->Alive() || !Raw || (Self->FNavigationActive && !Self->FCommitted))
         return; // a provisional address; the commit reports the new document
     const std::string Address = Raw;

@@ -186,6 +186,8 @@ private:
     void SetZoom(double Zoom);
     void StepZoom(int Direction);
     void DeliverToPage(const std::string& Json);
+    void ReportStart(const std::string& EngineUri, bool UserInitiated);
+    void ResolveDeferredStart(const char* EngineUri);
     void FinishNewWindow(TNewWindowRequestedEventArgs* Args, const std::string& Uri);
     GtkWidget* OpenPopup(WebKitWebView* Related);
     void RunPermissionJob(std::shared_ptr<TPermissionJob> Job);
@@ -275,6 +277,14 @@ private:
     std::string FLastSource = "about:blank";
     std::string FStartingUri;
     bool FNextUserInitiated = false;
+    // Navigations allowed since the last start, the main frame's and frames'.
+    struct TDecision {
+        std::string Uri;
+        bool UserGesture;
+    };
+    std::vector<TDecision> FDecisions;
+    bool FStartDeferred = false; // NavigationStarting waits for the load's address
+    std::vector<TDecision> FDeferredDecisions;
 
     std::vector<TFilter> FFilters;
     std::map<std::string, WebKitUserScript*> FUserScripts;

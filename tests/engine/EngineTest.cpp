@@ -413,6 +413,45 @@ TEST(EngineView, NavigationsOfThePageAndTheirFailures) {
     EXPECT_EQ(H.View->Navigate("not an address"), E_INVALIDARG);
 }
 
+// WebKit asks the host about the frames' navigations as it does about the
+// page's, without saying which is which; frames of the page being left that
+// navigate while the page moves on must not lend it their address.
+TEST(EngineView, NavigationStartingNamesThePageWhileFramesNavigateToo) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    std::vector<std::string> Starting;
+    std::vector<bool> UserInitiated;
+    H.OnNavigationStarting = [&](ICoreWebView2NavigationStartingEventArgs* Args) {
+        char* Uri = nullptr;
+        Args->get_Uri(&Uri);
+        Starting.push_back(TEngineLibrary::Get().Take(Uri));
+        BOOL User = FALSE;
+        Args->get_IsUserInitiated(&User);
+        UserInitiated.push_back(User != FALSE);
+    };
+    for (int Round = 0; Round < 4; ++Round) {
+        ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+        Starting.clear();
+        UserInitiated.clear();
+        const int Before = H.NavigationsCompleted;
+        // The move is decided first; frames added from timers are decided
+        // while it is under way (a different number each round).
+        H.Run("location.href = 'file:///second.html'; for (let i = 0; i < " + std::to_string(Round + 1) +
+              "; ++i) setTimeout(function () { const f = document.createElement('iframe');"
+              " f.src = 'frame.html?' + i; document.body.appendChild(f); }, i); 0");
+        ASSERT_TRUE(H.WaitForNavigation(Before));
+        EXPECT_EQ(H.Source(), "file:///second.html");
+        EXPECT_EQ(Starting, std::vector<std::string>{"file:///second.html"}) << "round " << Round;
+    }
+    // A load the host asked for is no user's.
+    Starting.clear();
+    UserInitiated.clear();
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    EXPECT_EQ(Starting, std::vector<std::string>{"file:///index.html"});
+    EXPECT_EQ(UserInitiated, std::vector<bool>{false});
+}
+
 TEST(EngineView, ALoadReportsItsNotificationsInOrder) {
     TViewHarness H;
     ASSERT_TRUE(H.Create());
