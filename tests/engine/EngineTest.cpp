@@ -1418,7 +1418,7 @@ TEST(EngineInput, TabPastTheEdgesOfThePageAsksTheHostToMoveFocus) {
     H.Pages["file:///index.html"] = {"text/html", InputPage};
     ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
     std::vector<COREWEBVIEW2_MOVE_FOCUS_REASON> Reasons;
-    EventRegistrationToken Token{};
+    EventRegistrationToken First{}, Token{};
     H.Controller->add_MoveFocusRequested(
         Callback<ICoreWebView2MoveFocusRequestedEventHandler>(
             [&](ICoreWebView2Controller*, ICoreWebView2MoveFocusRequestedEventArgs* Args) {
@@ -1428,7 +1428,7 @@ TEST(EngineInput, TabPastTheEdgesOfThePageAsksTheHostToMoveFocus) {
                 return S_OK;
             })
             .Get(),
-        &Token);
+        &First);
     auto Active = [&] { return H.Run("document.activeElement ? document.activeElement.id : ''").Json; };
     ASSERT_TRUE(FocusThePage(H));
 
@@ -1452,13 +1452,50 @@ TEST(EngineInput, TabPastTheEdgesOfThePageAsksTheHostToMoveFocus) {
     ASSERT_EQ(Reasons.size(), 2u);
     EXPECT_EQ(Reasons[1], COREWEBVIEW2_MOVE_FOCUS_REASON_PREVIOUS);
 
-    // A removed handler hears nothing more.
+    // Unhandled, the toolkit moves focus on to the window's next control;
+    // handled, the host has taken care of it and the toolkit leaves focus be.
+    GtkWidget* Parent = H.Host->Parent();
+    g_object_ref(Parent);
+    gtk_container_remove(GTK_CONTAINER(H.Host->Window()), Parent);
+    GtkWidget* Row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+    gtk_box_pack_start(GTK_BOX(Row), Parent, TRUE, TRUE, 0);
+    g_object_unref(Parent);
+    GtkWidget* Button = gtk_button_new_with_label("next control");
+    gtk_box_pack_start(GTK_BOX(Row), Button, FALSE, FALSE, 0);
+    gtk_container_add(GTK_CONTAINER(H.Host->Window()), Row);
+    gtk_widget_show_all(Row);
+    ASSERT_TRUE(RunUntil([&] { return gtk_widget_get_mapped(H.WebKitWidget()); }, 5));
+    auto TabFromLast = [&] {
+        if (!FocusThePage(H))
+            return false;
+        H.Run("document.getElementById('last').focus(); 0");
+        const std::size_t Before = Reasons.size();
+        Input::TapKey(GDK_KEY_Tab);
+        return RunUntil([&] { return Reasons.size() > Before; }, 5);
+    };
+    ASSERT_TRUE(TabFromLast());
+    EXPECT_TRUE(RunUntil([&] { return gtk_widget_has_focus(Button); }, 5));
+    H.Controller->add_MoveFocusRequested(
+        Callback<ICoreWebView2MoveFocusRequestedEventHandler>(
+            [&](ICoreWebView2Controller*, ICoreWebView2MoveFocusRequestedEventArgs* Args) {
+                return Args->put_Handled(TRUE);
+            })
+            .Get(),
+        &Token);
+    ASSERT_TRUE(TabFromLast());
+    RunFor(0.3);
+    EXPECT_FALSE(gtk_widget_has_focus(Button));
+    EXPECT_TRUE(gtk_widget_has_focus(H.WebKitWidget()));
     H.Controller->remove_MoveFocusRequested(Token);
+    const std::size_t Asked = Reasons.size();
+
+    // A removed handler hears nothing more.
+    H.Controller->remove_MoveFocusRequested(First);
     ASSERT_TRUE(FocusThePage(H));
     H.Run("document.getElementById('last').focus(); 0");
     Input::TapKey(GDK_KEY_Tab);
     RunFor(0.3);
-    EXPECT_EQ(Reasons.size(), 2u);
+    EXPECT_EQ(Reasons.size(), Asked);
 }
 
 // ---------------------------------------------------------------------------
