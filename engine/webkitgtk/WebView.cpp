@@ -469,7 +469,8 @@ gboolean TWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* Decision
     Self->FPolicyUri = Uri ? Uri : "";
     ++Self->FPolicySerial;
     Self->FNextUserInitiated = webkit_navigation_action_is_user_gesture(Action);
-    Self->FDecisions.push_back({Self->FPolicyUri, Self->FNextUserInitiated});
+    if (!(Self->FGrantPending && Self->FPolicyUri == "file:///"))
+        Self->FDecisions.push_back({Self->FPolicyUri, Self->FNextUserInitiated});
     if (Self->FDecisions.size() > 64)
         Self->FDecisions.erase(Self->FDecisions.begin());
     return FALSE;
