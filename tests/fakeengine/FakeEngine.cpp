@@ -529,13 +529,39 @@ HRESULT TFakeController::get_CoreWebView2(ICoreWebView2** View) {
     return S_OK;
 }
 
-HRESULT TFakeEnvironment::CreateWebResourceResponse(IStream*, std::int32_t StatusCode, const char*,
-                                                    const char*,
+HRESULT TFakeEnvironment::CreateWebResourceResponse(IStream* Content, std::int32_t StatusCode,
+                                                    const char* ReasonPhrase, const char* Headers,
                                                     ICoreWebView2WebResourceResponse** Response) {
-    Enter("CreateWebResourceResponse", std::to_string(StatusCode));
-    if (Response)
-        *Response = nullptr;
-    return E_NOTIMPL;
+    const std::string reason = ReasonPhrase ? ReasonPhrase : "";
+    const std::string headers = Headers ? Headers : "";
+    const HRESULT hr =
+        Enter("CreateWebResourceResponse", std::to_string(StatusCode) + "|" + reason + "|" + headers);
+    if (!Response)
+        return E_POINTER;
+    *Response = nullptr;
+    if (FAILED(hr))
+        return hr;
+    auto response =
+        MakeComObject<TFakeWebResourceResponse>(TComPtr<IStream>(Content), StatusCode, reason, headers);
+    Responses.push_back(response);
+    *Response = response.Get();
+    response->AddRef();
+    return S_OK;
+}
+
+std::string TFakeWebResourceResponse::Body() {
+    if (!FBodyRead && ContentStream) {
+        char buffer[4096];
+        for (;;) {
+            ULONG done = 0;
+            const HRESULT hr = ContentStream->Read(buffer, sizeof buffer, &done);
+            FBody.append(buffer, done);
+            if (hr != S_OK || done == 0)
+                break;
+        }
+    }
+    FBodyRead = true;
+    return FBody;
 }
 
 } // namespace Norvane::Testing::FakeEngine

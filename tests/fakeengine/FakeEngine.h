@@ -453,9 +453,60 @@ public:
     HRESULT NV_STDCALL get_CoreWebView2(ICoreWebView2** View) override;
 };
 
+// A response made by the environment's CreateWebResourceResponse: what the
+// caller gave it, with the content stream held as long as the response lives.
+class TFakeWebResourceResponse final : public TFakeObject<ICoreWebView2WebResourceResponse> {
+public:
+    TFakeWebResourceResponse(TComPtr<IStream> Content, std::int32_t Status, std::string Reason,
+                             std::string HeaderText)
+        : TFakeObject("Response", false), ContentStream(std::move(Content)), StatusCode(Status),
+          ReasonPhrase(std::move(Reason)), Headers(std::move(HeaderText)) {}
+    TComPtr<IStream> ContentStream;
+    std::int32_t StatusCode;
+    std::string ReasonPhrase;
+    std::string Headers;
+    // The content as a browser reads it: from the stream's current position
+    // to its end (read once; later calls give the same bytes).
+    std::string Body();
+
+    HRESULT NV_STDCALL get_Content(IStream** Value) override { return ContentStream.CopyTo(Value); }
+    HRESULT NV_STDCALL put_Content(IStream* Value) override {
+        ContentStream = TComPtr<IStream>(Value);
+        return Enter("put_Content");
+    }
+    HRESULT NV_STDCALL get_Headers(char** Value) override { return GetText("get_Headers", Value, Headers); }
+    HRESULT NV_STDCALL AppendHeader(const char* Name, const char* Value) override {
+        Headers +=
+            std::string(Headers.empty() ? "" : "\r\n") + (Name ? Name : "") + ": " + (Value ? Value : "");
+        return Enter("AppendHeader");
+    }
+    HRESULT NV_STDCALL get_StatusCode(std::int32_t* Value) override {
+        return Get("get_StatusCode", Value, StatusCode);
+    }
+    HRESULT NV_STDCALL put_StatusCode(std::int32_t Value) override {
+        StatusCode = Value;
+        return Enter("put_StatusCode");
+    }
+    HRESULT NV_STDCALL get_ReasonPhrase(char** Value) override {
+        return GetText("get_ReasonPhrase", Value, ReasonPhrase);
+    }
+    HRESULT NV_STDCALL put_ReasonPhrase(const char* Value) override {
+        ReasonPhrase = Value ? Value : "";
+        return Enter("put_ReasonPhrase");
+    }
+
+private:
+    bool FBodyRead = false;
+    std::string FBody;
+};
+
 class TFakeEnvironment final : public TFakeObject<ICoreWebView2Environment> {
 public:
     explicit TFakeEnvironment(bool TooOld) : TFakeObject("Environment", TooOld) {}
+    // Every response made, in order. The call is recorded with the detail
+    // "<status>|<reason>|<headers>"; Results["Environment.CreateWebResourceResponse"]
+    // makes it fail without a response.
+    std::vector<TComPtr<TFakeWebResourceResponse>> Responses;
     HRESULT NV_STDCALL CreateCoreWebView2Controller(
         void* ParentWindow, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* Handler) override {
         return Engine().CreateController(this, ParentWindow, Handler);

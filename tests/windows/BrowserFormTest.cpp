@@ -1,0 +1,378 @@
+// The browser window over the fake engine: the pages it serves for "file:///"
+// addresses, the script and settings it gives a new browser, new windows as
+// new processes, permissions and the progress bar.
+#include "tests/windows/WindowsTestSupport.h"
+
+#include "shared/BrowserForm.h"
+
+#include <gmock/gmock.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+using namespace Norvane::Testing;
+using namespace Norvane::Testing::Windows;
+using namespace Norvane::Testing::FakeEngine;
+using Norvane::Shared::TBrowserForm;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Resource handler
+// ---------------------------------------------------------------------------
+
+class ResourceHandlerTest : public BrowserWindowFixture {
+protected:
+    void SetUp() override {
+        BrowserWindowFixture::SetUp();
+        Payload = std::make_unique<TPayload>(std::map<std::string, std::string>{
+            {"app/index.html", "<html>index from the archive</html>"},
+            {"app/css/site.css", "body { color: red; }"},
+            {"app/my image.png", "png with a space"},
+            {"app/my%2Dimage.png", "png named with %2D"},
+            {"app/my-image.png", "png named with a dash"},
+            {"app/sub/page.html", "sub page from the archive"},
+            {"app/Images/Logo.PNG", "logo in upper case"},
+            {"app/both.txt", "both: archive"},
+            {"other/elsewhere.html", "outside the application folder"},
+        });
+        ExeDir = Temp.Path() / "exe";
+        AbsDir = Temp.Path() / "abs";
+        WriteBeside("both.txt", "both: disk");
+        WriteBeside("disk/only.css", "css beside the executable");
+        WriteBeside("my file.txt", "disk file with a space");
+        WriteBeside("sub/page.html?x=1", "a file whose name holds the query");
+        WriteBeside("elsewhere.html", "elsewhere beside the executable");
+        fs::create_directories(AbsDir);
+        WriteFile((AbsDir / "a.png").string(), "absolute png");
+        WriteFile((AbsDir / "with space.png").string(), "absolute, real space");
+        WriteFile((AbsDir / "with%20space.png").string(), "absolute, literal %20");
+
+        MakeWindow({}, [&](TBrowserForm& W) {
+            W.SetExeZip(&Payload->Zip());
+            W.SetAppDirName("app");
+            W.SetHandleRequests(true);
+            W.SetIsRuntime(true);
+        });
+        // The folder of the executable is found at creation; the tests use their own.
+        Window->SetAppDirPath(ExeDir.string() + "/");
+    }
+
+    void WriteBeside(const std::string& Name, const std::string& Content) {
+        fs::create_directories((ExeDir / Name).parent_path());
+        WriteFile((ExeDir / Name).string(), Content);
+    }
+    // What ResolveResource gives, as "content|type", or "-" for nothing.
+    std::string Resolve(const std::string& Address) {
+        auto resource = Window->ResolveResource(Address);
+        if (!resource)
+            return "-";
+        return std::string(resource->Content.begin(), resource->Content.end()) + "|" + resource->ContentType;
+    }
+    std::string AbsoluteAddress(const std::string& Name) { return "file://" + (AbsDir / Name).string(); }
+
+    TempDir Temp;
+    fs::path ExeDir, AbsDir;
+    std::unique_ptr<TPayload> Payload;
+};
+
+TEST_F(ResourceHandlerTest, ArchiveFirstThenBesideTheExecutableThenTheAbsolutePath) {
+    EXPECT_EQ(Resolve("file:///index.html"), "<html>index from the archive</html>|text/html");
+    EXPECT_EQ(Resolve("file:///css/site.css"), "body { color: red; }|text/css");
+    // In the archive and beside the executable: the archive wins.
+    EXPECT_EQ(Resolve("file:///both.txt"), "both: archive|text/plain");
+    EXPECT_EQ(Resolve("file:///disk/only.css"), "css beside the executable|text/css");
+    // Only entries of the application folder count.
+    EXPECT_EQ(Resolve("file:///elsewhere.html"), "elsewhere beside the executable|text/html");
+    EXPECT_EQ(Resolve(AbsoluteAddress("a.png")), "absolute png|image/x-png");
+    // The same relative path beside the executable comes before the absolute path.
+    WriteBeside((AbsDir / "a.png").relative_path().string(), "beside, under the absolute name");
+    EXPECT_EQ(Resolve(AbsoluteAddress("a.png")), "beside, under the absolute name|image/x-png");
+    EXPECT_EQ(Resolve("file:///missing.html"), "-");
+}
+
+TEST_F(ResourceHandlerTest, OnlyPercentTwentyIsDecodedAndAQueryStaysInTheName) {
+    EXPECT_EQ(Resolve("file:///my%20image.png"), "png with a space|image/x-png");
+    EXPECT_EQ(Resolve("file:///my%2Dimage.png"), "png named with %2D|image/x-png");
+    EXPECT_EQ(Resolve("file:///my-image.png"), "png named with a dash|image/x-png");
+    EXPECT_EQ(Resolve("file:///my%20file.txt"), "disk file with a space|text/plain");
+    // The absolute path is taken without any decoding.
+    EXPECT_EQ(Resolve(AbsoluteAddress("with%20space.png")), "absolute, literal %20|image/x-png");
+    // The query is part of the name: not the archive's sub/page.html...
+    EXPECT_EQ(Resolve("file:///sub/page.html"), "sub page from the archive|text/html");
+    EXPECT_EQ(Resolve("file:///sub/page.html?y=2"), "-");
+    EXPECT_EQ(Resolve("file:///sub/page.html#top"), "-");
+    // ...but a file that has the query in its name.
+    auto queried = Window->ResolveResource("file:///sub/page.html?x=1");
+    ASSERT_TRUE(queried);
+    EXPECT_EQ(std::string(queried->Content.begin(), queried->Content.end()),
+              "a file whose name holds the query");
+}
+
+TEST_F(ResourceHandlerTest, ArchiveNamesMatchWithoutRegardToCase) {
+    EXPECT_EQ(Resolve("file:///images/logo.png"), "logo in upper case|image/x-png");
+    EXPECT_EQ(Resolve("file:///IMAGES/LOGO.png"), "logo in upper case|image/x-png");
+    EXPECT_EQ(Resolve("file:///Index.HTML"), "<html>index from the archive</html>|text/html");
+}
+
+TEST_F(ResourceHandlerTest, TheResponseCarriesStatusReasonTypeHeaderAndTheWholeContent) {
+    MarkCalls();
+    TFakeWebResourceResponse* page = FireResourceRequest("file:///index.html");
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->StatusCode, 200);
+    EXPECT_EQ(page->ReasonPhrase, "OK");
+    EXPECT_EQ(page->Headers, "Content-Type: text/html; charset=utf-8");
+    EXPECT_EQ(page->Body(), "<html>index from the archive</html>");
+
+    TFakeWebResourceResponse* image = FireResourceRequest("file:///my%20image.png");
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->Headers, "Content-Type: image/x-png; charset=utf-8");
+    EXPECT_EQ(image->Body(), "png with a space");
+
+    TFakeWebResourceResponse* disk = FireResourceRequest("file:///disk/only.css");
+    ASSERT_NE(disk, nullptr);
+    EXPECT_EQ(disk->Headers, "Content-Type: text/css; charset=utf-8");
+    EXPECT_EQ(disk->Body(), "css beside the executable");
+
+    TFakeWebResourceResponse* absolute = FireResourceRequest(AbsoluteAddress("a.png"));
+    ASSERT_NE(absolute, nullptr);
+    EXPECT_EQ(absolute->Body(), "absolute png");
+
+    EXPECT_THAT(DetailsOf("Environment.CreateWebResourceResponse"),
+                ElementsAre("200|OK|Content-Type: text/html; charset=utf-8",
+                            "200|OK|Content-Type: image/x-png; charset=utf-8",
+                            "200|OK|Content-Type: text/css; charset=utf-8",
+                            "200|OK|Content-Type: image/x-png; charset=utf-8"));
+    // The response holds its content after the request is over.
+    EXPECT_EQ(Engine().Environment()->Responses.size(), 4u);
+}
+
+TEST_F(ResourceHandlerTest, NoResponseForOtherAddressesMissingFilesOrWhenRequestsAreNotHandled) {
+    MarkCalls();
+    for (const char* address :
+         {"https://example.org/index.html", "about:blank", "file://server/index.html", "data:text/html,index",
+          "file:///missing.html", "file:///sub/page.html?y=2"}) {
+        SCOPED_TRACE(address);
+        EXPECT_EQ(FireResourceRequest(address), nullptr);
+        EXPECT_EQ(Resolve(address), "-");
+    }
+    Window->SetHandleRequests(false);
+    EXPECT_EQ(FireResourceRequest("file:///index.html"), nullptr);
+    EXPECT_EQ(Resolve("file:///index.html"), "-");
+    EXPECT_EQ(Resolve("file:///disk/only.css"), "-");
+    EXPECT_EQ(CallCount("Environment.CreateWebResourceResponse"), 0u);
+}
+
+TEST_F(ResourceHandlerTest, WithoutArchiveOrFolderNameTheDiskIsUsed) {
+    Window->SetAppDirName("");
+    EXPECT_EQ(Resolve("file:///both.txt"), "both: disk|text/plain");
+    Window->SetAppDirName("app");
+    Window->SetExeZip(nullptr);
+    EXPECT_EQ(Resolve("file:///both.txt"), "both: disk|text/plain");
+    EXPECT_EQ(Resolve("file:///index.html"), "-");
+}
+
+// ---------------------------------------------------------------------------
+// Document script, settings, filter and first navigation
+// ---------------------------------------------------------------------------
+
+using CreationTest = BrowserWindowFixture;
+
+constexpr const char* DragOver =
+    "window.addEventListener(\"dragover\", function(e){e.preventDefault();},false);";
+constexpr const char* Drop = "window.addEventListener(\"drop\", function(e){e.preventDefault();}, false);";
+constexpr const char* ClickNotice = "window.addEventListener(\"click\", function () "
+                                    "{window.chrome.webview.postMessage(\"qvx-webbrowser-clicked\");});";
+
+std::string BridgeLibrary() {
+    return ReadFile(std::string(NORVANE_SOURCE_DIR) + "/resources/QVX_EXTERNAL_JAVASCRIPT.js");
+}
+
+TEST_F(CreationTest, TheDocumentScriptIsJoinedByCarriageReturnsAndAddedOnce) {
+    struct TCase {
+        bool WithExternal, IsRuntime;
+        std::string Extra, Expected;
+    };
+    const std::string library = BridgeLibrary();
+    ASSERT_FALSE(library.empty());
+    const std::string extra = "qvx.events.onCloseQuery = function () {};\n";
+    const std::vector<TCase> cases = {
+        {true, true, extra, "\r" + library + "\r" + DragOver + "\r" + Drop + "\r" + extra},
+        {true, false, extra, "\r" + library + "\r" + DragOver + "\r" + Drop + "\r" + ClickNotice},
+        {false, true, "", std::string("\r") + DragOver + "\r" + Drop},
+        {false, true, " \r\n\t\n  \n", std::string("\r") + DragOver + "\r" + Drop},
+        {false, true, "  go();\r\n", std::string("\r") + DragOver + "\r" + Drop + "\r" + "  go();\r\n"},
+        {false, false, "go();", std::string("\r") + DragOver + "\r" + Drop + "\r" + ClickNotice},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE("external " + std::to_string(c.WithExternal) + ", runtime " +
+                     std::to_string(c.IsRuntime) + ", extra \"" + c.Extra + "\"");
+        MakeWindow({}, [&](TBrowserForm& W) {
+            W.SetWithExternal(c.WithExternal);
+            W.SetIsRuntime(c.IsRuntime);
+            W.SetWebviewJavascript(c.Extra);
+        });
+        EXPECT_EQ(Window->DocumentScript(), c.Expected);
+        EXPECT_THAT(DetailsOf("View.AddScriptToExecuteOnDocumentCreated"), ElementsAre(c.Expected));
+        FreeWindow();
+        EdgeEx::Settle();
+    }
+}
+
+TEST_F(CreationTest, SettingsFilterAndNavigationFollowTheScriptInOrder) {
+    struct TCase {
+        bool Zoom, Debug, ContextMenu;
+        std::string StartPage;
+    };
+    for (const TCase& c : {TCase{true, false, true, "file:///start.html"}, TCase{false, true, false, ""}}) {
+        SCOPED_TRACE(c.StartPage);
+        MakeWindow({}, [&](TBrowserForm& W) {
+            W.SetAllowZoom(c.Zoom);
+            W.SetAllowDebug(c.Debug);
+            W.SetAllowContextMenu(c.ContextMenu);
+            W.SetStartPageURL(c.StartPage);
+        });
+        // The window's own calls: the script, the settings, the filter, the navigation.
+        std::vector<std::string> made;
+        for (const TCall& call : Engine().Calls()) {
+            if (call.Name == "View.AddScriptToExecuteOnDocumentCreated")
+                made.push_back(call.Name + "(...)");
+            else if (call.Name.rfind("Settings.put_", 0) == 0 ||
+                     call.Name == "View.AddWebResourceRequestedFilter" || call.Name == "View.Navigate")
+                made.push_back(call.Name + "(" + call.Detail + ")");
+        }
+        auto flag = [](bool Value) { return std::string(Value ? "1" : "0"); };
+        std::vector<std::string> expected = {
+            "View.AddScriptToExecuteOnDocumentCreated(...)",
+            "Settings.put_IsScriptEnabled(1)",
+            "Settings.put_IsStatusBarEnabled(0)",
+            "Settings.put_IsWebMessageEnabled(1)",
+            "Settings.put_IsBuiltInErrorPageEnabled(1)",
+            "Settings.put_IsZoomControlEnabled(" + flag(c.Zoom) + ")",
+            "Settings.put_AreDevToolsEnabled(" + flag(c.Debug) + ")",
+            "Settings.put_AreDefaultContextMenusEnabled(" + flag(c.ContextMenu) + ")",
+            "View.AddWebResourceRequestedFilter(*," + std::to_string(COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL) +
+                ")",
+        };
+        if (!c.StartPage.empty())
+            expected.push_back("View.Navigate(" + c.StartPage + ")");
+        EXPECT_EQ(made, expected);
+        FreeWindow();
+        EdgeEx::Settle();
+    }
+}
+
+TEST_F(CreationTest, AFailedCreationGetsNoScriptSettingsFilterOrNavigation) {
+    TScenario noController;
+    noController.ControllerResult = E_FAIL;
+    TScenario noSettings;
+    noSettings.Results["View.get_Settings"] = E_FAIL;
+    for (const TScenario& scenario : {noController, noSettings}) {
+        MakeWindow(scenario, [](TBrowserForm& W) {
+            W.SetWithExternal(true);
+            W.SetIsRuntime(true);
+            W.SetStartPageURL("file:///index.html");
+        });
+        EXPECT_FALSE(Window->EdgeBrowser()->WebViewCreated());
+        EXPECT_EQ(CallCount("View.AddScriptToExecuteOnDocumentCreated"), 0u);
+        EXPECT_THAT(Engine().CallNames("Settings.put_"), IsEmpty());
+        EXPECT_EQ(CallCount("View.AddWebResourceRequestedFilter"), 0u);
+        EXPECT_EQ(CallCount("View.Navigate"), 0u);
+        EXPECT_TRUE(Window->ProgressBar->Visible());
+        FreeWindow();
+        EdgeEx::Settle();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// New windows, permissions, progress bar
+// ---------------------------------------------------------------------------
+
+using PageRequestsTest = BrowserWindowFixture;
+
+// Fires a new-window request; whether the window marked it handled.
+bool RequestNewWindow(const std::string& Address) {
+    auto args = MakeComObject<TFakeNewWindowRequestedArgs>();
+    args->Uri = Address;
+    Engine().View()->Fire<ICoreWebView2NewWindowRequestedEventHandler>("NewWindowRequested", args.Get());
+    return args->Handled != 0;
+}
+
+std::vector<std::string> Records(const fs::path& Folder) {
+    std::vector<std::string> records;
+    for (const auto& entry : fs::directory_iterator(Folder))
+        if (entry.path().extension() == ".txt")
+            records.push_back(ReadFile(entry.path().string()));
+    return records;
+}
+
+TEST_F(PageRequestsTest, AFileAddressOpensANewProcessWithTheIdAndTheAddressOthersAreLeftToTheBrowser) {
+    TempDir records;
+    ::setenv(RelaunchRecordsVariable, records.Path().c_str(), 1);
+    MakeWindow({}, [](TBrowserForm& W) {
+        W.SetIsRuntime(true);
+        W.SetRuntimeAppID(RelaunchTestID);
+    });
+    EXPECT_EQ(Window->NewWindowParameters("file:///about us.html"),
+              std::string("\"") + RelaunchTestID + "\" \"file:///about us.html\"");
+
+    EXPECT_FALSE(RequestNewWindow("https://example.org/"));
+    EXPECT_FALSE(RequestNewWindow("mailto:someone@example.org"));
+    Window->SetIsRuntime(false);
+    EXPECT_FALSE(RequestNewWindow("file:///outside-runtime.html"));
+    EXPECT_EQ(CallCount("NewWindowRequestedArgs.put_Handled"), 0u);
+
+    Window->SetIsRuntime(true);
+    const std::string address = "FILE:///about.html?x=1#top";
+    EXPECT_TRUE(RequestNewWindow(address));
+    EXPECT_THAT(DetailsOf("NewWindowRequestedArgs.put_Handled"), ElementsAre("1"));
+    // The new process is this program, which records its second argument.
+    EXPECT_TRUE(EdgeEx::PumpUntil([&] { return !Records(records.Path()).empty(); }, 20000));
+    EXPECT_THAT(Records(records.Path()), ElementsAre(address));
+    ::unsetenv(RelaunchRecordsVariable);
+}
+
+TEST_F(PageRequestsTest, EveryPermissionIsAllowed) {
+    MakeWindow();
+    for (int i = 0; i < 3; ++i) {
+        auto args = MakeComObject<TFakePermissionRequestedArgs>();
+        Engine().View()->Fire<ICoreWebView2PermissionRequestedEventHandler>("PermissionRequested",
+                                                                            args.Get());
+        EXPECT_EQ(args->State, COREWEBVIEW2_PERMISSION_STATE_ALLOW);
+    }
+    EXPECT_THAT(DetailsOf("PermissionRequestedArgs.put_State"), ElementsAre("1", "1", "1"));
+}
+
+TEST_F(PageRequestsTest, TheProgressBarIsShownUntilTheFirstCompletedNavigation) {
+    for (BOOL firstSucceeds : {FALSE_VALUE, TRUE_VALUE}) {
+        SCOPED_TRACE(firstSucceeds);
+        MakeWindow({}, [](TBrowserForm& W) { W.SetStartPageURL("file:///index.html"); });
+        EXPECT_TRUE(Window->ProgressBar->Visible());
+        auto starting = MakeComObject<TFakeNavigationStartingArgs>();
+        Engine().View()->Fire<ICoreWebView2NavigationStartingEventHandler>("NavigationStarting",
+                                                                           starting.Get());
+        EXPECT_TRUE(Window->ProgressBar->Visible());
+        auto completed = MakeComObject<TFakeNavigationCompletedArgs>();
+        completed->IsSuccess = firstSucceeds;
+        Engine().View()->Fire<ICoreWebView2NavigationCompletedEventHandler>("NavigationCompleted",
+                                                                            completed.Get());
+        EXPECT_FALSE(Window->ProgressBar->Visible());
+        // Later navigations do not bring it back.
+        Engine().View()->Fire<ICoreWebView2NavigationStartingEventHandler>("NavigationStarting",
+                                                                           starting.Get());
+        completed->IsSuccess = !firstSucceeds;
+        Engine().View()->Fire<ICoreWebView2NavigationCompletedEventHandler>("NavigationCompleted",
+                                                                            completed.Get());
+        EXPECT_FALSE(Window->ProgressBar->Visible());
+        FreeWindow();
+        EdgeEx::Settle();
+    }
+}
+
+} // namespace
