@@ -132,12 +132,6 @@ void TBrowserForm::FormCreate(TObject*) {
 }
 
 void TBrowserForm::FormDestroy(TObject*) {
-    // A control that still is its window's active control would be told it
-    // lost the focus from inside its own destruction, when only its base part
-    // is left: hand the focus back while the control is whole.
-    if (TCustomForm* form = FEdgeBrowser ? FEdgeBrowser->GetParentForm() : nullptr;
-        form && form->ActiveControl() == FEdgeBrowser)
-        form->SetActiveControl(nullptr);
     delete FEdgeBrowser;
     FEdgeBrowser = nullptr;
 }

@@ -57,8 +57,10 @@ TControl::TControl(TComponent* AOwner, void* AWidget) : TComponent(AOwner), FWid
 }
 
 TControl::~TControl() {
-    if (TCustomForm* form = GetParentForm(); form && form != this && form->ActiveControl() == this)
-        form->SetActiveControl(nullptr);
+    // The active control goes without being told it lost the focus: only its
+    // base part is left by now.
+    if (TCustomForm* form = GetParentForm(); form && form != this)
+        form->ControlDestroyed(this);
     if (FParent)
         FParent->RemoveControl(this);
     if (FWidget) {

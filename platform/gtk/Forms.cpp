@@ -559,6 +559,11 @@ void TCustomForm::SetActiveControl(TWinControl* Control) {
     }
 }
 
+void TCustomForm::ControlDestroyed(const TControl* Control) {
+    if (Control && FActiveControl == Control)
+        FActiveControl = nullptr;
+}
+
 void TCustomForm::HandleActiveChanged() {
     if (gtk_window_is_active(GTK_WINDOW(FWindow))) {
         if (OnActivate)

@@ -130,6 +130,9 @@ public:
     void BringToFront();
     TWinControl* ActiveControl() const { return FActiveControl; }
     void SetActiveControl(TWinControl* Control);
+    // Framework use: a control of this form is being destroyed; when it is the
+    // active control, the form has none from now on (no exit notice).
+    void ControlDestroyed(const TControl* Control);
 
     // A window region: the round rectangle from (X1, Y1) to (X2, Y2) with a
     // corner ellipse of W x H; outside it the window is cut away. False when
