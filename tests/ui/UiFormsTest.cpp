@@ -402,3 +402,44 @@ TEST(UiForms, RoundRectRegionCutsTheCorners) {
     TPixel edge = ScreenPixel(g.X + 40, g.Y);
     EXPECT_EQ(edge.R, 255);
 }
+
+// A control that counts the exit notices it gets while it is whole.
+class TExitCountingControl : public TWinControl {
+public:
+    using TWinControl::TWinControl;
+    int* Exits = nullptr;
+    void DoExit() override {
+        ++*Exits;
+        TWinControl::DoExit();
+    }
+};
+
+TEST(UiForms, DestroyingTheActiveControlOfAnEmbeddedFormLeavesTheWindowWithoutOne) {
+    TForm host;
+    host.SetCaption("active-host");
+    host.SetClientSize(300, 200);
+    auto* child = new TForm(&host);
+    child->SetParent(&host);
+    child->SetAlign(TAlign::alClient);
+    child->Show();
+    int exits = 0;
+    auto* inner = new TExitCountingControl(child);
+    inner->Exits = &exits;
+    inner->SetParent(child);
+    inner->SetTabStop(true);
+    ShownXid(host);
+    host.SetActiveControl(inner);
+    ASSERT_EQ(host.ActiveControl(), inner);
+    delete inner;
+    EXPECT_EQ(host.ActiveControl(), nullptr);
+    EXPECT_EQ(exits, 0);
+    Pump(50);
+    // The window goes on normally with another control.
+    auto* next = new TExitCountingControl(child);
+    next->Exits = &exits;
+    next->SetParent(child);
+    host.SetActiveControl(next);
+    EXPECT_EQ(host.ActiveControl(), next);
+    host.SetActiveControl(nullptr);
+    EXPECT_EQ(exits, 1);
+}
