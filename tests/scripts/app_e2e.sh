@@ -1,0 +1,325 @@
+#!/usr/bin/env bash
+# A packaged application end to end with the real WebKitGTK engine: the test
+# application of tests/e2e is packed, started under X with a window manager,
+# and watched from outside through its window captions. With DynamicAppTitle
+# on, the caption follows the page's document.title, and the pages write their
+# findings there ("E2E <page> key=value;...;done", see tests/e2e/app/js/report.js).
+# Checked: pages, style sheet and images from the archive, files beside the
+# program, a missing file, "%20" in names, the bridge's hello and isRuntime, the
+# extra script before the page's scripts, the close protocol with the page, the
+# fixed caption without DynamicAppTitle, the single-instance rule with and
+# without a password, AllowInstances, the relaunch form, and a target=_blank
+# link opening a second process.
+# Usage: bash app_e2e.sh BUILD_DIR SOURCE_DIR
+set -uo pipefail
+BUILD=$(cd "${1:?build folder}" && pwd)
+SOURCE=$(cd "${2:?source folder}" && pwd)
+if [ -z "${NORVANE_STARTUP_DISPLAY:-}" ]; then
+    export NORVANE_STARTUP_DISPLAY=1
+    exec bash "$SOURCE/scripts/with-display.sh" bash "$0" "$BUILD" "$SOURCE"
+fi
+source "$SOURCE/tests/startup/startup_common.sh"
+
+ENGINE="$BUILD/engine/libnorvane-engine.so"
+[ -f "$ENGINE" ] || { echo "missing $ENGINE; build the target app_e2e_programs"; exit 1; }
+E2E_SOURCE="$SOURCE/tests/e2e"
+
+# The programs run in an empty folder, so no relative name reaches a file by chance.
+mkdir -p "$T/cwd"
+cd "$T/cwd" || exit 1
+
+# pack_app NAME INI_TEXT: packs a copy of the test application (folder and
+# extra script) with the real engine into $T/prog-NAME/NAME and prints that
+# path. The copy is removed again: whatever a page shows of it can only come
+# from the archive.
+pack_app() {
+    local name=$1 ini=$2
+    local src="$T/src-$name"
+    mkdir -p "$src" "$T/prog-$name"
+    cp -r "$E2E_SOURCE/app" "$src/app"
+    cp "$E2E_SOURCE/qvx-webviewjs" "$src/qvx-webviewjs"
+    printf '%b' "$ini" >"$src/qvx.ini"
+    "$PACK" build --app "$src/app" --ini "$src/qvx.ini" --script "$src/qvx-webviewjs" --loader "$ENGINE" \
+        -o "$T/prog-$name/$name" >"$T/pack-$name.log" 2>&1 ||
+        { cat "$T/pack-$name.log" >&2; echo "packing $name failed" >&2; rm -rf "$src"; return 1; }
+    rm -rf "$src"
+    echo "$T/prog-$name/$name"
+}
+
+# windows PID: "<window id> <name>" of each X window of the process, one a
+# line. A search can come back empty when some window goes away while it
+# runs: tried again.
+windows() {
+    local w _ lines name
+    for _ in 1 2 3 4 5 6 7 8; do
+        lines=$(for w in $(xdotool search --pid "$1" 2>/dev/null); do
+            name=$(xdotool getwindowname "$w" 2>/dev/null) && echo "$w $name"
+        done)
+        [ -n "$lines" ] && break
+        sleep 0.05
+    done
+    [ -n "$lines" ] && printf '%s\n' "$lines"
+    return 0
+}
+
+# titles PID: the names of the X windows of the process, one a line.
+titles() { windows "$1" | cut -d' ' -f2-; }
+
+# wait_title PID PATTERN [SECONDS]: true once a window of the process has a
+# name matching the extended regular expression PATTERN (anchored at the
+# start). Sets TITLE to that name, or on a time-out to every name last seen.
+wait_title() {
+    local pid=$1 pattern=$2 _ seen
+    TITLE=
+    for _ in $(seq 1 $((${3:-20} * 10))); do
+        seen=$(titles "$pid")
+        TITLE=$(grep -E -m1 "^($pattern)" <<<"$seen") && return 0
+        kill -0 "$pid" 2>/dev/null || { TITLE="(process ended) $seen"; return 1; }
+        sleep 0.1
+    done
+    TITLE=$(paste -sd'|' <<<"$seen")
+    TITLE=${TITLE:-"(no window)"}
+    return 1
+}
+
+# page_window PID: the X window of the process whose name starts with "E2E ".
+page_window() {
+    local _ w
+    for _ in 1 2 3 4 5; do
+        w=$(windows "$1" | awk '$2 == "E2E" { print $1; exit }')
+        [ -n "$w" ] && { echo "$w"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+
+# window_of_other PID NAME: the first process other than PID with a window named NAME.
+window_of_other() {
+    local w p
+    for w in $(xdotool search --name "^$2\$" 2>/dev/null); do
+        p=$(xdotool getwindowpid "$w" 2>/dev/null) || continue
+        [ "$p" != "$1" ] && { echo "$p"; return 0; }
+    done
+    return 1
+}
+
+# wait_other PID NAME [SECONDS]: waits for such a process; sets OTHER to its id.
+wait_other() {
+    local _
+    OTHER=
+    for _ in $(seq 1 $((${3:-20} * 10))); do
+        OTHER=$(window_of_other "$1" "$2") && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# field TITLE KEY: the value of KEY in a reported title.
+field() { sed -n "s/^E2E [a-z]* \(.*;\)\{0,1\}$2=\([^;]*\).*/\2/p" <<<"$1"; }
+
+# expect_field WHAT TITLE KEY VALUE
+expect_field() {
+    local got
+    got=$(field "$2" "$3")
+    [ "$got" = "$4" ] || fail "$1: $3 is \"$got\", expected \"$4\" (title: $2)"
+}
+
+# close_page PID: a close request to the process's page window, as its close box sends.
+close_page() {
+    local w
+    w=$(page_window "$1") || { echo "no page window of $1: $(titles "$1" | paste -sd'|')" >&2; return 1; }
+    "$XCLOSE" "$w"
+}
+
+# stop PID: ends a process this script started or that one of its processes started.
+stop() {
+    kill "$1" 2>/dev/null
+    wait "$1" 2>/dev/null
+    return 0
+}
+
+ID=norvane-e2e
+NAME="Norvane E2E"
+main=$(pack_app main "[App]\nID=$ID\nName=$NAME\nDirName=webapp\nDynamicAppTitle=1\n") || exit 1
+MAIN_DIR=$(dirname "$main")
+mkdir "$MAIN_DIR/beside"
+echo "beside-file-7f3a" >"$MAIN_DIR/beside/note.txt"
+
+# Nothing of the application is on disk where the program could read it: not
+# beside the program, not under an absolute path the page's names map to.
+held=$(find "$MAIN_DIR" -mindepth 1 -maxdepth 1 -printf '%f\n' | sort | paste -sd' ')
+[ "$held" = "beside main" ] || fail "the program folder holds $held"
+for f in /index.html /css/site.css /img/box.png "/img/my image.png" /js/checks.js; do
+    [ -e "$f" ] && fail "$f exists on disk; the archive test would not be conclusive"
+done
+found=$(find "$T" \( -name site.css -o -name box.png -o -name checks.js \) -print)
+if [ -n "$found" ] || ! "$PACK" list "$main" | grep -q 'webapp/css/site.css'; then
+    fail "the application is not (only) in the archive: on disk \"$found\", entries $("$PACK" list "$main" | paste -sd' ')"
+fi
+
+# 1-3, 9, 10: the start page's findings.
+start main "$main"
+MAIN=$PID
+if wait_title "$MAIN" "E2E index .*;done" 30; then
+    expect_field "bridge" "$TITLE" hello 2022.5
+    expect_field "bridge" "$TITLE" runtime true
+    expect_field "extra script" "$TITLE" extra before
+    expect_field "extra script" "$TITLE" extraScripts 0
+    expect_field "extra script after the bridge library" "$TITLE" extraQvx object
+    expect_field "style sheet from the archive" "$TITLE" css "rgb(1, 2, 3)"
+    expect_field "image from the archive" "$TITLE" img 40x30
+    expect_field "\"%20\" in a file name" "$TITLE" space 24x16
+    expect_field "file beside the program" "$TITLE" beside beside-file-7f3a
+    case "$(field "$TITLE" missing)" in
+        notok*) ;;
+        *) fail "a missing file was answered: missing=$(field "$TITLE" missing) (title: $TITLE)" ;;
+    esac
+else
+    fail "the start page did not report: $TITLE; output: $(head -c 2000 "$T/out-main")"
+fi
+
+# 6: a second start without arguments ends with 0 while the first runs.
+start second "$main"
+expect_exit "second start while the first runs" "$PID" 0 30
+kill -0 "$MAIN" 2>/dev/null || fail "the first instance ended at the second start"
+
+# 9: a page found nowhere gets the engine's error page (the relaunch form
+# opens it); the extra script reports the text of that untitled document.
+start missing "$main" "$ID" "file:///nowhere.html"
+MISSING=$PID
+wait_title "$MISSING" "E2E untitled " 20 ||
+    fail "no error page for a page found nowhere: $TITLE; output: $(head -c 2000 "$T/out-missing")"
+grep -q 'file:///nowhere.html' <<<"$TITLE" || fail "the error page does not name the address: $TITLE"
+stop "$MISSING"
+
+# 8: a target=_blank link to file:///about.html, clicked, starts a second process.
+if w=$(page_window "$MAIN"); then
+    before=$(titles "$MAIN" | grep '^E2E ')
+    xdotool windowactivate --sync "$w" >/dev/null 2>&1 || true
+    xdotool mousemove --window "$w" 200 150 click 1
+    if wait_other "$MAIN" "E2E about page" 20; then
+        ABOUT=$OTHER
+        ps -o args= -p "$ABOUT" | grep -qF "$main" ||
+            fail "the about window belongs to \"$(ps -o args= -p "$ABOUT")\", not to the program"
+        args=$(tr '\0' '\n' <"/proc/$ABOUT/cmdline" 2>/dev/null | tail -n +2 | paste -sd'|')
+        [ "$args" = "$ID|file:///about.html" ] || fail "the about process has the arguments \"$args\""
+        kill -0 "$MAIN" 2>/dev/null || fail "the first window ended when the link opened"
+        [ "$(titles "$MAIN" | grep '^E2E ')" = "$before" ] ||
+            fail "the first window changed: $(titles "$MAIN" | paste -sd'|'), was $before"
+        stop "$ABOUT"
+    else
+        fail "the link opened no window \"E2E about page\" in another process; windows of the first: $(titles "$MAIN" | paste -sd'|')"
+    fi
+else
+    fail "no page window to click in"
+fi
+
+# 4: a close request asks the page; its default handler closes the application.
+if close_page "$MAIN"; then
+    expect_exit "close request on a page with the default close handler" "$MAIN" 0 20
+else
+    fail "no window to close"
+fi
+stop "$MAIN"
+
+# 4: a page that answers the close request itself: asked on each request, agrees on the second.
+ask=$(pack_app ask "[App]\nID=norvane-e2e-ask\nName=Ask E2E\nDirName=webapp\nIndexHtml=ask.html\nDynamicAppTitle=1\n") || exit 1
+start ask "$ask"
+ASK=$PID
+if wait_title "$ASK" "E2E ask asked=0" 30; then
+    close_page "$ASK"
+    wait_title "$ASK" "E2E ask asked=1" 20 || fail "the page was not asked at the close request: $TITLE"
+    kill -0 "$ASK" 2>/dev/null || fail "the window closed before the page agreed"
+    close_page "$ASK"
+    expect_exit "close request the page agrees to" "$ASK" 0 20
+else
+    fail "the asking page did not load: $TITLE"
+fi
+stop "$ASK"
+
+# 4: a page whose close handler does nothing stays open.
+stay=$(pack_app stay "[App]\nID=norvane-e2e-stay\nName=Stay E2E\nDirName=webapp\nIndexHtml=stay.html\nDynamicAppTitle=1\n") || exit 1
+start stay "$stay"
+STAY=$PID
+if wait_title "$STAY" "E2E stay ready" 30; then
+    close_page "$STAY"
+    close_page "$STAY"
+    wait_exit "$STAY" 3 # kills it when it does not end
+    [ "$RC" = running ] || fail "a page whose close handler does nothing was closed (exit $RC)"
+else
+    fail "the staying page did not load: $TITLE"
+fi
+stop "$STAY"
+
+# 5: without DynamicAppTitle the caption stays the Name. The page changes its
+# title, then opens a window; once that new process shows, the title change
+# has long reached the first.
+fixed=$(pack_app fixed "[App]\nID=norvane-e2e-fixed\nName=Fixed Caption\nDirName=webapp\nIndexHtml=title.html\nDynamicAppTitle=0\n") ||
+    exit 1
+start fixed "$fixed"
+FIXED=$PID
+if wait_other "$FIXED" "Fixed Caption" 30; then
+    SECOND=$OTHER
+    for _ in $(seq 1 10); do
+        seen=$(titles "$FIXED")
+        grep -q '^E2E ' <<<"$seen" && { fail "the caption followed the page without DynamicAppTitle: $(paste -sd'|' <<<"$seen")"; break; }
+        sleep 0.1
+    done
+    grep -qx 'Fixed Caption' <<<"$(titles "$FIXED")" || fail "the window is not captioned Fixed Caption: $(titles "$FIXED" | paste -sd'|')"
+    stop "$SECOND"
+else
+    fail "without DynamicAppTitle: the page's new window did not show; windows: $(titles "$FIXED" | paste -sd'|')"
+fi
+stop "$FIXED"
+
+# 6 and 7: with a password. The first start asks, then shows the page.
+GID=norvane-e2e-guarded
+GNAME="Guarded E2E"
+GPASS="Pw-7x"
+guarded=$(pack_app guarded "[App]\nID=$GID\nName=$GNAME\nDirName=webapp\nPassword=$GPASS\nDynamicAppTitle=1\n") || exit 1
+prompt_shown() { window_block "$1" "$GNAME" | grep -q '^entry '; }
+wait_prompt() { for _ in $(seq 1 200); do prompt_shown "$1" && return 0; sleep 0.1; done; return 1; }
+start guarded-1 "$guarded"
+G1=$PID
+if wait_prompt guarded-1; then
+    type_text "$G1" "$GNAME" "$GPASS"
+    wait_title "$G1" "E2E index .*;done" 30 || fail "after the password the start page did not report: $TITLE"
+    expect_field "bridge after the password" "$TITLE" hello 2022.5
+    # A second start asks for the password first, then ends.
+    start guarded-2 "$guarded"
+    if wait_prompt guarded-2; then
+        type_text "$PID" "$GNAME" "$GPASS"
+        expect_exit "second start after its password" "$PID" 0 20
+        grep -q '^E2E ' <<<"$(titles "$PID")" && fail "the second start showed the page"
+    else
+        fail "the second start did not ask for the password: $(cat "$T/dump-guarded-2" 2>/dev/null)"
+        wait_exit "$PID" 5
+        echo "second start ended with $RC"
+    fi
+    kill -0 "$G1" 2>/dev/null || fail "the first guarded instance ended"
+    # 7: the relaunch form opens the page it names, without a password.
+    start relaunch "$guarded" "$GID" "file:///other.html"
+    REL=$PID
+    wait_title "$REL" "E2E other .*;done" 30 ||
+        fail "the relaunch form did not show other.html: $TITLE; windows: $(cat "$T/dump-relaunch" 2>/dev/null)"
+    expect_field "bridge in the relaunched page" "$TITLE" hello 2022.5
+    prompt_shown relaunch && fail "the relaunch form asked for the password"
+    stop "$REL"
+else
+    fail "no password window: $(cat "$T/dump-guarded-1" 2>/dev/null)"
+fi
+stop "$G1"
+
+# 6: AllowInstances 1: a second start runs beside the first.
+many=$(pack_app many "[App]\nID=norvane-e2e-many\nName=Many E2E\nDirName=webapp\nAllowInstances=1\nDynamicAppTitle=1\n") || exit 1
+start many-1 "$many"
+M1=$PID
+wait_title "$M1" "E2E index .*;done" 30 || fail "AllowInstances: the first did not show its page: $TITLE"
+start many-2 "$many"
+M2=$PID
+wait_title "$M2" "E2E index .*;done" 30 || fail "AllowInstances: the second did not show its page: $TITLE"
+kill -0 "$M1" 2>/dev/null || fail "AllowInstances: the first ended"
+stop "$M1"
+stop "$M2"
+
+finish
