@@ -1,12 +1,19 @@
 // The browser control against the real engine library of this project
 // (WebKitGTK), loaded by path like in the runtime: a page served from memory
-// through the resource filter, a script result, messages both ways, the title.
+// through the resource filter, a script result, messages both ways, the title;
+// a refused pop-up, a granted permission, a PNG preview and a crashed content
+// process.
 #include "tests/edgeex/EdgeExTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include "platform/Process.h"
 
+#include "shared/Streams.h"
+
 #include <gmock/gmock.h>
+
+#include <csignal>
+#include <sys/types.h>
 
 using namespace Norvane::Testing::EdgeEx;
 using namespace Norvane::WebView2;
@@ -134,6 +141,108 @@ TEST_F(RealEngineTest, ServesAPageFromMemoryRunsScriptsAndPassesMessagesBothWays
     Browser->SetSizeRatio(0.5);
     Browser->ControllerInterface()->get_Bounds(&bounds);
     EXPECT_EQ(bounds.right, Browser->ClientWidth() / 2);
+    Form->Hide();
+}
+
+TEST_F(RealEngineTest, RefusesAPopUpGrantsAPermissionCapturesAPreviewAndReportsACrash) {
+    HRESULT created = NotYet;
+    bool completed = false;
+    std::vector<std::string> popups, messages;
+    std::vector<COREWEBVIEW2_PERMISSION_KIND> kinds;
+    std::vector<Norvane::Shared::TOleEnum> failures;
+    HRESULT captured = NotYet;
+
+    Browser->OnCreateWebViewCompleted = [&](TCustomEdgeBrowser* Sender, HRESULT Code) {
+        created = Code;
+        if (FAILED(Code))
+            return;
+        Sender->AddWebResourceRequestedFilter("*", 0);
+        Sender->Navigate("file:///index.html");
+    };
+    Browser->OnWebResourceRequested = [&](TCustomEdgeBrowser* Sender,
+                                          Norvane::Shared::TWebResourceRequestedEventArgs* Args) {
+        auto content = MakeComObject<TComMemoryStream>(
+            std::string("<!doctype html><title>Second</title><body style='background:#0a0'>page</body>"));
+        TComPtr<ICoreWebView2WebResourceResponse> response;
+        ASSERT_EQ(Sender->EnvironmentInterface()->CreateWebResourceResponse(
+                      content.Get(), 200, "OK", "Content-Type: text/html; charset=utf-8", response.Put()),
+                  S_OK);
+        Args->ArgsInterface()->put_Response(response.Get());
+    };
+    Browser->OnNavigationCompleted = [&](TCustomEdgeBrowser*, bool, Norvane::Shared::TOleEnum) {
+        completed = true;
+    };
+    Browser->OnNewWindowRequested = [&](TCustomEdgeBrowser*,
+                                        Norvane::Shared::TNewWindowRequestedEventArgs* Args) {
+        char* uri = nullptr;
+        Args->ArgsInterface()->get_Uri(&uri);
+        popups.push_back(TakeEngineText(uri));
+        Args->ArgsInterface()->put_Handled(TRUE_VALUE);
+    };
+    Browser->OnPermissionRequested = [&](TCustomEdgeBrowser*,
+                                         Norvane::Shared::TPermissionRequestedEventArgs* Args) {
+        COREWEBVIEW2_PERMISSION_KIND kind{};
+        Args->ArgsInterface()->get_PermissionKind(&kind);
+        kinds.push_back(kind);
+        Args->ArgsInterface()->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW);
+    };
+    Browser->OnWebMessageReceived = [&](TCustomEdgeBrowser*,
+                                        Norvane::Shared::TWebMessageReceivedEventArgs* Args) {
+        char* json = nullptr;
+        Args->ArgsInterface()->get_WebMessageAsJson(&json);
+        messages.push_back(TakeEngineText(json));
+    };
+    Browser->OnCapturePreviewCompleted = [&](TCustomEdgeBrowser*, HRESULT Code) { captured = Code; };
+    Browser->OnProcessFailed = [&](TCustomEdgeBrowser*, Norvane::Shared::TOleEnum Kind) {
+        failures.push_back(Kind);
+    };
+
+    Browser->SetParent(Form);
+    Form->Show();
+    ASSERT_TRUE(PumpUntil([&] { return created != NotYet; }, 30000));
+    ASSERT_EQ(created, S_OK);
+    ASSERT_TRUE(PumpUntil([&] { return completed; }, 30000));
+
+    // A pop-up the handler marks handled does not open; the page gets null.
+    Browser->ExecuteScript("chrome.webview.postMessage({opened: window.open('https://example.invalid/p?q=1') "
+                           "!== null})");
+    ASSERT_TRUE(PumpUntil([&] { return !messages.empty(); }, 15000));
+    EXPECT_EQ(messages[0], "{\"opened\":false}");
+    ASSERT_EQ(popups.size(), 1u);
+    EXPECT_EQ(popups[0], "https://example.invalid/p?q=1");
+
+    // A permission the handler allows is granted to the page.
+    Browser->ExecuteScript(
+        "Notification.requestPermission().then(p => chrome.webview.postMessage({notifications: p}))");
+    ASSERT_TRUE(PumpUntil([&] { return messages.size() >= 2; }, 15000));
+    EXPECT_EQ(messages[1], "{\"notifications\":\"granted\"}");
+    ASSERT_EQ(kinds.size(), 1u);
+    EXPECT_EQ(kinds[0], COREWEBVIEW2_PERMISSION_KIND_NOTIFICATIONS);
+
+    // A PNG preview of the view's size.
+    Norvane::Shared::TMemoryStream png;
+    Browser->CapturePreview(png, TCustomEdgeBrowser::TPreviewFormat::PNG);
+    ASSERT_TRUE(PumpUntil([&] { return captured != NotYet; }, 15000));
+    ASSERT_EQ(captured, S_OK);
+    const auto& bytes = png.Bytes();
+    ASSERT_GT(bytes.size(), 24u);
+    const unsigned char signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    EXPECT_TRUE(std::equal(std::begin(signature), std::end(signature), bytes.begin()));
+    auto be32 = [&](std::size_t At) {
+        return (std::uint32_t(bytes[At]) << 24) | (std::uint32_t(bytes[At + 1]) << 16) |
+               (std::uint32_t(bytes[At + 2]) << 8) | std::uint32_t(bytes[At + 3]);
+    };
+    EXPECT_EQ(be32(16), static_cast<std::uint32_t>(Browser->ClientWidth()));
+    EXPECT_EQ(be32(20), static_cast<std::uint32_t>(Browser->ClientHeight()));
+
+    // The content process ends: ProcessFailed, and our own process lives on.
+    const std::uint32_t pid = Browser->BrowserProcessID();
+    ASSERT_NE(pid, 0u);
+    ASSERT_NE(pid, static_cast<std::uint32_t>(getpid()));
+    ASSERT_EQ(kill(static_cast<pid_t>(pid), SIGKILL), 0);
+    ASSERT_TRUE(PumpUntil([&] { return !failures.empty(); }, 15000));
+    EXPECT_EQ(failures[0],
+              static_cast<Norvane::Shared::TOleEnum>(COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED));
     Form->Hide();
 }
 
