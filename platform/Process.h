@@ -5,11 +5,16 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace Norvane::Platform {
 
 // Full path of the running executable's file (UTF-8).
 std::string ExecutablePath();
+
+// The arguments the process was started with, after the program itself, as
+// the system handed them over (here /proc/self/cmdline).
+std::vector<std::string> ProcessArguments();
 
 // Ends the process at once with the given exit code.
 [[noreturn]] void ExitProcess(int code);

@@ -31,6 +31,11 @@ bool IsSuperUser();
 // the root or a doubled separator).
 bool IsValidFileNameComponent(const std::string& name);
 
+// The decimal separator of the user's locale of number formats: the locale
+// named by the first of LC_ALL, LC_NUMERIC, LANG that is set and not empty;
+// "." when none is, or when that locale is not installed.
+std::string UserDecimalSeparator();
+
 // The separator of path components ('/' here).
 char PathDelimiter();
 // The path named by a "file:///" address given without that prefix and

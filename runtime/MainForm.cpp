@@ -24,23 +24,6 @@ bool ReadAppBool(const char* Key, bool Default) {
 
 } // namespace
 
-TBorderStyle BorderStyleOfSetting(int Value) {
-    switch (Value) {
-    case 0:
-        return TBorderStyle::bsNone;
-    case 1:
-        return TBorderStyle::bsSingle;
-    case 3:
-        return TBorderStyle::bsDialog;
-    case 4:
-        return TBorderStyle::bsToolWindow;
-    case 5:
-        return TBorderStyle::bsSizeToolWin;
-    default:
-        return TBorderStyle::bsSizeable;
-    }
-}
-
 TMainForm::TMainForm(TComponent* AOwner) : Kestrin::Win11Forms::TForm(AOwner) {
     SetClientSize(568, 424);
     SetColor(clWindow);
@@ -117,7 +100,8 @@ void TMainForm::FormCreate(TObject*) {
         SetWindowState(TWindowState::wsMaximized);
         module->SetInFullscreen(true);
     } else {
-        SetBorderStyle(BorderStyleOfSetting(ReadAppInteger(Ini::WindowBorder, Ini::DefaultWindowBorder)));
+        SetBorderStyle(
+            Shared::BorderStyleOfSetting(ReadAppInteger(Ini::WindowBorder, Ini::DefaultWindowBorder)));
         switch (ReadAppInteger(Ini::WindowState, Ini::DefaultWindowState)) {
         case 0:
             SetWindowState(TWindowState::wsNormal);

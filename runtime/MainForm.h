@@ -44,9 +44,4 @@ private:
     Shared::TBrowserExternalModule* FBrowserExternalModule = nullptr;
 };
 
-// The border style of a "WindowBorder" value (0 none, 1 single, 2 sizeable,
-// 3 dialog, 4 tool window, 5 sizeable tool window); values outside 0-5 give
-// the default, sizeable.
-Platform::Ui::TBorderStyle BorderStyleOfSetting(int Value);
-
 } // namespace Norvane::Runtime

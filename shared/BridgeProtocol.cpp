@@ -8,7 +8,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
+#include <cmath>
+#include <cstdio>
 #include <initializer_list>
 
 namespace Norvane::Shared {
@@ -438,6 +441,46 @@ void TBridgeDispatcher::Register(std::int32_t Id, TBridgeHandler Handler) {
     if (FindBridgeFunction(Id) == nullptr)
         throw std::invalid_argument("bridge function " + std::to_string(Id) + " is not in the table");
     FHandlers[Id] = std::move(Handler);
+}
+
+std::string FormatGeneralFloat(double Value, std::string_view DecimalSeparator) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.15G", Value);
+    std::string text = buffer;
+    // The exponent without "+" and without leading zeros.
+    if (std::size_t e = text.find('E'); e != std::string::npos) {
+        std::string mantissa = text.substr(0, e);
+        std::string exponent = text.substr(e + 1);
+        bool negative = !exponent.empty() && exponent[0] == '-';
+        if (!exponent.empty() && (exponent[0] == '-' || exponent[0] == '+'))
+            exponent.erase(0, 1);
+        exponent.erase(0, std::min(exponent.find_first_not_of('0'), exponent.size() - 1));
+        text = mantissa + "E" + (negative ? "-" : "") + exponent;
+    }
+    if (std::size_t dot = text.find('.'); dot != std::string::npos)
+        text.replace(dot, 1, DecimalSeparator);
+    return text;
+}
+
+bool TryParseDotFloat(std::string_view Text, double& Value) {
+    auto blank = [](char C) { return C == ' ' || C == '\t'; };
+    while (!Text.empty() && blank(Text.front()))
+        Text.remove_prefix(1);
+    while (!Text.empty() && blank(Text.back()))
+        Text.remove_suffix(1);
+    bool negative = false;
+    if (!Text.empty() && (Text.front() == '+' || Text.front() == '-')) {
+        negative = Text.front() == '-';
+        Text.remove_prefix(1);
+    }
+    if (Text.empty() || !(std::isdigit(static_cast<unsigned char>(Text.front())) || Text.front() == '.'))
+        return false;
+    double result = 0;
+    auto [end, error] = std::from_chars(Text.data(), Text.data() + Text.size(), result);
+    if (error != std::errc() || end != Text.data() + Text.size() || !std::isfinite(result))
+        return false;
+    Value = negative ? -result : result;
+    return true;
 }
 
 void TBridgeDispatcher::HandleWebMessage(std::string_view MessageAsString, std::string_view MessageAsJson) {

@@ -241,6 +241,18 @@ std::string EscapedJsonString(std::string_view Text);
 std::string JsonStringArray(const std::vector<std::string>& Items);
 
 // ----------------------------------------------------------------------------
+// Numbers as the window functions write and read them.
+
+// General format with up to 15 significant digits: no trailing zeros, the
+// exponent form (1E20, 1E-5) when the exponent is below -4 or 15 and above;
+// DecimalSeparator in place of the point.
+std::string FormatGeneralFloat(double Value, std::string_view DecimalSeparator);
+// A decimal number with "." as the only decimal separator and no thousands
+// separator: optional blanks around it, an optional sign, digits with an
+// optional fraction and an optional exponent. Infinity and NaN are refused.
+bool TryParseDotFloat(std::string_view Text, double& Value);
+
+// ----------------------------------------------------------------------------
 // The dispatcher.
 
 // The plain-string message that the browser window's click listener posts

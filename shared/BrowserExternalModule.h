@@ -30,6 +30,11 @@ namespace Norvane::Shared {
 // The version that qvx.hello() answers.
 inline constexpr std::string_view BridgeVersion = "2022.5";
 
+// The border style of a "WindowBorder" value (0 none, 1 single, 2 sizeable,
+// 3 dialog, 4 tool window, 5 sizeable tool window); values outside 0-5 give
+// the default, sizeable.
+Platform::Ui::TBorderStyle BorderStyleOfSetting(int Value);
+
 class TBrowserExternalModule : public Platform::Ui::TComponent {
 public:
     explicit TBrowserExternalModule(Platform::Ui::TComponent* AOwner = nullptr);
@@ -69,10 +74,29 @@ public:
     bool IsRuntimeMode() const { return FExeZip != nullptr; }
     TBridgeDispatcher& Dispatcher() { return FDispatcher; }
 
-    // The functions.
+    // The functions: application, window, shell and system.
     void Hello(const std::string& Uuid);
     void IsRuntime(const std::string& Uuid);
+    void SystemLogoff(const std::string& Uuid);
+    void SystemReboot(const std::string& Uuid);
+    void SystemShutdown(const std::string& Uuid);
     void AppClose(const std::string& Uuid);
+    void AppInFullscreen(const std::string& Uuid);
+    void AppEnterFullscreen(const std::string& Uuid);
+    void AppExitFullscreen(const std::string& Uuid);
+    void AppGetArgs(const std::string& Uuid);
+    void WindowGetStyle(const std::string& Uuid);
+    void WindowSetStyle(const std::string& Uuid, const TJsonValue& Data);
+    void WindowGetState(const std::string& Uuid);
+    void WindowSetState(const std::string& Uuid, const TJsonValue& Data);
+    void WindowGetTitle(const std::string& Uuid);
+    void WindowSetTitle(const std::string& Uuid, const TJsonValue& Data);
+    void WindowGetZoom(const std::string& Uuid);
+    void WindowSetZoom(const std::string& Uuid, const TJsonValue& Data);
+    void ShellExecute(const std::string& Uuid, const TJsonValue& Data);
+    void ShellExplore(const std::string& Uuid, const TJsonValue& Data);
+    void ShellCommand(const std::string& Uuid, const TJsonValue& Data);
+    void ShellWindows(const std::string& Uuid);
 
     // How a refusal is shown (a modal information box); replaceable for tests.
     std::function<void(const std::string& Text)> OnShowRefusal;
@@ -91,6 +115,9 @@ private:
     };
 
     void RegisterFunctions();
+    void EndSession(const std::string& Uuid, unsigned Flags);
+    // The browser control of BrowserForm, or null.
+    TEdgeBrowser* Browser() const;
 
     Platform::Ui::TCustomForm* FMainForm = nullptr;
     Shared::TExeZip* FExeZip = nullptr;

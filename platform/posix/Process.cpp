@@ -1,5 +1,6 @@
 #include "platform/Process.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <mutex>
@@ -7,6 +8,28 @@
 #include <vector>
 
 namespace Norvane::Platform {
+
+std::vector<std::string> ProcessArguments() {
+    std::string bytes;
+    if (std::FILE* file = std::fopen("/proc/self/cmdline", "rb")) {
+        char buffer[4096];
+        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, file))
+            bytes.append(buffer, n);
+        std::fclose(file);
+    }
+    std::vector<std::string> arguments;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = bytes.find('\0', start);
+        if (end == std::string::npos)
+            end = bytes.size();
+        arguments.push_back(bytes.substr(start, end - start));
+        start = end + 1;
+    }
+    if (!arguments.empty())
+        arguments.erase(arguments.begin()); // the program
+    return arguments;
+}
 
 std::string ExecutablePath() {
     std::vector<char> buffer(4096);
@@ -20,9 +43,13 @@ std::string ExecutablePath() {
     }
 }
 
-void ExitProcess(int code) { std::_Exit(code); }
+void ExitProcess(int code) {
+    std::_Exit(code);
+}
 
-std::int64_t CurrentProcessId() { return static_cast<std::int64_t>(::getpid()); }
+std::int64_t CurrentProcessId() {
+    return static_cast<std::int64_t>(::getpid());
+}
 
 std::optional<std::string> GetEnv(const std::string& name) {
     const char* value = std::getenv(name.c_str());
@@ -31,9 +58,13 @@ std::optional<std::string> GetEnv(const std::string& name) {
     return std::string(value);
 }
 
-void SetEnv(const std::string& name, const std::string& value) { ::setenv(name.c_str(), value.c_str(), 1); }
+void SetEnv(const std::string& name, const std::string& value) {
+    ::setenv(name.c_str(), value.c_str(), 1);
+}
 
-void UnsetEnv(const std::string& name) { ::unsetenv(name.c_str()); }
+void UnsetEnv(const std::string& name) {
+    ::unsetenv(name.c_str());
+}
 
 namespace {
 std::mutex LibraryErrorLock;

@@ -2,7 +2,10 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <langinfo.h>
+#include <locale.h>
 #include <pwd.h>
 #include <unistd.h>
 #include <vector>
@@ -65,6 +68,21 @@ bool IsSuperUser() {
 
 bool IsValidFileNameComponent(const std::string& name) {
     return name.find('\0') == std::string::npos && name.size() <= NAME_MAX;
+}
+
+std::string UserDecimalSeparator() {
+    for (const char* variable : {"LC_ALL", "LC_NUMERIC", "LANG"}) {
+        const char* name = std::getenv(variable);
+        if (!name || !*name)
+            continue;
+        locale_t locale = ::newlocale(LC_NUMERIC_MASK, name, static_cast<locale_t>(nullptr));
+        if (!locale)
+            return ".";
+        std::string separator = ::nl_langinfo_l(RADIXCHAR, locale);
+        ::freelocale(locale);
+        return separator.empty() ? std::string(".") : separator;
+    }
+    return ".";
 }
 
 char PathDelimiter() {

@@ -520,3 +520,34 @@ TEST(BridgeJson, NestingIsBounded) {
         }
     }
 }
+
+TEST(BridgeNumbers, GeneralFormatHasFifteenDigitsNoTrailingZerosAndAShortExponent) {
+    EXPECT_EQ(FormatGeneralFloat(1.0, "."), "1");
+    EXPECT_EQ(FormatGeneralFloat(1.25, "."), "1.25");
+    EXPECT_EQ(FormatGeneralFloat(1.25, ","), "1,25");
+    EXPECT_EQ(FormatGeneralFloat(0.1 + 0.2, "."), "0.3");
+    EXPECT_EQ(FormatGeneralFloat(1.0 / 3.0, "."), "0.333333333333333");
+    EXPECT_EQ(FormatGeneralFloat(123456789012345.0, "."), "123456789012345");
+    EXPECT_EQ(FormatGeneralFloat(1e15, "."), "1E15");
+    EXPECT_EQ(FormatGeneralFloat(1e20, "."), "1E20");
+    EXPECT_EQ(FormatGeneralFloat(2.5e-5, ","), "2,5E-5");
+    EXPECT_EQ(FormatGeneralFloat(0.0001, "."), "0.0001");
+    EXPECT_EQ(FormatGeneralFloat(-0.5, "."), "-0.5");
+    EXPECT_EQ(FormatGeneralFloat(0.0, "."), "0");
+}
+
+TEST(BridgeNumbers, OnlyDotDecimalsAreNumbers) {
+    double value = -1;
+    for (const auto& [text, expected] : std::vector<std::pair<std::string, double>>{
+             {"1.5", 1.5}, {"2", 2.0}, {" 0.75 ", 0.75}, {"-1.25", -1.25}, {"+3", 3.0}, {".5", 0.5},
+             {"1e2", 100.0}, {"1.5E-1", 0.15}}) {
+        EXPECT_TRUE(TryParseDotFloat(text, value)) << text;
+        EXPECT_DOUBLE_EQ(value, expected) << text;
+    }
+    for (const char* text : {"", " ", "1,5", "1.000,5", "1,000.5", "abc", "1.5x", "inf", "nan", "-", "--1",
+                             "0x10", "1e999"}) {
+        value = 42;
+        EXPECT_FALSE(TryParseDotFloat(text, value)) << text;
+        EXPECT_EQ(value, 42) << text;
+    }
+}
