@@ -78,9 +78,9 @@ void TBrowserExternalModule::RegisterFunctions() {
     };
     plain(Id::Hello, &TBrowserExternalModule::Hello);
     plain(Id::IsRuntime, &TBrowserExternalModule::IsRuntime);
-    plain(Id::SystemLogoff, &TBrowserExternalModule::SystemLogoff);
-    plain(Id::SystemReboot, &TBrowserExternalModule::SystemReboot);
-    plain(Id::SystemShutdown, &TBrowserExternalModule::SystemShutdown);
+    // The session functions (log off, reboot, shut down) are not served from
+    // pages yet: their numbers are ignored like those of functions still to
+    // come. SystemLogoff, SystemReboot and SystemShutdown are ready for it.
     plain(Id::AppClose, &TBrowserExternalModule::AppClose);
     plain(Id::AppInFullscreen, &TBrowserExternalModule::AppInFullscreen);
     plain(Id::AppEnterFullscreen, &TBrowserExternalModule::AppEnterFullscreen);

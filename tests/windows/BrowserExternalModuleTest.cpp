@@ -369,15 +369,26 @@ public:
     bool Answer = true;
 };
 
-TEST_F(ModuleFunctionsTest, SessionEndsGoThroughTheSessionControlWithForce) {
+TEST_F(ModuleFunctionsTest, SessionEndsGoThroughTheSessionControlWithForceAndAreNotServedToPages) {
     auto session = std::make_shared<RecordingSession>();
     auto previous = Norvane::Platform::SetSessionControl(session);
     using Norvane::Platform::SessionAction;
-    EXPECT_EQ(Reply(R"({"id": 11001, "uuid": "x1", "data": {}})"), Success("x1", "true"));
-    EXPECT_EQ(Reply(R"({"id": 11002, "uuid": "x2", "data": {}})"), Success("x2", "true"));
-    EXPECT_EQ(Reply(R"({"id": 11003, "uuid": "x3", "data": {}})"), Success("x3", "true"));
+    for (int id : {11001, 11002, 11003})
+        EXPECT_EQ(Reply("{\"id\": " + std::to_string(id) + ", \"uuid\": \"p\", \"data\": {}}"), "") << id;
+    EXPECT_TRUE(session->Calls.empty());
+
+    auto replies = [&](auto Function, const std::string& Uuid) {
+        const std::size_t before = DetailsOf("View.PostWebMessageAsJson").size();
+        (Module.get()->*Function)(Uuid);
+        auto posted = DetailsOf("View.PostWebMessageAsJson");
+        return std::vector<std::string>(posted.begin() + static_cast<std::ptrdiff_t>(before), posted.end());
+    };
+    EXPECT_THAT(replies(&TBrowserExternalModule::SystemLogoff, "x1"), ElementsAre(Success("x1", "true")));
+    EXPECT_THAT(replies(&TBrowserExternalModule::SystemReboot, "x2"), ElementsAre(Success("x2", "true")));
+    EXPECT_THAT(replies(&TBrowserExternalModule::SystemShutdown, "x3"), ElementsAre(Success("x3", "true")));
     session->Answer = false;
-    EXPECT_EQ(Reply(R"({"id": 11003, "uuid": "x4", "data": {}})"), Failure("x4", R"("Not \"allowed\"")"));
+    EXPECT_THAT(replies(&TBrowserExternalModule::SystemShutdown, "x4"),
+                ElementsAre(Failure("x4", R"("Not \"allowed\"")")));
     Norvane::Platform::SetSessionControl(previous);
     EXPECT_THAT(session->Calls,
                 ElementsAre(std::pair(SessionAction::LogOff, true), std::pair(SessionAction::Reboot, true),
