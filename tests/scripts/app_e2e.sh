@@ -9,7 +9,8 @@
 # extra script before the page's scripts, the close protocol with the page, the
 # fixed caption without DynamicAppTitle, the single-instance rule with and
 # without a password, AllowInstances, the relaunch form, and a target=_blank
-# link opening a second process.
+# link opening a second process, and the window and shell functions of the
+# bridge (arguments, style, zoom, state, a shell command).
 # Usage: bash app_e2e.sh BUILD_DIR SOURCE_DIR
 set -uo pipefail
 BUILD=$(cd "${1:?build folder}" && pwd)
@@ -309,6 +310,23 @@ else
     fail "no password window: $(cat "$T/dump-guarded-1" 2>/dev/null)"
 fi
 stop "$G1"
+
+# The window and shell functions of the bridge in a relaunched page.
+start bridge "$main" "$ID" "file:///bridge.html"
+BRIDGE=$PID
+if wait_title "$BRIDGE" "E2E bridge .*;done" 30; then
+    expect_field "qvx.app.getArgs" "$TITLE" args "3:$ID,file:///bridge.html"
+    expect_field "qvx.window.setStyle/getStyle" "$TITLE" style ontop
+    expect_field "qvx.window.setZoom/getZoom" "$TITLE" zoom 1.25
+    expect_field "qvx.window.getState" "$TITLE" state normal
+    expect_field "qvx.shell.command" "$TITLE" cmd cmd-42
+    expect_field "qvx.shell.execute without a path" "$TITLE" missing "Missing filePath"
+    xprop -id "$(page_window "$BRIDGE")" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE ||
+        fail "qvx.window.setStyle ontop did not keep the window above others"
+else
+    fail "the bridge page did not report: $TITLE; output: $(head -c 2000 "$T/out-bridge")"
+fi
+stop "$BRIDGE"
 
 # 6: AllowInstances 1: a second start runs beside the first.
 many=$(pack_app many "[App]\nID=norvane-e2e-many\nName=Many E2E\nDirName=webapp\nAllowInstances=1\nDynamicAppTitle=1\n") || exit 1
