@@ -3,9 +3,12 @@
 #include "platform/Process.h"
 #include "platform/System.h"
 #include "platform/ui/Application.h"
+#include "shared/StrUtils.h"
+#include "shared/Streams.h"
 #include "shared/SysUtils.h"
 
 #include <exception>
+#include <filesystem>
 
 namespace Norvane::Shared {
 
@@ -78,6 +81,20 @@ void TBrowserExternalModule::RegisterFunctions() {
     };
     plain(Id::Hello, &TBrowserExternalModule::Hello);
     plain(Id::IsRuntime, &TBrowserExternalModule::IsRuntime);
+    withData(Id::DialogsOpenFile, &TBrowserExternalModule::DialogsOpenFile);
+    withData(Id::DialogsSaveFile, &TBrowserExternalModule::DialogsSaveFile);
+    withData(Id::FilesFileExists, &TBrowserExternalModule::FilesFileExists);
+    withData(Id::FilesDeleteFile, &TBrowserExternalModule::FilesDeleteFile);
+    withData(Id::FilesWriteTextFile, &TBrowserExternalModule::FilesWriteTextFile);
+    withData(Id::FilesExtractFile, &TBrowserExternalModule::FilesExtractFile);
+    withData(Id::FoldersDirExists, &TBrowserExternalModule::FoldersDirExists);
+    withData(Id::FoldersDeleteDir, &TBrowserExternalModule::FoldersDeleteDir);
+    plain(Id::FoldersGetTempDir, &TBrowserExternalModule::FoldersGetTempDir);
+    plain(Id::FoldersGetUserDocumentsDir, &TBrowserExternalModule::FoldersGetUserDocumentsDir);
+    plain(Id::FoldersGetUserDesktopDir, &TBrowserExternalModule::FoldersGetUserDesktopDir);
+    plain(Id::FoldersGetAppExecutableDir, &TBrowserExternalModule::FoldersGetAppExecutableDir);
+    plain(Id::FoldersGetAppDataDir, &TBrowserExternalModule::FoldersGetAppDataDir);
+    withData(Id::Base64DecodeToFile, &TBrowserExternalModule::Base64DecodeToFile);
     // The session functions (log off, reboot, shut down) are not served from
     // pages yet: their numbers are ignored like those of functions still to
     // come. SystemLogoff, SystemReboot and SystemShutdown are ready for it.
@@ -168,6 +185,251 @@ void TBrowserExternalModule::Hello(const std::string& Uuid) {
 void TBrowserExternalModule::IsRuntime(const std::string& Uuid) {
     SendSuccess(Uuid, IsRuntimeMode() ? "true" : "false");
 }
+
+// ---------------------------------------------------------------------------
+// Dialogs, files, folders and base64.
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* MissingFilePath = "\"Missing filePath\"";
+constexpr const char* MissingDirPath = "\"Missing dirPath\"";
+
+// Creates the folder of a file and its missing parents; failures are left to
+// the write that follows.
+void ForceFolderOf(const std::string& FilePath) {
+    const fs::path folder = fs::path(FilePath).parent_path();
+    if (folder.empty())
+        return;
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+}
+
+// The folder part of a path, with its trailing "/".
+std::string FolderPart(const std::string& Path) {
+    const std::size_t slash = Path.rfind('/');
+    return slash == std::string::npos ? std::string("/") : Path.substr(0, slash + 1);
+}
+
+void WriteAll(TFileStream& Stream, std::string_view Bytes) {
+    if (!Bytes.empty() && Stream.Write(Bytes.data(), static_cast<std::int64_t>(Bytes.size())) !=
+                              static_cast<std::int64_t>(Bytes.size()))
+        throw EStreamError("Error writing to file \"" + Stream.FileName() + "\"");
+}
+
+// The text as lines broken at CR LF, CR or LF, each ended by CR LF; a last
+// piece without a line break is a line when it is not empty.
+std::string WithCrLfLines(std::string_view Text) {
+    std::string out;
+    out.reserve(Text.size() + Text.size() / 8 + 2);
+    std::size_t lineStart = 0;
+    for (std::size_t i = 0; i < Text.size(); ++i) {
+        if (Text[i] != '\r' && Text[i] != '\n')
+            continue;
+        out.append(Text.substr(lineStart, i - lineStart));
+        out.append("\r\n");
+        if (Text[i] == '\r' && i + 1 < Text.size() && Text[i + 1] == '\n')
+            ++i;
+        lineStart = i + 1;
+    }
+    if (lineStart < Text.size()) {
+        out.append(Text.substr(lineStart));
+        out.append("\r\n");
+    }
+    return out;
+}
+
+} // namespace
+
+std::string TBrowserExternalModule::ResolvePagePath(const std::string& AppDirPath, const std::string& Path) {
+    if (!Path.empty() && Path.front() == '/')
+        return Path;
+    return AppDirPath + Path;
+}
+
+std::string TBrowserExternalModule::ResolvePagePath(const std::string& Path) const {
+    return ResolvePagePath(FBrowserForm ? FBrowserForm->AppDirPath() : std::string(), Path);
+}
+
+void TBrowserExternalModule::RunFileDialog(const std::string& Uuid, const TJsonValue& Data,
+                                           TCustomFileDialog& Dialog, std::string_view DefaultTitle,
+                                           bool Save) {
+    const std::string fileName = ReadTextArg(Data, "fileName");
+    const std::string title = ReadTextArg(Data, "title", DefaultTitle);
+    const std::string fileTypes = ReadTextArg(Data, "fileTypes");
+    const bool overwritePrompt = Save && ReadBoolArg(Data, "overwritePrompt", false);
+    // A nested request while this dialog shows leaves the dialog alone, so
+    // that the first request gets its own result.
+    if (Dialog.Executing()) {
+        SendError(Uuid, EscapedJsonString(FileDialogBusyText));
+        return;
+    }
+    Dialog.FileTypes().clear();
+    Dialog.SetFileName(fileName);
+    Dialog.SetTitle(title);
+    if (!fileTypes.empty())
+        for (const std::string& entry : TStrUtils::ExplodeStrings(";", fileTypes)) {
+            TStringArray pieces = TStrUtils::ExplodeStrings("|", entry);
+            if (pieces.size() == 2)
+                Dialog.FileTypes().push_back({pieces[0], pieces[1]});
+        }
+    if (Save) {
+        TFileDialogOptions options = Dialog.Options();
+        options = overwritePrompt ? (options | fdoOverWritePrompt)
+                                  : (options & ~TFileDialogOptions(fdoOverWritePrompt));
+        Dialog.SetOptions(options);
+    }
+    if (Dialog.Execute())
+        SendSuccess(Uuid, EscapedJsonString(Dialog.FileName()));
+    else
+        SendSuccess(Uuid, "\"\"");
+}
+
+void TBrowserExternalModule::DialogsOpenFile(const std::string& Uuid, const TJsonValue& Data) {
+    RunFileDialog(Uuid, Data, *FileOpenDialog, "Open file", false);
+}
+
+void TBrowserExternalModule::DialogsSaveFile(const std::string& Uuid, const TJsonValue& Data) {
+    RunFileDialog(Uuid, Data, *FileSaveDialog, "Save file", true);
+}
+
+void TBrowserExternalModule::FilesFileExists(const std::string& Uuid, const TJsonValue& Data) {
+    const std::string filePath = ReadTextArg(Data, "filePath");
+    if (filePath.empty()) {
+        SendError(Uuid, MissingFilePath);
+        return;
+    }
+    std::error_code ec;
+    const fs::file_status status = fs::status(ResolvePagePath(filePath), ec);
+    SendSuccess(Uuid, fs::exists(status) && !fs::is_directory(status) ? "true" : "false");
+}
+
+void TBrowserExternalModule::FilesDeleteFile(const std::string& Uuid, const TJsonValue& Data) {
+    const std::string filePath = ReadTextArg(Data, "filePath");
+    if (filePath.empty()) {
+        SendError(Uuid, MissingFilePath);
+        return;
+    }
+    // A single file (or a link itself); never a folder, even an empty one.
+    const std::string path = ResolvePagePath(filePath);
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(path, ec);
+    const bool deleted = fs::exists(status) && !fs::is_directory(status) && fs::remove(path, ec) && !ec;
+    SendSuccess(Uuid, deleted ? "true" : "false");
+}
+
+void TBrowserExternalModule::FilesWriteTextFile(const std::string& Uuid, const TJsonValue& Data) {
+    const std::string filePath = ReadTextArg(Data, "filePath");
+    if (filePath.empty()) {
+        SendError(Uuid, MissingFilePath);
+        return;
+    }
+    const std::string path = ResolvePagePath(filePath);
+    ForceFolderOf(path);
+    try {
+        const std::string contents = ReadTextArg(Data, "contents");
+        TFileStream file(path, TFileMode::fmCreate);
+        WriteAll(file, "\xEF\xBB\xBF");
+        WriteAll(file, WithCrLfLines(contents));
+        file.Close();
+        SendSuccess(Uuid, "true");
+    } catch (const std::exception& e) {
+        SendError(Uuid, EscapedJsonString(e.what()));
+    }
+}
+
+void TBrowserExternalModule::FilesExtractFile(const std::string& Uuid, const TJsonValue& Data) {
+    const std::string sourceFile = ReadTextArg(Data, "sourceFile");
+    const std::string targetFile = ReadTextArg(Data, "targetFile");
+    if (sourceFile.empty()) {
+        SendError(Uuid, "\"Missing sourceFile\"");
+        return;
+    }
+    if (targetFile.empty()) {
+        SendError(Uuid, "\"Missing targetFile\"");
+        return;
+    }
+    // Relative to the current folder; a target that cannot be made raises
+    // out of the function.
+    TFileStream target(targetFile, TFileMode::fmCreate);
+    const std::string dirName =
+        FProjectINI ? FProjectINI->ReadString(AppIni::Section, AppIni::DirName, AppIni::DefaultDirName)
+                    : std::string(AppIni::DefaultDirName);
+    const std::string entryName = dirName + sourceFile;
+    if (!FExeZip || FExeZip->FindEntry(entryName) < 0) {
+        SendError(Uuid, "\"File not found\"");
+        return;
+    }
+    try {
+        FExeZip->ExtractEntry(entryName, target);
+        target.Close();
+        SendSuccess(Uuid, "true");
+    } catch (const std::exception& e) {
+        SendError(Uuid, PlainJsonString(e.what()));
+    }
+}
+
+void TBrowserExternalModule::FoldersDirExists(const std::string& Uuid, const TJsonValue& Data) {
+    const std::string dirPath = ReadTextArg(Data, "dirPath");
+    if (dirPath.empty()) {
+        SendError(Uuid, MissingDirPath);
+        return;
+    }
+    std::error_code ec;
+    SendSuccess(Uuid, fs::is_directory(ResolvePagePath(dirPath), ec) ? "true" : "false");
+}
+
+void TBrowserExternalModule::FoldersDeleteDir(const std::string& Uuid, const TJsonValue& Data) {
+    const std::string dirPath = ReadTextArg(Data, "dirPath");
+    if (dirPath.empty()) {
+        SendError(Uuid, MissingDirPath);
+        return;
+    }
+    SendSuccess(Uuid, TSysUtils::DeleteDirectory(ResolvePagePath(dirPath)) ? "true" : "false");
+}
+
+void TBrowserExternalModule::FoldersGetTempDir(const std::string& Uuid) {
+    SendSuccess(Uuid, EscapedJsonString(TSysUtils::GetTempDirPath()));
+}
+
+void TBrowserExternalModule::FoldersGetUserDocumentsDir(const std::string& Uuid) {
+    SendSuccess(Uuid, EscapedJsonString(TSysUtils::GetUserDocumentsDirPath()));
+}
+
+void TBrowserExternalModule::FoldersGetUserDesktopDir(const std::string& Uuid) {
+    SendSuccess(Uuid, EscapedJsonString(TSysUtils::GetUserDesktopDirPath()));
+}
+
+void TBrowserExternalModule::FoldersGetAppExecutableDir(const std::string& Uuid) {
+    SendSuccess(Uuid, EscapedJsonString(FolderPart(Platform::ExecutablePath())));
+}
+
+void TBrowserExternalModule::FoldersGetAppDataDir(const std::string& Uuid) {
+    SendSuccess(Uuid, EscapedJsonString(TSysUtils::GetUserAppDataDirPath()));
+}
+
+void TBrowserExternalModule::Base64DecodeToFile(const std::string& Uuid, const TJsonValue& Data) {
+    const std::string filePath = ReadTextArg(Data, "filePath");
+    if (filePath.empty()) {
+        SendError(Uuid, MissingFilePath);
+        return;
+    }
+    const std::string path = ResolvePagePath(filePath);
+    ForceFolderOf(path);
+    try {
+        const std::string bytes = TStrUtils::DecodeBase64(ReadTextArg(Data, "contents"));
+        TFileStream file(path, TFileMode::fmCreate);
+        WriteAll(file, bytes);
+        file.Close();
+        SendSuccess(Uuid, "true");
+    } catch (const std::exception& e) {
+        SendError(Uuid, EscapedJsonString(e.what()));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Application, window, shell and system.
 
 void TBrowserExternalModule::EndSession(const std::string& Uuid, unsigned Flags) {
     if (TSysUtils::ExitWindows(Flags))

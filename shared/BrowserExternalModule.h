@@ -27,6 +27,10 @@
 
 namespace Norvane::Shared {
 
+// The error text of a file dialog request that arrives while the same dialog
+// is showing (a nested request, served from the dialog's own loop).
+inline constexpr std::string_view FileDialogBusyText = "A file dialog is already open";
+
 // The version that qvx.hello() answers.
 inline constexpr std::string_view BridgeVersion = "2022.5";
 
@@ -74,6 +78,28 @@ public:
     bool IsRuntimeMode() const { return FExeZip != nullptr; }
     TBridgeDispatcher& Dispatcher() { return FDispatcher; }
 
+    // A path of the page: one that begins with "/" is used unchanged; any
+    // other is appended to AppDirPath. Nothing is normalised.
+    static std::string ResolvePagePath(const std::string& AppDirPath, const std::string& Path);
+    // The same with the AppDirPath of BrowserForm (empty without one).
+    std::string ResolvePagePath(const std::string& Path) const;
+
+    // The functions: dialogs, files, folders and base64.
+    void DialogsOpenFile(const std::string& Uuid, const TJsonValue& Data);
+    void DialogsSaveFile(const std::string& Uuid, const TJsonValue& Data);
+    void FilesFileExists(const std::string& Uuid, const TJsonValue& Data);
+    void FilesDeleteFile(const std::string& Uuid, const TJsonValue& Data);
+    void FilesWriteTextFile(const std::string& Uuid, const TJsonValue& Data);
+    void FilesExtractFile(const std::string& Uuid, const TJsonValue& Data);
+    void FoldersDirExists(const std::string& Uuid, const TJsonValue& Data);
+    void FoldersDeleteDir(const std::string& Uuid, const TJsonValue& Data);
+    void FoldersGetTempDir(const std::string& Uuid);
+    void FoldersGetUserDocumentsDir(const std::string& Uuid);
+    void FoldersGetUserDesktopDir(const std::string& Uuid);
+    void FoldersGetAppExecutableDir(const std::string& Uuid);
+    void FoldersGetAppDataDir(const std::string& Uuid);
+    void Base64DecodeToFile(const std::string& Uuid, const TJsonValue& Data);
+
     // The functions: application, window, shell and system.
     void Hello(const std::string& Uuid);
     void IsRuntime(const std::string& Uuid);
@@ -116,6 +142,8 @@ private:
 
     void RegisterFunctions();
     void EndSession(const std::string& Uuid, unsigned Flags);
+    void RunFileDialog(const std::string& Uuid, const TJsonValue& Data,
+                       Platform::Ui::TCustomFileDialog& Dialog, std::string_view DefaultTitle, bool Save);
     // The browser control of BrowserForm, or null.
     TEdgeBrowser* Browser() const;
 

@@ -604,6 +604,70 @@ TStringArray TStrUtils::ExplodeStrings(const std::string& Separator, const std::
     return items;
 }
 
+std::string TStrUtils::DecodeBase64(const std::string& Value) {
+    auto digit = [](unsigned char C) -> int {
+        if (C >= 'A' && C <= 'Z')
+            return C - 'A';
+        if (C >= 'a' && C <= 'z')
+            return C - 'a' + 26;
+        if (C >= '0' && C <= '9')
+            return C - '0' + 52;
+        if (C == '+')
+            return 62;
+        if (C == '/')
+            return 63;
+        return -1;
+    };
+    auto describe = [](unsigned char C) {
+        if (C > ' ' && C < 0x7F)
+            return std::string("'") + static_cast<char>(C) + "'";
+        static const char hex[] = "0123456789ABCDEF";
+        return std::string("byte 0x") + hex[C >> 4] + hex[C & 0xF];
+    };
+    std::string out;
+    out.reserve(Value.size() / 4 * 3 + 3);
+    std::uint32_t bits = 0;
+    int count = 0;   // characters of the current group
+    int padding = 0; // "=" seen so far
+    for (std::size_t i = 0; i < Value.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(Value[i]);
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
+            continue;
+        if (c == '=') {
+            // Only a group of two or three characters is padded, to four.
+            if (count < 2 || count + padding >= 4)
+                throw EConvertError("Misplaced padding '=' in base64 text at position " +
+                                    std::to_string(i + 1));
+            ++padding;
+            continue;
+        }
+        const int value = digit(c);
+        if (value < 0)
+            throw EConvertError("Invalid character " + describe(c) + " in base64 text at position " +
+                                std::to_string(i + 1));
+        if (padding > 0)
+            throw EConvertError("Base64 text goes on after its padding '=' at position " +
+                                std::to_string(i + 1));
+        bits = (bits << 6) | static_cast<std::uint32_t>(value);
+        if (++count == 4) {
+            out.push_back(static_cast<char>((bits >> 16) & 0xFF));
+            out.push_back(static_cast<char>((bits >> 8) & 0xFF));
+            out.push_back(static_cast<char>(bits & 0xFF));
+            bits = 0;
+            count = 0;
+        }
+    }
+    if (count == 1)
+        throw EConvertError("Base64 text ends in the middle of a byte (one character left over)");
+    if (count == 2) {
+        out.push_back(static_cast<char>((bits >> 4) & 0xFF));
+    } else if (count == 3) {
+        out.push_back(static_cast<char>((bits >> 10) & 0xFF));
+        out.push_back(static_cast<char>((bits >> 2) & 0xFF));
+    }
+    return out;
+}
+
 std::string TStrUtils::ImplodeStrings(const std::string& Separator, const TStringArray& Items) {
     std::string out;
     for (std::size_t i = 0; i < Items.size(); ++i) {

@@ -145,6 +145,14 @@ public:
     static std::string Capitalize(const std::string& Value);
 
     static TStringArray ExplodeStrings(const std::string& Separator, const std::string& Value);
+
+    // The bytes of a base64 text (alphabet A-Z a-z 0-9 + /). Blanks, tabs,
+    // CR and LF anywhere are ignored, the trailing "=" may be left out (all or
+    // some of them), and
+    // bits left over in the last character are ignored. Raises EConvertError
+    // for any other character, for "=" that is not at the end or more than
+    // the group needs, and for a text whose last group has one character only.
+    static std::string DecodeBase64(const std::string& Value);
     static std::string ImplodeStrings(const std::string& Separator, const TStringArray& Items);
 
     // Prefix tests without regard to case; only forward slashes match.

@@ -628,3 +628,73 @@ TEST(GetFileMIMEType, UsesTheSystemSourcesByDefault) {
     EXPECT_EQ(TStrUtils::GetFileMIMEType("file.nvtest"), "application/x-norvane-test");
     EXPECT_EQ(TStrUtils::GetFileMIMEType("file.png"), "text/x-override");
 }
+
+// ---------------------------------------------------------------------------
+// Base64, checked against the coreutils encoder as an independent peer.
+
+TEST(DecodeBase64, DecodesWhatTheSystemEncoderWritesForEveryLength) {
+    TempDir dir;
+    std::string bytes;
+    for (int i = 0; i < 300; ++i)
+        bytes.push_back(static_cast<char>((i * 151 + 7) & 0xFF));
+    for (std::size_t length : {0u, 1u, 2u, 3u, 4u, 5u, 57u, 58u, 59u, 300u}) {
+        SCOPED_TRACE(length);
+        const std::string original = bytes.substr(0, length);
+        WriteFile(dir / "in.bin", original);
+        // Wrapped at 76 columns, LF line ends, padded.
+        auto wrapped =
+            Norvane::Testing::RunCommand("base64 -w 76 " + Norvane::Testing::ShellQuote(dir / "in.bin"));
+        ASSERT_EQ(wrapped.ExitCode, 0);
+        EXPECT_EQ(TStrUtils::DecodeBase64(wrapped.Output), original);
+        // CR LF line ends, as in mail, and the padding left out.
+        std::string crlf;
+        for (char c : wrapped.Output)
+            crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        EXPECT_EQ(TStrUtils::DecodeBase64(crlf), original);
+        std::string unpadded = wrapped.Output;
+        while (!unpadded.empty() && (unpadded.back() == '\n' || unpadded.back() == '='))
+            unpadded.pop_back();
+        EXPECT_EQ(TStrUtils::DecodeBase64(unpadded), original);
+    }
+}
+
+TEST(DecodeBase64, IgnoresBlanksAndAcceptsPartOfThePadding) {
+    EXPECT_EQ(TStrUtils::DecodeBase64(""), "");
+    EXPECT_EQ(TStrUtils::DecodeBase64(" \r\n\t"), "");
+    EXPECT_EQ(TStrUtils::DecodeBase64("aGVs bG8=\n"), "hello");
+    EXPECT_EQ(TStrUtils::DecodeBase64("YQ="), "a");
+    EXPECT_EQ(TStrUtils::DecodeBase64("YQ = = "), "a");
+    // The full alphabet, both ends of each range.
+    EXPECT_EQ(TStrUtils::DecodeBase64("AAAA"), std::string(3, '\0'));
+    EXPECT_EQ(TStrUtils::DecodeBase64("////"), std::string(3, '\xFF'));
+    EXPECT_EQ(TStrUtils::DecodeBase64("+++/"), "\xFB\xEF\xBF");
+    EXPECT_EQ(TStrUtils::DecodeBase64("Zz09"), "g==");
+    EXPECT_EQ(TStrUtils::DecodeBase64("azAz"), "k03");
+}
+
+TEST(DecodeBase64, RejectsOtherCharactersMisplacedPaddingAndALoneCharacter) {
+    struct TCase {
+        std::string Text, Message;
+    };
+    for (const TCase& c : {
+             TCase{"aGVs*G8=", "Invalid character '*' in base64 text at position 5"},
+             TCase{"aGVs-G8_", "Invalid character '-' in base64 text at position 5"}, // the URL alphabet
+             TCase{"YQ\x01=", "Invalid character byte 0x01 in base64 text at position 3"},
+             TCase{"YQ\xC3\xA9", "Invalid character byte 0xC3 in base64 text at position 3"},
+             TCase{"=YQ", "Misplaced padding '=' in base64 text at position 1"},
+             TCase{"YWJj=", "Misplaced padding '=' in base64 text at position 5"},
+             TCase{"YQ===", "Misplaced padding '=' in base64 text at position 5"},
+             TCase{"YWI==", "Misplaced padding '=' in base64 text at position 5"},
+             TCase{"Y=", "Misplaced padding '=' in base64 text at position 2"},
+             TCase{"YQ==YQ==", "Base64 text goes on after its padding '=' at position 5"},
+             TCase{"YWJjZ", "Base64 text ends in the middle of a byte (one character left over)"},
+         }) {
+        SCOPED_TRACE(c.Text);
+        try {
+            TStrUtils::DecodeBase64(c.Text);
+            ADD_FAILURE() << "accepted";
+        } catch (const EConvertError& e) {
+            EXPECT_EQ(std::string(e.what()), c.Message);
+        }
+    }
+}

@@ -9,7 +9,13 @@
 #include "shared/BrowserExternalModule.h"
 #include "tests/support/TestSupport.h"
 
+#include <gtk/gtk.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
 
 #include <gmock/gmock.h>
 
@@ -84,8 +90,6 @@ TEST_F(ModuleTest, IdsAreServedAsNumbersOrNumericTextsOthersAreIgnored) {
     EXPECT_THAT(Send(R"({"id": 12345, "uuid": "unknown", "data": {}})"), IsEmpty());
     EXPECT_THAT(Send(R"({"id": "abc", "uuid": "not-a-number", "data": {}})"), IsEmpty());
     EXPECT_THAT(Send(R"({"id": 10001.5, "uuid": "fraction", "data": {}})"), IsEmpty());
-    // A number of the table that nothing serves yet is ignored too.
-    EXPECT_THAT(Send(R"({"id": 30001, "uuid": "not-yet", "data": {"filePath": "a.txt"}})"), IsEmpty());
     EXPECT_THAT(EdgeEx::ReportedErrors(), IsEmpty());
     EXPECT_THAT(Refusals, IsEmpty());
 }
@@ -394,6 +398,552 @@ TEST_F(ModuleFunctionsTest, SessionEndsGoThroughTheSessionControlWithForceAndAre
                 ElementsAre(std::pair(SessionAction::LogOff, true), std::pair(SessionAction::Reboot, true),
                             std::pair(SessionAction::PowerOff, true),
                             std::pair(SessionAction::PowerOff, true)));
+}
+
+// ---------------------------------------------------------------------------
+// Files, folders and base64 on real files.
+
+namespace fs = std::filesystem;
+
+std::string Quoted(const std::string& Text) {
+    return Norvane::Shared::EscapedJsonString(Text);
+}
+
+void DropPendingChecks();
+
+class ModuleFilesTest : public ModuleFunctionsTest {
+protected:
+    void SetUp() override {
+        ModuleFunctionsTest::SetUp();
+        AppDir = fs::canonical(Folder.Path()).string() + "/";
+        Window->SetAppDirPath(AppDir);
+    }
+    void TearDown() override {
+        DropPendingChecks();
+        ModuleFunctionsTest::TearDown();
+    }
+    // A request of function Id with the data object's members.
+    std::string Call(int Id, const std::string& Uuid, const std::string& Members) {
+        return Reply("{\"id\": " + std::to_string(Id) + ", \"uuid\": \"" + Uuid + "\", \"data\": {" +
+                     Members + "}}");
+    }
+    // Whether a request escaped the function: no reply, and this error reported.
+    void ExpectEscaped(int Id, const std::string& Members, const std::string& Error) {
+        EdgeEx::ReportedErrors().clear();
+        EXPECT_EQ(Call(Id, "esc", Members), "") << Members;
+        EXPECT_TRUE(EdgeEx::PumpUntil([] { return !EdgeEx::ReportedErrors().empty(); }, 5000));
+        EXPECT_THAT(EdgeEx::ReportedErrors(), ElementsAre(Error)) << Members;
+        EdgeEx::ReportedErrors().clear();
+    }
+    static std::string Bytes(const std::string& Path) { return ReadFile(Path); }
+
+    TempDir Folder;
+    std::string AppDir;
+};
+
+TEST_F(ModuleFilesTest, PathsAreTakenFromTheProgramsFolderUnlessAbsolute) {
+    fs::create_directories(Folder.Path() / "data/sub");
+    WriteFile(Folder / "data/a.txt", "a");
+    TempDir other;
+    WriteFile(other / "b.txt", "b");
+    EXPECT_EQ(Call(30001, "f1", R"("filePath": "data/a.txt")"), Success("f1", "true"));
+    EXPECT_EQ(Call(30001, "f2", R"("filePath": "a.txt")"), Success("f2", "false"));
+    // "/" starts an absolute path, used unchanged; the same name under the
+    // program's folder does not count.
+    EXPECT_EQ(Call(30001, "f3", "\"filePath\": " + Quoted(other / "b.txt")), Success("f3", "true"));
+    EXPECT_EQ(Call(30001, "f4", R"("filePath": "/data/a.txt")"), Success("f4", "false"));
+    // ".." is passed on to the system, nothing is normalised.
+    EXPECT_EQ(Call(30001, "f5", R"("filePath": "data/sub/../a.txt")"), Success("f5", "true"));
+    EXPECT_EQ(Call(30001, "f6", R"("filePath": "data/none/../a.txt")"), Success("f6", "false"));
+    // A folder is no file, a file no folder.
+    EXPECT_EQ(Call(30001, "f7", R"("filePath": "data/sub")"), Success("f7", "false"));
+    EXPECT_EQ(Call(40001, "d1", R"("dirPath": "data/sub")"), Success("d1", "true"));
+    EXPECT_EQ(Call(40001, "d2", R"("dirPath": "data/sub/")"), Success("d2", "true"));
+    EXPECT_EQ(Call(40001, "d3", R"("dirPath": "data/a.txt")"), Success("d3", "false"));
+    EXPECT_EQ(Call(40001, "d4", "\"dirPath\": " + Quoted(other.Path().string())), Success("d4", "true"));
+    EXPECT_EQ(Call(40001, "d5", R"("dirPath": "nothing")"), Success("d5", "false"));
+    // Links are followed.
+    fs::create_symlink(Folder / "data/a.txt", Folder / "link.txt");
+    fs::create_symlink(Folder / "data/sub", Folder / "linkdir");
+    fs::create_symlink(Folder / "gone.txt", Folder / "dangling.txt");
+    EXPECT_EQ(Call(30001, "l1", R"("filePath": "link.txt")"), Success("l1", "true"));
+    EXPECT_EQ(Call(40001, "l2", R"("dirPath": "linkdir")"), Success("l2", "true"));
+    EXPECT_EQ(Call(30001, "l3", R"("filePath": "dangling.txt")"), Success("l3", "false"));
+
+    // Absent, null and empty are the missing argument.
+    for (const char* members : {"", R"("filePath": null)", R"("filePath": "")", R"("dirPath": "data")"})
+        EXPECT_EQ(Call(30001, "m", members), Failure("m", "\"Missing filePath\"")) << members;
+    for (const char* members : {"", R"("dirPath": null)", R"("filePath": "data")"})
+        EXPECT_EQ(Call(40001, "m", members), Failure("m", "\"Missing dirPath\"")) << members;
+    // A path that is no text escapes the function.
+    ExpectEscaped(30001, R"("filePath": ["a"])", "Conversion from TJSONArray to string is not supported");
+    ExpectEscaped(40001, R"("dirPath": {})", "Conversion from TJSONObject to string is not supported");
+}
+
+TEST_F(ModuleFilesTest, DeletingFilesAndFolders) {
+    fs::create_directories(Folder.Path() / "tree/deep/er");
+    WriteFile(Folder / "tree/deep/er/x.txt", "x");
+    WriteFile(Folder / "tree/y.txt", "y");
+    fs::create_directories(Folder.Path() / "empty");
+    WriteFile(Folder / "single.txt", "s");
+
+    EXPECT_EQ(Call(30002, "r1", R"("filePath": "single.txt")"), Success("r1", "true"));
+    EXPECT_FALSE(fs::exists(Folder / "single.txt"));
+    EXPECT_EQ(Call(30002, "r2", R"("filePath": "single.txt")"), Success("r2", "false"));
+    // A folder, even an empty one, is not deleted as a file.
+    EXPECT_EQ(Call(30002, "r3", R"("filePath": "empty")"), Success("r3", "false"));
+    EXPECT_TRUE(fs::is_directory(Folder / "empty"));
+    EXPECT_EQ(Call(30002, "r4", ""), Failure("r4", "\"Missing filePath\""));
+
+    EXPECT_EQ(Call(40002, "x1", R"("dirPath": "tree")"), Success("x1", "true"));
+    EXPECT_FALSE(fs::exists(Folder / "tree"));
+    EXPECT_EQ(Call(40002, "x2", R"("dirPath": "tree")"), Success("x2", "false"));
+    EXPECT_EQ(Call(40002, "x3", "\"dirPath\": " + Quoted(Folder / "empty")), Success("x3", "true"));
+    EXPECT_FALSE(fs::exists(Folder / "empty"));
+    EXPECT_EQ(Call(40002, "x4", R"("dirPath": null)"), Failure("x4", "\"Missing dirPath\""));
+    // The rest of the program's folder is untouched.
+    EXPECT_TRUE(fs::is_directory(Folder.Path()));
+}
+
+TEST_F(ModuleFilesTest, TextFilesAreUtf8WithAMarkAndCrLfLineEnds) {
+    EXPECT_EQ(Call(30003, "w1", R"("filePath": "out/t.txt", "contents": "a\nb")"), Success("w1", "true"));
+    EXPECT_EQ(Bytes(Folder / "out/t.txt"), "\xEF\xBB\xBF"
+                                           "a\r\nb\r\n");
+    // Every kind of line break; a trailing break adds no line; replaces a longer file.
+    EXPECT_EQ(Call(30003, "w2", R"("filePath": "out/t.txt", "contents": "x\r\ny\rz\n\n\u00e9")"),
+              Success("w2", "true"));
+    EXPECT_EQ(Bytes(Folder / "out/t.txt"), "\xEF\xBB\xBFx\r\ny\r\nz\r\n\r\n\xC3\xA9\r\n");
+    EXPECT_EQ(Call(30003, "w3", R"("filePath": "out/t.txt", "contents": "\r\n")"), Success("w3", "true"));
+    EXPECT_EQ(Bytes(Folder / "out/t.txt"), "\xEF\xBB\xBF\r\n");
+    for (const char* members : {R"("filePath": "e.txt", "contents": "")", R"("filePath": "e.txt")",
+                                R"("filePath": "e.txt", "contents": null)"}) {
+        EXPECT_EQ(Call(30003, "w4", members), Success("w4", "true")) << members;
+        EXPECT_EQ(Bytes(Folder / "e.txt"), "\xEF\xBB\xBF") << members;
+    }
+    // A number is written as its JSON text; an absolute path with several new folders.
+    TempDir other;
+    EXPECT_EQ(Call(30003, "w5", "\"filePath\": " + Quoted(other / "n/m/v.txt") + ", \"contents\": 12.50"),
+              Success("w5", "true"));
+    EXPECT_EQ(Bytes(other / "n/m/v.txt"), "\xEF\xBB\xBF"
+                                          "12.50\r\n");
+
+    EXPECT_EQ(Call(30003, "w6", R"("contents": "a")"), Failure("w6", "\"Missing filePath\""));
+    // Contents of the wrong kind are reported to the page, and nothing is written.
+    EXPECT_EQ(Call(30003, "w7", R"("filePath": "obj.txt", "contents": {"a": 1})"),
+              Failure("w7", "\"Conversion from TJSONObject to string is not supported\""));
+    EXPECT_FALSE(fs::exists(Folder / "obj.txt"));
+    // A folder in the way of the file: the write's error, escaped.
+    fs::create_directories(Folder.Path() / "busy");
+    const std::string failed = Call(30003, "w8", R"("filePath": "busy", "contents": "a")");
+    EXPECT_THAT(failed, StartsWith(R"({"uuid": "w8", "success": false, "result": "Cannot open file \")" +
+                                   AppDir + "busy\\\""));
+    // A file in the way of the folder: the folder is not made, the write fails.
+    WriteFile(Folder / "plain", "p");
+    EXPECT_THAT(Call(30003, "w9", R"("filePath": "plain/t.txt", "contents": "a")"),
+                StartsWith(R"({"uuid": "w9", "success": false, "result": "Cannot open file)"));
+    EXPECT_EQ(Bytes(Folder / "plain"), "p");
+}
+
+TEST_F(ModuleFilesTest, Base64IsDecodedToExactlyItsBytes) {
+    std::string bytes;
+    for (int i = 0; i < 256; ++i)
+        bytes.push_back(static_cast<char>(i));
+    WriteFile(Folder / "all.bin", bytes);
+    auto encoded = RunCommand("base64 -w 60 " + ShellQuote(Folder / "all.bin"));
+    ASSERT_EQ(encoded.ExitCode, 0);
+    EXPECT_EQ(Call(90001, "b1", "\"filePath\": \"bin/all.bin\", \"contents\": " + Quoted(encoded.Output)),
+              Success("b1", "true"));
+    EXPECT_EQ(Bytes(Folder / "bin/all.bin"), bytes);
+    // Empty contents: an empty file, also in place of a longer one.
+    EXPECT_EQ(Call(90001, "b2", R"("filePath": "bin/all.bin", "contents": "")"), Success("b2", "true"));
+    EXPECT_TRUE(fs::exists(Folder / "bin/all.bin"));
+    EXPECT_EQ(fs::file_size(Folder / "bin/all.bin"), 0u);
+    EXPECT_EQ(Call(90001, "b3", R"("filePath": "new.bin")"), Success("b3", "true"));
+    EXPECT_EQ(fs::file_size(Folder / "new.bin"), 0u);
+
+    EXPECT_EQ(Call(90001, "b4", R"("contents": "YQ==")"), Failure("b4", "\"Missing filePath\""));
+    // Text that is no base64 is reported, and no file is made.
+    EXPECT_EQ(Call(90001, "b5", R"("filePath": "bad.bin", "contents": "YQ=\u00e9")"),
+              Failure("b5", "\"Invalid character byte 0xC3 in base64 text at position 4\""));
+    EXPECT_FALSE(fs::exists(Folder / "bad.bin"));
+    EXPECT_EQ(Call(90001, "b6", R"("filePath": "bad.bin", "contents": ["YQ=="])"),
+              Failure("b6", "\"Conversion from TJSONArray to string is not supported\""));
+    EXPECT_FALSE(fs::exists(Folder / "bad.bin"));
+    fs::create_directories(Folder.Path() / "busy");
+    EXPECT_THAT(Call(90001, "b7", R"("filePath": "busy", "contents": "YQ==")"),
+                StartsWith(R"({"uuid": "b7", "success": false, "result": "Cannot open file)"));
+    ExpectEscaped(90001, R"("filePath": {})", "Conversion from TJSONObject to string is not supported");
+}
+
+// Runs the body with the current folder changed, and changes it back.
+template <class TBody> void InFolder(const fs::path& Folder, TBody Body) {
+    const fs::path previous = fs::current_path();
+    fs::current_path(Folder);
+    Body();
+    fs::current_path(previous);
+}
+
+TEST_F(ModuleFilesTest, ExtractFileWritesAnEntryOfTheApplicationFolder) {
+    std::string binary;
+    for (int i = 0; i < 5000; ++i)
+        binary.push_back(static_cast<char>((i * 31) & 0xFF));
+    TPayload payload(std::map<std::string, std::string>{
+        {"app/index.html", "<html></html>"}, {"app/data/blob.bin", binary}, {"appdata/other.txt", "other"}});
+    Module->SetExeZip(&payload.Zip());
+    Ini.LoadFromLines({"[App]", "DirName=app"});
+    TempDir target;
+
+    EXPECT_EQ(
+        Call(30004, "x1", "\"sourceFile\": \"/data/blob.bin\", \"targetFile\": " + Quoted(target / "a.bin")),
+        Success("x1", "true"));
+    EXPECT_EQ(Bytes(target / "a.bin"), binary);
+    // The name follows DirName without a separator in between.
+    EXPECT_EQ(
+        Call(30004, "x2", "\"sourceFile\": \"data/other.txt\", \"targetFile\": " + Quoted(target / "b.txt")),
+        Success("x2", "true"));
+    EXPECT_EQ(Bytes(target / "b.txt"), "other");
+    // A relative target is taken from the current folder, not the program's.
+    InFolder(target.Path(), [&] {
+        EXPECT_EQ(Call(30004, "x3", R"("sourceFile": "/index.html", "targetFile": "rel.html")"),
+                  Success("x3", "true"));
+    });
+    EXPECT_EQ(Bytes(target / "rel.html"), "<html></html>");
+    EXPECT_FALSE(fs::exists(Folder / "rel.html"));
+
+    // Not in the archive: an error, and the target is left empty (an old one truncated).
+    WriteFile(target / "old.txt", "old contents");
+    EXPECT_EQ(
+        Call(30004, "x4", "\"sourceFile\": \"/none.txt\", \"targetFile\": " + Quoted(target / "old.txt")),
+        Failure("x4", "\"File not found\""));
+    EXPECT_TRUE(fs::exists(target / "old.txt"));
+    EXPECT_EQ(fs::file_size(target / "old.txt"), 0u);
+    // Without DirName the name is the source as it is.
+    Ini.LoadFromLines({"[App]"});
+    EXPECT_EQ(
+        Call(30004, "x5", "\"sourceFile\": \"app/index.html\", \"targetFile\": " + Quoted(target / "c.html")),
+        Success("x5", "true"));
+    EXPECT_EQ(Bytes(target / "c.html"), "<html></html>");
+
+    EXPECT_EQ(Call(30004, "m1", "\"targetFile\": " + Quoted(target / "d")),
+              Failure("m1", "\"Missing sourceFile\""));
+    EXPECT_EQ(Call(30004, "m2", R"("sourceFile": "/index.html", "targetFile": null)"),
+              Failure("m2", "\"Missing targetFile\""));
+    EXPECT_FALSE(fs::exists(target / "d"));
+    // A target that cannot be made escapes the function.
+    fs::create_directories(target.Path() / "folder");
+    ExpectEscaped(30004, "\"sourceFile\": \"/index.html\", \"targetFile\": " + Quoted(target / "folder"),
+                  "Cannot open file \"" + (target / "folder") + "\". Is a directory");
+}
+
+TEST_F(ModuleFilesTest, ExtractFileReportsADamagedEntry) {
+    // The same archive read with a wrong password: the entry is found but cannot be read.
+    TPayload payload(std::map<std::string, std::string>{{"app/page.html", std::string(4000, 'p')}});
+    payload.Zip().SetPassword("not the payload password");
+    Module->SetExeZip(&payload.Zip());
+    Ini.LoadFromLines({"[App]", "DirName=app"});
+    TempDir target;
+    const std::string reply =
+        Call(30004, "z1", "\"sourceFile\": \"/page.html\", \"targetFile\": " + Quoted(target / "p.html"));
+    EXPECT_THAT(reply, StartsWith(R"({"uuid": "z1", "success": false, "result": ")"));
+    EXPECT_NE(reply, Failure("z1", "\"File not found\""));
+    EXPECT_TRUE(fs::exists(target / "p.html"));
+}
+
+// Sets an environment variable for a scope.
+class EnvVar {
+public:
+    EnvVar(const char* Name, const std::string& Value) : FName(Name) {
+        if (const char* old = std::getenv(Name))
+            FOld = old;
+        ::setenv(Name, Value.c_str(), 1);
+    }
+    ~EnvVar() {
+        if (FOld)
+            ::setenv(FName, FOld->c_str(), 1);
+        else
+            ::unsetenv(FName);
+    }
+
+private:
+    const char* FName;
+    std::optional<std::string> FOld;
+};
+
+TEST_F(ModuleFilesTest, FolderGettersEndWithASeparator) {
+    TempDir home;
+    fs::create_directories(home.Path() / "config");
+    EnvVar tmp("TMPDIR", home.Path().string());
+    EnvVar configHome("XDG_CONFIG_HOME", (home / "config"));
+    EnvVar documents("XDG_DOCUMENTS_DIR", (home / "Docs"));
+    EnvVar desktop("XDG_DESKTOP_DIR", (home / "Desk"));
+    EnvVar user("HOME", home.Path().string());
+    EXPECT_EQ(Call(40003, "g1", ""), Success("g1", Quoted(home.Path().string() + "/")));
+    EXPECT_EQ(Call(40007, "g2", ""), Success("g2", Quoted(home / "config/")));
+    EXPECT_EQ(Call(40004, "g3", ""), Success("g3", Quoted(home / "Docs/")));
+    EXPECT_EQ(Call(40005, "g4", ""), Success("g4", Quoted(home / "Desk/")));
+    // The folder of the running program, whatever the browser window's folder.
+    char exe[4096] = {};
+    const ssize_t length = ::readlink("/proc/self/exe", exe, sizeof(exe) - 1);
+    ASSERT_GT(length, 0);
+    EXPECT_EQ(
+        Call(40006, "g5", ""),
+        Success("g5",
+                Quoted(fs::path(std::string(exe, static_cast<std::size_t>(length))).parent_path().string() +
+                       "/")));
+    // Names outside ASCII come back as \u escapes.
+    EnvVar odd("TMPDIR", home / "é\"x");
+    EXPECT_EQ(Call(40003, "g6", ""), Success("g6", "\"" + home.Path().string() + "/\\u00e9\\\"x/\""));
+}
+
+// ---------------------------------------------------------------------------
+// The open and save dialogs through the toolkit's chooser.
+
+// Runs Action from the event loop (also inside the dialog's own loop) once
+// Condition holds; gives up after TimeoutMs. Checks still waiting when a test
+// ends are dropped by DropPendingChecks.
+struct TWhen {
+    std::function<bool()> Condition;
+    std::function<void()> Action;
+    std::chrono::steady_clock::time_point Deadline;
+    guint Source = 0;
+};
+std::vector<TWhen*>& PendingChecks() {
+    static std::vector<TWhen*> pending;
+    return pending;
+}
+void ForgetCheck(TWhen* When) {
+    auto& pending = PendingChecks();
+    pending.erase(std::find(pending.begin(), pending.end(), When));
+    delete When;
+}
+void When(std::function<bool()> Condition, std::function<void()> Action, int TimeoutMs = 20000) {
+    auto* when = new TWhen{std::move(Condition), std::move(Action),
+                           std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs)};
+    PendingChecks().push_back(when);
+    when->Source = g_timeout_add(
+        20,
+        [](gpointer Data) -> gboolean {
+            auto* w = static_cast<TWhen*>(Data);
+            if (w->Condition()) {
+                auto action = std::move(w->Action);
+                ForgetCheck(w);
+                action();
+                return G_SOURCE_REMOVE;
+            }
+            if (std::chrono::steady_clock::now() > w->Deadline) {
+                ForgetCheck(w);
+                return G_SOURCE_REMOVE;
+            }
+            return G_SOURCE_CONTINUE;
+        },
+        when);
+}
+void DropPendingChecks() {
+    while (!PendingChecks().empty()) {
+        g_source_remove(PendingChecks().back()->Source);
+        ForgetCheck(PendingChecks().back());
+    }
+}
+
+// The chooser window of the dialog running now, once it is on the screen.
+GtkWindow* ShownChooser() {
+    auto* dialog = Norvane::Platform::Ui::RunningFileDialog();
+    if (!dialog || !dialog->NativeDialog())
+        return nullptr;
+    const GtkFileChooserAction action = gtk_file_chooser_get_action(GTK_FILE_CHOOSER(dialog->NativeDialog()));
+    GtkWindow* found = nullptr;
+    GList* all = gtk_window_list_toplevels();
+    for (GList* item = all; item; item = item->next)
+        if (GTK_IS_FILE_CHOOSER_DIALOG(item->data) && gtk_widget_get_mapped(GTK_WIDGET(item->data)) &&
+            gtk_file_chooser_get_action(GTK_FILE_CHOOSER(item->data)) == action)
+            found = GTK_WINDOW(item->data);
+    g_list_free(all);
+    return found;
+}
+
+std::vector<std::string> FilterNames(GtkWindow* Chooser) {
+    std::vector<std::string> names;
+    GSList* filters = gtk_file_chooser_list_filters(GTK_FILE_CHOOSER(Chooser));
+    for (GSList* f = filters; f; f = f->next)
+        names.push_back(gtk_file_filter_get_name(GTK_FILE_FILTER(f->data)));
+    g_slist_free(filters);
+    return names;
+}
+
+void PressAccept(GtkWindow* Chooser);
+
+// Selects the file (the chooser loads folders in the background: until it
+// sticks) and presses the accept button.
+void ChooseFile(GtkWindow* Chooser, const std::string& Path) {
+    When(
+        [Chooser, Path] {
+            char* name = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(Chooser));
+            const bool ok = name && std::string(name) == Path;
+            g_free(name);
+            if (!ok)
+                gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(Chooser), Path.c_str());
+            return ok;
+        },
+        [Chooser] {
+            gtk_button_clicked(
+                GTK_BUTTON(gtk_dialog_get_widget_for_response(GTK_DIALOG(Chooser), GTK_RESPONSE_ACCEPT)));
+        });
+}
+
+void Cancel(GtkWindow* Chooser) {
+    gtk_dialog_response(GTK_DIALOG(Chooser), GTK_RESPONSE_CANCEL);
+}
+
+TEST_F(ModuleFilesTest, OpenDialogOffersTheFileTypesAndAnswersThePathOrNothing) {
+    WriteFile(Folder / "notes é.txt", "n");
+    WriteFile(Folder / "b.txt", "b");
+    std::string title;
+    std::vector<std::string> filters;
+    When([] { return ShownChooser() != nullptr; },
+         [&] {
+             GtkWindow* chooser = ShownChooser();
+             title = gtk_window_get_title(chooser);
+             filters = FilterNames(chooser);
+             ChooseFile(chooser, Folder / "notes é.txt");
+         });
+    // An entry without "|" and one with two are skipped.
+    EXPECT_EQ(Call(20001, "o1",
+                   "\"fileName\": " + Quoted(Folder / "b.txt") +
+                       R"(, "fileTypes": "Text files|*.txt;*.md;All files|*.*;x|y|z")"),
+              Success("o1", Quoted(Folder / "notes é.txt")));
+    EXPECT_EQ(title, "Open file");
+    EXPECT_EQ(filters, (std::vector<std::string>{"Text files", "All files"}));
+    EXPECT_EQ(Module->FileOpenDialog->FileName(), Folder / "notes é.txt");
+
+    // Cancelled: an empty text, no error; title and types are those of this call.
+    When([] { return ShownChooser() != nullptr; },
+         [&] {
+             GtkWindow* chooser = ShownChooser();
+             title = gtk_window_get_title(chooser);
+             filters = FilterNames(chooser);
+             Cancel(chooser);
+         });
+    EXPECT_EQ(Call(20001, "o2", R"("title": "Pick one", "fileTypes": "")"), Success("o2", "\"\""));
+    EXPECT_EQ(title, "Pick one");
+    EXPECT_THAT(filters, IsEmpty());
+    EXPECT_FALSE(Module->FileOpenDialog->Executing());
+    ExpectEscaped(20001, R"("fileTypes": {})", "Conversion from TJSONObject to string is not supported");
+}
+
+// The overwrite question the chooser asks (a message dialog), or null.
+GtkWindow* ShownConfirmation() {
+    GtkWindow* found = nullptr;
+    GList* all = gtk_window_list_toplevels();
+    for (GList* item = all; item; item = item->next)
+        if (GTK_IS_MESSAGE_DIALOG(item->data) && gtk_widget_get_mapped(GTK_WIDGET(item->data)))
+            found = GTK_WINDOW(item->data);
+    g_list_free(all);
+    return found;
+}
+
+void PressAccept(GtkWindow* Chooser) {
+    gtk_button_clicked(
+        GTK_BUTTON(gtk_dialog_get_widget_for_response(GTK_DIALOG(Chooser), GTK_RESPONSE_ACCEPT)));
+}
+
+// Presses the save dialog's accept button every 300 ms until the dialog has
+// ended (a press made while the chooser is still settling is dropped by it);
+// not while its overwrite question shows.
+void KeepPressingAccept() {
+    auto ticks = std::make_shared<int>(0);
+    When(
+        [ticks] {
+            GtkWindow* chooser = ShownChooser();
+            if (!chooser)
+                return true;
+            if ((*ticks)++ % 15 == 0 && !ShownConfirmation())
+                PressAccept(chooser);
+            return false;
+        },
+        [] {});
+}
+
+TEST_F(ModuleFilesTest, SaveDialogAsksBeforeOverwritingOnlyWhenTold) {
+    WriteFile(Folder / "report.txt", "old");
+    auto asked = std::make_shared<int>(0);
+    auto title = std::make_shared<std::string>();
+    auto answerQuestions = [asked] {
+        // Any question is answered with Replace, so that the dialog never hangs.
+        When([] { return ShownConfirmation() != nullptr; },
+             [asked] {
+                 ++*asked;
+                 gtk_dialog_response(GTK_DIALOG(ShownConfirmation()), GTK_RESPONSE_ACCEPT);
+             });
+    };
+    When([] { return ShownChooser() != nullptr; },
+         [title] {
+             *title = gtk_window_get_title(ShownChooser());
+             KeepPressingAccept();
+         });
+    answerQuestions();
+    EXPECT_EQ(
+        Call(20002, "s1", "\"fileName\": " + Quoted(Folder / "report.txt") + R"(, "overwritePrompt": true)"),
+        Success("s1", Quoted(Folder / "report.txt")));
+    EXPECT_EQ(*asked, 1);
+    EXPECT_EQ(*title, "Save file");
+    EXPECT_EQ(Bytes(Folder / "report.txt"), "old"); // the dialog only names the file
+
+    // Absent or false: no question (the option is switched off again).
+    for (const char* option : {"", R"(, "overwritePrompt": false)"}) {
+        *asked = 0;
+        DropPendingChecks();
+        When([] { return ShownChooser() != nullptr; }, [] { KeepPressingAccept(); });
+        answerQuestions();
+        EXPECT_EQ(Call(20002, "s2", "\"fileName\": " + Quoted(Folder / "report.txt") + option),
+                  Success("s2", Quoted(Folder / "report.txt")))
+            << option;
+        EdgeEx::PumpUntil([] { return ShownConfirmation() != nullptr; }, 300);
+        EXPECT_EQ(*asked, 0) << option;
+    }
+    DropPendingChecks();
+
+    When([] { return ShownChooser() != nullptr; }, [] { Cancel(ShownChooser()); });
+    EXPECT_EQ(Call(20002, "s3", R"("overwritePrompt": null)"), Success("s3", "\"\""));
+    // A value that is no boolean escapes the function before any dialog shows.
+    ExpectEscaped(20002, R"("overwritePrompt": "yes")",
+                  "Conversion from TJSONString to Boolean is not supported");
+    EXPECT_EQ(Norvane::Platform::Ui::RunningFileDialog(), nullptr);
+}
+
+TEST_F(ModuleFilesTest, ARequestForTheDialogThatIsShowingIsRefusedAndTheFirstKeepsItsResult) {
+    WriteFile(Folder / "first.txt", "1");
+    std::vector<std::string> nested;
+    std::string nestedSave;
+    When(
+        [] { return ShownChooser() != nullptr; },
+        [&] {
+            GtkWindow* chooser = ShownChooser();
+            // A second open request from the page, served inside the dialog's loop.
+            nested = Send(
+                R"({"id": 20001, "uuid": "inner", "data": {"fileName": "other.txt", "fileTypes": "A|*.a"}})");
+            // The save dialog is another component: it is shown, and cancelled.
+            When(
+                [] {
+                    return Norvane::Platform::Ui::RunningFileDialog() != nullptr &&
+                           Norvane::Platform::Ui::RunningFileDialog()->NativeDialog() &&
+                           dynamic_cast<Norvane::Platform::Ui::TFileSaveDialog*>(
+                               Norvane::Platform::Ui::RunningFileDialog()) &&
+                           ShownChooser();
+                },
+                [] { Cancel(ShownChooser()); });
+            auto saved = Send(R"({"id": 20002, "uuid": "inner-save", "data": {}})");
+            nestedSave = saved.empty() ? std::string() : saved.front();
+            ChooseFile(chooser, Folder / "first.txt");
+        });
+    // The replies in the order they were posted: both nested ones first.
+    EXPECT_THAT(Send(R"({"id": 20001, "uuid": "outer", "data": {"fileTypes": "Text|*.txt"}})"),
+                ElementsAre(Failure("inner", "\"A file dialog is already open\""),
+                            Success("inner-save", "\"\""), Success("outer", Quoted(Folder / "first.txt"))));
+    EXPECT_THAT(nested, ElementsAre(Failure("inner", "\"A file dialog is already open\"")));
+    EXPECT_EQ(nestedSave, Success("inner-save", "\"\""));
+    // The refused request changed nothing of the dialog.
+    ASSERT_EQ(Module->FileOpenDialog->FileTypes().size(), 1u);
+    EXPECT_EQ(Module->FileOpenDialog->FileTypes()[0].DisplayName, "Text");
 }
 
 } // namespace
