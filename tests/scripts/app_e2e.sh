@@ -10,7 +10,8 @@
 # fixed caption without DynamicAppTitle, the single-instance rule with and
 # without a password, AllowInstances, the relaunch form, and a target=_blank
 # link opening a second process, and the window and shell functions of the
-# bridge (arguments, style, zoom, state, a shell command).
+# bridge (arguments, style, zoom, state, a shell command), its file functions
+# (a text file written beside the program, its bytes, the program's folder).
 # Usage: bash app_e2e.sh BUILD_DIR SOURCE_DIR
 set -uo pipefail
 BUILD=$(cd "${1:?build folder}" && pwd)
@@ -327,6 +328,22 @@ else
     fail "the bridge page did not report: $TITLE; output: $(head -c 2000 "$T/out-bridge")"
 fi
 stop "$BRIDGE"
+
+# The file and folder functions of the bridge in a relaunched page: a text
+# file written beside the program, tested, and the program's folder.
+start files "$main" "$ID" "file:///files.html"
+FILES=$PID
+if wait_title "$FILES" "E2E files .*;done" 30; then
+    expect_field "qvx.files.writeTextFile" "$TITLE" write true
+    expect_field "qvx.files.fileExists of the written file" "$TITLE" exists true
+    expect_field "qvx.files.fileExists of a missing file" "$TITLE" absent false
+    expect_field "qvx.folders.getAppExecutableDir" "$TITLE" dir "$(realpath "$MAIN_DIR")/"
+    [ "$(od -An -tx1 "$MAIN_DIR/e2e-out/files.txt" | tr -s ' \n' ' ')" = " ef bb bf 61 0d 0a 62 0d 0a " ] ||
+        fail "qvx.files.writeTextFile wrote $(od -An -tx1 "$MAIN_DIR/e2e-out/files.txt" 2>&1)"
+else
+    fail "the files page did not report: $TITLE; output: $(head -c 2000 "$T/out-files")"
+fi
+stop "$FILES"
 
 # 6: AllowInstances 1: a second start runs beside the first.
 many=$(pack_app many "[App]\nID=norvane-e2e-many\nName=Many E2E\nDirName=webapp\nAllowInstances=1\nDynamicAppTitle=1\n") || exit 1
