@@ -683,15 +683,45 @@ public:
     HRESULT NV_STDCALL GetDeferral(ICoreWebView2Deferral**) override { return E_NOTIMPL; }
 };
 
+// A web resource request for an address.
+class TFakeWebResourceRequest final : public TFakeObject<ICoreWebView2WebResourceRequest> {
+public:
+    explicit TFakeWebResourceRequest(std::string Address)
+        : TFakeObject("Request", false), Uri(std::move(Address)) {}
+    std::string Uri;
+    HRESULT NV_STDCALL get_Uri(char** Value) override { return GetText("get_Uri", Value, Uri); }
+    HRESULT NV_STDCALL put_Uri(const char*) override { return Enter("put_Uri"); }
+    HRESULT NV_STDCALL get_Method(char** Value) override { return GetText("get_Method", Value, "GET"); }
+    HRESULT NV_STDCALL put_Method(const char*) override { return Enter("put_Method"); }
+    HRESULT NV_STDCALL get_Content(IStream** Value) override {
+        if (Value)
+            *Value = nullptr;
+        return Enter("get_Content");
+    }
+    HRESULT NV_STDCALL put_Content(IStream*) override { return Enter("put_Content"); }
+    HRESULT NV_STDCALL get_Headers(char** Value) override { return GetText("get_Headers", Value, ""); }
+};
+
+// Resource-request arguments; with an address they carry a request for it.
 class TFakeWebResourceRequestedArgs final : public TFakeObject<ICoreWebView2WebResourceRequestedEventArgs> {
 public:
     TFakeWebResourceRequestedArgs() : TFakeObject("WebResourceRequestedArgs", false) {}
+    explicit TFakeWebResourceRequestedArgs(const std::string& Address)
+        : TFakeObject("WebResourceRequestedArgs", false),
+          Request(MakeComObject<TFakeWebResourceRequest>(Address)) {}
+    TComPtr<TFakeWebResourceRequest> Request;
     TComPtr<ICoreWebView2WebResourceResponse> Response;
     HRESULT NV_STDCALL get_Request(ICoreWebView2WebResourceRequest** Value) override {
         if (Value)
             *Value = nullptr;
         Enter("get_Request");
-        return E_NOTIMPL;
+        if (!Request)
+            return E_NOTIMPL;
+        if (!Value)
+            return E_POINTER;
+        *Value = Request.Get();
+        Request->AddRef();
+        return S_OK;
     }
     HRESULT NV_STDCALL get_Response(ICoreWebView2WebResourceResponse** Value) override {
         Enter("get_Response");

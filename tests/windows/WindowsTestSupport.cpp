@@ -74,7 +74,7 @@ TFakeWebResourceResponse* FireResourceRequest(const std::string& Address) {
     TFakeView* view = Engine().View();
     if (!view)
         return nullptr;
-    auto args = MakeComObject<TResourceRequestedArgs>(Address);
+    auto args = MakeComObject<TFakeWebResourceRequestedArgs>(Address);
     view->Fire<ICoreWebView2WebResourceRequestedEventHandler>("WebResourceRequested", args.Get());
     if (!args->Response)
         return nullptr;

@@ -49,52 +49,6 @@ private:
     Shared::TExeZip FZip;
 };
 
-// A web resource request for an address.
-class TResourceRequest final : public TFakeObject<ICoreWebView2WebResourceRequest> {
-public:
-    explicit TResourceRequest(std::string Address) : TFakeObject("Request", false), Uri(std::move(Address)) {}
-    std::string Uri;
-    HRESULT NV_STDCALL get_Uri(char** Value) override { return GetText("get_Uri", Value, Uri); }
-    HRESULT NV_STDCALL put_Uri(const char*) override { return Enter("put_Uri"); }
-    HRESULT NV_STDCALL get_Method(char** Value) override { return GetText("get_Method", Value, "GET"); }
-    HRESULT NV_STDCALL put_Method(const char*) override { return Enter("put_Method"); }
-    HRESULT NV_STDCALL get_Content(IStream** Value) override {
-        if (Value)
-            *Value = nullptr;
-        return Enter("get_Content");
-    }
-    HRESULT NV_STDCALL put_Content(IStream*) override { return Enter("put_Content"); }
-    HRESULT NV_STDCALL get_Headers(char** Value) override { return GetText("get_Headers", Value, ""); }
-};
-
-class TResourceRequestedArgs final : public TFakeObject<ICoreWebView2WebResourceRequestedEventArgs> {
-public:
-    explicit TResourceRequestedArgs(const std::string& Address)
-        : TFakeObject("ResourceArgs", false), Request(MakeComObject<TResourceRequest>(Address)) {}
-    TComPtr<TResourceRequest> Request;
-    TComPtr<ICoreWebView2WebResourceResponse> Response;
-    HRESULT NV_STDCALL get_Request(ICoreWebView2WebResourceRequest** Value) override {
-        Enter("get_Request");
-        if (!Value)
-            return E_POINTER;
-        *Value = Request.Get();
-        Request->AddRef();
-        return S_OK;
-    }
-    HRESULT NV_STDCALL get_Response(ICoreWebView2WebResourceResponse** Value) override {
-        Enter("get_Response");
-        return Response.CopyTo(Value);
-    }
-    HRESULT NV_STDCALL put_Response(ICoreWebView2WebResourceResponse* Value) override {
-        Response = TComPtr<ICoreWebView2WebResourceResponse>(Value);
-        return Enter("put_Response");
-    }
-    HRESULT NV_STDCALL GetDeferral(ICoreWebView2Deferral**) override { return E_NOTIMPL; }
-    HRESULT NV_STDCALL get_ResourceContext(COREWEBVIEW2_WEB_RESOURCE_CONTEXT* Value) override {
-        return Get("get_ResourceContext", Value, COREWEBVIEW2_WEB_RESOURCE_CONTEXT_DOCUMENT);
-    }
-};
-
 // A web message: JSON text, and the plain string when the page posted one.
 class TMessageArgs final : public TFakeObject<ICoreWebView2WebMessageReceivedEventArgs> {
 public:
