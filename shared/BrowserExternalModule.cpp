@@ -319,7 +319,8 @@ void TBrowserExternalModule::FilesDeleteFile(const std::string& Uuid, const TJso
     SendSuccess(Uuid, deleted ? "true" : "false");
 }
 
-void TBrowserExternalModule::FilesWriteTextFile(const std::string& Uuid, const TJsonValue& Data) {
+void TBrowserExternalModule::WritePageFile(const std::string& Uuid, const TJsonValue& Data,
+                                           const std::function<std::string(const std::string&)>& BytesOf) {
     const std::string filePath = ReadTextArg(Data, "filePath");
     if (filePath.empty()) {
         SendError(Uuid, MissingFilePath);
@@ -328,15 +329,20 @@ void TBrowserExternalModule::FilesWriteTextFile(const std::string& Uuid, const T
     const std::string path = ResolvePagePath(filePath);
     ForceFolderOf(path);
     try {
-        const std::string contents = ReadTextArg(Data, "contents");
+        // Contents of a wrong kind are reported here, like a failed write.
+        const std::string bytes = BytesOf(ReadTextArg(Data, "contents"));
         TFileStream file(path, TFileMode::fmCreate);
-        WriteAll(file, "\xEF\xBB\xBF");
-        WriteAll(file, WithCrLfLines(contents));
+        WriteAll(file, bytes);
         file.Close();
         SendSuccess(Uuid, "true");
     } catch (const std::exception& e) {
         SendError(Uuid, EscapedJsonString(e.what()));
     }
+}
+
+void TBrowserExternalModule::FilesWriteTextFile(const std::string& Uuid, const TJsonValue& Data) {
+    WritePageFile(Uuid, Data,
+                  [](const std::string& Contents) { return "\xEF\xBB\xBF" + WithCrLfLines(Contents); });
 }
 
 void TBrowserExternalModule::FilesExtractFile(const std::string& Uuid, const TJsonValue& Data) {
@@ -410,22 +416,7 @@ void TBrowserExternalModule::FoldersGetAppDataDir(const std::string& Uuid) {
 }
 
 void TBrowserExternalModule::Base64DecodeToFile(const std::string& Uuid, const TJsonValue& Data) {
-    const std::string filePath = ReadTextArg(Data, "filePath");
-    if (filePath.empty()) {
-        SendError(Uuid, MissingFilePath);
-        return;
-    }
-    const std::string path = ResolvePagePath(filePath);
-    ForceFolderOf(path);
-    try {
-        const std::string bytes = TStrUtils::DecodeBase64(ReadTextArg(Data, "contents"));
-        TFileStream file(path, TFileMode::fmCreate);
-        WriteAll(file, bytes);
-        file.Close();
-        SendSuccess(Uuid, "true");
-    } catch (const std::exception& e) {
-        SendError(Uuid, EscapedJsonString(e.what()));
-    }
+    WritePageFile(Uuid, Data, [](const std::string& Contents) { return TStrUtils::DecodeBase64(Contents); });
 }
 
 // ---------------------------------------------------------------------------

@@ -142,6 +142,10 @@ private:
 
     void RegisterFunctions();
     void EndSession(const std::string& Uuid, unsigned Flags);
+    // Writes the bytes made from the "contents" argument to the page path
+    // "filePath" (its folders created first) and replies true, or the error.
+    void WritePageFile(const std::string& Uuid, const TJsonValue& Data,
+                       const std::function<std::string(const std::string&)>& BytesOf);
     void RunFileDialog(const std::string& Uuid, const TJsonValue& Data,
                        Platform::Ui::TCustomFileDialog& Dialog, std::string_view DefaultTitle, bool Save);
     // The browser control of BrowserForm, or null.
