@@ -44,8 +44,14 @@ inline bool IsLocalFileAddress(std::string_view Address) {
            (!Rest.starts_with("//") || Rest.starts_with("///") || StartsWithNoCase(Rest, "//localhost/"));
 }
 
-// "file:///index.html" -> "norvane://app/index.html"; other addresses unchanged.
+inline constexpr std::string_view BlobPrefix = "blob:";
+
+// "file:///index.html" -> "norvane://app/index.html"; "blob:file:///id" ->
+// "blob:norvane://app/id" (an object address made by an application page);
+// other addresses unchanged.
 inline std::string ToEngineAddress(std::string_view Address) {
+    if (StartsWithNoCase(Address, BlobPrefix) && IsLocalFileAddress(Address.substr(BlobPrefix.size())))
+        return std::string(BlobPrefix) + ToEngineAddress(Address.substr(BlobPrefix.size()));
     if (!IsLocalFileAddress(Address))
         return std::string(Address);
     std::string_view Path = Address.substr(5); // "/...", "///..." or "//localhost/..."
@@ -58,8 +64,12 @@ inline std::string ToEngineAddress(std::string_view Address) {
     return AppPrefix() + std::string(Path);
 }
 
-// "norvane://app/index.html" -> "file:///index.html"; other addresses unchanged.
+// "norvane://app/index.html" -> "file:///index.html"; "blob:norvane://app/id" ->
+// "blob:file:///id"; other addresses unchanged.
 inline std::string ToPageAddress(std::string_view Address) {
+    if (StartsWithNoCase(Address, BlobPrefix) &&
+        StartsWithNoCase(Address.substr(BlobPrefix.size()), AppPrefix()))
+        return std::string(BlobPrefix) + ToPageAddress(Address.substr(BlobPrefix.size()));
     const std::string& Prefix = AppPrefix();
     if (StartsWithNoCase(Address, Prefix))
         return "file:///" + std::string(Address.substr(Prefix.size()));
@@ -67,6 +77,16 @@ inline std::string ToPageAddress(std::string_view Address) {
     if (Address.size() == Bare.size() && StartsWithNoCase(Address, Bare))
         return "file:///";
     return std::string(Address);
+}
+
+// Whether an engine address is a document of the application itself: one of
+// its own scheme and host, or an object address ("blob:") that such a
+// document made. Only these documents get the host's scripts and may send
+// messages to the host.
+inline bool IsAppDocumentAddress(std::string_view Address) {
+    if (StartsWithNoCase(Address, BlobPrefix))
+        Address.remove_prefix(BlobPrefix.size());
+    return StartsWithNoCase(Address, AppPrefix());
 }
 
 } // namespace Norvane::Engine

@@ -1,10 +1,29 @@
 #include "engine/webkitgtk/PageScripts.h"
 
+#include "engine/webkitgtk/AddressMapping.h"
+#include "engine/webkitgtk/Json.h"
+
 namespace Norvane::Engine {
 
+namespace {
+
+// A script expression that is true in a document of the application: its
+// address starts with the application's prefix, or it is an object address
+// made by such a document.
+std::string AppDocumentTest() {
+    const std::string Prefix = ToJsonString(AppPrefix());
+    return "(function (h) { return h.indexOf(" + Prefix +
+           ") === 0 || (h.indexOf(\"blob:\") === 0 && h.indexOf(" + Prefix +
+           ", 5) === 5); })(String(location.href))";
+}
+
+} // namespace
+
 // The page may replace globals later; the shim keeps its own references.
-const char* const WebViewShimScript = R"JS((function () {
+const std::string& WebViewShimScript() {
+    static const std::string Script = R"JS((function () {
   "use strict";
+  if (!)JS" + AppDocumentTest() + R"JS() return;
   if (window.chrome && window.chrome.webview) return;
   var doc = document;
   var dispatch = EventTarget.prototype.dispatchEvent;
@@ -31,15 +50,36 @@ const char* const WebViewShimScript = R"JS((function () {
   }
   Object.defineProperty(chrome, "webview", { value: webview, enumerable: true });
 })();)JS";
+    return Script;
+}
 
-const char* const MessageForwarderScript = R"JS((function () {
+const std::string& MessageForwarderScript() {
+    static const std::string Script = R"JS((function () {
   "use strict";
+  if (window.top !== window || !)JS" + AppDocumentTest() +
+                                      R"JS() return;
   var handler = window.webkit.messageHandlers.norvaneWebview;
   document.addEventListener("norvane-webview-post", function (event) {
     event.stopImmediatePropagation();
-    handler.postMessage(String(event.detail));
+    handler.postMessage(String(location.href) + "\n" + String(event.detail));
   }, true);
 })();)JS";
+    return Script;
+}
+
+bool SplitForwardedMessage(std::string_view Message, std::string& SenderAddress, std::string& Json) {
+    const std::size_t Break = Message.find('\n');
+    if (Break == std::string_view::npos)
+        return false;
+    SenderAddress.assign(Message.substr(0, Break));
+    Json.assign(Message.substr(Break + 1));
+    return true;
+}
+
+std::string AppBlobDocumentScript(std::string_view Script) {
+    return "if (String(location.href).indexOf(\"blob:\") === 0 && " + AppDocumentTest() + ") (0, eval)(" +
+           ToJsonString(std::string(Script)) + ");";
+}
 
 const char* DispatchFunctionName() {
     return "__norvaneDispatch";

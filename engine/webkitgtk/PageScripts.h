@@ -1,5 +1,11 @@
-// Scripts the engine puts into the top document of every page.
+// Scripts the engine puts into the pages. The host's channel exists only in
+// the application's own documents (IsAppDocumentAddress): its scripts check
+// the document's address before they do anything, and the host checks every
+// message again on arrival.
 #pragma once
+
+#include <string>
+#include <string_view>
 
 namespace Norvane::Engine {
 
@@ -10,10 +16,23 @@ inline constexpr const char* MessageHandlerName = "norvaneWebview";
 
 // window.chrome.webview in the page's own world: postMessage(any) and the
 // "message" listeners, kept in a real EventTarget. Host messages arrive
-// through webview.__norvaneDispatch(jsonText).
-extern const char* const WebViewShimScript;
-// The message world's half: forwards the page's posts to the host.
-extern const char* const MessageForwarderScript;
+// through webview.__norvaneDispatch(jsonText). Top documents of the
+// application only.
+const std::string& WebViewShimScript();
+// The message world's half: forwards the page's posts to the host, each as
+// the document's own address, a line feed and the message's JSON text. The
+// address is read in the message world, where the page's scripts cannot
+// replace what it reads.
+const std::string& MessageForwarderScript();
+
+// A message of the forwarder split into the sender's address and the JSON
+// text; false when it has no address part.
+bool SplitForwardedMessage(std::string_view Message, std::string& SenderAddress, std::string& Json);
+
+// A host document script for object-address ("blob:") documents of the
+// application, which address patterns cannot name: it runs Script in the
+// global scope when the document is one of those.
+std::string AppBlobDocumentScript(std::string_view Script);
 
 // Name of the function on window.chrome.webview that turns a JSON text into
 // a "message" event for the page's listeners.

@@ -84,16 +84,14 @@ bool SameText(const char* Text, const char* Exact) {
 }
 
 // ---- The engine's own pop-up windows (new windows nobody handled) ----
+//
+// A pop-up is a view of its own, never a view related to the one that asked
+// for it: WebKit gives a related view its opener's page configuration, and
+// with it the host's document scripts and message channel. So the page's
+// window.open() gets null, and the address opens in a window with none of
+// the host.
 
-GtkWidget* OpenEnginePopup(WebKitWebView* Related, WebKitSettings* Settings);
-
-void PopupReadyToShow(WebKitWebView* Popup, GtkWidget* Window) {
-    GdkRectangle Geometry{0, 0, 0, 0};
-    webkit_window_properties_get_geometry(webkit_web_view_get_window_properties(Popup), &Geometry);
-    if (Geometry.width > 0 && Geometry.height > 0)
-        gtk_window_set_default_size(GTK_WINDOW(Window), Geometry.width, Geometry.height);
-    gtk_widget_show_all(Window);
-}
+void OpenEnginePopup(WebKitWebView* Opener, WebKitSettings* Settings, const char* EngineUri);
 
 void PopupClose(WebKitWebView*, GtkWidget* Window) {
     gtk_widget_destroy(Window);
@@ -104,26 +102,26 @@ void PopupTitle(GObject* Popup, GParamSpec*, GtkWidget* Window) {
     gtk_window_set_title(GTK_WINDOW(Window), Title ? Title : "");
 }
 
-GtkWidget* PopupCreate(WebKitWebView* Popup, WebKitNavigationAction*, gpointer) {
-    return OpenEnginePopup(Popup, webkit_web_view_get_settings(Popup));
+GtkWidget* PopupCreate(WebKitWebView* Popup, WebKitNavigationAction* Action, gpointer) {
+    OpenEnginePopup(Popup, webkit_web_view_get_settings(Popup),
+                    webkit_uri_request_get_uri(webkit_navigation_action_get_request(Action)));
+    return nullptr;
 }
 
-GtkWidget* OpenEnginePopup(WebKitWebView* Related, WebKitSettings* Settings) {
-    // Its own content manager: the host's page scripts and message channel
-    // belong to the host's view only.
+void OpenEnginePopup(WebKitWebView* Opener, WebKitSettings* Settings, const char* EngineUri) {
     WebKitUserContentManager* Manager = webkit_user_content_manager_new();
     GtkWidget* Popup =
-        GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", Related, "user-content-manager",
-                                Manager, "settings", Settings, nullptr));
+        GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", webkit_web_view_get_context(Opener),
+                                "user-content-manager", Manager, "settings", Settings, nullptr));
     g_object_unref(Manager);
     GtkWidget* Window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_default_size(GTK_WINDOW(Window), 800, 600);
     gtk_container_add(GTK_CONTAINER(Window), Popup);
-    g_signal_connect(Popup, "ready-to-show", G_CALLBACK(PopupReadyToShow), Window);
     g_signal_connect(Popup, "close", G_CALLBACK(PopupClose), Window);
     g_signal_connect(Popup, "notify::title", G_CALLBACK(PopupTitle), Window);
     g_signal_connect(Popup, "create", G_CALLBACK(PopupCreate), nullptr);
-    return Popup;
+    webkit_web_view_load_uri(WEBKIT_WEB_VIEW(Popup), EngineUri && *EngineUri ? EngineUri : "about:blank");
+    gtk_widget_show_all(Window);
 }
 
 // ---- Asynchronous jobs ----
@@ -225,7 +223,8 @@ TWebView::~TWebView() {
     if (!FClosed)
         CloseInternal();
     for (auto& Entry : FUserScripts)
-        webkit_user_script_unref(Entry.second);
+        for (WebKitUserScript* Script : Entry.second)
+            webkit_user_script_unref(Script);
     if (FContentManager)
         g_object_unref(FContentManager);
     if (FWebKitSettings)
@@ -255,12 +254,12 @@ bool TWebView::Initialize() {
     webkit_user_content_manager_register_script_message_handler_in_world(FContentManager, MessageHandlerName,
                                                                          MessageWorld);
     WebKitUserScript* Forwarder = webkit_user_script_new_for_world(
-        MessageForwarderScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+        MessageForwarderScript().c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
         WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, MessageWorld, nullptr, nullptr);
     webkit_user_content_manager_add_script(FContentManager, Forwarder);
     webkit_user_script_unref(Forwarder);
     WebKitUserScript* Shim =
-        webkit_user_script_new(WebViewShimScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+        webkit_user_script_new(WebViewShimScript().c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
                                WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
     webkit_user_content_manager_add_script(FContentManager, Shim);
     webkit_user_script_unref(Shim);
@@ -730,6 +729,13 @@ GtkWidget* TWebView::OnCreate(WebKitWebView* View, WebKitNavigationAction* Actio
     const TComPtr<TWebView> Keep(Self);
     const char* Raw = webkit_uri_request_get_uri(webkit_navigation_action_get_request(Action));
     const std::string Uri = ToPageAddress(Raw ? Raw : "");
+    if (!Self->ShowsAppDocument() && IsAppDocumentAddress(ToEngineAddress(Uri))) {
+        // A document that is not the application's may not open its pages
+        // (in a new process of the application, they would have the host).
+        g_printerr("norvane-engine: refused a new window for %s from %s\n", Uri.c_str(),
+                   ToPageAddress(Self->FCommittedUri).c_str());
+        return nullptr;
+    }
     auto Args =
         MakeComObject<TNewWindowRequestedEventArgs>(Uri, webkit_navigation_action_is_user_gesture(Action));
     Self->FNewWindowRequested.Fire([&](auto* H) { H->Invoke(Self->AsView(), Args.Get()); });
@@ -746,7 +752,8 @@ GtkWidget* TWebView::OnCreate(WebKitWebView* View, WebKitNavigationAction* Actio
         Target->Navigate(Uri.c_str());
         return nullptr;
     }
-    return OpenEnginePopup(View, Self->FWebKitSettings);
+    OpenEnginePopup(View, Self->FWebKitSettings, ToEngineAddress(Uri).c_str());
+    return nullptr;
 }
 
 void TWebView::FinishNewWindow(TNewWindowRequestedEventArgs* Args, const std::string& Uri) {
@@ -756,9 +763,7 @@ void TWebView::FinishNewWindow(TNewWindowRequestedEventArgs* Args, const std::st
         Target->Navigate(Uri.c_str());
         return;
     }
-    GtkWidget* Popup = OpenEnginePopup(FView, FWebKitSettings);
-    webkit_web_view_load_uri(WEBKIT_WEB_VIEW(Popup), ToEngineAddress(Uri).c_str());
-    PopupReadyToShow(WEBKIT_WEB_VIEW(Popup), gtk_widget_get_toplevel(Popup));
+    OpenEnginePopup(FView, FWebKitSettings, ToEngineAddress(Uri).c_str());
 }
 
 void TWebView::OnClose(WebKitWebView*, TWebView* Self) {
@@ -981,14 +986,30 @@ void TWebView::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult
     if (!Value || !jsc_value_is_string(Value))
         return;
     gchar* Text = jsc_value_to_string(Value);
-    const std::string Json = Text ? Text : "null";
+    const std::string Message = Text ? Text : "";
     g_free(Text);
+    // Only the top document of the application may talk to the host: the
+    // address the sending document reports from the message world, and the
+    // address this view has committed, must both be the application's own.
+    std::string Sender, Json;
+    const bool Split = SplitForwardedMessage(Message, Sender, Json);
+    if (!Split || !IsAppDocumentAddress(Sender) || !Self->ShowsAppDocument()) {
+        const std::string Refused = Split && !IsAppDocumentAddress(Sender) ? Sender : Self->FCommittedUri;
+        g_printerr("norvane-engine: refused a web message from %s\n", ToPageAddress(Refused).c_str());
+        return;
+    }
     const TComPtr<TWebView> Keep(Self);
-    auto Args = MakeComObject<TWebMessageReceivedEventArgs>(Self->PageUri(), Json);
+    auto Args = MakeComObject<TWebMessageReceivedEventArgs>(ToPageAddress(Sender), Json);
     Self->FWebMessageReceived.Fire([&](auto* H) { H->Invoke(Self->AsView(), Args.Get()); });
 }
 
+bool TWebView::ShowsAppDocument() const {
+    return IsAppDocumentAddress(FCommittedUri);
+}
+
 void TWebView::DeliverToPage(const std::string& Json) {
+    if (!ShowsAppDocument())
+        return; // a document that is not the application's gets nothing of the host
     // As short as it can be (each text is compiled anew); on a page without
     // the channel the call throws, and the error goes nowhere.
     const std::string Script =
@@ -1426,12 +1447,20 @@ HRESULT TWebView::AddScriptToExecuteOnDocumentCreated(
         return HRESULT_ERROR_INVALID_STATE;
     if (!JavaScript)
         return E_INVALIDARG;
-    WebKitUserScript* Script =
-        webkit_user_script_new(JavaScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
-                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
-    webkit_user_content_manager_add_script(FContentManager, Script);
+    // The application's own documents only: those of its scheme by WebKit's
+    // address pattern, object-address documents they made by a test in the
+    // script itself (a pattern cannot name them).
+    const std::string Pattern = AppPrefix() + "*";
+    const char* const AllowList[] = {Pattern.c_str(), nullptr};
+    const std::string BlobScript = AppBlobDocumentScript(JavaScript);
     const std::string Id = std::to_string(++FScriptCounter);
-    FUserScripts[Id] = Script;
+    FUserScripts[Id] = {
+        webkit_user_script_new(JavaScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, AllowList, nullptr),
+        webkit_user_script_new(BlobScript.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr)};
+    for (WebKitUserScript* Script : FUserScripts[Id])
+        webkit_user_content_manager_add_script(FContentManager, Script);
     if (Handler) {
         TComPtr<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler> Keep(Handler);
         RunOnUiThread([Keep, Id] { Keep->Invoke(S_OK, Id.c_str()); });
@@ -1445,9 +1474,11 @@ HRESULT TWebView::RemoveScriptToExecuteOnDocumentCreated(const char* Id) {
     const auto Found = FUserScripts.find(Id);
     if (Found == FUserScripts.end())
         return S_OK;
-    if (FContentManager)
-        webkit_user_content_manager_remove_script(FContentManager, Found->second);
-    webkit_user_script_unref(Found->second);
+    for (WebKitUserScript* Script : Found->second) {
+        if (FContentManager)
+            webkit_user_content_manager_remove_script(FContentManager, Script);
+        webkit_user_script_unref(Script);
+    }
     FUserScripts.erase(Found);
     return S_OK;
 }

@@ -9,6 +9,7 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <array>
 #include <deque>
 #include <map>
 #include <memory>
@@ -186,6 +187,9 @@ private:
     void SetZoom(double Zoom);
     void StepZoom(int Direction);
     void DeliverToPage(const std::string& Json);
+    // Whether the document the view shows (its last committed address) is
+    // one of the application's own.
+    bool ShowsAppDocument() const;
     void ReportStart(const std::string& EngineUri, bool UserInitiated);
     void ResolveDeferredStart(const char* EngineUri);
     void FinishNewWindow(TNewWindowRequestedEventArgs* Args, const std::string& Uri);
@@ -287,7 +291,8 @@ private:
     std::vector<TDecision> FDeferredDecisions;
 
     std::vector<TFilter> FFilters;
-    std::map<std::string, WebKitUserScript*> FUserScripts;
+    // Each document script as two WebKit scripts: by address pattern and for object addresses.
+    std::map<std::string, std::array<WebKitUserScript*, 2>> FUserScripts;
     UINT64 FScriptCounter = 0;
     UINT32 FWebProcessId = 0;
 

@@ -231,6 +231,9 @@ bool TViewHarness::Create(int Width, int Height) {
                 const HRESULT Found = Args->TryGetWebMessageAsString(&Text);
                 StringMessages.push_back(SUCCEEDED(Found) ? Library.Take(Text) : "<not a string>");
                 Messages.push_back(Library.Take(Json));
+                char* Source = nullptr;
+                Args->get_Source(&Source);
+                MessageSources.push_back(Library.Take(Source));
                 return S_OK;
             })
             .Get(),

@@ -120,6 +120,7 @@ public:
     std::vector<std::string> Requests;       // addresses the resource handler saw
     std::vector<std::string> Messages;       // web messages as JSON
     std::vector<std::string> StringMessages; // TryGetWebMessageAsString results ("<not a string>" on failure)
+    std::vector<std::string> MessageSources; // the sending documents' addresses
     std::vector<std::string> Titles;         // DocumentTitle at each DocumentTitleChanged
     std::vector<std::string> StartingUris;   // NavigationStarting addresses
     std::vector<std::string> NewWindowUris;

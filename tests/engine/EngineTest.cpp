@@ -695,6 +695,44 @@ TEST(EngineMessages, OnlyTheTopDocumentReachesTheHost) {
               R"(["undefined","undefined"])");
 }
 
+TEST(EngineMessages, OnlyTheApplicationsOwnDocumentsGetTheHostsScriptsAndChannel) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    bool Added = false;
+    ASSERT_EQ(
+        H.View->AddScriptToExecuteOnDocumentCreated(
+            "window.__hostScript = true;",
+            Callback<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler>([&](HRESULT,
+                                                                                           const char*) {
+                return Added = true, S_OK;
+            }).Get()),
+        S_OK);
+    ASSERT_TRUE(RunUntil([&] { return Added; }));
+
+    // A document made by an application page from an object address keeps both.
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    int Before = H.NavigationsCompleted;
+    H.Run("location.href = URL.createObjectURL(new Blob(['<p>made here</p>'], {type: 'text/html'})); 0");
+    ASSERT_TRUE(H.WaitForNavigation(Before));
+    EXPECT_EQ(H.Run("[window.__hostScript === true, typeof chrome.webview]").Json, R"([true,"object"])");
+    H.Run("chrome.webview.postMessage('from blob'); 0");
+    ASSERT_TRUE(H.WaitForMessages(1));
+    EXPECT_EQ(H.MessageSources[0].rfind("blob:file:///", 0), 0u) << H.MessageSources[0];
+
+    // A document at no address of the application gets neither.
+    Before = H.NavigationsCompleted;
+    ASSERT_EQ(H.View->NavigateToString("<p>not the application's</p>"), S_OK);
+    ASSERT_TRUE(H.WaitForNavigation(Before));
+    EXPECT_EQ(H.Run("[typeof window.__hostScript, typeof window.chrome]").Json,
+              R"(["undefined","undefined"])");
+    // A listener made by that document hears nothing of the host.
+    H.Run("window.chrome = {webview: {__norvaneDispatch: function (m) { document.title = 'got ' + m; }}}; 0");
+    ASSERT_EQ(H.View->PostWebMessageAsJson(R"({"secret":1})"), S_OK);
+    RunFor(0.3);
+    EXPECT_EQ(H.Run("document.title").Json, "\"\"");
+}
+
 TEST(EngineMessages, MessagesAreDroppedWhileWebMessagesAreOff) {
     TViewHarness H;
     ASSERT_TRUE(H.Create());
@@ -734,11 +772,16 @@ TEST(EngineRequests, UnhandledPopUpsOpenTheEnginesOwnWindow) {
     ServeApplication(H);
     ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
     TempDir Disk;
-    WriteFile(Disk / "popup.html", PageWithBody("Popup From Disk", "popup"));
+    // The pop-up names in its title whether it got the host's channel; it
+    // must not, and its opener gets no window object either.
+    WriteFile(Disk / "popup.html",
+              PageWithBody("Popup", "<script>document.title = window.chrome && window.chrome.webview ? "
+                                    "'Popup With Host' : 'Popup Without Host';</script>"));
     H.HandleNewWindows = false;
     const std::string Uri = "file://" + (Disk.Path() / "popup.html").string();
-    EXPECT_EQ(H.Run("window.__popup = window.open('" + Uri + "'); window.__popup !== null").Json, "true");
-    EXPECT_TRUE(RunUntil([&] { return FindWindowTitled("Popup From Disk") != nullptr; }));
+    EXPECT_EQ(H.Run("window.open('" + Uri + "') === null").Json, "true");
+    EXPECT_TRUE(RunUntil([&] { return FindWindowTitled("Popup Without Host") != nullptr; }));
+    EXPECT_EQ(FindWindowTitled("Popup With Host"), nullptr);
     ASSERT_EQ(H.NewWindowUris.size(), 1u);
     EXPECT_EQ(H.NewWindowUris[0], Uri);
     CloseOtherWindows({H.Host->Window()});
