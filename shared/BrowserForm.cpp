@@ -21,16 +21,6 @@ namespace {
 constexpr std::string_view FileAddressPrefix = "file:///";
 constexpr char Separator = '\r';
 
-bool StartsWithIgnoringCase(std::string_view Text, std::string_view Prefix) {
-    if (Text.size() < Prefix.size())
-        return false;
-    for (std::size_t i = 0; i < Prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(Text[i])) !=
-            std::tolower(static_cast<unsigned char>(Prefix[i])))
-            return false;
-    return true;
-}
-
 std::string ReplaceAll(std::string Text, std::string_view From, std::string_view To) {
     std::size_t at = 0;
     while ((at = Text.find(From, at)) != std::string::npos) {
@@ -174,7 +164,7 @@ void TBrowserForm::EdgeBrowserCreateWebViewCompleted(TCustomEdgeBrowser* Sender,
 }
 
 std::optional<TBrowserResource> TBrowserForm::ResolveResource(const std::string& Address) const {
-    if (!FHandleRequests || !StartsWithIgnoringCase(Address, FileAddressPrefix))
+    if (!FHandleRequests || !TStrUtils::StartsText(FileAddressPrefix, Address))
         return std::nullopt;
     const std::string raw = ReplaceAll(Address, FileAddressPrefix, "");
     // The type goes by the extension of the last name in the path.
@@ -241,10 +231,19 @@ void TBrowserForm::EdgeBrowserNewWindowRequested(TCustomEdgeBrowser*, TNewWindow
     if (Args->ArgsInterface()->get_Uri(&uri) < 0)
         return;
     const std::string address = TakeEngineText(uri);
-    if (!StartsWithIgnoringCase(address, "file:"))
+    if (TStrUtils::StartsText("file:", address)) {
+        Args->ArgsInterface()->put_Handled(TRUE_VALUE);
+        TSysUtils::ShellExec(Platform::ExecutablePath(), NewWindowParameters(address));
         return;
-    Args->ArgsInterface()->put_Handled(TRUE_VALUE);
-    TSysUtils::ShellExec(Platform::ExecutablePath(), NewWindowParameters(address));
+    }
+    // Web and mail links open in the user's own browser or mail program,
+    // where they get nothing of the application; the rest (about:blank, object
+    // addresses) is left to the browser's own pop-up window.
+    if (TStrUtils::StartsText("http:", address) || TStrUtils::StartsText("https:", address) ||
+        TStrUtils::StartsText("mailto:", address)) {
+        Args->ArgsInterface()->put_Handled(TRUE_VALUE);
+        TSysUtils::ShellOpen(address);
+    }
 }
 
 void TBrowserForm::EdgeBrowserNavigationCompleted(TCustomEdgeBrowser*, bool, TOleEnum) {

@@ -109,7 +109,7 @@ std::string LowerAscii(std::string Text) {
     return Text;
 }
 
-bool StartsTextAscii(const std::string& Prefix, const std::string& Text) {
+bool StartsTextAscii(std::string_view Prefix, std::string_view Text) {
     if (Text.size() < Prefix.size())
         return false;
     for (std::size_t i = 0; i < Prefix.size(); ++i)
@@ -676,6 +676,10 @@ std::string TStrUtils::ImplodeStrings(const std::string& Separator, const TStrin
         out += Items[i];
     }
     return out;
+}
+
+bool TStrUtils::StartsText(std::string_view Prefix, std::string_view Text) {
+    return StartsTextAscii(Prefix, Text);
 }
 
 bool TStrUtils::FilePathIsHttpUrl(const std::string& Path) {

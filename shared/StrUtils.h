@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <variant>
 #include <vector>
@@ -154,6 +155,9 @@ public:
     // the group needs, and for a text whose last group has one character only.
     static std::string DecodeBase64(const std::string& Value);
     static std::string ImplodeStrings(const std::string& Separator, const TStringArray& Items);
+
+    // Whether Text starts with Prefix, ASCII letters compared without case.
+    static bool StartsText(std::string_view Prefix, std::string_view Text);
 
     // Prefix tests without regard to case; only forward slashes match.
     static bool FilePathIsHttpUrl(const std::string& Path);
