@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <thread>
 
 using namespace Norvane::Testing;
@@ -18,6 +19,7 @@ using namespace Norvane::Testing::FakeEngine;
 using Norvane::Shared::TBrowserForm;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
 
 namespace fs = std::filesystem;
 
@@ -312,9 +314,17 @@ std::vector<std::string> Records(const fs::path& Folder) {
     return records;
 }
 
-TEST_F(PageRequestsTest, AFileAddressOpensANewProcessWithTheIdAndTheAddressOthersAreLeftToTheBrowser) {
+TEST_F(PageRequestsTest, AFileAddressOpensANewProcessWebAndMailLinksTheDefaultProgram) {
     TempDir records;
     ::setenv(RelaunchRecordsVariable, records.Path().c_str(), 1);
+    // The desktop's opener, replaced by one that records what it was given.
+    TempDir bin;
+    const fs::path opened = bin.Path() / "opened.log";
+    WriteFile((bin.Path() / "xdg-open").string(),
+              "#!/bin/sh\nprintf '%s\\n' \"$1\" >>'" + opened.string() + "'\n");
+    fs::permissions(bin.Path() / "xdg-open", fs::perms::owner_all);
+    const std::string path = ::getenv("PATH") ? ::getenv("PATH") : "";
+    ::setenv("PATH", (bin.Path().string() + ":" + path).c_str(), 1);
     MakeWindow({}, [](TBrowserForm& W) {
         W.SetIsRuntime(true);
         W.SetRuntimeAppID(RelaunchTestID);
@@ -322,16 +332,31 @@ TEST_F(PageRequestsTest, AFileAddressOpensANewProcessWithTheIdAndTheAddressOther
     EXPECT_EQ(Window->NewWindowParameters("file:///about us.html"),
               std::string("\"") + RelaunchTestID + "\" \"file:///about us.html\"");
 
-    EXPECT_FALSE(RequestNewWindow("https://example.org/"));
-    EXPECT_FALSE(RequestNewWindow("mailto:someone@example.org"));
     Window->SetIsRuntime(false);
     EXPECT_FALSE(RequestNewWindow("file:///outside-runtime.html"));
+    EXPECT_FALSE(RequestNewWindow("https://example.org/"));
+    Window->SetIsRuntime(true);
+    EXPECT_FALSE(RequestNewWindow("about:blank"));
+    EXPECT_FALSE(RequestNewWindow("blob:file:///5d1c"));
     EXPECT_EQ(CallCount("NewWindowRequestedArgs.put_Handled"), 0u);
 
-    Window->SetIsRuntime(true);
+    EXPECT_TRUE(RequestNewWindow("https://example.org/a?b=1"));
+    EXPECT_TRUE(RequestNewWindow("mailto:someone@example.org"));
+    // Two processes of their own: in either order.
+    auto lines = [&] {
+        std::vector<std::string> read;
+        std::istringstream in(fs::exists(opened) ? ReadFile(opened.string()) : std::string());
+        for (std::string line; std::getline(in, line);)
+            read.push_back(line);
+        return read;
+    };
+    EXPECT_TRUE(EdgeEx::PumpUntil([&] { return lines().size() >= 2; }, 20000));
+    EXPECT_THAT(lines(), UnorderedElementsAre("https://example.org/a?b=1", "mailto:someone@example.org"));
+    ::setenv("PATH", path.c_str(), 1);
+
     const std::string address = "FILE:///about.html?x=1#top";
     EXPECT_TRUE(RequestNewWindow(address));
-    EXPECT_THAT(DetailsOf("NewWindowRequestedArgs.put_Handled"), ElementsAre("1"));
+    EXPECT_THAT(DetailsOf("NewWindowRequestedArgs.put_Handled"), ElementsAre("1", "1", "1"));
     // The new process is this program, which records its second argument.
     EXPECT_TRUE(EdgeEx::PumpUntil([&] { return !Records(records.Path()).empty(); }, 20000));
     EXPECT_THAT(Records(records.Path()), ElementsAre(address));
