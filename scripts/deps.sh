@@ -6,7 +6,7 @@ PACKAGES=(
   libzip-dev zlib1g-dev libpcre2-dev rapidjson-dev
   libgtk-3-dev libwebkit2gtk-4.1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  zip unzip shared-mime-info xdg-user-dirs locales
+  zip unzip python3 shared-mime-info xdg-user-dirs locales
   xvfb x11-utils openbox xdotool x11-apps imagemagick dbus-x11 nodejs
 )
 missing=()

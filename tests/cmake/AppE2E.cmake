@@ -1,9 +1,11 @@
 # The packaged test application of tests/e2e end to end with the real engine
-# (tests/scripts/app_e2e.sh): it drives windows under X, so one at a time on
+# (tests/scripts/app_e2e.sh, app_origin_e2e.sh): it drives windows under X, so one at a time on
 # the display. Build app_e2e_programs before running it.
-if(TEST script.app_e2e)
-  set_tests_properties(script.app_e2e PROPERTIES LABELS "script;engine" RESOURCE_LOCK norvane_display TIMEOUT 300)
-endif()
+foreach(name app_e2e app_origin_e2e)
+  if(TEST script.${name})
+    set_tests_properties(script.${name} PROPERTIES LABELS "script;engine" RESOURCE_LOCK norvane_display TIMEOUT 300)
+  endif()
+endforeach()
 if(TARGET norvane-engine AND TARGET startup_test_programs)
   add_custom_target(app_e2e_programs DEPENDS norvane-engine startup_test_programs)
 endif()
