@@ -12,6 +12,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
@@ -731,6 +732,61 @@ TEST(EngineMessages, OnlyTheApplicationsOwnDocumentsGetTheHostsScriptsAndChannel
     ASSERT_EQ(H.View->PostWebMessageAsJson(R"({"secret":1})"), S_OK);
     RunFor(0.3);
     EXPECT_EQ(H.Run("document.title").Json, "\"\"");
+}
+
+// The widget of the given type under Widget, or null.
+GtkWidget* FindWidgetOfType(GtkWidget* Widget, const char* TypeName) {
+    if (std::strcmp(G_OBJECT_TYPE_NAME(Widget), TypeName) == 0)
+        return Widget;
+    if (!GTK_IS_CONTAINER(Widget))
+        return nullptr;
+    GList* Children = gtk_container_get_children(GTK_CONTAINER(Widget));
+    GtkWidget* Found = nullptr;
+    for (GList* Item = Children; Item && !Found; Item = Item->next)
+        Found = FindWidgetOfType(GTK_WIDGET(Item->data), TypeName);
+    g_list_free(Children);
+    return Found;
+}
+
+// Runs Script in the message world of the view's top document, where the
+// channel's native end lives, through WebKit's own entry (the engine library
+// holds WebKit loaded; the tests do not link it).
+void RunInMessageWorld(TViewHarness& H, const std::string& Script) {
+    using TEvaluate = void (*)(GtkWidget*, const char*, gssize, const char*, const char*, GCancellable*,
+                               GAsyncReadyCallback, gpointer);
+    void* WebKit = dlopen("libwebkit2gtk-4.1.so.0", RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(WebKit, nullptr);
+    auto Evaluate = reinterpret_cast<TEvaluate>(dlsym(WebKit, "webkit_web_view_evaluate_javascript"));
+    GtkWidget* View = FindWidgetOfType(H.Host->Parent(), "WebKitWebView");
+    ASSERT_TRUE(Evaluate && View);
+    Evaluate(View, Script.c_str(), -1, "norvane", nullptr, nullptr, nullptr, nullptr);
+}
+
+TEST(EngineMessages, TheHostTakesMessagesOnlyFromTheApplicationsOwnTopDocument) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    const std::string Post = "window.webkit.messageHandlers.norvaneWebview.postMessage(";
+    testing::internal::CaptureStderr();
+    RunInMessageWorld(H, Post + R"('http://127.0.0.1:9/remote.html\n{"a":1}'))");
+    RunInMessageWorld(H, Post + R"('{"a":2}'))");
+    // Sent as the forwarder sends: it arrives, after the two before it.
+    RunInMessageWorld(H, Post + R"('norvane://app/index.html\n{"a":3}'))");
+    EXPECT_TRUE(H.WaitForMessages(1));
+    // A document at no address of the application that claims one.
+    const int Before = H.NavigationsCompleted;
+    ASSERT_EQ(H.View->NavigateToString("<p>not the application's</p>"), S_OK);
+    ASSERT_TRUE(H.WaitForNavigation(Before));
+    RunInMessageWorld(H, Post + R"('norvane://app/index.html\n{"a":4}'))");
+    RunFor(0.5);
+    const std::string Refusals = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(H.Messages.size(), 1u);
+    EXPECT_EQ(H.Messages[0], R"({"a":3})");
+    EXPECT_EQ(H.MessageSources[0], "file:///index.html");
+    EXPECT_NE(Refusals.find("refused a web message from http://127.0.0.1:9/remote.html\n"), std::string::npos)
+        << Refusals;
+    EXPECT_NE(Refusals.find("refused a web message from about:blank\n"), std::string::npos) << Refusals;
 }
 
 TEST(EngineMessages, MessagesAreDroppedWhileWebMessagesAreOff) {
