@@ -13,6 +13,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace Norvane::Platform {
 
@@ -30,6 +31,12 @@ enum class KnownFolder {
 // The folder's path without a trailing separator (the root stays "/"); empty
 // when it cannot be determined (for example when no home folder is known).
 std::string KnownFolderPath(KnownFolder folder);
+
+// The user's home folder as each source names it: the HOME variable when it
+// holds an absolute path, and the home folder of the user's entry in the
+// password file; without trailing separators (the root stays "/"), each path
+// once. Empty when neither is known.
+std::vector<std::string> HomeFolderPaths();
 
 // The user's folder for temporary files: TMPDIR when set to an absolute path,
 // otherwise /tmp. No trailing separator.

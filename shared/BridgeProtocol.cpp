@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
+#include <optional>
 
 namespace Norvane::Shared {
 
@@ -154,6 +155,58 @@ private:
     bool FTooDeep = false;
 };
 
+// The code unit of a \uXXXX escape at the offset, when there is one.
+bool UnicodeEscapeAt(std::string_view text, std::size_t at, unsigned& unit) {
+    if (at + 6 > text.size() || text[at] != '\\' || text[at + 1] != 'u')
+        return false;
+    unit = 0;
+    for (std::size_t i = at + 2; i < at + 6; ++i) {
+        const char c = text[i];
+        unsigned digit = 0;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<unsigned>(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            digit = static_cast<unsigned>(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F')
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        else
+            return false;
+        unit = unit * 16 + digit;
+    }
+    return true;
+}
+
+// A page's JSON.stringify writes a lone UTF-16 surrogate as an escape. The
+// reader would make a lone low one the bytes of no valid UTF-8 character (a
+// reply that echoes them is refused by the engine) and a lone high one an
+// error, so every lone surrogate escape, high or low, becomes \ufffd (U+FFFD):
+// the same length, so that error offsets stay those of the page's text. A high
+// escape directly followed by a low one stays the pair. Escapes are taken from
+// left to right, so in \\ud800 the backslash is escaped and "ud800" is text.
+// Nothing (no copy) when the text has no lone surrogate escape.
+std::optional<std::string> WithLoneSurrogatesReplaced(std::string_view text) {
+    std::optional<std::string> replaced;
+    std::size_t at = text.find('\\');
+    while (at != std::string_view::npos) {
+        unsigned unit = 0;
+        std::size_t next = at + 2; // any other escape: the backslash and one character
+        if (UnicodeEscapeAt(text, at, unit)) {
+            next = at + 6;
+            unsigned low = 0;
+            if (unit >= 0xD800 && unit <= 0xDBFF && UnicodeEscapeAt(text, next, low) && low >= 0xDC00 &&
+                low <= 0xDFFF) {
+                next += 6;
+            } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+                if (!replaced)
+                    replaced.emplace(text);
+                replaced->replace(at, 6, "\\ufffd");
+            }
+        }
+        at = next < text.size() ? text.find('\\', next) : std::string_view::npos;
+    }
+    return replaced;
+}
+
 std::string InvalidJson(std::string_view reason, std::size_t offset) {
     return "Invalid JSON text: " + std::string(reason) + " (at byte " + std::to_string(offset) + ")";
 }
@@ -163,6 +216,9 @@ std::string InvalidJson(std::string_view reason, std::size_t offset) {
 TJsonValue TJsonValue::Parse(std::string_view Text) {
     constexpr unsigned flags = rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseIterativeFlag |
                                rapidjson::kParseValidateEncodingFlag;
+    const std::optional<std::string> replaced = WithLoneSurrogatesReplaced(Text);
+    if (replaced)
+        Text = *replaced;
     rapidjson::MemoryStream stream(Text.data(), Text.size());
     TJsonBuilder builder;
     rapidjson::Reader reader;

@@ -77,7 +77,10 @@ public:
     static TJsonValue Object();
 
     // Parses one complete JSON text (UTF-8; white space around it allowed).
-    // Raises EBridgeError "Invalid JSON text: ..." for anything else.
+    // Raises EBridgeError "Invalid JSON text: ..." for anything else. Every
+    // text read (strings and keys) is valid UTF-8: an escaped UTF-16 surrogate
+    // that is not part of a pair (a high one not directly followed by an
+    // escaped low one, a low one without a high one before it) reads as U+FFFD.
     static TJsonValue Parse(std::string_view Text);
 
     TJsonKind Kind() const { return FKind; }

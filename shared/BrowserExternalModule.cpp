@@ -7,8 +7,12 @@
 #include "shared/Streams.h"
 #include "shared/SysUtils.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <memory>
+#include <random>
 
 namespace Norvane::Shared {
 
@@ -240,6 +244,68 @@ std::string WithCrLfLines(std::string_view Text) {
     return out;
 }
 
+// A file written under a new name in the folder of its path and put in the
+// place of that path by Commit, so that a write that fails half-way leaves
+// what was at the path before. Not committed, the new file is removed.
+class TReplacingFile {
+public:
+    // Raises EFOpenError, naming Path, when the file cannot be written: an
+    // existing one is opened for writing first (without truncating it), so
+    // a folder or a file without write permission is refused as when it was
+    // written in place.
+    explicit TReplacingFile(const std::string& Path) : FPath(Path) {
+        std::error_code ec;
+        // Through a link, the file that the link names is replaced.
+        if (fs::is_symlink(fs::symlink_status(FPath, ec))) {
+            const fs::path resolved = fs::weakly_canonical(FPath, ec);
+            if (!ec)
+                FPath = resolved;
+        }
+        const fs::file_status existing = fs::status(FPath, ec);
+        if (fs::exists(existing))
+            TFileStream(FPath.string(), TFileMode::fmOpenReadWrite).Close();
+        std::random_device random;
+        const std::uint64_t unique = (std::uint64_t{random()} << 32) ^ random();
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, ".%016llx.part", static_cast<unsigned long long>(unique));
+        FTemp = FPath.parent_path() / ("." + FPath.filename().string() + suffix);
+        try {
+            FStream = std::make_unique<TFileStream>(FTemp.string(), TFileMode::fmCreate);
+        } catch (const EFOpenError& e) {
+            // Named as the target, in the words of opening it.
+            const std::string what = e.what();
+            const std::string lead = "Cannot open file \"" + FTemp.string() + "\"";
+            if (what.compare(0, lead.size(), lead) != 0)
+                throw;
+            throw EFOpenError("Cannot open file \"" + Path + "\"" + what.substr(lead.size()));
+        }
+        if (fs::exists(existing))
+            fs::permissions(FTemp, existing.permissions(), ec);
+    }
+    TReplacingFile(const TReplacingFile&) = delete;
+    TReplacingFile& operator=(const TReplacingFile&) = delete;
+    ~TReplacingFile() {
+        if (FStream) {
+            FStream.reset();
+            std::error_code ec;
+            fs::remove(FTemp, ec);
+        }
+    }
+
+    TStream& Stream() { return *FStream; }
+    // Closes the new file and renames it to the path; raises when either fails.
+    void Commit() {
+        FStream->Close();
+        fs::rename(FTemp, FPath);
+        FStream.reset();
+    }
+
+private:
+    fs::path FPath;
+    fs::path FTemp;
+    std::unique_ptr<TFileStream> FStream;
+};
+
 } // namespace
 
 std::string TBrowserExternalModule::ResolvePagePath(const std::string& AppDirPath, const std::string& Path) {
@@ -250,6 +316,13 @@ std::string TBrowserExternalModule::ResolvePagePath(const std::string& AppDirPat
 
 std::string TBrowserExternalModule::ResolvePagePath(const std::string& Path) const {
     return ResolvePagePath(FBrowserForm ? FBrowserForm->AppDirPath() : std::string(), Path);
+}
+
+bool TBrowserExternalModule::AcceptPagePath(const std::string& Uuid, const std::string& Path) {
+    if (Path.find('\0') == std::string::npos)
+        return true;
+    SendError(Uuid, EscapedJsonString(InvalidPathText));
+    return false;
 }
 
 void TBrowserExternalModule::RunFileDialog(const std::string& Uuid, const TJsonValue& Data,
@@ -300,6 +373,8 @@ void TBrowserExternalModule::FilesFileExists(const std::string& Uuid, const TJso
         SendError(Uuid, MissingFilePath);
         return;
     }
+    if (!AcceptPagePath(Uuid, filePath))
+        return;
     std::error_code ec;
     const fs::file_status status = fs::status(ResolvePagePath(filePath), ec);
     SendSuccess(Uuid, fs::exists(status) && !fs::is_directory(status) ? "true" : "false");
@@ -311,6 +386,8 @@ void TBrowserExternalModule::FilesDeleteFile(const std::string& Uuid, const TJso
         SendError(Uuid, MissingFilePath);
         return;
     }
+    if (!AcceptPagePath(Uuid, filePath))
+        return;
     // A single file (or a link itself); never a folder, even an empty one.
     const std::string path = ResolvePagePath(filePath);
     std::error_code ec;
@@ -326,6 +403,8 @@ void TBrowserExternalModule::WritePageFile(const std::string& Uuid, const TJsonV
         SendError(Uuid, MissingFilePath);
         return;
     }
+    if (!AcceptPagePath(Uuid, filePath))
+        return;
     const std::string path = ResolvePagePath(filePath);
     ForceFolderOf(path);
     try {
@@ -356,20 +435,24 @@ void TBrowserExternalModule::FilesExtractFile(const std::string& Uuid, const TJs
         SendError(Uuid, "\"Missing targetFile\"");
         return;
     }
-    // Relative to the current folder; a target that cannot be made raises
-    // out of the function.
-    TFileStream target(targetFile, TFileMode::fmCreate);
+    if (!AcceptPagePath(Uuid, sourceFile) || !AcceptPagePath(Uuid, targetFile))
+        return;
     const std::string dirName =
         FProjectINI ? FProjectINI->ReadString(AppIni::Section, AppIni::DirName, AppIni::DefaultDirName)
                     : std::string(AppIni::DefaultDirName);
     const std::string entryName = dirName + sourceFile;
+    // The target is touched only for an entry that exists.
     if (!FExeZip || FExeZip->FindEntry(entryName) < 0) {
         SendError(Uuid, "\"File not found\"");
         return;
     }
+    // Relative to the current folder; a target that cannot be written raises
+    // out of the function. The entry replaces the target once it is written
+    // whole; a failed extraction leaves the target as it was.
+    TReplacingFile target(targetFile);
     try {
-        FExeZip->ExtractEntry(entryName, target);
-        target.Close();
+        FExeZip->ExtractEntry(entryName, target.Stream());
+        target.Commit();
         SendSuccess(Uuid, "true");
     } catch (const std::exception& e) {
         SendError(Uuid, PlainJsonString(e.what()));
@@ -382,6 +465,8 @@ void TBrowserExternalModule::FoldersDirExists(const std::string& Uuid, const TJs
         SendError(Uuid, MissingDirPath);
         return;
     }
+    if (!AcceptPagePath(Uuid, dirPath))
+        return;
     std::error_code ec;
     SendSuccess(Uuid, fs::is_directory(ResolvePagePath(dirPath), ec) ? "true" : "false");
 }
@@ -392,6 +477,8 @@ void TBrowserExternalModule::FoldersDeleteDir(const std::string& Uuid, const TJs
         SendError(Uuid, MissingDirPath);
         return;
     }
+    if (!AcceptPagePath(Uuid, dirPath))
+        return;
     SendSuccess(Uuid, TSysUtils::DeleteDirectory(ResolvePagePath(dirPath)) ? "true" : "false");
 }
 
@@ -546,6 +633,8 @@ void TBrowserExternalModule::ShellExecute(const std::string& Uuid, const TJsonVa
         SendError(Uuid, "\"Missing filePath\"");
         return;
     }
+    if (!AcceptPagePath(Uuid, filePath))
+        return;
     if (TSysUtils::ShellExec(filePath, arguments))
         SendSuccess(Uuid, "true");
     else
@@ -558,6 +647,8 @@ void TBrowserExternalModule::ShellExplore(const std::string& Uuid, const TJsonVa
         SendError(Uuid, "\"Missing filePath\"");
         return;
     }
+    if (!AcceptPagePath(Uuid, filePath))
+        return;
     if (TSysUtils::ShellExplore(filePath))
         SendSuccess(Uuid, "true");
     else
@@ -572,6 +663,8 @@ void TBrowserExternalModule::ShellCommand(const std::string& Uuid, const TJsonVa
         SendError(Uuid, "\"Missing command\"");
         return;
     }
+    if (!AcceptPagePath(Uuid, workingDir))
+        return;
     SendSuccess(Uuid, EscapedJsonString(TSysUtils::GetDosOutput(command, workingDir, showWindow)));
 }
 

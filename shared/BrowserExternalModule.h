@@ -31,6 +31,10 @@ namespace Norvane::Shared {
 // is showing (a nested request, served from the dialog's own loop).
 inline constexpr std::string_view FileDialogBusyText = "A file dialog is already open";
 
+// The error text of a path argument that holds a NUL character: the system
+// would take the path as ending there, so nothing is done with it.
+inline constexpr std::string_view InvalidPathText = "Invalid path";
+
 // The version that qvx.hello() answers.
 inline constexpr std::string_view BridgeVersion = "2022.5";
 
@@ -141,6 +145,10 @@ private:
     };
 
     void RegisterFunctions();
+    // True for a path argument that can be used; for one with a NUL byte,
+    // replies the error "Invalid path" and is false. Called by every function
+    // that touches a path of the page, right after reading it.
+    bool AcceptPagePath(const std::string& Uuid, const std::string& Path);
     void EndSession(const std::string& Uuid, unsigned Flags);
     // Writes the bytes made from the "contents" argument to the page path
     // "filePath" (its folders created first) and replies true, or the error.

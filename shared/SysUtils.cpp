@@ -217,14 +217,58 @@ void TSysUtils::GetWindowsCaptions(std::vector<std::string>& List) {
     List = std::move(captions);
 }
 
+namespace {
+
+// The item that DeleteDirectory removes for DirPath (see there); empty when
+// there is none.
+fs::path ItemToDelete(const std::string& DirPath) {
+    std::error_code ec;
+    // The path without its trailing "." and ".." components.
+    std::string head = WithoutTrailingSeparators(DirPath);
+    bool dotted = false;
+    bool parent = false;
+    for (;;) {
+        const std::size_t slash = head.rfind('/');
+        const std::string last = slash == std::string::npos ? head : head.substr(slash + 1);
+        if (last != "." && last != "..")
+            break;
+        dotted = true;
+        parent = parent || last == "..";
+        head =
+            slash == std::string::npos ? std::string() : WithoutTrailingSeparators(head.substr(0, slash + 1));
+    }
+    if (!dotted)
+        return head;
+    // Such a path names a folder, as the system reads it, or nothing.
+    if (!fs::is_directory(fs::status(DirPath, ec)))
+        return {};
+    if (!parent && !head.empty())
+        return head;
+    // ".." is the system's: the folder it names, links resolved.
+    fs::path folder = fs::canonical(DirPath, ec);
+    return ec ? fs::path() : folder;
+}
+
+// The root and the user's home folder, links followed.
+bool IsProtectedFolder(const fs::path& Path) {
+    std::vector<std::string> protectedFolders = Platform::HomeFolderPaths();
+    protectedFolders.push_back("/");
+    for (const std::string& folder : protectedFolders) {
+        std::error_code ec;
+        if (fs::equivalent(Path, folder, ec) && !ec)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 bool TSysUtils::DeleteDirectory(const std::string& DirPath) {
     if (DirPath.empty())
         return false;
-    // Without trailing separators a symbolic link is removed itself, not the
-    // contents of the folder it points to.
-    fs::path path = WithoutTrailingSeparators(DirPath);
+    const fs::path path = ItemToDelete(DirPath);
     std::error_code ec;
-    if (!fs::exists(fs::symlink_status(path, ec)))
+    if (path.empty() || IsProtectedFolder(path) || !fs::exists(fs::symlink_status(path, ec)))
         return false;
     fs::remove_all(path, ec);
     return !ec;

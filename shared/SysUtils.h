@@ -58,6 +58,16 @@ public:
 
     // Removes the folder (or file) with all its contents, for good. False when
     // there is nothing at the path or something could not be removed.
+    //  - Trailing separators are dropped; a symbolic link is then removed
+    //    itself, not the contents of the folder it points to.
+    //  - A path ending in "." or ".." components must name a folder as the
+    //    system reads it. Trailing "." components alone are dropped ("dir/."
+    //    is "dir", "link/." the link itself, removed alone). With a "..", the
+    //    folder that the system names is removed, all links resolved:
+    //    "dir/sub/.." removes dir, "link/.." the parent of the link's target.
+    //  - The file-system root and the user's home folder (Platform::
+    //    HomeFolderPaths) are never removed, however they are named (through
+    //    ".", "..", trailing separators or a link): false, nothing deleted.
     static bool DeleteDirectory(const std::string& DirPath);
 
     // Opens a document, folder or address with its default application, or

@@ -20,9 +20,13 @@ std::string StripTrailingSeparators(std::string path) {
     return path;
 }
 
-std::string HomeFolder() {
+std::string HomeFolderOfEnvironment() {
     if (auto home = GetEnv("HOME"); home && IsAbsolute(*home))
         return StripTrailingSeparators(*home);
+    return {};
+}
+
+std::string HomeFolderOfPasswordFile() {
     long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
     std::vector<char> buffer(suggested > 0 ? static_cast<std::size_t>(suggested) : 4096);
     passwd entry{};
@@ -31,6 +35,11 @@ std::string HomeFolder() {
         found->pw_dir && IsAbsolute(found->pw_dir))
         return StripTrailingSeparators(found->pw_dir);
     return {};
+}
+
+std::string HomeFolder() {
+    std::string home = HomeFolderOfEnvironment();
+    return home.empty() ? HomeFolderOfPasswordFile() : home;
 }
 
 // An XDG base directory: the variable when it holds an absolute path (relative
@@ -132,6 +141,14 @@ std::string KnownFolderPath(KnownFolder folder) {
         return "/usr/share/applications";
     }
     return {};
+}
+
+std::vector<std::string> HomeFolderPaths() {
+    std::vector<std::string> paths;
+    for (std::string path : {HomeFolderOfEnvironment(), HomeFolderOfPasswordFile()})
+        if (!path.empty() && (paths.empty() || paths.front() != path))
+            paths.push_back(std::move(path));
+    return paths;
 }
 
 std::string TempFolderPath() {

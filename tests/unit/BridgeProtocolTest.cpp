@@ -507,6 +507,29 @@ TEST(BridgeJson, ValuesKeepKindsOrderAndNumberText) {
     EXPECT_EQ(b->Find("b"), nullptr); // arrays have no members
 }
 
+TEST(BridgeJson, LoneSurrogateEscapesReadAsTheReplacementCharacter) {
+    const std::string replacement = "\xEF\xBF\xBD";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {R"("\ud800")", replacement},
+        {R"("a\udcffb")", "a" + replacement + "b"},
+        {R"("\uDBFF\uDFFF")", "\xF4\x8F\xBF\xBF"},                     // a pair stays its character
+        {R"("\ud800\u0041")", replacement + "A"},                      // high, then no low
+        {R"("\udc00\ud800")", replacement + replacement},              // low before high
+        {R"("\ud800\ud83d\ude00")", replacement + "\xF0\x9F\x98\x80"}, // high, then a pair
+        {R"("\\ud800")", "\\ud800"},                                   // an escaped backslash, then text
+        {R"("\\\ud800\\")", "\\" + replacement + "\\"},
+    };
+    for (const auto& [json, text] : cases) {
+        const TJsonValue v = TJsonValue::Parse(json);
+        EXPECT_EQ(v.Text(), text) << json;
+    }
+    const TJsonValue object = TJsonValue::Parse(R"({"k\udc00": "\ud800", "\\udc00": 1})");
+    ASSERT_EQ(object.Members().size(), 2u);
+    EXPECT_EQ(object.Members()[0].Key, "k" + replacement);
+    EXPECT_EQ(object.Members()[0].Value.Text(), replacement);
+    EXPECT_EQ(object.Members()[1].Key, "\\udc00");
+}
+
 TEST(BridgeJson, NestingIsBounded) {
     const auto nested = [](std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); };
     EXPECT_NO_THROW(TJsonValue::Parse(nested(TJsonValue::MaxDepth)));

@@ -505,6 +505,23 @@ TEST_F(ModuleFilesTest, DeletingFilesAndFolders) {
     EXPECT_TRUE(fs::is_directory(Folder.Path()));
 }
 
+TEST_F(ModuleFilesTest, PathsWithANulCharacterAreRefusedAndTouchNothing) {
+    fs::create_directories(Folder.Path() / "sub");
+    const std::string invalid = Failure("n", "\"Invalid path\"");
+    EXPECT_EQ(Call(30003, "n", R"("filePath": "a\u0000.evil", "contents": "x")"), invalid);
+    EXPECT_EQ(Call(90001, "n", R"("filePath": "b\u0000", "contents": "YQ==")"), invalid);
+    EXPECT_EQ(Call(40002, "n", R"("dirPath": "sub\u0000/x")"), invalid);
+    EXPECT_EQ(Call(30002, "n", R"("filePath": "sub\u0000")"), invalid);
+    EXPECT_EQ(Call(30001, "n", R"("filePath": "sub\u0000")"), invalid);
+    EXPECT_EQ(Call(70003, "n", R"("command": "touch made", "workingDir": "sub\u0000")"), invalid);
+    std::string target = Quoted(Folder / "c");
+    target.insert(target.size() - 1, "\\u0000.evil");
+    EXPECT_EQ(Call(30004, "n", "\"sourceFile\": \"/index.html\", \"targetFile\": " + target), invalid);
+    // Only the folder made above is there, and it is empty.
+    EXPECT_EQ(std::distance(fs::directory_iterator(Folder.Path()), fs::directory_iterator()), 1);
+    EXPECT_TRUE(fs::is_empty(Folder / "sub"));
+}
+
 TEST_F(ModuleFilesTest, TextFilesAreUtf8WithAMarkAndCrLfLineEnds) {
     EXPECT_EQ(Call(30003, "w1", R"("filePath": "out/t.txt", "contents": "a\nb")"), Success("w1", "true"));
     EXPECT_EQ(Bytes(Folder / "out/t.txt"), "\xEF\xBB\xBF"
@@ -610,13 +627,16 @@ TEST_F(ModuleFilesTest, ExtractFileWritesAnEntryOfTheApplicationFolder) {
     EXPECT_EQ(Bytes(target / "rel.html"), "<html></html>");
     EXPECT_FALSE(fs::exists(Folder / "rel.html"));
 
-    // Not in the archive: an error, and the target is left empty (an old one truncated).
-    WriteFile(target / "old.txt", "old contents");
+    // Not in the archive: an error, and the target keeps its bytes; no other file is made.
+    WriteFile(target / "old.txt", std::string("old\0contents", 12));
     EXPECT_EQ(
         Call(30004, "x4", "\"sourceFile\": \"/none.txt\", \"targetFile\": " + Quoted(target / "old.txt")),
         Failure("x4", "\"File not found\""));
-    EXPECT_TRUE(fs::exists(target / "old.txt"));
-    EXPECT_EQ(fs::file_size(target / "old.txt"), 0u);
+    EXPECT_EQ(Bytes(target / "old.txt"), std::string("old\0contents", 12));
+    EXPECT_EQ(
+        Call(30004, "x4", "\"sourceFile\": \"/none.txt\", \"targetFile\": " + Quoted(target / "new.txt")),
+        Failure("x4", "\"File not found\""));
+    EXPECT_EQ(std::distance(fs::directory_iterator(target.Path()), fs::directory_iterator()), 4);
     // Without DirName the name is the source as it is.
     Ini.LoadFromLines({"[App]"});
     EXPECT_EQ(
@@ -629,10 +649,12 @@ TEST_F(ModuleFilesTest, ExtractFileWritesAnEntryOfTheApplicationFolder) {
     EXPECT_EQ(Call(30004, "m2", R"("sourceFile": "/index.html", "targetFile": null)"),
               Failure("m2", "\"Missing targetFile\""));
     EXPECT_FALSE(fs::exists(target / "d"));
-    // A target that cannot be made escapes the function.
+    // A target that cannot be written escapes the function.
     fs::create_directories(target.Path() / "folder");
-    ExpectEscaped(30004, "\"sourceFile\": \"/index.html\", \"targetFile\": " + Quoted(target / "folder"),
+    ExpectEscaped(30004, "\"sourceFile\": \"app/index.html\", \"targetFile\": " + Quoted(target / "folder"),
                   "Cannot open file \"" + (target / "folder") + "\". Is a directory");
+    ExpectEscaped(30004, "\"sourceFile\": \"app/index.html\", \"targetFile\": " + Quoted(target / "none/e"),
+                  "Cannot open file \"" + (target / "none/e") + "\". No such file or directory");
 }
 
 TEST_F(ModuleFilesTest, ExtractFileReportsADamagedEntry) {
@@ -642,11 +664,14 @@ TEST_F(ModuleFilesTest, ExtractFileReportsADamagedEntry) {
     Module->SetExeZip(&payload.Zip());
     Ini.LoadFromLines({"[App]", "DirName=app"});
     TempDir target;
+    WriteFile(target / "p.html", "kept");
     const std::string reply =
         Call(30004, "z1", "\"sourceFile\": \"/page.html\", \"targetFile\": " + Quoted(target / "p.html"));
     EXPECT_THAT(reply, StartsWith(R"({"uuid": "z1", "success": false, "result": ")"));
     EXPECT_NE(reply, Failure("z1", "\"File not found\""));
-    EXPECT_TRUE(fs::exists(target / "p.html"));
+    // The target is replaced only by a whole entry; nothing half-written stays behind.
+    EXPECT_EQ(Bytes(target / "p.html"), "kept");
+    EXPECT_EQ(std::distance(fs::directory_iterator(target.Path()), fs::directory_iterator()), 1);
 }
 
 // Sets an environment variable for a scope.
@@ -693,6 +718,44 @@ TEST_F(ModuleFilesTest, FolderGettersEndWithASeparator) {
     // Names outside ASCII come back as \u escapes.
     EnvVar odd("TMPDIR", home / "é\"x");
     EXPECT_EQ(Call(40003, "g6", ""), Success("g6", "\"" + home.Path().string() + "/\\u00e9\\\"x/\""));
+}
+
+TEST_F(ModuleFilesTest, DeleteDirResolvesDotTailsAndNeverTakesTheRootOrTheHomeFolder) {
+    fs::create_directories(Folder.Path() / "dir/sub");
+    WriteFile(Folder / "dir/sub/x.txt", "x");
+    WriteFile(Folder / "dir/y.txt", "y");
+    fs::create_directories(Folder.Path() / "dot/in");
+    fs::create_directories(Folder.Path() / "kept/in");
+    WriteFile(Folder / "kept/in/k.txt", "k");
+    fs::create_directory_symlink(Folder / "kept", Folder / "link");
+    WriteFile(Folder / "file.txt", "f");
+
+    // "dir/sub/.." is dir: gone with all it held.
+    EXPECT_EQ(Call(40002, "t1", R"("dirPath": "dir/sub/..")"), Success("t1", "true"));
+    EXPECT_FALSE(fs::exists(Folder / "dir"));
+    EXPECT_EQ(Call(40002, "t2", R"("dirPath": "dot/./")"), Success("t2", "true"));
+    EXPECT_FALSE(fs::exists(Folder / "dot"));
+    // "link/." is the link: only the link goes.
+    EXPECT_EQ(Call(40002, "t3", R"("dirPath": "link/.")"), Success("t3", "true"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(Folder / "link")));
+    EXPECT_EQ(Bytes(Folder / "kept/in/k.txt"), "k");
+    // A tail needs a folder.
+    EXPECT_EQ(Call(40002, "t4", R"("dirPath": "file.txt/.")"), Success("t4", "false"));
+    EXPECT_EQ(Call(40002, "t5", R"("dirPath": "none/..")"), Success("t5", "false"));
+    EXPECT_EQ(Bytes(Folder / "file.txt"), "f");
+
+    // The home folder and the root, however they are named.
+    TempDir home;
+    fs::create_directories(home.Path() / "sub");
+    WriteFile(home / "sub/h.txt", "h");
+    EnvVar user("HOME", home.Path().string());
+    for (const std::string& path : {home.Path().string(), home / "", home / "./", home / "sub/..",
+                                    home / "sub/../sub/..", std::string("/"), std::string("//"),
+                                    std::string("/."), std::string("/tmp/.."), home / "../../../.."}) {
+        EXPECT_EQ(Call(40002, "h", "\"dirPath\": " + Quoted(path)), Success("h", "false")) << path;
+    }
+    EXPECT_EQ(Bytes(home / "sub/h.txt"), "h");
+    EXPECT_EQ(Bytes(Folder / "kept/in/k.txt"), "k");
 }
 
 // ---------------------------------------------------------------------------
