@@ -125,8 +125,17 @@ void TMainForm::FormCreate(TObject*) {
 
 void TMainForm::FormCloseQuery(TObject*, bool& CanClose) {
     CanClose = FCanClose;
-    if (FBrowserForm && FBrowserForm->EdgeBrowser())
-        FBrowserForm->EdgeBrowser()->ExecuteScript(std::string(CloseQueryScript));
+    Shared::TEdgeBrowser* browser = FBrowserForm ? FBrowserForm->EdgeBrowser() : nullptr;
+    if (!browser)
+        return;
+    // A document that is not one of the application's own (a web page the
+    // application navigated to) has no bridge and cannot agree: it is not
+    // asked, and the window closes.
+    if (!Shared::IsApplicationAddress(browser->LocationURL())) {
+        CanClose = true;
+        return;
+    }
+    browser->ExecuteScript(std::string(CloseQueryScript));
 }
 
 void TMainForm::FormClose(TObject*, TCloseAction&) {

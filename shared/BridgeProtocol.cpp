@@ -539,7 +539,19 @@ bool TryParseDotFloat(std::string_view Text, double& Value) {
     return true;
 }
 
-void TBridgeDispatcher::HandleWebMessage(std::string_view MessageAsString, std::string_view MessageAsJson) {
+bool IsApplicationAddress(std::string_view Address) {
+    if (TStrUtils::StartsText("blob:", Address))
+        Address.remove_prefix(5);
+    return TStrUtils::StartsText("file:", Address);
+}
+
+void TBridgeDispatcher::HandleWebMessage(std::string_view Source, std::string_view MessageAsString,
+                                         std::string_view MessageAsJson) {
+    if (!IsApplicationAddress(Source)) {
+        std::fprintf(stderr, "norvane: refused a bridge message from %.*s\n", static_cast<int>(Source.size()),
+                     Source.data());
+        return;
+    }
     if (!FHost.IsRuntimeMode() && MessageAsString == BrowserClickedMessage) {
         FHost.FocusBrowser();
         return;

@@ -262,6 +262,12 @@ bool TryParseDotFloat(std::string_view Text, double& Value);
 // when it is not in runtime mode.
 inline constexpr std::string_view BrowserClickedMessage = "qvx-webbrowser-clicked";
 
+// Whether a page address (as the browser control reports a message's
+// source) is one of the application's own documents: a "file:" address, or
+// an object address ("blob:file:...") that such a document made. Only these
+// may use the bridge.
+bool IsApplicationAddress(std::string_view Address);
+
 // What the dispatcher needs from the window that carries the bridge.
 class IBridgeHost {
 public:
@@ -290,6 +296,9 @@ public:
     bool IsRegistered(std::int32_t Id) const { return FHandlers.count(Id) != 0; }
 
     // Handles one web message of the browser:
+    //  0. A message whose Source (the sending document's address) is not an
+    //     application address is dropped: no reply, no error, one line on
+    //     standard error naming the address.
     //  1. MessageAsString is the message when it is a plain string, else empty.
     //  2. Outside runtime mode the string "qvx-webbrowser-clicked" focuses the
     //     browser and ends the handling.
@@ -302,7 +311,8 @@ public:
     //  7. The parsed message is released when the handler returns.
     // Errors of steps 3 to 6, including any that a handler raises, propagate
     // to the caller; nothing is posted for them.
-    void HandleWebMessage(std::string_view MessageAsString, std::string_view MessageAsJson);
+    void HandleWebMessage(std::string_view Source, std::string_view MessageAsString,
+                          std::string_view MessageAsJson);
 
     // Posts FormatBridgeReply(Uuid, Result, Success) to the page.
     void SendReply(std::string_view Uuid, std::string_view Result, bool Success);

@@ -129,6 +129,12 @@ void TBrowserExternalModule::EdgeBrowserWebMessageReceived(TCustomEdgeBrowser*,
                                                            TWebMessageReceivedEventArgs* Args) {
     ICoreWebView2WebMessageReceivedEventArgs* args = Args->ArgsInterface();
     try {
+        char* source = nullptr;
+        std::string sourceAddress;
+        if (args->get_Source(&source) >= 0)
+            sourceAddress = TakeEngineText(source);
+        else
+            TakeEngineText(source);
         std::string asString;
         char* text = nullptr;
         if (args->TryGetWebMessageAsString(&text) >= 0)
@@ -141,16 +147,16 @@ void TBrowserExternalModule::EdgeBrowserWebMessageReceived(TCustomEdgeBrowser*,
             asJson = TakeEngineText(json);
         else
             TakeEngineText(json);
-        HandleWebMessage(asString, asJson);
+        HandleWebMessage(sourceAddress, asString, asJson);
     } catch (...) {
         // Reported from the message loop, after the browser's callback returned.
         Application().Queue([error = std::current_exception()] { Application().HandleException(error); });
     }
 }
 
-void TBrowserExternalModule::HandleWebMessage(const std::string& MessageAsString,
+void TBrowserExternalModule::HandleWebMessage(const std::string& Source, const std::string& MessageAsString,
                                               const std::string& MessageAsJson) {
-    FDispatcher.HandleWebMessage(MessageAsString, MessageAsJson);
+    FDispatcher.HandleWebMessage(Source, MessageAsString, MessageAsJson);
 }
 
 void TBrowserExternalModule::SendReply(const std::string& Uuid, const std::string& Result, bool Success) {

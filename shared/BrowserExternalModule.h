@@ -70,9 +70,11 @@ public:
 
     // The dispatcher, bound to the browser control's OnWebMessageReceived.
     void EdgeBrowserWebMessageReceived(TCustomEdgeBrowser* Sender, TWebMessageReceivedEventArgs* Args);
-    // The same for a message given as its two readings (MessageAsString is
-    // the message when it is a plain string, else empty). Errors propagate.
-    void HandleWebMessage(const std::string& MessageAsString, const std::string& MessageAsJson);
+    // The same for a message given as the sending document's address and
+    // the message's two readings (MessageAsString is the message when it is
+    // a plain string, else empty). Errors propagate.
+    void HandleWebMessage(const std::string& Source, const std::string& MessageAsString,
+                          const std::string& MessageAsJson);
 
     // Replies, posted through the browser control of BrowserForm.
     void SendReply(const std::string& Uuid, const std::string& Result, bool Success);

@@ -15,6 +15,9 @@ using namespace Norvane::Shared;
 
 namespace {
 
+// The address of an application page, the source of the messages below.
+constexpr const char* AppPage = "file:///index.html";
+
 class TRecordingHost : public IBridgeHost {
 public:
     bool Runtime = true;
@@ -59,7 +62,7 @@ protected:
         });
     }
 
-    void Send(const std::string& json) { Dispatcher.HandleWebMessage("", json); }
+    void Send(const std::string& json) { Dispatcher.HandleWebMessage(AppPage, "", json); }
 
     std::string ErrorOf(const std::string& json) {
         try {
@@ -198,13 +201,13 @@ TEST_F(BridgeDispatch, NumbersWithoutAHandlerYetAreIgnored) {
     bare.Register(10001, [&](const std::string&, const TJsonValue&) { served = true; });
     EXPECT_TRUE(bare.IsRegistered(10001));
     EXPECT_FALSE(bare.IsRegistered(30001));
-    bare.HandleWebMessage("", R"({"id": 30001, "uuid": "u", "data": {"filePath": "f"}})");
+    bare.HandleWebMessage(AppPage, "", R"({"id": 30001, "uuid": "u", "data": {"filePath": "f"}})");
     EXPECT_FALSE(served);
     host.Runtime = false; // not even the refusal of a runtime-only function
-    bare.HandleWebMessage("", R"({"id": 50005, "uuid": "u", "data": {}})");
+    bare.HandleWebMessage(AppPage, "", R"({"id": 50005, "uuid": "u", "data": {}})");
     EXPECT_TRUE(host.Posts.empty());
     EXPECT_TRUE(host.Refusals.empty());
-    bare.HandleWebMessage("", R"({"id": 10001, "uuid": "u", "data": {}})");
+    bare.HandleWebMessage(AppPage, "", R"({"id": 10001, "uuid": "u", "data": {}})");
     EXPECT_TRUE(served);
 }
 
@@ -272,23 +275,45 @@ TEST_F(BridgeDispatch, RuntimeOnlyFunctionsAreRefusedOutsideRuntimeMode) {
     EXPECT_EQ(Host.Refusals.size(), 2u);
 }
 
+TEST_F(BridgeDispatch, OnlyApplicationDocumentsReachTheFunctions) {
+    const std::string request = R"({"id": 30001, "uuid": "u", "data": {"filePath": "f"}})";
+    for (const char* source : {"file:///index.html", "FILE:///sub/page.html", "blob:file:///5d1c"}) {
+        Dispatcher.HandleWebMessage(source, "", request);
+        EXPECT_EQ(Calls.size(), 1u) << source;
+        Calls.clear();
+    }
+    // Dropped before anything is read: no call, no reply, no error, no focus.
+    Host.Runtime = false;
+    for (const char* source :
+         {"http://127.0.0.1:8080/remote.html", "https://example.org/", "about:blank", "data:text/html,x",
+          "blob:https://example.org/5d1c", "", "norvane://app/index.html"}) {
+        EXPECT_NO_THROW(Dispatcher.HandleWebMessage(source, "", "{not json")) << source;
+        Dispatcher.HandleWebMessage(source, "qvx-webbrowser-clicked", R"("qvx-webbrowser-clicked")");
+        Dispatcher.HandleWebMessage(source, "", request);
+    }
+    EXPECT_TRUE(Calls.empty());
+    EXPECT_TRUE(Host.Posts.empty());
+    EXPECT_EQ(Host.Focused, 0);
+}
+
 TEST_F(BridgeDispatch, BrowserClickedMessageFocusesOnlyOutsideRuntimeMode) {
     // The browser hands a plain-string message over as the string and as its
     // JSON text.
     const std::string asJson = R"("qvx-webbrowser-clicked")";
     Host.Runtime = false;
-    Dispatcher.HandleWebMessage("qvx-webbrowser-clicked", asJson);
+    Dispatcher.HandleWebMessage(AppPage, "qvx-webbrowser-clicked", asJson);
     EXPECT_EQ(Host.Focused, 1);
     // Not parsed at all: not even broken JSON text raises.
-    Dispatcher.HandleWebMessage("qvx-webbrowser-clicked", "{not json");
+    Dispatcher.HandleWebMessage(AppPage, "qvx-webbrowser-clicked", "{not json");
     EXPECT_EQ(Host.Focused, 2);
     // Another string is read as a request.
-    EXPECT_THROW(Dispatcher.HandleWebMessage("qvx-webbrowser-clicked ", R"("qvx-webbrowser-clicked ")"),
-                 EBridgeError);
+    EXPECT_THROW(
+        Dispatcher.HandleWebMessage(AppPage, "qvx-webbrowser-clicked ", R"("qvx-webbrowser-clicked ")"),
+        EBridgeError);
 
     Host.Runtime = true;
     try {
-        Dispatcher.HandleWebMessage("qvx-webbrowser-clicked", asJson);
+        Dispatcher.HandleWebMessage(AppPage, "qvx-webbrowser-clicked", asJson);
         ADD_FAILURE() << "parsed without an error";
     } catch (const EBridgeError& e) {
         EXPECT_STREQ(e.what(), "Value 'id' not found");
@@ -561,14 +586,19 @@ TEST(BridgeNumbers, GeneralFormatHasFifteenDigitsNoTrailingZerosAndAShortExponen
 
 TEST(BridgeNumbers, OnlyDotDecimalsAreNumbers) {
     double value = -1;
-    for (const auto& [text, expected] : std::vector<std::pair<std::string, double>>{
-             {"1.5", 1.5}, {"2", 2.0}, {" 0.75 ", 0.75}, {"-1.25", -1.25}, {"+3", 3.0}, {".5", 0.5},
-             {"1e2", 100.0}, {"1.5E-1", 0.15}}) {
+    for (const auto& [text, expected] : std::vector<std::pair<std::string, double>>{{"1.5", 1.5},
+                                                                                    {"2", 2.0},
+                                                                                    {" 0.75 ", 0.75},
+                                                                                    {"-1.25", -1.25},
+                                                                                    {"+3", 3.0},
+                                                                                    {".5", 0.5},
+                                                                                    {"1e2", 100.0},
+                                                                                    {"1.5E-1", 0.15}}) {
         EXPECT_TRUE(TryParseDotFloat(text, value)) << text;
         EXPECT_DOUBLE_EQ(value, expected) << text;
     }
-    for (const char* text : {"", " ", "1,5", "1.000,5", "1,000.5", "abc", "1.5x", "inf", "nan", "-", "--1",
-                             "0x10", "1e999"}) {
+    for (const char* text :
+         {"", " ", "1,5", "1.000,5", "1,000.5", "abc", "1.5x", "inf", "nan", "-", "--1", "0x10", "1e999"}) {
         value = 42;
         EXPECT_FALSE(TryParseDotFloat(text, value)) << text;
         EXPECT_EQ(value, 42) << text;
