@@ -128,25 +128,19 @@ TEdgeBrowser* TBrowserExternalModule::Browser() const {
 void TBrowserExternalModule::EdgeBrowserWebMessageReceived(TCustomEdgeBrowser*,
                                                            TWebMessageReceivedEventArgs* Args) {
     ICoreWebView2WebMessageReceivedEventArgs* args = Args->ArgsInterface();
-    try {
-        char* source = nullptr;
-        std::string sourceAddress;
-        if (args->get_Source(&source) >= 0)
-            sourceAddress = TakeEngineText(source);
-        else
-            TakeEngineText(source);
-        std::string asString;
+    // A text of the arguments; empty when the engine gives none (a message
+    // that is no string has no string reading).
+    auto read = [args](HRESULT (NV_STDCALL ICoreWebView2WebMessageReceivedEventArgs::*Get)(char**)) {
         char* text = nullptr;
-        if (args->TryGetWebMessageAsString(&text) >= 0)
-            asString = TakeEngineText(text);
-        else
-            TakeEngineText(text);
-        char* json = nullptr;
-        std::string asJson;
-        if (args->get_WebMessageAsJson(&json) >= 0)
-            asJson = TakeEngineText(json);
-        else
-            TakeEngineText(json);
+        const bool ok = (args->*Get)(&text) >= 0;
+        std::string value = TakeEngineText(text);
+        return ok ? value : std::string();
+    };
+    try {
+        const std::string sourceAddress = read(&ICoreWebView2WebMessageReceivedEventArgs::get_Source);
+        const std::string asString =
+            read(&ICoreWebView2WebMessageReceivedEventArgs::TryGetWebMessageAsString);
+        const std::string asJson = read(&ICoreWebView2WebMessageReceivedEventArgs::get_WebMessageAsJson);
         HandleWebMessage(sourceAddress, asString, asJson);
     } catch (...) {
         // Reported from the message loop, after the browser's callback returned.

@@ -7,14 +7,17 @@ namespace Norvane::Engine {
 
 namespace {
 
-// A script expression that is true in a document of the application: its
-// address starts with the application's prefix, or it is an object address
-// made by such a document.
-std::string AppDocumentTest() {
+// A script expression that is true in a document that may carry the host:
+// one whose address starts with the application's prefix, an object address
+// made by such a document, or a top document "about:blank" (the engine's
+// error page for an address of the application reads so; the engine takes
+// such a document's messages only while the view's own address is one of
+// the application's).
+std::string HostDocumentTest() {
     const std::string Prefix = ToJsonString(AppPrefix());
     return "(function (h) { return h.indexOf(" + Prefix +
            ") === 0 || (h.indexOf(\"blob:\") === 0 && h.indexOf(" + Prefix +
-           ", 5) === 5); })(String(location.href))";
+           ", 5) === 5) || (h === \"about:blank\" && window.top === window); })(String(location.href))";
 }
 
 } // namespace
@@ -23,7 +26,7 @@ std::string AppDocumentTest() {
 const std::string& WebViewShimScript() {
     static const std::string Script = R"JS((function () {
   "use strict";
-  if (!)JS" + AppDocumentTest() + R"JS() return;
+  if (!)JS" + HostDocumentTest() + R"JS() return;
   if (window.chrome && window.chrome.webview) return;
   var doc = document;
   var dispatch = EventTarget.prototype.dispatchEvent;
@@ -56,7 +59,7 @@ const std::string& WebViewShimScript() {
 const std::string& MessageForwarderScript() {
     static const std::string Script = R"JS((function () {
   "use strict";
-  if (window.top !== window || !)JS" + AppDocumentTest() +
+  if (window.top !== window || !)JS" + HostDocumentTest() +
                                       R"JS() return;
   var handler = window.webkit.messageHandlers.norvaneWebview;
   document.addEventListener("norvane-webview-post", function (event) {
@@ -76,9 +79,9 @@ bool SplitForwardedMessage(std::string_view Message, std::string& SenderAddress,
     return true;
 }
 
-std::string AppBlobDocumentScript(std::string_view Script) {
-    return "if (String(location.href).indexOf(\"blob:\") === 0 && " + AppDocumentTest() + ") (0, eval)(" +
-           ToJsonString(std::string(Script)) + ");";
+std::string UnpatternedHostDocumentScript(std::string_view Script) {
+    return "if (" + HostDocumentTest() + " && String(location.href).indexOf(" + ToJsonString(AppPrefix()) +
+           ") !== 0) (0, eval)(" + ToJsonString(std::string(Script)) + ");";
 }
 
 const char* DispatchFunctionName() {

@@ -1,5 +1,6 @@
-// Scripts the engine puts into the pages. The host's channel exists only in
-// the application's own documents (IsAppDocumentAddress): its scripts check
+// Scripts the engine puts into the pages. The host's scripts and channel
+// exist only in the application's own documents (IsAppDocumentAddress) and in
+// a top "about:blank" document (the engine's error page): its scripts check
 // the document's address before they do anything, and the host checks every
 // message again on arrival.
 #pragma once
@@ -29,10 +30,10 @@ const std::string& MessageForwarderScript();
 // text; false when it has no address part.
 bool SplitForwardedMessage(std::string_view Message, std::string& SenderAddress, std::string& Json);
 
-// A host document script for object-address ("blob:") documents of the
-// application, which address patterns cannot name: it runs Script in the
-// global scope when the document is one of those.
-std::string AppBlobDocumentScript(std::string_view Script);
+// A host document script for the documents that may carry the host but that
+// no address pattern can name (object addresses, the top "about:blank"): it
+// runs Script in the global scope when the document is one of those.
+std::string UnpatternedHostDocumentScript(std::string_view Script);
 
 // Name of the function on window.chrome.webview that turns a JSON text into
 // a "message" event for the page's listeners.

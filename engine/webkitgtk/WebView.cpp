@@ -989,17 +989,20 @@ void TWebView::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult
     const std::string Message = Text ? Text : "";
     g_free(Text);
     // Only the top document of the application may talk to the host: the
-    // address the sending document reports from the message world, and the
-    // address this view has committed, must both be the application's own.
+    // address this view has committed must be the application's own, and so
+    // must the address the sending document reports from the message world,
+    // unless it reads "about:blank" (the engine's error page for that address).
     std::string Sender, Json;
     const bool Split = SplitForwardedMessage(Message, Sender, Json);
-    if (!Split || !IsAppDocumentAddress(Sender) || !Self->ShowsAppDocument()) {
-        const std::string Refused = Split && !IsAppDocumentAddress(Sender) ? Sender : Self->FCommittedUri;
+    const bool SenderAllowed = Split && (IsAppDocumentAddress(Sender) || Sender == "about:blank");
+    if (!SenderAllowed || !Self->ShowsAppDocument()) {
+        const std::string Refused = Split && !SenderAllowed ? Sender : Self->FCommittedUri;
         g_printerr("norvane-engine: refused a web message from %s\n", ToPageAddress(Refused).c_str());
         return;
     }
     const TComPtr<TWebView> Keep(Self);
-    auto Args = MakeComObject<TWebMessageReceivedEventArgs>(ToPageAddress(Sender), Json);
+    const std::string Source = ToPageAddress(IsAppDocumentAddress(Sender) ? Sender : Self->FCommittedUri);
+    auto Args = MakeComObject<TWebMessageReceivedEventArgs>(Source, Json);
     Self->FWebMessageReceived.Fire([&](auto* H) { H->Invoke(Self->AsView(), Args.Get()); });
 }
 
@@ -1448,16 +1451,17 @@ HRESULT TWebView::AddScriptToExecuteOnDocumentCreated(
     if (!JavaScript)
         return E_INVALIDARG;
     // The application's own documents only: those of its scheme by WebKit's
-    // address pattern, object-address documents they made by a test in the
-    // script itself (a pattern cannot name them).
+    // address pattern; object-address documents they made and the top
+    // "about:blank" (the error page) by a test in the script itself (a
+    // pattern cannot name them).
     const std::string Pattern = AppPrefix() + "*";
     const char* const AllowList[] = {Pattern.c_str(), nullptr};
-    const std::string BlobScript = AppBlobDocumentScript(JavaScript);
+    const std::string Unpatterned = UnpatternedHostDocumentScript(JavaScript);
     const std::string Id = std::to_string(++FScriptCounter);
     FUserScripts[Id] = {
         webkit_user_script_new(JavaScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
                                WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, AllowList, nullptr),
-        webkit_user_script_new(BlobScript.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+        webkit_user_script_new(Unpatterned.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
                                WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr)};
     for (WebKitUserScript* Script : FUserScripts[Id])
         webkit_user_content_manager_add_script(FContentManager, Script);

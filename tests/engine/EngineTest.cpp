@@ -722,9 +722,7 @@ TEST(EngineMessages, OnlyTheApplicationsOwnDocumentsGetTheHostsScriptsAndChannel
     EXPECT_EQ(H.MessageSources[0].rfind("blob:file:///", 0), 0u) << H.MessageSources[0];
 
     // A document at no address of the application gets neither.
-    Before = H.NavigationsCompleted;
-    ASSERT_EQ(H.View->NavigateToString("<p>not the application's</p>"), S_OK);
-    ASSERT_TRUE(H.WaitForNavigation(Before));
+    ASSERT_TRUE(H.NavigateAndWait("data:text/html,<p>not the application's</p>"));
     EXPECT_EQ(H.Run("[typeof window.__hostScript, typeof window.chrome]").Json,
               R"(["undefined","undefined"])");
     // A listener made by that document hears nothing of the host.

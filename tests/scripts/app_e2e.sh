@@ -79,6 +79,12 @@ MISSING=$PID
 wait_title "$MISSING" "E2E untitled " 20 ||
     fail "no error page for a page found nowhere: $TITLE; output: $(head -c 2000 "$T/out-missing")"
 grep -q 'file:///nowhere.html' <<<"$TITLE" || fail "the error page does not name the address: $TITLE"
+# The error page of an application address carries the bridge: it is asked, and agrees.
+if close_page "$MISSING"; then
+    expect_exit "close request on the error page" "$MISSING" 0 20
+else
+    fail "no error page window to close"
+fi
 stop "$MISSING"
 
 # 8: a target=_blank link to file:///about.html, clicked, starts a second process.
