@@ -3,7 +3,8 @@
 # with the real engine leaves its pages for a web server on the loopback
 # interface (a navigation, a pop-up, a frame that moves the top window after
 # a real click), and the web page there tries every way to the host: the
-# bridge's functions, raw messages, and a move to a page on disk. Nothing it
+# bridge's functions, raw messages, a move to a page on disk, a new window on
+# a page of the application. Nothing it
 # asks for may be written or run. A page the application makes itself from an
 # object address keeps the bridge, and a window showing a web page still
 # closes. Web links that open new windows go to the desktop's opener.
@@ -51,6 +52,7 @@ cat >"$T/remote/remote.html" <<HTML
     window.webkit.messageHandlers.norvaneWebview.postMessage(
       "norvane://app/index.html\n" + JSON.stringify({id: 70003, uuid: "h", data: {command: "touch $MARKS/handler-command"}}));
   } catch (e) {}
+  try { window.open("file:///about.html"); } catch (e) {}
   document.title = "E2E remote " + found + ";done";
   setTimeout(() => { location.href = "file://$T/disk.html"; }, 300);
 </script></body></html>
@@ -98,7 +100,8 @@ nothing_done() {
 }
 
 # on_web_page WHAT PID: the window shows the web page, which found nothing of
-# the host, and does not move on to the page on disk with the bridge.
+# the host, and neither moves on to the page on disk with the bridge nor
+# opens a page of the application in a new process.
 on_web_page() {
     if wait_title "$2" "E2E remote " 30; then
         [ "$TITLE" = "E2E remote qvx=undefined;webview=undefined;handler=undefined;done" ] ||
@@ -108,6 +111,8 @@ on_web_page() {
     fi
     sleep 1.5
     grep -q '^E2E disk qvx=object' <<<"$(titles "$2")" && fail "$1: the web page opened a page on disk with the bridge"
+    xdotool search --name '^E2E about page' >/dev/null 2>&1 &&
+        fail "$1: the web page opened a page of the application in a new process"
     nothing_done "$1"
 }
 
