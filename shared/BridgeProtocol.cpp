@@ -264,82 +264,8 @@ std::string ConversionErrorText(std::string_view FromKind, std::string_view ToTy
 // ----------------------------------------------------------------------------
 // The function table
 
-namespace {
-
-using namespace BridgeFunctionId;
-
-constexpr bool Args = true;
-constexpr bool NoArgs = false;
-constexpr bool RuntimeOnly = true;
-constexpr bool Anywhere = false;
-
-constexpr std::array<TBridgeFunction, 41> Functions{{
-    {Hello, "qvx.hello", NoArgs, Anywhere, ""},
-    {IsRuntime, "qvx.isRuntime", NoArgs, Anywhere, ""},
-    {SystemLogoff, "qvx.system.logoff", NoArgs, RuntimeOnly,
-     "Calls to qvx.system.logoff() works only at runtime."},
-    {SystemReboot, "qvx.system.reboot", NoArgs, RuntimeOnly,
-     "Calls to qvx.system.reboot() works only at runtime."},
-    {SystemShutdown, "qvx.system.shutdown", NoArgs, RuntimeOnly,
-     "Calls to qvx.system.shutdown() works only at runtime."},
-    {MainMenuSetItems, "qvx.mainMenu.setItems", Args, RuntimeOnly,
-     "Calls to qvx.mainMenu.setItems() works only at runtime."},
-    {MainMenuUpdateItem, "qvx.mainMenu.updateItem", Args, RuntimeOnly,
-     "Calls to qvx.mainMenu.updateItem() works only at runtime."},
-    {DialogsOpenFile, "qvx.dialogs.openFile", Args, Anywhere, ""},
-    {DialogsSaveFile, "qvx.dialogs.saveFile", Args, Anywhere, ""},
-    {FilesFileExists, "qvx.files.fileExists", Args, Anywhere, ""},
-    {FilesDeleteFile, "qvx.files.deleteFile", Args, Anywhere, ""},
-    {FilesWriteTextFile, "qvx.files.writeTextFile", Args, Anywhere, ""},
-    // The refusal names the function qvx.app.extractFile; the page knows it
-    // as qvx.files.extractFile.
-    {FilesExtractFile, "qvx.files.extractFile", Args, RuntimeOnly,
-     "Calls to qvx.app.extractFile() works only at runtime."},
-    {FoldersDirExists, "qvx.folders.dirExists", Args, Anywhere, ""},
-    {FoldersDeleteDir, "qvx.folders.deleteDir", Args, Anywhere, ""},
-    {FoldersGetTempDir, "qvx.folders.getTempDir", NoArgs, Anywhere, ""},
-    {FoldersGetUserDocumentsDir, "qvx.folders.getUserDocumentsDir", NoArgs, Anywhere, ""},
-    {FoldersGetUserDesktopDir, "qvx.folders.getUserDesktopDir", NoArgs, Anywhere, ""},
-    {FoldersGetAppExecutableDir, "qvx.folders.getAppExecutableDir", NoArgs, Anywhere, ""},
-    {FoldersGetAppDataDir, "qvx.folders.getAppDataDir", NoArgs, Anywhere, ""},
-    {AppClose, "qvx.app.close", NoArgs, Anywhere, ""},
-    {AppInFullscreen, "qvx.app.inFullscreen", NoArgs, Anywhere, ""},
-    {AppEnterFullscreen, "qvx.app.enterFullscreen", NoArgs, RuntimeOnly,
-     "Calls to qvx.app.enterFullscreen() works only at runtime."},
-    {AppExitFullscreen, "qvx.app.exitFullscreen", NoArgs, RuntimeOnly,
-     "Calls to qvx.app.exitFullscreen() works only at runtime."},
-    {AppGetArgs, "qvx.app.getArgs", NoArgs, RuntimeOnly, "Calls to qvx.app.getArgs() works only at runtime."},
-    {WindowGetStyle, "qvx.window.getStyle", NoArgs, Anywhere, ""},
-    {WindowSetStyle, "qvx.window.setStyle", Args, Anywhere, ""},
-    {WindowGetState, "qvx.window.getState", NoArgs, Anywhere, ""},
-    {WindowSetState, "qvx.window.setState", Args, Anywhere, ""},
-    {WindowGetTitle, "qvx.window.getTitle", NoArgs, Anywhere, ""},
-    {WindowSetTitle, "qvx.window.setTitle", Args, Anywhere, ""},
-    {WindowGetZoom, "qvx.window.getZoom", NoArgs, Anywhere, ""},
-    {WindowSetZoom, "qvx.window.setZoom", Args, Anywhere, ""},
-    {ShellExecute, "qvx.shell.execute", Args, Anywhere, ""},
-    {ShellExplore, "qvx.shell.explore", Args, Anywhere, ""},
-    {ShellCommand, "qvx.shell.command", Args, Anywhere, ""},
-    {ShellWindows, "qvx.shell.windows", NoArgs, Anywhere, ""},
-    {ThemesGetTheme, "qvx.themes.getTheme", NoArgs, RuntimeOnly,
-     "Calls to qvx.themes.getTheme() works only at runtime."},
-    {ThemesGetThemes, "qvx.themes.getThemes", NoArgs, RuntimeOnly,
-     "Calls to qvx.themes.getThemes() works only at runtime."},
-    {ThemesSetTheme, "qvx.themes.setTheme", Args, RuntimeOnly,
-     "Calls to qvx.themes.setTheme() works only at runtime."},
-    {Base64DecodeToFile, "qvx.base64.decodeToFile", Args, Anywhere, ""},
-}};
-
-} // namespace
-
-std::span<const TBridgeFunction> BridgeFunctions() {
-    return Functions;
-}
-
-const TBridgeFunction* FindBridgeFunction(std::int32_t Id) {
-    const auto it = std::lower_bound(Functions.begin(), Functions.end(), Id,
-                                     [](const TBridgeFunction& f, std::int32_t id) { return f.Id < id; });
-    return it != Functions.end() && it->Id == Id ? &*it : nullptr;
+std::string RuntimeOnlyRefusal(std::string_view Name) {
+    return "Calls to " + std::string(Name) + "() works only at runtime.";
 }
 
 // ----------------------------------------------------------------------------
@@ -493,10 +419,36 @@ std::string JsonStringArray(const std::vector<std::string>& Items) {
 // ----------------------------------------------------------------------------
 // The dispatcher
 
-void TBridgeDispatcher::Register(std::int32_t Id, TBridgeHandler Handler) {
-    if (FindBridgeFunction(Id) == nullptr)
+void TBridgeDispatcher::Register(TBridgeFunction Function, TBridgeHandler Handler) {
+    const std::int32_t id = Function.Id;
+    if (id <= 0 || FTable.count(id) != 0)
+        throw std::invalid_argument("bridge function " + std::to_string(id) +
+                                    " cannot be put into the table");
+    FTable.emplace(id, TEntry{std::move(Function), std::move(Handler)});
+}
+
+void TBridgeDispatcher::Serve(std::int32_t Id, TBridgeHandler Handler) {
+    const auto entry = FTable.find(Id);
+    if (entry == FTable.end())
         throw std::invalid_argument("bridge function " + std::to_string(Id) + " is not in the table");
-    FHandlers[Id] = std::move(Handler);
+    entry->second.Handler = std::move(Handler);
+}
+
+const TBridgeFunction* TBridgeDispatcher::Find(std::int32_t Id) const {
+    const auto entry = FTable.find(Id);
+    return entry == FTable.end() ? nullptr : &entry->second.Function;
+}
+
+bool TBridgeDispatcher::IsServed(std::int32_t Id) const {
+    const auto entry = FTable.find(Id);
+    return entry != FTable.end() && entry->second.Handler != nullptr;
+}
+
+std::vector<TBridgeFunction> TBridgeDispatcher::Functions() const {
+    std::vector<TBridgeFunction> functions;
+    for (const auto& [id, entry] : FTable)
+        functions.push_back(entry.Function);
+    return functions;
 }
 
 std::string FormatGeneralFloat(double Value, std::string_view DecimalSeparator) {
@@ -563,20 +515,18 @@ void TBridgeDispatcher::HandleWebMessage(std::string_view Source, std::string_vi
     if (!TryParseInt32(request.IdText, id))
         return;
 
-    const TBridgeFunction* function = FindBridgeFunction(id);
-    const auto handler = FHandlers.find(id);
-    if (function == nullptr || handler == FHandlers.end())
+    const auto entry = FTable.find(id);
+    if (entry == FTable.end())
         return;
-
-    if (function->RuntimeOnly && !FHost.IsRuntimeMode()) {
-        FHost.ShowRefusal(std::string(function->RefusalText));
+    if (entry->second.Function.RuntimeOnly && !FHost.IsRuntimeMode()) {
+        FHost.ShowRefusal(entry->second.Function.RefusalText);
         return;
     }
-
     // A copy: a modal window of the function may let further messages (and
     // registrations) through before it returns.
-    const TBridgeHandler run = handler->second;
-    run(request.Uuid, request.Data);
+    const TBridgeHandler run = entry->second.Handler;
+    if (run)
+        run(request.Uuid, request.Data);
 }
 
 void TBridgeDispatcher::SendReply(std::string_view Uuid, std::string_view Result, bool Success) {

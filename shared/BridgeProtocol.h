@@ -140,64 +140,23 @@ inline constexpr std::string_view BooleanTypeName = "Boolean";
 inline constexpr std::string_view ObjectTypeName = "TJSONObject";
 
 // ----------------------------------------------------------------------------
-// The function table.
+// The functions.
 
+// A function of the bridge as it is registered with the dispatcher: its
+// number, its name in the page's script library, whether the library's
+// wrapper passes the page's argument object, and whether it is refused when
+// no payload archive is open (with its refusal text).
 struct TBridgeFunction {
-    std::int32_t Id;
-    std::string_view ScriptName;  // e.g. "qvx.files.fileExists"
-    bool TakesArguments;          // the wrapper passes the page's argument object
-    bool RuntimeOnly;             // refused when no payload archive is open
-    std::string_view RefusalText; // shown instead of running it; empty unless RuntimeOnly
+    std::int32_t Id = 0;
+    std::string ScriptName;      // e.g. "qvx.files.fileExists"
+    bool TakesArguments = false; // the wrapper passes the page's argument object
+    bool RuntimeOnly = false;    // refused when no payload archive is open
+    std::string RefusalText;     // shown instead of running it; empty unless RuntimeOnly
 };
 
-namespace BridgeFunctionId {
-inline constexpr std::int32_t Hello = 10001;
-inline constexpr std::int32_t IsRuntime = 10002;
-inline constexpr std::int32_t SystemLogoff = 11001;
-inline constexpr std::int32_t SystemReboot = 11002;
-inline constexpr std::int32_t SystemShutdown = 11003;
-inline constexpr std::int32_t MainMenuSetItems = 12001;
-inline constexpr std::int32_t MainMenuUpdateItem = 12002;
-inline constexpr std::int32_t DialogsOpenFile = 20001;
-inline constexpr std::int32_t DialogsSaveFile = 20002;
-inline constexpr std::int32_t FilesFileExists = 30001;
-inline constexpr std::int32_t FilesDeleteFile = 30002;
-inline constexpr std::int32_t FilesWriteTextFile = 30003;
-inline constexpr std::int32_t FilesExtractFile = 30004;
-inline constexpr std::int32_t FoldersDirExists = 40001;
-inline constexpr std::int32_t FoldersDeleteDir = 40002;
-inline constexpr std::int32_t FoldersGetTempDir = 40003;
-inline constexpr std::int32_t FoldersGetUserDocumentsDir = 40004;
-inline constexpr std::int32_t FoldersGetUserDesktopDir = 40005;
-inline constexpr std::int32_t FoldersGetAppExecutableDir = 40006;
-inline constexpr std::int32_t FoldersGetAppDataDir = 40007;
-inline constexpr std::int32_t AppClose = 50001;
-inline constexpr std::int32_t AppInFullscreen = 50002;
-inline constexpr std::int32_t AppEnterFullscreen = 50003;
-inline constexpr std::int32_t AppExitFullscreen = 50004;
-inline constexpr std::int32_t AppGetArgs = 50005;
-inline constexpr std::int32_t WindowGetStyle = 60001;
-inline constexpr std::int32_t WindowSetStyle = 60002;
-inline constexpr std::int32_t WindowGetState = 60003;
-inline constexpr std::int32_t WindowSetState = 60004;
-inline constexpr std::int32_t WindowGetTitle = 60005;
-inline constexpr std::int32_t WindowSetTitle = 60006;
-inline constexpr std::int32_t WindowGetZoom = 60007;
-inline constexpr std::int32_t WindowSetZoom = 60008;
-inline constexpr std::int32_t ShellExecute = 70001;
-inline constexpr std::int32_t ShellExplore = 70002;
-inline constexpr std::int32_t ShellCommand = 70003;
-inline constexpr std::int32_t ShellWindows = 70004;
-inline constexpr std::int32_t ThemesGetTheme = 80001;
-inline constexpr std::int32_t ThemesGetThemes = 80002;
-inline constexpr std::int32_t ThemesSetTheme = 80003;
-inline constexpr std::int32_t Base64DecodeToFile = 90001;
-} // namespace BridgeFunctionId
-
-// All functions, in the order of their numbers.
-std::span<const TBridgeFunction> BridgeFunctions();
-// The function of a number; nullptr for a number outside the table.
-const TBridgeFunction* FindBridgeFunction(std::int32_t Id);
+// "Calls to <Name>() works only at runtime.", the refusal of a runtime-only
+// function named Name.
+std::string RuntimeOnlyRefusal(std::string_view Name);
 
 // ----------------------------------------------------------------------------
 // Requests.
@@ -290,10 +249,19 @@ class TBridgeDispatcher {
 public:
     explicit TBridgeDispatcher(IBridgeHost& Host) : FHost(Host) {}
 
-    // Serves function Id with Handler from now on (replacing an earlier one).
-    // Raises std::invalid_argument for a number outside the table.
-    void Register(std::int32_t Id, TBridgeHandler Handler);
-    bool IsRegistered(std::int32_t Id) const { return FHandlers.count(Id) != 0; }
+    // Puts Function into the table, served by Handler; a null Handler keeps
+    // the number in the table without serving it yet (ignored in runtime mode,
+    // refused outside it when the function is runtime-only). A number already
+    // in the table, or one that is not positive, raises std::invalid_argument.
+    void Register(TBridgeFunction Function, TBridgeHandler Handler);
+    // Serves a function of the table with Handler from now on (replacing the
+    // one before). Raises std::invalid_argument for a number outside the table.
+    void Serve(std::int32_t Id, TBridgeHandler Handler);
+    // The function of a number; nullptr for a number outside the table.
+    const TBridgeFunction* Find(std::int32_t Id) const;
+    bool IsServed(std::int32_t Id) const;
+    // The table, in the order of the numbers.
+    std::vector<TBridgeFunction> Functions() const;
 
     // Handles one web message of the browser:
     //  0. A message whose Source (the sending document's address) is not an
@@ -304,10 +272,11 @@ public:
     //     browser and ends the handling.
     //  3./4. MessageAsJson is parsed and read (ParseBridgeRequest).
     //  5. An id that is no 32-bit integer ends the handling without a reply.
-    //  6. A number that is not in the table, or that no handler serves yet,
-    //     is ignored: no reply, no message. A runtime-only function outside
-    //     runtime mode shows its refusal text and gets no reply. Otherwise its
-    //     handler runs with the uuid and the data.
+    //  6. A number that is not in the table is ignored: no reply, no message.
+    //     A runtime-only function outside runtime mode shows its refusal text
+    //     and gets no reply, whether it is served or not. A function not
+    //     served yet is ignored. Otherwise its handler runs with the uuid and
+    //     the data.
     //  7. The parsed message is released when the handler returns.
     // Errors of steps 3 to 6, including any that a handler raises, propagate
     // to the caller; nothing is posted for them.
@@ -323,7 +292,11 @@ public:
 
 private:
     IBridgeHost& FHost;
-    std::map<std::int32_t, TBridgeHandler> FHandlers;
+    struct TEntry {
+        TBridgeFunction Function;
+        TBridgeHandler Handler;
+    };
+    std::map<std::int32_t, TEntry> FTable;
 };
 
 } // namespace Norvane::Shared

@@ -69,56 +69,90 @@ void TBrowserExternalModule::DataModuleDestroy(TObject*) {
     FBrowserExternalForm = nullptr;
 }
 
+namespace {
+
+// Where a function runs: everywhere, or only at runtime, refused elsewhere
+// with the text that names RefusalName (the function's own name when empty).
+struct TScope {
+    bool RuntimeOnly = false;
+    std::string_view RefusalName;
+};
+constexpr TScope Anywhere{};
+constexpr TScope AtRuntime{true, {}};
+
+TBridgeFunction Describe(std::int32_t Id, std::string_view Name, bool TakesArguments, TScope Scope) {
+    return {Id, std::string(Name), TakesArguments, Scope.RuntimeOnly,
+            Scope.RuntimeOnly ? RuntimeOnlyRefusal(Scope.RefusalName.empty() ? Name : Scope.RefusalName)
+                              : std::string()};
+}
+
+} // namespace
+
 void TBrowserExternalModule::RegisterFunctions() {
-    namespace Id = BridgeFunctionId;
-    using TPlain = void (TBrowserExternalModule::*)(const std::string&);
-    using TWithData = void (TBrowserExternalModule::*)(const std::string&, const TJsonValue&);
-    auto plain = [this](std::int32_t Number, TPlain Function) {
-        FDispatcher.Register(Number, [this, Function](const std::string& Uuid, const TJsonValue&) {
-            (this->*Function)(Uuid);
-        });
+    using M = TBrowserExternalModule;
+    using TPlain = void (M::*)(const std::string&);
+    using TWithData = void (M::*)(const std::string&, const TJsonValue&);
+    // One registration a function: its number, its name in the page's script
+    // library, where it runs, and its handler (which takes the request's data
+    // when the library's wrapper passes the page's argument object).
+    auto plain = [this](std::int32_t Id, std::string_view Name, TScope Scope, TPlain Function) {
+        FDispatcher.Register(
+            Describe(Id, Name, false, Scope),
+            [this, Function](const std::string& Uuid, const TJsonValue&) { (this->*Function)(Uuid); });
     };
-    auto withData = [this](std::int32_t Number, TWithData Function) {
-        FDispatcher.Register(Number, [this, Function](const std::string& Uuid, const TJsonValue& Data) {
-            (this->*Function)(Uuid, Data);
-        });
+    auto withData = [this](std::int32_t Id, std::string_view Name, TScope Scope, TWithData Function) {
+        FDispatcher.Register(Describe(Id, Name, true, Scope),
+                             [this, Function](const std::string& Uuid, const TJsonValue& Data) {
+                                 (this->*Function)(Uuid, Data);
+                             });
     };
-    plain(Id::Hello, &TBrowserExternalModule::Hello);
-    plain(Id::IsRuntime, &TBrowserExternalModule::IsRuntime);
-    withData(Id::DialogsOpenFile, &TBrowserExternalModule::DialogsOpenFile);
-    withData(Id::DialogsSaveFile, &TBrowserExternalModule::DialogsSaveFile);
-    withData(Id::FilesFileExists, &TBrowserExternalModule::FilesFileExists);
-    withData(Id::FilesDeleteFile, &TBrowserExternalModule::FilesDeleteFile);
-    withData(Id::FilesWriteTextFile, &TBrowserExternalModule::FilesWriteTextFile);
-    withData(Id::FilesExtractFile, &TBrowserExternalModule::FilesExtractFile);
-    withData(Id::FoldersDirExists, &TBrowserExternalModule::FoldersDirExists);
-    withData(Id::FoldersDeleteDir, &TBrowserExternalModule::FoldersDeleteDir);
-    plain(Id::FoldersGetTempDir, &TBrowserExternalModule::FoldersGetTempDir);
-    plain(Id::FoldersGetUserDocumentsDir, &TBrowserExternalModule::FoldersGetUserDocumentsDir);
-    plain(Id::FoldersGetUserDesktopDir, &TBrowserExternalModule::FoldersGetUserDesktopDir);
-    plain(Id::FoldersGetAppExecutableDir, &TBrowserExternalModule::FoldersGetAppExecutableDir);
-    plain(Id::FoldersGetAppDataDir, &TBrowserExternalModule::FoldersGetAppDataDir);
-    withData(Id::Base64DecodeToFile, &TBrowserExternalModule::Base64DecodeToFile);
-    // The session functions (log off, reboot, shut down) are not served from
-    // pages yet: their numbers are ignored like those of functions still to
-    // come. SystemLogoff, SystemReboot and SystemShutdown are ready for it.
-    plain(Id::AppClose, &TBrowserExternalModule::AppClose);
-    plain(Id::AppInFullscreen, &TBrowserExternalModule::AppInFullscreen);
-    plain(Id::AppEnterFullscreen, &TBrowserExternalModule::AppEnterFullscreen);
-    plain(Id::AppExitFullscreen, &TBrowserExternalModule::AppExitFullscreen);
-    plain(Id::AppGetArgs, &TBrowserExternalModule::AppGetArgs);
-    plain(Id::WindowGetStyle, &TBrowserExternalModule::WindowGetStyle);
-    withData(Id::WindowSetStyle, &TBrowserExternalModule::WindowSetStyle);
-    plain(Id::WindowGetState, &TBrowserExternalModule::WindowGetState);
-    withData(Id::WindowSetState, &TBrowserExternalModule::WindowSetState);
-    plain(Id::WindowGetTitle, &TBrowserExternalModule::WindowGetTitle);
-    withData(Id::WindowSetTitle, &TBrowserExternalModule::WindowSetTitle);
-    plain(Id::WindowGetZoom, &TBrowserExternalModule::WindowGetZoom);
-    withData(Id::WindowSetZoom, &TBrowserExternalModule::WindowSetZoom);
-    withData(Id::ShellExecute, &TBrowserExternalModule::ShellExecute);
-    withData(Id::ShellExplore, &TBrowserExternalModule::ShellExplore);
-    withData(Id::ShellCommand, &TBrowserExternalModule::ShellCommand);
-    plain(Id::ShellWindows, &TBrowserExternalModule::ShellWindows);
+    // In the table, refused outside runtime mode, not served yet.
+    auto notServedYet = [this](std::int32_t Id, std::string_view Name, bool TakesArguments, TScope Scope) {
+        FDispatcher.Register(Describe(Id, Name, TakesArguments, Scope), nullptr);
+    };
+    plain(10001, "qvx.hello", Anywhere, &M::Hello);
+    plain(10002, "qvx.isRuntime", Anywhere, &M::IsRuntime);
+    plain(11001, "qvx.system.logoff", AtRuntime, &M::SystemLogoff);
+    plain(11002, "qvx.system.reboot", AtRuntime, &M::SystemReboot);
+    plain(11003, "qvx.system.shutdown", AtRuntime, &M::SystemShutdown);
+    withData(12001, "qvx.mainMenu.setItems", AtRuntime, &M::MainMenuSetItems);
+    withData(12002, "qvx.mainMenu.updateItem", AtRuntime, &M::MainMenuUpdateItem);
+    withData(20001, "qvx.dialogs.openFile", Anywhere, &M::DialogsOpenFile);
+    withData(20002, "qvx.dialogs.saveFile", Anywhere, &M::DialogsSaveFile);
+    withData(30001, "qvx.files.fileExists", Anywhere, &M::FilesFileExists);
+    withData(30002, "qvx.files.deleteFile", Anywhere, &M::FilesDeleteFile);
+    withData(30003, "qvx.files.writeTextFile", Anywhere, &M::FilesWriteTextFile);
+    // Its refusal names it qvx.app.extractFile.
+    withData(30004, "qvx.files.extractFile", TScope{true, "qvx.app.extractFile"}, &M::FilesExtractFile);
+    withData(40001, "qvx.folders.dirExists", Anywhere, &M::FoldersDirExists);
+    withData(40002, "qvx.folders.deleteDir", Anywhere, &M::FoldersDeleteDir);
+    plain(40003, "qvx.folders.getTempDir", Anywhere, &M::FoldersGetTempDir);
+    plain(40004, "qvx.folders.getUserDocumentsDir", Anywhere, &M::FoldersGetUserDocumentsDir);
+    plain(40005, "qvx.folders.getUserDesktopDir", Anywhere, &M::FoldersGetUserDesktopDir);
+    plain(40006, "qvx.folders.getAppExecutableDir", Anywhere, &M::FoldersGetAppExecutableDir);
+    plain(40007, "qvx.folders.getAppDataDir", Anywhere, &M::FoldersGetAppDataDir);
+    plain(50001, "qvx.app.close", Anywhere, &M::AppClose);
+    plain(50002, "qvx.app.inFullscreen", Anywhere, &M::AppInFullscreen);
+    plain(50003, "qvx.app.enterFullscreen", AtRuntime, &M::AppEnterFullscreen);
+    plain(50004, "qvx.app.exitFullscreen", AtRuntime, &M::AppExitFullscreen);
+    plain(50005, "qvx.app.getArgs", AtRuntime, &M::AppGetArgs);
+    plain(60001, "qvx.window.getStyle", Anywhere, &M::WindowGetStyle);
+    withData(60002, "qvx.window.setStyle", Anywhere, &M::WindowSetStyle);
+    plain(60003, "qvx.window.getState", Anywhere, &M::WindowGetState);
+    withData(60004, "qvx.window.setState", Anywhere, &M::WindowSetState);
+    plain(60005, "qvx.window.getTitle", Anywhere, &M::WindowGetTitle);
+    withData(60006, "qvx.window.setTitle", Anywhere, &M::WindowSetTitle);
+    plain(60007, "qvx.window.getZoom", Anywhere, &M::WindowGetZoom);
+    withData(60008, "qvx.window.setZoom", Anywhere, &M::WindowSetZoom);
+    withData(70001, "qvx.shell.execute", Anywhere, &M::ShellExecute);
+    withData(70002, "qvx.shell.explore", Anywhere, &M::ShellExplore);
+    withData(70003, "qvx.shell.command", Anywhere, &M::ShellCommand);
+    plain(70004, "qvx.shell.windows", Anywhere, &M::ShellWindows);
+    // The visual styles come with the style catalogue.
+    notServedYet(80001, "qvx.themes.getTheme", false, AtRuntime);
+    notServedYet(80002, "qvx.themes.getThemes", false, AtRuntime);
+    notServedYet(80003, "qvx.themes.setTheme", true, AtRuntime);
+    withData(90001, "qvx.base64.decodeToFile", Anywhere, &M::Base64DecodeToFile);
 }
 
 TEdgeBrowser* TBrowserExternalModule::Browser() const {
@@ -504,6 +538,201 @@ void TBrowserExternalModule::FoldersGetAppDataDir(const std::string& Uuid) {
 
 void TBrowserExternalModule::Base64DecodeToFile(const std::string& Uuid, const TJsonValue& Data) {
     WritePageFile(Uuid, Data, [](const std::string& Contents) { return TStrUtils::DecodeBase64(Contents); });
+}
+
+// ---------------------------------------------------------------------------
+// The main menu.
+
+namespace {
+
+// The largest picture file a menu item takes.
+constexpr std::uintmax_t MaxMenuImageBytes = 16u << 20;
+
+// A key of a menu item object read as text: present and a string, number,
+// boolean or null (which reads "null"); false for an absent key, an object
+// or an array.
+bool ReadMenuText(const TJsonValue& Object, std::string_view Key, std::string& Text) {
+    const TJsonValue* value = Object.Find(Key);
+    if (!value || value->IsObject() || value->IsArray())
+        return false;
+    Text = value->Text();
+    return true;
+}
+
+// "true"/"false" in any letter case, or a number (0 false, any other true);
+// anything else raises "'<Text>' is not a valid boolean value".
+bool MenuBoolean(const std::string& Text) {
+    double number = 0;
+    if (TryParseDotFloat(Text, number))
+        return number != 0;
+    if (TStrUtils::StartsText("true", Text) && Text.size() == 4)
+        return true;
+    if (TStrUtils::StartsText("false", Text) && Text.size() == 5)
+        return false;
+    throw EBridgeError("'" + Text + "' is not a valid boolean value");
+}
+
+// The id of a menu item: the text as a 32-bit integer, 0 when it is none.
+std::int32_t MenuTag(const std::string& Text) {
+    std::int32_t tag = 0;
+    return TryParseInt32(Text, tag) ? tag : 0;
+}
+
+// The bytes of a regular file of at most MaxMenuImageBytes; empty otherwise.
+std::string ReadPictureFile(const std::string& Path) {
+    std::error_code ec;
+    if (!fs::is_regular_file(Path, ec))
+        return {};
+    const std::uintmax_t size = fs::file_size(Path, ec);
+    if (ec || size == 0)
+        return {};
+    if (size > MaxMenuImageBytes)
+        throw EBridgeError("The picture \"" + Path + "\" is larger than 16 MiB");
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(Path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+} // namespace
+
+void TBrowserExternalModule::LoadMenuImage(TMenuItem& Item, const std::string& Name) {
+    std::string bytes;
+    if (FExeZip && FExeZip->FindEntry(Name) >= 0)
+        bytes = FExeZip->ExtractEntryToString(Name);
+    else if (!Name.empty() && fs::is_regular_file(ResolvePagePath(Name)))
+        bytes = ReadPictureFile(ResolvePagePath(Name));
+    else if (!Name.empty())
+        bytes = ReadPictureFile(Name);
+    if (bytes.empty())
+        return;
+    TImageCollection& collection = *FBrowserExternalForm->MainMenuImageCollection;
+    const int index = collection.Count();
+    const std::string imageName = "MainMenuImg" + std::to_string(index);
+    collection.Add(imageName, bytes); // raises for bytes that are no picture
+    collection.Changed();
+    Item.SetImageName(imageName);
+    Item.SetImageIndex(index);
+}
+
+TMenuItem* TBrowserExternalModule::FindMenuItemByTag(TMenuItem* Root, std::int32_t Tag) {
+    if (!Root)
+        return nullptr;
+    // Depth first without recursion: a menu may be deep.
+    std::vector<TMenuItem*> pending{Root};
+    while (!pending.empty()) {
+        TMenuItem* item = pending.back();
+        pending.pop_back();
+        if (item->Tag() == Tag)
+            return item;
+        for (int i = item->Count() - 1; i >= 0; --i)
+            pending.push_back(item->Items(i));
+    }
+    return nullptr;
+}
+
+bool TBrowserExternalModule::BuildMenuItem(const std::string& Uuid, const TJsonValue& Object,
+                                           TMenuItem& Item) {
+    if (!Object.IsObject())
+        throw EBridgeError(ConversionErrorText(Object.ClassName(), ObjectTypeName));
+    std::string caption, id, text;
+    if (!ReadMenuText(Object, "caption", caption) || !ReadMenuText(Object, "id", id)) {
+        SendError(Uuid, "\"Wrong menu item JSON\"");
+        return false;
+    }
+    Item.SetTag(MenuTag(id));
+    Item.SetCaption(caption);
+    if (ReadMenuText(Object, "enabled", text))
+        Item.SetEnabled(MenuBoolean(text));
+    if (ReadMenuText(Object, "image", text))
+        LoadMenuImage(Item, text);
+    const TJsonValue* items = Object.Find("items");
+    if (!items) {
+        Item.OnClick = [this](TObject* Sender) { MainMenuItemClick(Sender); };
+        return true;
+    }
+    if (!items->IsArray()) {
+        SendError(Uuid, "\"Wrong menu item JSON\"");
+        return false;
+    }
+    for (const TJsonValue& element : items->Items()) {
+        auto* child = new TMenuItem(FBrowserExternalForm->MainMenu);
+        Item.Add(child);
+        if (!BuildMenuItem(Uuid, element, *child))
+            return false;
+    }
+    return true;
+}
+
+void TBrowserExternalModule::MainMenuSetItems(const std::string& Uuid, const TJsonValue& Data) {
+    const std::string text = ReadTextArg(Data, "items");
+    if (text.empty()) {
+        SendError(Uuid, "\"Missing menu items\"");
+        return;
+    }
+    TMainMenu& menu = *FBrowserExternalForm->MainMenu;
+    if (FMainForm)
+        FMainForm->SetMenu(&menu);
+    menu.Items()->Clear();
+    FBrowserExternalForm->MainMenuImageCollection->Clear();
+    FBrowserExternalForm->MainMenuImageCollection->Changed();
+    TJsonValue items;
+    try {
+        items = TJsonValue::Parse(text);
+    } catch (const EBridgeError&) {
+    }
+    if (!items.IsArray()) {
+        SendError(Uuid, "\"Wrong menu items JSON\"");
+        menu.Items()->Clear();
+        return;
+    }
+    for (const TJsonValue& element : items.Items()) {
+        auto* item = new TMenuItem(&menu);
+        menu.Items()->Add(item);
+        if (!BuildMenuItem(Uuid, element, *item)) {
+            menu.Items()->Clear();
+            return;
+        }
+    }
+    SendSuccess(Uuid, "true");
+}
+
+void TBrowserExternalModule::MainMenuUpdateItem(const std::string& Uuid, const TJsonValue& Data) {
+    const std::string idText = ReadTextArg(Data, "id");
+    if (idText.empty()) {
+        SendError(Uuid, "\"Missing item ID\"");
+        return;
+    }
+    std::int32_t id = 0;
+    if (!TryParseInt32(idText, id) || id == -1) {
+        SendError(Uuid, "\"Wrong item ID\"");
+        return;
+    }
+    TMenuItem* root = FBrowserExternalForm->MainMenu->Items();
+    if (root->Count() == 0) {
+        SendError(Uuid, "\"No menu items\"");
+        return;
+    }
+    TMenuItem* found = nullptr;
+    for (int i = 0; i < root->Count() && !found; ++i)
+        found = FindMenuItemByTag(root->Items(i), id);
+    if (found) {
+        const std::string caption = ReadTextArg(Data, "caption");
+        const std::string enabled = ReadTextArg(Data, "enabled");
+        const std::string image = ReadTextArg(Data, "image");
+        if (!caption.empty())
+            found->SetCaption(caption);
+        if (!enabled.empty())
+            found->SetEnabled(MenuBoolean(enabled));
+        if (!image.empty())
+            LoadMenuImage(*found, image);
+    }
+    SendSuccess(Uuid, "true");
+}
+
+void TBrowserExternalModule::MainMenuItemClick(TObject* Sender) {
+    const auto* item = dynamic_cast<TMenuItem*>(Sender);
+    TEdgeBrowser* browser = Browser();
+    if (item && browser)
+        browser->ExecuteScript("qvx.events.onMainMenuItemClick(" + std::to_string(item->Tag()) + ");");
 }
 
 // ---------------------------------------------------------------------------

@@ -106,6 +106,17 @@ public:
     void FoldersGetAppDataDir(const std::string& Uuid);
     void Base64DecodeToFile(const std::string& Uuid, const TJsonValue& Data);
 
+    // The main menu of the page (kept on BrowserExternalForm and attached to
+    // MainForm by the first setItems).
+    void MainMenuSetItems(const std::string& Uuid, const TJsonValue& Data);
+    void MainMenuUpdateItem(const std::string& Uuid, const TJsonValue& Data);
+    // The first item of the subtree of Root (Root first, then its children in
+    // order, depth first) whose Tag is Tag; null when none is.
+    static Platform::Ui::TMenuItem* FindMenuItemByTag(Platform::Ui::TMenuItem* Root, std::int32_t Tag);
+    // The click of an item without children: runs
+    // "qvx.events.onMainMenuItemClick(<Tag>);" in the page.
+    void MainMenuItemClick(Platform::Ui::TObject* Sender);
+
     // The functions: application, window, shell and system.
     void Hello(const std::string& Uuid);
     void IsRuntime(const std::string& Uuid);
@@ -147,6 +158,12 @@ private:
     };
 
     void RegisterFunctions();
+    // Fills Item from the menu item object Object and builds its children;
+    // false when the object is no valid menu item (the error is sent then).
+    bool BuildMenuItem(const std::string& Uuid, const TJsonValue& Object, Platform::Ui::TMenuItem& Item);
+    // Gives Item the picture named Name (archive entry, file beside the
+    // program, or the name itself); nothing when none is found.
+    void LoadMenuImage(Platform::Ui::TMenuItem& Item, const std::string& Name);
     // True for a path argument that can be used; for one with a NUL byte,
     // replies the error "Invalid path" and is false. Called by every function
     // that touches a path of the page, right after reading it.

@@ -1,7 +1,8 @@
-// The bridge's message protocol: function table, request reading, argument
+// The bridge's message protocol: the dispatcher's table, request reading, argument
 // rules, reply texts and the dispatcher, driven through a recording host.
 #include "shared/BridgeProtocol.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <rapidjson/document.h>
@@ -51,15 +52,22 @@ protected:
     TBridgeDispatcher Dispatcher{Host};
     std::vector<TCall> Calls;
 
+    // Functions of each kind the bridge has: with and without arguments,
+    // served everywhere or only at runtime; each records its calls.
     void SetUp() override {
-        for (const TBridgeFunction& f : BridgeFunctions())
-            Serve(f.Id);
-    }
-
-    void Serve(std::int32_t id) {
-        Dispatcher.Register(id, [this, id](const std::string& uuid, const TJsonValue& data) {
-            Calls.push_back({id, uuid, Keys(data)});
-        });
+        const std::vector<TBridgeFunction> table = {
+            {10001, "qvx.hello", false, false, ""},
+            {10002, "qvx.isRuntime", false, false, ""},
+            {20001, "qvx.dialogs.openFile", true, false, ""},
+            {30001, "qvx.files.fileExists", true, false, ""},
+            {30004, "qvx.files.extractFile", true, true, RuntimeOnlyRefusal("qvx.app.extractFile")},
+            {40001, "qvx.folders.dirExists", true, false, ""},
+            {50005, "qvx.app.getArgs", false, true, RuntimeOnlyRefusal("qvx.app.getArgs")},
+        };
+        for (const TBridgeFunction& f : table)
+            Dispatcher.Register(f, [this, id = f.Id](const std::string& uuid, const TJsonValue& data) {
+                Calls.push_back({id, uuid, Keys(data)});
+            });
     }
 
     void Send(const std::string& json) { Dispatcher.HandleWebMessage(AppPage, "", json); }
@@ -89,75 +97,6 @@ rapidjson::Document ParseBack(const std::string& json) {
 }
 
 } // namespace
-
-// ---------------------------------------------------------------------------
-// The function table
-
-TEST(BridgeFunctionTable, HoldsEveryFunctionWithItsNameAndRefusal) {
-    struct TRow {
-        std::int32_t Id;
-        const char* Name;
-        bool Args;
-        const char* Refusal; // nullptr: served everywhere
-    };
-    const std::vector<TRow> expected = {
-        {10001, "qvx.hello", false, nullptr},
-        {10002, "qvx.isRuntime", false, nullptr},
-        {11001, "qvx.system.logoff", false, "Calls to qvx.system.logoff() works only at runtime."},
-        {11002, "qvx.system.reboot", false, "Calls to qvx.system.reboot() works only at runtime."},
-        {11003, "qvx.system.shutdown", false, "Calls to qvx.system.shutdown() works only at runtime."},
-        {12001, "qvx.mainMenu.setItems", true, "Calls to qvx.mainMenu.setItems() works only at runtime."},
-        {12002, "qvx.mainMenu.updateItem", true, "Calls to qvx.mainMenu.updateItem() works only at runtime."},
-        {20001, "qvx.dialogs.openFile", true, nullptr},
-        {20002, "qvx.dialogs.saveFile", true, nullptr},
-        {30001, "qvx.files.fileExists", true, nullptr},
-        {30002, "qvx.files.deleteFile", true, nullptr},
-        {30003, "qvx.files.writeTextFile", true, nullptr},
-        {30004, "qvx.files.extractFile", true, "Calls to qvx.app.extractFile() works only at runtime."},
-        {40001, "qvx.folders.dirExists", true, nullptr},
-        {40002, "qvx.folders.deleteDir", true, nullptr},
-        {40003, "qvx.folders.getTempDir", false, nullptr},
-        {40004, "qvx.folders.getUserDocumentsDir", false, nullptr},
-        {40005, "qvx.folders.getUserDesktopDir", false, nullptr},
-        {40006, "qvx.folders.getAppExecutableDir", false, nullptr},
-        {40007, "qvx.folders.getAppDataDir", false, nullptr},
-        {50001, "qvx.app.close", false, nullptr},
-        {50002, "qvx.app.inFullscreen", false, nullptr},
-        {50003, "qvx.app.enterFullscreen", false,
-         "Calls to qvx.app.enterFullscreen() works only at runtime."},
-        {50004, "qvx.app.exitFullscreen", false, "Calls to qvx.app.exitFullscreen() works only at runtime."},
-        {50005, "qvx.app.getArgs", false, "Calls to qvx.app.getArgs() works only at runtime."},
-        {60001, "qvx.window.getStyle", false, nullptr},
-        {60002, "qvx.window.setStyle", true, nullptr},
-        {60003, "qvx.window.getState", false, nullptr},
-        {60004, "qvx.window.setState", true, nullptr},
-        {60005, "qvx.window.getTitle", false, nullptr},
-        {60006, "qvx.window.setTitle", true, nullptr},
-        {60007, "qvx.window.getZoom", false, nullptr},
-        {60008, "qvx.window.setZoom", true, nullptr},
-        {70001, "qvx.shell.execute", true, nullptr},
-        {70002, "qvx.shell.explore", true, nullptr},
-        {70003, "qvx.shell.command", true, nullptr},
-        {70004, "qvx.shell.windows", false, nullptr},
-        {80001, "qvx.themes.getTheme", false, "Calls to qvx.themes.getTheme() works only at runtime."},
-        {80002, "qvx.themes.getThemes", false, "Calls to qvx.themes.getThemes() works only at runtime."},
-        {80003, "qvx.themes.setTheme", true, "Calls to qvx.themes.setTheme() works only at runtime."},
-        {90001, "qvx.base64.decodeToFile", true, nullptr},
-    };
-    ASSERT_EQ(BridgeFunctions().size(), expected.size());
-    for (const TRow& row : expected) {
-        SCOPED_TRACE(row.Name);
-        const TBridgeFunction* f = FindBridgeFunction(row.Id);
-        ASSERT_NE(f, nullptr);
-        EXPECT_EQ(f->Id, row.Id);
-        EXPECT_EQ(f->ScriptName, row.Name);
-        EXPECT_EQ(f->TakesArguments, row.Args);
-        EXPECT_EQ(f->RuntimeOnly, row.Refusal != nullptr);
-        EXPECT_EQ(f->RefusalText, row.Refusal ? row.Refusal : "");
-    }
-    for (std::int32_t id : {0, -1, 1, 10000, 10003, 12345, 30005, 90002, 2147483647})
-        EXPECT_EQ(FindBridgeFunction(id), nullptr) << id;
-}
 
 // ---------------------------------------------------------------------------
 // Dispatch
@@ -194,21 +133,24 @@ TEST_F(BridgeDispatch, IdGivenAsStringIsServedLikeTheNumber) {
     EXPECT_EQ(Calls[1].Id, 10001);
 }
 
-TEST_F(BridgeDispatch, NumbersWithoutAHandlerYetAreIgnored) {
+TEST_F(BridgeDispatch, FunctionsNotServedYetAreIgnoredButStillRefused) {
     TRecordingHost host;
     TBridgeDispatcher bare(host);
     bool served = false;
-    bare.Register(10001, [&](const std::string&, const TJsonValue&) { served = true; });
-    EXPECT_TRUE(bare.IsRegistered(10001));
-    EXPECT_FALSE(bare.IsRegistered(30001));
-    bare.HandleWebMessage(AppPage, "", R"({"id": 30001, "uuid": "u", "data": {"filePath": "f"}})");
-    EXPECT_FALSE(served);
-    host.Runtime = false; // not even the refusal of a runtime-only function
-    bare.HandleWebMessage(AppPage, "", R"({"id": 50005, "uuid": "u", "data": {}})");
+    bare.Register({10001, "qvx.hello", false, false, ""}, nullptr);
+    bare.Register({50005, "qvx.app.getArgs", false, true, RuntimeOnlyRefusal("qvx.app.getArgs")}, nullptr);
+    EXPECT_FALSE(bare.IsServed(10001));
+    bare.HandleWebMessage(AppPage, "", R"({"id": 10001, "uuid": "u", "data": {}})");
     EXPECT_TRUE(host.Posts.empty());
-    EXPECT_TRUE(host.Refusals.empty());
+    // The refusal comes before anything else.
+    host.Runtime = false;
+    bare.HandleWebMessage(AppPage, "", R"({"id": 50005, "uuid": "u", "data": {}})");
+    EXPECT_THAT(host.Refusals, ::testing::ElementsAre("Calls to qvx.app.getArgs() works only at runtime."));
+    bare.Serve(10001, [&](const std::string&, const TJsonValue&) { served = true; });
+    EXPECT_TRUE(bare.IsServed(10001));
     bare.HandleWebMessage(AppPage, "", R"({"id": 10001, "uuid": "u", "data": {}})");
     EXPECT_TRUE(served);
+    EXPECT_TRUE(host.Posts.empty());
 }
 
 TEST_F(BridgeDispatch, MissingOrMistypedKeysRaiseWithTheirTexts) {
@@ -324,30 +266,33 @@ TEST_F(BridgeDispatch, BrowserClickedMessageFocusesOnlyOutsideRuntimeMode) {
 }
 
 TEST_F(BridgeDispatch, ErrorsOfAHandlerReachTheCaller) {
-    Dispatcher.Register(30001, [](const std::string&, const TJsonValue& data) {
+    Dispatcher.Serve(30001, [](const std::string&, const TJsonValue& data) {
         ReadTextArg(data, "filePath"); // an object here raises
     });
-    Dispatcher.Register(40001,
-                        [](const std::string&, const TJsonValue&) { throw std::runtime_error("disk gone"); });
+    Dispatcher.Serve(40001,
+                     [](const std::string&, const TJsonValue&) { throw std::runtime_error("disk gone"); });
     EXPECT_EQ(ErrorOf(R"({"id": 30001, "uuid": "u", "data": {"filePath": {}}})"),
               "Conversion from TJSONObject to string is not supported");
     EXPECT_THROW(Send(R"({"id": 40001, "uuid": "u", "data": {}})"), std::runtime_error);
     EXPECT_TRUE(Host.Posts.empty());
 }
 
-TEST_F(BridgeDispatch, RegisteringANumberOutsideTheTableIsRefused) {
-    EXPECT_THROW(Dispatcher.Register(12345, [](const std::string&, const TJsonValue&) {}),
+TEST_F(BridgeDispatch, ANumberIsInTheTableOnce) {
+    EXPECT_THROW(Dispatcher.Serve(12345, [](const std::string&, const TJsonValue&) {}),
                  std::invalid_argument);
-    EXPECT_FALSE(Dispatcher.IsRegistered(12345));
+    EXPECT_EQ(Dispatcher.Find(12345), nullptr);
+    EXPECT_THROW(Dispatcher.Register({10001, "qvx.other", false, false, ""}, nullptr), std::invalid_argument);
+    EXPECT_EQ(Dispatcher.Find(10001)->ScriptName, "qvx.hello");
+    EXPECT_THROW(Dispatcher.Register({0, "qvx.zero", false, false, ""}, nullptr), std::invalid_argument);
 }
 
 TEST_F(BridgeDispatch, RepliesCarryTheUuidOfTheirOwnRequest) {
-    Dispatcher.Register(10001, [this](const std::string& uuid, const TJsonValue&) {
+    Dispatcher.Serve(10001, [this](const std::string& uuid, const TJsonValue&) {
         Dispatcher.SendSuccess(uuid, PlainJsonString("2022.5"));
     });
     // A function that, like a modal dialog, lets another request through
     // before it answers.
-    Dispatcher.Register(20001, [this](const std::string& uuid, const TJsonValue&) {
+    Dispatcher.Serve(20001, [this](const std::string& uuid, const TJsonValue&) {
         Send(R"({"id": 10001, "uuid": "inner", "data": {}})");
         Dispatcher.SendError(uuid, "\"Missing filePath\"");
     });
@@ -358,7 +303,7 @@ TEST_F(BridgeDispatch, RepliesCarryTheUuidOfTheirOwnRequest) {
 }
 
 TEST_F(BridgeDispatch, UuidWithAQuoteStillGivesValidJson) {
-    Dispatcher.Register(10001, [this](const std::string& uuid, const TJsonValue&) {
+    Dispatcher.Serve(10001, [this](const std::string& uuid, const TJsonValue&) {
         Dispatcher.SendSuccess(uuid, PlainJsonString("2022.5"));
     });
     Send(R"({"id": 10001, "uuid": "a\"b\\c\nd", "data": {}})");

@@ -7,6 +7,7 @@
 #include "platform/Session.h"
 #include "platform/System.h"
 #include "shared/BrowserExternalModule.h"
+#include "shared/Resources.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtk/gtk.h>
@@ -134,6 +135,91 @@ TEST_F(ModuleTest, MalformedRequestsAreReportedAfterTheCallbackReturnedAndPostNo
                 ElementsAre(R"({"uuid": "after", "success": true, "result": "2022.5"})"));
 }
 
+TEST_F(ModuleTest, EveryFunctionIsRegisteredOnceWithItsNameRefusalAndLibraryWrapper) {
+    struct TRow {
+        std::int32_t Id;
+        const char* Name;
+        bool Args;
+        const char* Refusal; // nullptr: served everywhere
+    };
+    const std::vector<TRow> expected = {
+        {10001, "qvx.hello", false, nullptr},
+        {10002, "qvx.isRuntime", false, nullptr},
+        {11001, "qvx.system.logoff", false, "Calls to qvx.system.logoff() works only at runtime."},
+        {11002, "qvx.system.reboot", false, "Calls to qvx.system.reboot() works only at runtime."},
+        {11003, "qvx.system.shutdown", false, "Calls to qvx.system.shutdown() works only at runtime."},
+        {12001, "qvx.mainMenu.setItems", true, "Calls to qvx.mainMenu.setItems() works only at runtime."},
+        {12002, "qvx.mainMenu.updateItem", true, "Calls to qvx.mainMenu.updateItem() works only at runtime."},
+        {20001, "qvx.dialogs.openFile", true, nullptr},
+        {20002, "qvx.dialogs.saveFile", true, nullptr},
+        {30001, "qvx.files.fileExists", true, nullptr},
+        {30002, "qvx.files.deleteFile", true, nullptr},
+        {30003, "qvx.files.writeTextFile", true, nullptr},
+        {30004, "qvx.files.extractFile", true, "Calls to qvx.app.extractFile() works only at runtime."},
+        {40001, "qvx.folders.dirExists", true, nullptr},
+        {40002, "qvx.folders.deleteDir", true, nullptr},
+        {40003, "qvx.folders.getTempDir", false, nullptr},
+        {40004, "qvx.folders.getUserDocumentsDir", false, nullptr},
+        {40005, "qvx.folders.getUserDesktopDir", false, nullptr},
+        {40006, "qvx.folders.getAppExecutableDir", false, nullptr},
+        {40007, "qvx.folders.getAppDataDir", false, nullptr},
+        {50001, "qvx.app.close", false, nullptr},
+        {50002, "qvx.app.inFullscreen", false, nullptr},
+        {50003, "qvx.app.enterFullscreen", false,
+         "Calls to qvx.app.enterFullscreen() works only at runtime."},
+        {50004, "qvx.app.exitFullscreen", false, "Calls to qvx.app.exitFullscreen() works only at runtime."},
+        {50005, "qvx.app.getArgs", false, "Calls to qvx.app.getArgs() works only at runtime."},
+        {60001, "qvx.window.getStyle", false, nullptr},
+        {60002, "qvx.window.setStyle", true, nullptr},
+        {60003, "qvx.window.getState", false, nullptr},
+        {60004, "qvx.window.setState", true, nullptr},
+        {60005, "qvx.window.getTitle", false, nullptr},
+        {60006, "qvx.window.setTitle", true, nullptr},
+        {60007, "qvx.window.getZoom", false, nullptr},
+        {60008, "qvx.window.setZoom", true, nullptr},
+        {70001, "qvx.shell.execute", true, nullptr},
+        {70002, "qvx.shell.explore", true, nullptr},
+        {70003, "qvx.shell.command", true, nullptr},
+        {70004, "qvx.shell.windows", false, nullptr},
+        {80001, "qvx.themes.getTheme", false, "Calls to qvx.themes.getTheme() works only at runtime."},
+        {80002, "qvx.themes.getThemes", false, "Calls to qvx.themes.getThemes() works only at runtime."},
+        {80003, "qvx.themes.setTheme", true, "Calls to qvx.themes.setTheme() works only at runtime."},
+        {90001, "qvx.base64.decodeToFile", true, nullptr},
+    };
+    const auto& dispatcher = Module->Dispatcher();
+    ASSERT_EQ(dispatcher.Functions().size(), expected.size());
+    // The page's library: one wrapper a function, calling its number with the
+    // page's argument object or with {}.
+    const std::string library(Norvane::Shared::FindResource("QVX_EXTERNAL_JAVASCRIPT"));
+    std::size_t calls = 0;
+    for (std::size_t at = library.find("qvx.call("); at != std::string::npos;
+         at = library.find("qvx.call(", at + 1))
+        ++calls;
+    for (std::size_t at = library.find("this.call("); at != std::string::npos;
+         at = library.find("this.call(", at + 1))
+        ++calls;
+    EXPECT_EQ(calls, expected.size());
+    for (const TRow& row : expected) {
+        SCOPED_TRACE(row.Name);
+        const Norvane::Shared::TBridgeFunction* f = dispatcher.Find(row.Id);
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(f->ScriptName, row.Name);
+        EXPECT_EQ(f->TakesArguments, row.Args);
+        EXPECT_EQ(f->RuntimeOnly, row.Refusal != nullptr);
+        EXPECT_EQ(f->RefusalText, row.Refusal ? row.Refusal : "");
+        const std::string name = f->ScriptName.substr(f->ScriptName.rfind('.') + 1);
+        const std::string wrapper = name + ": function (" + (f->TakesArguments ? "args" : "") + ") {";
+        const std::size_t at = library.find(wrapper);
+        ASSERT_NE(at, std::string::npos) << wrapper;
+        const std::string call =
+            "call(" + std::to_string(f->Id) + ", " + (f->TakesArguments ? "args" : "{}") + ")";
+        EXPECT_EQ(library.find(call, at), library.find("call(", at + wrapper.size())) << call;
+    }
+    // Every function but the visual styles' is served.
+    for (const TRow& row : expected)
+        EXPECT_EQ(dispatcher.IsServed(row.Id), row.Id / 10000 != 8) << row.Id;
+}
+
 TEST_F(ModuleTest, RuntimeOnlyFunctionsAreRefusedOutsideRuntimeModeWithTheirTexts) {
     const std::vector<std::pair<int, std::string>> refused = {
         {11001, "Calls to qvx.system.logoff() works only at runtime."},
@@ -151,10 +237,10 @@ TEST_F(ModuleTest, RuntimeOnlyFunctionsAreRefusedOutsideRuntimeModeWithTheirText
     };
     std::vector<int> ran;
     for (const auto& [id, text] : refused)
-        Module->Dispatcher().Register(
-            id, [&ran, id = id](const std::string&, const auto&) { ran.push_back(id); });
+        Module->Dispatcher().Serve(id,
+                                   [&ran, id = id](const std::string&, const auto&) { ran.push_back(id); });
     // A function allowed everywhere runs outside runtime mode.
-    Module->Dispatcher().Register(50002, [&ran](const std::string&, const auto&) { ran.push_back(50002); });
+    Module->Dispatcher().Serve(50002, [&ran](const std::string&, const auto&) { ran.push_back(50002); });
 
     for (const auto& [id, text] : refused) {
         SCOPED_TRACE(id);
@@ -373,26 +459,18 @@ public:
     bool Answer = true;
 };
 
-TEST_F(ModuleFunctionsTest, SessionEndsGoThroughTheSessionControlWithForceAndAreNotServedToPages) {
+TEST_F(ModuleFunctionsTest, SessionEndsGoThroughTheSessionControlWithForce) {
     auto session = std::make_shared<RecordingSession>();
     auto previous = Norvane::Platform::SetSessionControl(session);
     using Norvane::Platform::SessionAction;
-    for (int id : {11001, 11002, 11003})
-        EXPECT_EQ(Reply("{\"id\": " + std::to_string(id) + ", \"uuid\": \"p\", \"data\": {}}"), "") << id;
-    EXPECT_TRUE(session->Calls.empty());
-
-    auto replies = [&](auto Function, const std::string& Uuid) {
-        const std::size_t before = DetailsOf("View.PostWebMessageAsJson").size();
-        (Module.get()->*Function)(Uuid);
-        auto posted = DetailsOf("View.PostWebMessageAsJson");
-        return std::vector<std::string>(posted.begin() + static_cast<std::ptrdiff_t>(before), posted.end());
+    auto request = [](int Id, const std::string& Uuid) {
+        return "{\"id\": " + std::to_string(Id) + ", \"uuid\": \"" + Uuid + "\", \"data\": {}}";
     };
-    EXPECT_THAT(replies(&TBrowserExternalModule::SystemLogoff, "x1"), ElementsAre(Success("x1", "true")));
-    EXPECT_THAT(replies(&TBrowserExternalModule::SystemReboot, "x2"), ElementsAre(Success("x2", "true")));
-    EXPECT_THAT(replies(&TBrowserExternalModule::SystemShutdown, "x3"), ElementsAre(Success("x3", "true")));
+    EXPECT_EQ(Reply(request(11001, "x1")), Success("x1", "true"));
+    EXPECT_EQ(Reply(request(11002, "x2")), Success("x2", "true"));
+    EXPECT_EQ(Reply(request(11003, "x3")), Success("x3", "true"));
     session->Answer = false;
-    EXPECT_THAT(replies(&TBrowserExternalModule::SystemShutdown, "x4"),
-                ElementsAre(Failure("x4", R"("Not \"allowed\"")")));
+    EXPECT_EQ(Reply(request(11003, "x4")), Failure("x4", R"("Not \"allowed\"")"));
     Norvane::Platform::SetSessionControl(previous);
     EXPECT_THAT(session->Calls,
                 ElementsAre(std::pair(SessionAction::LogOff, true), std::pair(SessionAction::Reboot, true),
@@ -1007,6 +1085,186 @@ TEST_F(ModuleFilesTest, ARequestForTheDialogThatIsShowingIsRefusedAndTheFirstKee
     // The refused request changed nothing of the dialog.
     ASSERT_EQ(Module->FileOpenDialog->FileTypes().size(), 1u);
     EXPECT_EQ(Module->FileOpenDialog->FileTypes()[0].DisplayName, "Text");
+}
+
+// ---------------------------------------------------------------------------
+// The main menu.
+
+// A small PNG picture of the given colour.
+std::string PngPicture(guint32 Rgba) {
+    GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, 4, 4);
+    gdk_pixbuf_fill(pixbuf, Rgba);
+    gchar* buffer = nullptr;
+    gsize size = 0;
+    gdk_pixbuf_save_to_buffer(pixbuf, &buffer, &size, "png", nullptr, nullptr);
+    std::string bytes(buffer, size);
+    g_free(buffer);
+    g_object_unref(pixbuf);
+    return bytes;
+}
+
+class ModuleMenuTest : public ModuleFunctionsTest {
+protected:
+    void SetUp() override {
+        ModuleFunctionsTest::SetUp();
+        Module->SetExeZip(&Menu.Zip());
+    }
+    Norvane::Platform::Ui::TMainMenu& MainMenu() { return *Module->BrowserExternalForm()->MainMenu; }
+    Norvane::Platform::Ui::TMenuItem& Top(int Index) { return *MainMenu().Items()->Items(Index); }
+    std::string SetItems(const std::string& ItemsJson) {
+        return Reply(R"({"id": 12001, "uuid": "m", "data": {"items": )" + Quoted(ItemsJson) + "}}");
+    }
+    static std::string Quoted(const std::string& Text) { return Norvane::Shared::EscapedJsonString(Text); }
+    std::string Update(const std::string& DataJson) {
+        return Reply(R"({"id": 12002, "uuid": "u", "data": )" + DataJson + "}");
+    }
+    static std::string Error(const std::string& Uuid, const std::string& Text) {
+        return R"({"uuid": ")" + Uuid + R"(", "success": false, "result": ")" + Text + R"("})";
+    }
+    const std::string Ok = R"({"uuid": "m", "success": true, "result": true})";
+    TPayload Menu{std::map<std::string, std::string>{{"app/index.html", "<html></html>"},
+                                                     {"app/img/open.png", PngPicture(0x2060c0ff)},
+                                                     {"app/img/broken.png", "not a picture"}}};
+};
+
+TEST_F(ModuleMenuTest, ItemsAreBuiltFromJsonAndAPickRunsTheHandlerInThePage) {
+    EXPECT_EQ(Main->Menu(), nullptr);
+    EXPECT_EQ(SetItems(R"([{"id": 1, "caption": "&File", "items": [{"id": 11, "caption": "Open"},
+        {"id": 12, "caption": "-"}, {"id": "13", "caption": "Quit", "enabled": "TRUE"}]},
+        {"id": "x", "caption": 2.5, "enabled": 0}, {"id": "7", "caption": null, "enabled": "FALSE"},
+        {"id": 8, "caption": true, "enabled": 2, "items": []}])"),
+              Ok);
+    EXPECT_EQ(Main->Menu(), &MainMenu());
+    ASSERT_EQ(MainMenu().Items()->Count(), 4);
+    EXPECT_EQ(Top(0).Caption(), "&File");
+    ASSERT_EQ(Top(0).Count(), 3);
+    EXPECT_TRUE(Top(0).Items(1)->IsLine());
+    EXPECT_EQ(Top(0).Items(2)->Tag(), 13);
+    EXPECT_TRUE(Top(0).Items(2)->Enabled());
+    EXPECT_EQ(Top(1).Tag(), 0);
+    EXPECT_EQ(Top(1).Caption(), "2.5");
+    EXPECT_FALSE(Top(1).Enabled());
+    EXPECT_EQ(Top(2).Tag(), 7);
+    EXPECT_EQ(Top(2).Caption(), "null");
+    EXPECT_FALSE(Top(2).Enabled());
+    EXPECT_TRUE(Top(3).Enabled());
+    // Items with children (even none) run nothing; a leaf runs the page's handler.
+    EXPECT_FALSE(Top(0).OnClick);
+    EXPECT_FALSE(Top(3).OnClick);
+    Top(0).Items(2)->Click();
+    Top(2).Click(); // disabled: nothing
+    EXPECT_THAT(DetailsOf("View.ExecuteScript"), ElementsAre("qvx.events.onMainMenuItemClick(13);"));
+
+    // updateItem: the first of two items with a number, depth first; -1 is no number.
+    EXPECT_EQ(SetItems(R"([{"id": 1, "caption": "A", "items": [{"id": 5, "caption": "deep"}]},
+        {"id": 5, "caption": "top"}, {"id": -1, "caption": "minus"}, {"id": 2147483647, "caption": "max"}])"),
+              Ok);
+    EXPECT_EQ(Update(R"({"id": "5", "caption": "renamed", "enabled": "false"})"),
+              R"({"uuid": "u", "success": true, "result": true})");
+    EXPECT_EQ(Top(0).Items(0)->Caption(), "renamed");
+    EXPECT_FALSE(Top(0).Items(0)->Enabled());
+    EXPECT_EQ(Top(1).Caption(), "top");
+    EXPECT_EQ(Update(R"({"id": 2147483647, "caption": "", "enabled": null})"),
+              R"({"uuid": "u", "success": true, "result": true})");
+    EXPECT_EQ(Top(3).Caption(), "max");
+    EXPECT_EQ(Update(R"({"id": -1, "caption": "x"})"), Error("u", "Wrong item ID"));
+    EXPECT_EQ(Top(2).Caption(), "minus");
+    EXPECT_THAT(EdgeEx::ReportedErrors(), IsEmpty());
+}
+
+TEST_F(ModuleMenuTest, BadInputAnswersItsErrorAndLeavesTheMenuAsItSays) {
+    EXPECT_EQ(Update(R"({"id": 1})"), Error("u", "No menu items"));
+    EXPECT_EQ(SetItems(R"([{"id": 1, "caption": "Kept"}])"), Ok);
+    // Missing items: the menu stays as it was.
+    EXPECT_EQ(Reply(R"({"id": 12001, "uuid": "m", "data": {"items": null}})"),
+              Error("m", "Missing menu items"));
+    EXPECT_EQ(MainMenu().Items()->Count(), 1);
+    EXPECT_EQ(Update(R"({"caption": "x"})"), Error("u", "Missing item ID"));
+    EXPECT_EQ(Update(R"({"id": "1.5"})"), Error("u", "Wrong item ID"));
+    EXPECT_EQ(Update(R"({"id": 99, "caption": "x"})"), R"({"uuid": "u", "success": true, "result": true})");
+    // The others empty the menu, which stays attached.
+    std::string deep;
+    for (int i = 0; i < 1000; ++i)
+        deep += R"([{"id": 1, "caption": "d", "items": )";
+    deep += "[]";
+    for (int i = 0; i < 1000; ++i)
+        deep += "}]";
+    for (const auto& [items, error] : std::vector<std::pair<std::string, std::string>>{
+             {"{not json", "Wrong menu items JSON"},
+             {R"({"id": 1, "caption": "x"})", "Wrong menu items JSON"},
+             {deep, "Wrong menu items JSON"},
+             {R"([{"id": 1, "caption": "a"}, {"id": 2}])", "Wrong menu item JSON"},
+             {R"([{"caption": "no id"}])", "Wrong menu item JSON"},
+             {R"([{"id": {}, "caption": "x"}])", "Wrong menu item JSON"},
+             {R"([{"id": 1, "caption": "x", "items": {}}])", "Wrong menu item JSON"},
+             {R"([{"id": 1, "caption": "x", "items": [{"id": 2, "caption": "y", "items": 3}]}])",
+              "Wrong menu item JSON"}}) {
+        SCOPED_TRACE(items.substr(0, 60));
+        EXPECT_EQ(SetItems(R"([{"id": 1, "caption": "Kept"}])"), Ok);
+        EXPECT_EQ(SetItems(items), Error("m", error));
+        EXPECT_EQ(MainMenu().Items()->Count(), 0);
+        EXPECT_EQ(Main->Menu(), &MainMenu());
+    }
+    // Several megabytes of items are built.
+    std::string many = "[";
+    for (int i = 0; i < 50; ++i)
+        many += (i ? "," : "") + std::string(R"({"id": )") + std::to_string(i) + R"(, "caption": ")" +
+                std::string(80000, 'c') + "\"}";
+    EXPECT_EQ(SetItems(many + "]"), Ok);
+    EXPECT_EQ(MainMenu().Items()->Count(), 50);
+
+    // Errors that are raised, not answered: reported from the loop, no reply;
+    // what was built before stays.
+    for (const auto& [data, error] : std::vector<std::pair<std::string, std::string>>{
+             {R"({"items": [{"id": 1, "caption": "x"}]})",
+              "Conversion from TJSONArray to string is not supported"},
+             {R"({"items": "[{\"id\": 1, \"caption\": \"a\"}, 5]"})",
+              "Conversion from TJSONNumber to TJSONObject is not supported"},
+             {R"({"items": "[{\"id\": 1, \"caption\": \"a\", \"enabled\": \"maybe\"}]"})",
+              "'maybe' is not a valid boolean value"}}) {
+        SCOPED_TRACE(data);
+        EdgeEx::ReportedErrors().clear();
+        EXPECT_THAT(Send(R"({"id": 12001, "uuid": "m", "data": )" + data + "}"), IsEmpty());
+        EXPECT_TRUE(EdgeEx::PumpUntil([] { return !EdgeEx::ReportedErrors().empty(); }, 5000));
+        EXPECT_THAT(EdgeEx::ReportedErrors(), ElementsAre(error));
+    }
+    EXPECT_EQ(MainMenu().Items()->Count(), 1); // the item of the failing enabled value
+}
+
+TEST_F(ModuleMenuTest, PicturesComeFromTheArchiveBesideTheProgramOrThePath) {
+    TempDir disk;
+    WriteFile((disk.Path() / "save.png").string(), PngPicture(0x20c060ff));
+    const std::string path = (disk.Path() / "save.png").string();
+    EXPECT_EQ(SetItems(R"([{"id": 1, "caption": "a", "image": "app/img/open.png"},
+        {"id": 2, "caption": "b", "image": )" +
+                       Quoted(path) + R"(},
+        {"id": 3, "caption": "c", "image": "app/img/none.png"},
+        {"id": 4, "caption": "d", "image": )" +
+                       Quoted(disk.Path().string()) + "}]"),
+              Ok);
+    auto& images = *Module->BrowserExternalForm()->MainMenuImageCollection;
+    ASSERT_EQ(images.Count(), 2);
+    EXPECT_EQ(Top(0).ImageName(), "MainMenuImg0");
+    EXPECT_EQ(Top(1).ImageName(), "MainMenuImg1");
+    EXPECT_EQ(Top(1).ImageIndex(), 1);
+    EXPECT_EQ(Top(2).ImageIndex(), -1);
+    EXPECT_EQ(Top(3).ImageIndex(), -1);
+    // At the list's size, grey when disabled.
+    const auto picture = Module->BrowserExternalForm()->MainMenuVirtualImageList->GetBitmap(0, true);
+    EXPECT_EQ(picture.Width(), 16);
+    EXPECT_EQ(picture.Height(), 16);
+    // updateItem adds a picture; a new setItems starts the names again.
+    EXPECT_EQ(Update(R"({"id": 3, "image": "app/img/open.png"})"),
+              R"({"uuid": "u", "success": true, "result": true})");
+    EXPECT_EQ(Top(2).ImageName(), "MainMenuImg2");
+    EXPECT_EQ(SetItems(R"([{"id": 1, "caption": "a", "image": "app/img/open.png"}])"), Ok);
+    EXPECT_EQ(images.Count(), 1);
+    EXPECT_EQ(Top(0).ImageName(), "MainMenuImg0");
+    // Bytes that are no picture are an error of the call.
+    EdgeEx::ReportedErrors().clear();
+    EXPECT_THAT(Send(R"({"id": 12002, "uuid": "u", "data": {"id": 1, "image": "app/img/broken.png"}})"),
+                IsEmpty());
+    EXPECT_TRUE(EdgeEx::PumpUntil([] { return !EdgeEx::ReportedErrors().empty(); }, 5000));
 }
 
 } // namespace
