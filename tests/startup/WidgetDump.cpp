@@ -7,6 +7,7 @@
 //   label <text>
 //   button x=<x in its parent> at=<middle on the screen: x,y> <label without mnemonic underscores>
 //   entry visible=<0|1> char=<invisible character> length=<characters> icon=<0|1>
+//   menuitem sensitive=<0|1> <label without mnemonic underscores>
 //   end
 #include <gtk/gtk.h>
 
@@ -33,6 +34,20 @@ std::string OneLine(const char* Text) {
 }
 
 void DumpWidget(GtkWidget* Widget, std::string& Out);
+
+// The first label inside Widget (a menu item holds its picture and its label in a box).
+GtkWidget* FirstLabel(GtkWidget* Widget) {
+    if (GTK_IS_LABEL(Widget))
+        return Widget;
+    if (!GTK_IS_CONTAINER(Widget))
+        return nullptr;
+    GList* children = gtk_container_get_children(GTK_CONTAINER(Widget));
+    GtkWidget* found = nullptr;
+    for (GList* l = children; l && !found; l = l->next)
+        found = FirstLabel(GTK_WIDGET(l->data));
+    g_list_free(children);
+    return found;
+}
 
 void DumpChild(GtkWidget* Child, gpointer Data) {
     DumpWidget(Child, *static_cast<std::string*>(Data));
@@ -64,6 +79,13 @@ void DumpWidget(GtkWidget* Widget, std::string& Out) {
         Out += "entry visible=" + std::to_string(gtk_entry_get_visibility(entry) ? 1 : 0) + " char=" + utf8 +
                " length=" + std::to_string(gtk_entry_get_text_length(entry)) +
                " icon=" + std::to_string(icon ? 1 : 0) + "\n";
+        return;
+    }
+    if (GTK_IS_MENU_ITEM(Widget)) {
+        GtkWidget* label = FirstLabel(Widget);
+        const char* text = label ? gtk_label_get_text(GTK_LABEL(label)) : "";
+        Out += "menuitem sensitive=" + std::to_string(gtk_widget_is_sensitive(Widget) ? 1 : 0) + " " +
+               OneLine(text) + "\n";
         return;
     }
     if (GTK_IS_LABEL(Widget)) {
