@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, packs the showcase application and runs it.
 # Without a display it runs under Xvfb for a few seconds and saves a screenshot
-# to out/showcase.png.
+# to out/showcase.png, with the File menu open.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -17,6 +17,7 @@ echo "No display: running the showcase under Xvfb and saving out/showcase.png"
 bash scripts/with-display.sh bash -c '
   ./out/showcase & app=$!
   sleep 8
+  xdotool key F10 && sleep 1   # the File menu open, with its pictures
   import -window root out/showcase.png
   kill "$app" 2>/dev/null || true
   wait "$app" 2>/dev/null || true'

@@ -13,4 +13,56 @@
   qvx.hello().then((v) => { $("hello").textContent = v; }, (e) => { $("hello").textContent = "error: " + e; });
   qvx.isRuntime().then((v) => { $("is-runtime").textContent = v ? "yes" : "no"; });
   $("close").addEventListener("click", () => qvx.app.close());
+
+  // The menu bar: built once with setItems, changed in place with updateItem.
+  const status = (text) => { $("menu-status").textContent = text; };
+  const fail = (e) => status("Error: " + e);
+  const menu = [
+    {id: 100, caption: "&File", items: [
+      {id: 101, caption: "&Open a file\u2026", image: "app/img/open.png"},
+      {id: 102, caption: "&Save a note", image: "app/img/save.png"},
+      {id: 103, caption: "-"},
+      {id: 104, caption: "&Quit"}]},
+    {id: 200, caption: "&View", items: [
+      {id: 201, caption: "Zoom &in", image: "app/img/zoom.png"},
+      {id: 202, caption: "Zoom &out"},
+      {id: 203, caption: "&Reset zoom", enabled: false}]},
+    {id: 300, caption: "&Help", items: [
+      {id: 301, caption: "&About", image: "app/img/about.png"}]},
+  ];
+  qvx.mainMenu.setItems({items: JSON.stringify(menu)}).catch(fail);
+
+  // The zoom factor comes with the user's decimal separator.
+  const zoomBy = (step) => qvx.window.getZoom()
+    .then((z) => {
+      const next = Math.round((parseFloat(String(z).replace(",", ".")) + step) * 10) / 10;
+      return qvx.window.setZoom({factor: String(next)}).then(() => next);
+    })
+    .then((next) => {
+      status("Zoom: " + Math.round(next * 100) + "%");
+      return qvx.mainMenu.updateItem({id: 203, enabled: next !== 1});
+    });
+
+  const actions = {
+    101: () => qvx.dialogs.openFile({title: "Open a file", fileTypes: "All files|*"})
+      .then((path) => status(path ? "You chose " + path : "No file chosen.")),
+    102: () => qvx.folders.getUserDocumentsDir()
+      .then((dir) => {
+        const path = dir + "norvane-showcase-note.txt";
+        return qvx.files.writeTextFile({filePath: path, contents: "Written by the showcase at " + new Date()})
+          .then(() => status("Saved " + path));
+      })
+      .then(() => qvx.mainMenu.updateItem({id: 102, caption: "&Save the note again"})),
+    104: () => qvx.app.close(),
+    201: () => zoomBy(0.1),
+    202: () => zoomBy(-0.1),
+    203: () => qvx.window.setZoom({factor: "1"})
+      .then(() => { status("Zoom: 100%"); return qvx.mainMenu.updateItem({id: 203, enabled: false}); }),
+    301: () => qvx.hello().then((v) => status("Norvane Showcase, bridge " + v + ".")),
+  };
+  qvx.events.onMainMenuItemClick = (id) => {
+    const action = actions[id];
+    if (action)
+      Promise.resolve().then(action).catch(fail);
+  };
 })();
