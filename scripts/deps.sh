@@ -8,6 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   zip unzip python3 shared-mime-info xdg-user-dirs locales
   xvfb x11-utils openbox xdotool x11-apps imagemagick dbus-x11 nodejs
+  dbus-daemon dbus-bin python3-dbusmock
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -1,5 +1,4 @@
-// Calls of D-Bus methods through the command-line clients that desktop
-// systems carry (busctl of systemd, gdbus of GLib, dbus-send of D-Bus).
+// Calls of D-Bus methods through GDBus (GIO), in the calling thread.
 #pragma once
 
 #include <string>
@@ -21,9 +20,10 @@ struct DBusCall {
     std::vector<DBusArgument> Arguments;
 };
 
-// Makes the call with the first client found in PATH and waits for the reply.
-// True when the method returned without an error; otherwise false with the
-// last error set (the client's message, or "not found" without a client).
+// Connects to the bus (DBUS_SYSTEM_BUS_ADDRESS and DBUS_SESSION_BUS_ADDRESS
+// name other buses), makes the call and waits for the reply, at most a few
+// seconds in all. True when the method returned without an error; otherwise
+// false with the last error set to GDBus's message.
 bool CallDBusMethod(const DBusCall& call);
 
 } // namespace Norvane::Platform::Posix

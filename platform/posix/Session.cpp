@@ -19,6 +19,9 @@ public:
         call.Destination = "org.freedesktop.login1";
         switch (action) {
         case SessionAction::LogOff:
+            // logind resolves "auto" from the caller's credentials: the
+            // session this process belongs to, or, for a program started
+            // outside one (a systemd user unit), its user's graphical session.
             call.ObjectPath = "/org/freedesktop/login1/session/auto";
             call.Interface = "org.freedesktop.login1.Session";
             call.Method = "Terminate";
