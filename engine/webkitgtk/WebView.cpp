@@ -361,6 +361,36 @@ HRESULT TWebView::Close() {
     return S_OK;
 }
 
+namespace {
+
+struct TRetiredWidgets {
+    GtkWidget* Host;
+    WebKitWebView* View;
+    bool EndContentProcess;
+};
+
+gboolean DestroyRetiredWidgets(gpointer Data) {
+    std::unique_ptr<TRetiredWidgets> Retired(static_cast<TRetiredWidgets*>(Data));
+    if (Retired->View && Retired->EndContentProcess) {
+        // A content process that showed an element full screen and outlives
+        // its view makes WebKitGTK (2.50) crash later in this process; it is
+        // ended first. (Its other views, if any, then report a crash.)
+        webkit_web_view_terminate_web_process(Retired->View);
+    }
+    gtk_widget_destroy(Retired->Host); // takes the web view with it
+    g_object_unref(Retired->Host);
+    if (Retired->View)
+        g_object_unref(Retired->View);
+    return G_SOURCE_REMOVE;
+}
+
+} // namespace
+
+void TWebView::RetireWidgets(GtkWidget* Host, WebKitWebView* View, bool EndContentProcess) {
+    g_idle_add_full(G_PRIORITY_HIGH_IDLE, DestroyRetiredWidgets,
+                    new TRetiredWidgets{Host, View, EndContentProcess}, nullptr);
+}
+
 void TWebView::CloseInternal() {
     FClosed = true;
     if (FCancellable)
@@ -369,18 +399,20 @@ void TWebView::CloseInternal() {
     if (FContentManager)
         webkit_user_content_manager_unregister_script_message_handler_in_world(
             FContentManager, MessageHandlerName, MessageWorld);
-    if (FView && FUsedFullScreen) {
-        // A content process that showed an element full screen and outlives
-        // its view makes WebKitGTK (2.50) crash later in this process; it is
-        // ended first. (Its other views, if any, then report a crash.)
-        webkit_web_view_terminate_web_process(FView);
-    }
+    if (FView)
+        g_object_set_data(G_OBJECT(FView), ViewKey, nullptr);
     if (FHost) {
-        gtk_widget_destroy(FHost); // takes the web view with it
-        g_object_unref(FHost);
+        // A close may come from a handler of one of WebKit's own signals
+        // (a script dialog, full screen, a resource request), which must not
+        // see its view destroyed under it: the widgets leave their parent now
+        // (which may go away with its owner at once) and are destroyed from
+        // the main loop.
+        if (GtkWidget* Parent = gtk_widget_get_parent(FHost))
+            gtk_container_remove(GTK_CONTAINER(Parent), FHost);
+        RetireWidgets(FHost, FView, FUsedFullScreen);
         FHost = nullptr;
-    }
-    if (FView) {
+        FView = nullptr;
+    } else if (FView) {
         g_object_unref(FView);
         FView = nullptr;
     }
@@ -1241,8 +1273,17 @@ bool TWebView::HandleSchemeRequest(WebKitURISchemeRequest* Request) {
     if (!Matches)
         return false;
     const TComPtr<TWebView> Keep(this);
+    g_object_ref(Request);
+    const std::unique_ptr<WebKitURISchemeRequest, void (*)(gpointer)> Held(Request, g_object_unref);
     auto Args = MakeComObject<TWebResourceRequestedEventArgs>(MakeResourceRequest(Request), Context);
     FWebResourceRequested.Fire([&](auto* H) { H->Invoke(AsView(), Args.Get()); });
+    if (!Alive()) {
+        // Closed by the handler: the load ends here.
+        GError* Error = g_error_new_literal(G_IO_ERROR, G_IO_ERROR_CANCELLED, "The view was closed");
+        webkit_uri_scheme_request_finish_error(Request, Error);
+        g_error_free(Error);
+        return true;
+    }
     if (!Args->IsDeferred()) {
         if (Args->Response())
             FinishWithResponse(Request, Args->Response());

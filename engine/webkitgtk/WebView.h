@@ -187,6 +187,9 @@ private:
     void SetZoom(double Zoom);
     void StepZoom(int Direction);
     void DeliverToPage(const std::string& Json);
+    // Destroys the widgets of a closed view from the main loop (taking over
+    // the references), after WebKit has left the signal the close came from.
+    static void RetireWidgets(GtkWidget* Host, WebKitWebView* View, bool EndContentProcess);
     // Whether the document the view shows (its last committed address) is
     // one of the application's own.
     bool ShowsAppDocument() const;

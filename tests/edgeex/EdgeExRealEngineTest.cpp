@@ -251,3 +251,93 @@ TEST_F(RealEngineTest, RefusesAPopUpGrantsAPermissionCapturesAPreviewAndReportsA
 int main(int argc, char** argv) {
     return RunTests(argc, argv);
 }
+
+namespace {
+
+// A page served from memory whose image and script come from the handler too.
+const char* LivelyPage = R"html(<!doctype html>
+<html><head><title>Lively</title></head>
+<body><p>page</p><img src="file:///picture.png"></body></html>)html";
+
+void Serve(TCustomEdgeBrowser* Sender, Norvane::Shared::TWebResourceRequestedEventArgs* Args,
+           const std::string& Html) {
+    auto content = MakeComObject<TComMemoryStream>(Html);
+    TComPtr<ICoreWebView2WebResourceResponse> response;
+    Sender->EnvironmentInterface()->CreateWebResourceResponse(
+        content.Get(), 200, "OK", "Content-Type: text/html; charset=utf-8", response.Put());
+    Args->ArgsInterface()->put_Response(response.Get());
+}
+
+} // namespace
+
+// Freeing the control inside a handler of the engine's own signals leaves the
+// process running and the next control working: the engine destroys its view
+// only once WebKit has left the signal.
+TEST_F(RealEngineTest, TheControlMayBeFreedInsideItsHandlers) {
+    enum class TWhere { ScriptDialog, ResourceRequest, FullScreen };
+    for (TWhere where : {TWhere::ScriptDialog, TWhere::ResourceRequest, TWhere::FullScreen}) {
+        SCOPED_TRACE(static_cast<int>(where));
+        if (!Browser) {
+            Browser = new TEdgeBrowser(Form);
+            Browser->SetAlign(Ui::TAlign::alClient);
+        }
+        bool loaded = false, freed = false;
+        auto free = [&] {
+            delete Browser;
+            Browser = nullptr;
+            freed = true;
+        };
+        Browser->OnCreateWebViewCompleted = [&](TCustomEdgeBrowser* Sender, HRESULT Code) {
+            if (FAILED(Code))
+                return;
+            Sender->SettingsInterface()->put_AreDefaultScriptDialogsEnabled(0);
+            Sender->AddWebResourceRequestedFilter("*", 0);
+            Sender->Navigate("file:///index.html");
+        };
+        Browser->OnWebResourceRequested = [&](TCustomEdgeBrowser* Sender,
+                                              Norvane::Shared::TWebResourceRequestedEventArgs* Args) {
+            TComPtr<ICoreWebView2WebResourceRequest> request;
+            Args->ArgsInterface()->get_Request(request.Put());
+            char* uri = nullptr;
+            request->get_Uri(&uri);
+            if (TakeEngineText(uri) == "file:///index.html")
+                Serve(Sender, Args, LivelyPage);
+            else if (where == TWhere::ResourceRequest)
+                free();
+        };
+        Browser->OnNavigationCompleted = [&](TCustomEdgeBrowser*, bool, Norvane::Shared::TOleEnum) {
+            loaded = true;
+        };
+        Browser->OnScriptDialogOpening = [&](TCustomEdgeBrowser*, auto*) { free(); };
+        Browser->OnContainsFullScreenElementChanged = [&](TCustomEdgeBrowser*, bool) { free(); };
+        Browser->SetParent(Form);
+        Form->Show();
+        if (where != TWhere::ResourceRequest) {
+            ASSERT_TRUE(PumpUntil([&] { return loaded; }, 30000));
+            Browser->ExecuteScript(where == TWhere::ScriptDialog ? "alert('free me'); 0"
+                                                                 : "document.body.requestFullscreen(); 0");
+        }
+        ASSERT_TRUE(PumpUntil([&] { return freed; }, 30000));
+        Settle();
+    }
+    // A new control on the same form still shows pages.
+    Browser = new TEdgeBrowser(Form);
+    Browser->SetAlign(Ui::TAlign::alClient);
+    bool completed = false;
+    Browser->OnCreateWebViewCompleted = [&](TCustomEdgeBrowser* Sender, HRESULT Code) {
+        ASSERT_EQ(Code, S_OK);
+        Sender->AddWebResourceRequestedFilter("*", 0);
+        Sender->Navigate("file:///index.html");
+    };
+    Browser->OnWebResourceRequested = [&](TCustomEdgeBrowser* Sender,
+                                          Norvane::Shared::TWebResourceRequestedEventArgs* Args) {
+        Serve(Sender, Args, "<!doctype html><title>After</title>");
+    };
+    Browser->OnNavigationCompleted = [&](TCustomEdgeBrowser*, bool, Norvane::Shared::TOleEnum) {
+        completed = true;
+    };
+    Browser->SetParent(Form);
+    ASSERT_TRUE(PumpUntil([&] { return completed; }, 30000));
+    EXPECT_TRUE(PumpUntil([&] { return Browser->DocumentTitle() == "After"; }, 15000));
+    Form->Hide();
+}
