@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cfenv>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <thread>
@@ -718,9 +719,15 @@ void TCustomEdgeBrowser::CloseBrowserProcess() {
     // Never our own process, whatever the engine reports.
     if (processId == 0 || static_cast<std::int64_t>(processId) == Platform::CurrentProcessId())
         return;
-    if (auto process = Platform::OpenProcess(processId))
-        if (!process->WaitForExit(2000))
+    if (auto process = Platform::OpenProcess(processId)) {
+        // The engine ends the content process of a closed view from the loop,
+        // which goes on meanwhile; what still runs after two seconds is ended.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (!process->WaitForExit(10) && std::chrono::steady_clock::now() < deadline)
+            Ui::Application().ProcessMessages();
+        if (!process->WaitForExit(0))
             process->Terminate(1);
+    }
 }
 
 void TCustomEdgeBrowser::CreateWnd() {

@@ -366,15 +366,14 @@ namespace {
 struct TRetiredWidgets {
     GtkWidget* Host;
     WebKitWebView* View;
-    bool EndContentProcess;
 };
 
 gboolean DestroyRetiredWidgets(gpointer Data) {
     std::unique_ptr<TRetiredWidgets> Retired(static_cast<TRetiredWidgets*>(Data));
-    if (Retired->View && Retired->EndContentProcess) {
-        // A content process that showed an element full screen and outlives
-        // its view makes WebKitGTK (2.50) crash later in this process; it is
-        // ended first. (Its other views, if any, then report a crash.)
+    if (Retired->View) {
+        // The content process of a view ends with it (each view has its own).
+        // One that showed an element full screen and outlives its view would
+        // also make WebKitGTK (2.50) crash later in this process.
         webkit_web_view_terminate_web_process(Retired->View);
     }
     gtk_widget_destroy(Retired->Host); // takes the web view with it
@@ -386,9 +385,8 @@ gboolean DestroyRetiredWidgets(gpointer Data) {
 
 } // namespace
 
-void TWebView::RetireWidgets(GtkWidget* Host, WebKitWebView* View, bool EndContentProcess) {
-    g_idle_add_full(G_PRIORITY_HIGH_IDLE, DestroyRetiredWidgets,
-                    new TRetiredWidgets{Host, View, EndContentProcess}, nullptr);
+void TWebView::RetireWidgets(GtkWidget* Host, WebKitWebView* View) {
+    g_idle_add_full(G_PRIORITY_HIGH_IDLE, DestroyRetiredWidgets, new TRetiredWidgets{Host, View}, nullptr);
 }
 
 void TWebView::CloseInternal() {
@@ -409,7 +407,7 @@ void TWebView::CloseInternal() {
         // the main loop.
         if (GtkWidget* Parent = gtk_widget_get_parent(FHost))
             gtk_container_remove(GTK_CONTAINER(Parent), FHost);
-        RetireWidgets(FHost, FView, FUsedFullScreen);
+        RetireWidgets(FHost, FView);
         FHost = nullptr;
         FView = nullptr;
     } else if (FView) {
@@ -984,7 +982,6 @@ gboolean TWebView::OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, 
 gboolean TWebView::OnEnterFullscreen(WebKitWebView*, TWebView* Self) {
     const TComPtr<TWebView> Keep(Self);
     Self->FFullScreen = true;
-    Self->FUsedFullScreen = true;
     Self->FContainsFullScreenElementChanged.Fire([&](auto* H) { H->Invoke(Self->AsView(), nullptr); });
     return TRUE;
 }

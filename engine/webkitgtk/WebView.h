@@ -187,9 +187,10 @@ private:
     void SetZoom(double Zoom);
     void StepZoom(int Direction);
     void DeliverToPage(const std::string& Json);
-    // Destroys the widgets of a closed view from the main loop (taking over
-    // the references), after WebKit has left the signal the close came from.
-    static void RetireWidgets(GtkWidget* Host, WebKitWebView* View, bool EndContentProcess);
+    // Ends the content process of a closed view and destroys its widgets from
+    // the main loop (taking over the references), after WebKit has left the
+    // signal the close came from.
+    static void RetireWidgets(GtkWidget* Host, WebKitWebView* View);
     // Whether the document the view shows (its last committed address) is
     // one of the application's own.
     bool ShowsAppDocument() const;
@@ -250,7 +251,6 @@ private:
     double FZoom = 1.0;
     double FScrollZoomDelta = 0.0;
     bool FFullScreen = false;
-    bool FUsedFullScreen = false;
     std::set<guint16> FKeysDown;
     // A key press as the X server stamped it: WebKit hands a press the page
     // left unhandled back to the toolkit as a copy of the same event.

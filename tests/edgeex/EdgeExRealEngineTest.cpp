@@ -13,6 +13,7 @@
 #include <gmock/gmock.h>
 
 #include <csignal>
+#include <fstream>
 #include <sys/types.h>
 
 using namespace Norvane::Testing::EdgeEx;
@@ -339,5 +340,39 @@ TEST_F(RealEngineTest, TheControlMayBeFreedInsideItsHandlers) {
     Browser->SetParent(Form);
     ASSERT_TRUE(PumpUntil([&] { return completed; }, 30000));
     EXPECT_TRUE(PumpUntil([&] { return Browser->DocumentTitle() == "After"; }, 15000));
+    Form->Hide();
+}
+
+// Closing the browser process ends the view's content process through the
+// engine while the loop goes on, instead of a blocking wait and a kill.
+TEST_F(RealEngineTest, ClosingTheBrowserProcessEndsItWhileTheLoopGoesOn) {
+    bool completed = false;
+    Browser->OnCreateWebViewCompleted = [&](TCustomEdgeBrowser* Sender, HRESULT Code) {
+        ASSERT_EQ(Code, S_OK);
+        Sender->AddWebResourceRequestedFilter("*", 0);
+        Sender->Navigate("file:///index.html");
+    };
+    Browser->OnWebResourceRequested = [&](TCustomEdgeBrowser* Sender,
+                                          Norvane::Shared::TWebResourceRequestedEventArgs* Args) {
+        Serve(Sender, Args, "<!doctype html><title>Closing</title>");
+    };
+    Browser->OnNavigationCompleted = [&](TCustomEdgeBrowser*, bool, Norvane::Shared::TOleEnum) {
+        completed = true;
+    };
+    Browser->SetParent(Form);
+    Form->Show();
+    ASSERT_TRUE(PumpUntil([&] { return completed && Browser->BrowserProcessID() != 0; }, 30000));
+    const std::uint32_t pid = Browser->BrowserProcessID();
+    bool dispatched = false;
+    Ui::Application().Queue([&] { dispatched = true; });
+    Browser->CloseBrowserProcess();
+    EXPECT_TRUE(dispatched);
+    // Ended: gone, or a zombie its parent has not collected yet.
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string fields;
+    std::getline(stat, fields);
+    const std::size_t close = fields.rfind(')');
+    EXPECT_TRUE(fields.empty() || (close != std::string::npos && fields.substr(close + 2, 1) == "Z"))
+        << fields;
     Form->Hide();
 }
