@@ -314,6 +314,7 @@ void TWebView::ConnectSignals() {
     g_signal_connect(View, "script-dialog", G_CALLBACK(OnScriptDialog), this);
     g_signal_connect(View, "permission-request", G_CALLBACK(OnPermissionRequest), this);
     g_signal_connect(View, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), this);
+    g_signal_connect(View, "notify::is-web-process-responsive", G_CALLBACK(OnResponsivenessChanged), this);
     g_signal_connect(View, "context-menu", G_CALLBACK(OnContextMenu), this);
     g_signal_connect(View, "enter-fullscreen", G_CALLBACK(OnEnterFullscreen), this);
     g_signal_connect(View, "leave-fullscreen", G_CALLBACK(OnLeaveFullscreen), this);
@@ -968,6 +969,18 @@ void TWebView::OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminatio
     const TComPtr<TWebView> Keep(Self);
     auto Args =
         MakeComObject<TProcessFailedEventArgs>(COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED);
+    Self->FProcessFailed.Fire([&](auto* H) { H->Invoke(Self->AsView(), Args.Get()); });
+}
+
+// WebKit marks the content process unresponsive when the page has not
+// answered for a few seconds (a script that never returns); reported once a
+// time it happens.
+void TWebView::OnResponsivenessChanged(GObject*, GParamSpec*, TWebView* Self) {
+    if (!Self->Alive() || webkit_web_view_get_is_web_process_responsive(Self->FView))
+        return;
+    const TComPtr<TWebView> Keep(Self);
+    auto Args =
+        MakeComObject<TProcessFailedEventArgs>(COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_UNRESPONSIVE);
     Self->FProcessFailed.Fire([&](auto* H) { H->Invoke(Self->AsView(), Args.Get()); });
 }
 

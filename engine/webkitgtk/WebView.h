@@ -216,6 +216,7 @@ private:
     static gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog*, TWebView*);
     static gboolean OnPermissionRequest(WebKitWebView*, WebKitPermissionRequest*, TWebView*);
     static void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, TWebView*);
+    static void OnResponsivenessChanged(GObject*, GParamSpec*, TWebView* Self);
     static gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*,
                                   TWebView*);
     static gboolean OnEnterFullscreen(WebKitWebView*, TWebView*);

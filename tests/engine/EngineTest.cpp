@@ -1205,6 +1205,30 @@ TEST(EngineProcess, ACrashedContentProcessIsReportedAndTheViewRecovers) {
     EXPECT_NE(NewPid, Pid);
 }
 
+TEST(EngineProcess, AnUnresponsivePageIsReported) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    ASSERT_TRUE(Input::PresentAndWait(H.Host->Window()));
+    // The page stops answering for eight seconds while the user clicks and types.
+    H.View->ExecuteScript(
+        "setTimeout(() => { const end = Date.now() + 8000; while (Date.now() < end); }, 50); 0", nullptr);
+    RunFor(0.3);
+    EXPECT_TRUE(RunUntil(
+        [&] {
+            Input::Click(H.Host->Window(), 100, 100, 1);
+            Input::TapKey(GDK_KEY_a);
+            RunFor(0.3);
+            return !H.ProcessFailures.empty();
+        },
+        12));
+    ASSERT_FALSE(H.ProcessFailures.empty());
+    EXPECT_EQ(H.ProcessFailures[0], COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_UNRESPONSIVE);
+    // Once the page answers again, it works as before.
+    EXPECT_TRUE(RunUntil([&] { return H.Run("2 + 2").Json == "4"; }, 15));
+}
+
 TEST(EngineInput, ZoomFollowsTheFactorAndTheKeysWhenAllowed) {
     TViewHarness H;
     ASSERT_TRUE(H.Create());
