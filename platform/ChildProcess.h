@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +11,11 @@ namespace Norvane::Platform {
 
 // The exit code reported for a process that has not ended yet.
 inline constexpr int StillActive = 259;
+
+// A handle of the system that a wait can block on (here a descriptor that
+// becomes readable); NoWaitHandle when there is none.
+using WaitHandle = std::intptr_t;
+inline constexpr WaitHandle NoWaitHandle = -1;
 
 struct ProcessStartInfo {
     // The program and its arguments. A program name without "/" is looked up
@@ -37,7 +43,15 @@ public:
     // Reads up to Size bytes of the captured output; returns the number read,
     // 0 at the end of the output (all writers closed) or on an error.
     virtual std::size_t ReadOutput(char* Buffer, std::size_t Size) = 0;
+    // A handle that is signalled once the process has ended (here a process
+    // descriptor), owned by this object; NoWaitHandle when the system offers
+    // none, and then waiting falls back to checking ExitCode now and then.
+    virtual WaitHandle EndHandle() { return NoWaitHandle; }
 };
+
+// Blocks until the handle is signalled or Milliseconds have passed; true when
+// it was signalled. Without a handle it only lets the time pass.
+bool WaitForHandle(WaitHandle handle, int milliseconds);
 
 // Starts a process. Returns null, with the last error set, when the program
 // cannot be found or started or the working folder cannot be entered.

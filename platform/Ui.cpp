@@ -24,6 +24,8 @@ void SetUiHooks(UiHooks hooks) {
         Hooks.MessageBox = std::move(hooks.MessageBox);
     if (hooks.ProcessMessages)
         Hooks.ProcessMessages = std::move(hooks.ProcessMessages);
+    if (hooks.WaitMessagesUntil)
+        Hooks.WaitMessagesUntil = std::move(hooks.WaitMessagesUntil);
     if (hooks.Terminated)
         Hooks.Terminated = std::move(hooks.Terminated);
     if (hooks.Terminate)
@@ -57,6 +59,24 @@ void ProcessMessages() {
 bool ApplicationTerminated() {
     auto hooks = CurrentHooks();
     return hooks.Terminated ? hooks.Terminated() : TerminateRequested.load();
+}
+
+int WaitForChildProcess(ChildProcess& process) {
+    int code = StillActive;
+    auto done = [&] {
+        ProcessMessages();
+        code = process.ExitCode();
+        return code != StillActive || ApplicationTerminated();
+    };
+    auto hooks = CurrentHooks();
+    if (hooks.WaitMessagesUntil && hooks.WaitMessagesUntil(process.EndHandle(), done))
+        return code;
+    // Without the toolkit's wait, the end is waited for in slices, so that
+    // pending events and a termination request are still seen in time.
+    constexpr int SliceMs = 100;
+    while (!done())
+        WaitForHandle(process.EndHandle(), SliceMs);
+    return code;
 }
 
 void TerminateApplication() {

@@ -4,6 +4,8 @@
 // (the message box is written to standard error and answers OK).
 #pragma once
 
+#include "platform/ChildProcess.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -21,6 +23,12 @@ struct UiHooks {
                                    MessageBoxButtons buttons)>
         MessageBox;
     std::function<void()> ProcessMessages;
+    // Handles the toolkit's events until Done returns true, blocking in between
+    // without using the processor; Done is asked first, after every event and
+    // when the handle is signalled. False, without asking Done, when it cannot
+    // wait here (not the user-interface thread); the caller then waits for the
+    // handle alone, a little at a time.
+    std::function<bool(WaitHandle handle, const std::function<bool()>& done)> WaitMessagesUntil;
     std::function<bool()> Terminated;
     // Asks the application to end its message loop (default: a flag that
     // ApplicationTerminated reports while no Terminated hook is installed).
@@ -48,6 +56,10 @@ MessageBoxResult ShowMessageBox(const std::string& text, const std::string& capt
                                 MessageBoxButtons buttons = MessageBoxButtons::Ok);
 void ProcessMessages();
 bool ApplicationTerminated();
+// Waits for the end of a child process while pending events are handled, as
+// ProcessMessages does, blocking in between. Returns the exit code, or
+// StillActive when the application was asked to terminate first.
+int WaitForChildProcess(ChildProcess& process);
 void TerminateApplication();
 std::vector<std::string> TopLevelWindowCaptions();
 bool SynthesizeKeyPress(int virtualKey);

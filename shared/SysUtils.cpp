@@ -16,7 +16,6 @@
 #include <clocale>
 #include <cstring>
 #include <filesystem>
-#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -294,14 +293,8 @@ int TSysUtils::ShellExecAsAdminAndWait(TWindowHandle /*Owner*/, const std::strin
     auto process = Platform::CurrentElevation()->StartElevated(FilePath, arguments);
     if (!process)
         return 0;
-    int code;
-    do {
-        Platform::ProcessMessages();
-        code = process->ExitCode();
-        if (code == Platform::StillActive)
-            std::this_thread::yield();
-    } while (code == Platform::StillActive && !Platform::ApplicationTerminated());
-    return code;
+    // Blocks until the installer ends while the windows stay responsive.
+    return Platform::WaitForChildProcess(*process);
 }
 
 bool TSysUtils::CheckEdgeIsInstalled(const std::string& EdgeLoaderDllPath) {

@@ -4,6 +4,8 @@
 #include "platform/gtk/GtkInternal.h"
 #include "platform/ui/Dialogs.h"
 
+#include <glib-unix.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <future>
@@ -100,6 +102,49 @@ Platform::MessageBoxResult HookMessageBox(const std::string& Text, const std::st
     }
 }
 
+// Runs the loop in blocking turns until Done holds. A source on the handle
+// (a process descriptor, readable once the process has ended) ends a turn when
+// it is signalled; it fires once, so that a nested loop (a modal dialog) run by
+// what is dispatched does not keep finding it ready. Sources are attached once
+// for the whole wait: attaching or removing one wakes the context, which would
+// end every turn at once. Without a handle, or when the signal came before the
+// end could be seen, a timer ends a turn now and then.
+bool WaitMessagesUntil(Platform::WaitHandle Handle, const std::function<bool()>& Done) {
+    if (!Application().IsUiThread() || Application().Terminated())
+        return false;
+    constexpr guint RetryMs = 100;
+    auto newTimer = [] {
+        GSource* timer = g_timeout_source_new(RetryMs);
+        g_source_set_callback(
+            timer, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr, nullptr);
+        g_source_attach(timer, nullptr);
+        return timer;
+    };
+    GSource* signal = nullptr;
+    GSource* timer = nullptr;
+    if (Handle >= 0) {
+        signal = g_unix_fd_source_new(static_cast<int>(Handle), G_IO_IN);
+        GUnixFDSourceFunc once = [](gint, GIOCondition, gpointer) -> gboolean { return G_SOURCE_REMOVE; };
+        // The descriptor source calls its callback with its own arguments.
+        g_source_set_callback(signal, reinterpret_cast<GSourceFunc>(reinterpret_cast<void (*)()>(once)),
+                              nullptr, nullptr);
+        g_source_attach(signal, nullptr);
+    } else {
+        timer = newTimer();
+    }
+    while (!Done()) {
+        if (!timer && g_source_is_destroyed(signal))
+            timer = newTimer();
+        g_main_context_iteration(nullptr, TRUE);
+    }
+    for (GSource* source : {signal, timer})
+        if (source) {
+            g_source_destroy(source);
+            g_source_unref(source);
+        }
+    return true;
+}
+
 // The hooks that not every version of platform/Ui.h has.
 template <class H> void FillOptionalHooks(H& Hooks) {
     if constexpr (requires { Hooks.Terminate; })
@@ -158,6 +203,7 @@ void TApplication::Initialize() {
         if (Application().IsUiThread())
             Application().ProcessMessages();
     };
+    hooks.WaitMessagesUntil = WaitMessagesUntil;
     hooks.Terminated = [] { return Application().Terminated(); };
     FillOptionalHooks(hooks);
     Platform::SetUiHooks(std::move(hooks));

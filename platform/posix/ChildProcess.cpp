@@ -6,9 +6,12 @@
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -131,6 +134,8 @@ public:
     ~PosixChildProcess() override {
         if (FOutputFd >= 0)
             ::close(FOutputFd);
+        if (FPidFd >= 0)
+            ::close(FPidFd);
         if (!FEnded)
             ReapInBackground(FPid);
     }
@@ -175,6 +180,18 @@ public:
         }
     }
 
+    // The process descriptor is opened on first use; the child is not reaped
+    // before FEnded is set, so its id cannot have been given to another process.
+    WaitHandle EndHandle() override {
+        if (FPidFd < 0 && !FPidFdTried && !FEnded) {
+            FPidFdTried = true;
+            // Close-on-exec by default; -1 where the kernel refuses. (The C
+            // library's own declaration lacks C linkage in some versions.)
+            FPidFd = static_cast<int>(::syscall(SYS_pidfd_open, FPid, 0u));
+        }
+        return FPidFd;
+    }
+
 private:
     void Finish(int code) {
         FEnded = true;
@@ -183,6 +200,8 @@ private:
 
     pid_t FPid;
     int FOutputFd;
+    int FPidFd = -1;
+    bool FPidFdTried = false;
     bool FEnded = false;
     int FExitCode = 0;
 };
@@ -195,6 +214,21 @@ std::unique_ptr<ChildProcess> StartProcess(const ProcessStartInfo& info) {
     if (pid < 0)
         return nullptr;
     return std::make_unique<PosixChildProcess>(pid, outputFd);
+}
+
+bool WaitForHandle(WaitHandle handle, int milliseconds) {
+    if (handle < 0) {
+        timespec pause{milliseconds / 1000, (milliseconds % 1000) * 1000000L};
+        while (::nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+        }
+        return false;
+    }
+    pollfd entry{static_cast<int>(handle), POLLIN, 0};
+    int rc;
+    do {
+        rc = ::poll(&entry, 1, milliseconds);
+    } while (rc < 0 && errno == EINTR);
+    return rc > 0;
 }
 
 bool StartDetachedProcess(const ProcessStartInfo& info) {

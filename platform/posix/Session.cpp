@@ -48,6 +48,7 @@ public:
     std::size_t ReadOutput(char* Buffer, std::size_t Size) override {
         return FInner->ReadOutput(Buffer, Size);
     }
+    WaitHandle EndHandle() override { return FInner->EndHandle(); }
 
 private:
     static int Map(int code) { return code == 126 || code == 127 ? 0 : code; }

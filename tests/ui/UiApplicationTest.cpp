@@ -2,6 +2,7 @@
 // callback boundaries, the hooks of the platform layer, window captions.
 #include "UiTestSupport.h"
 
+#include "platform/ChildProcess.h"
 #include "platform/Ui.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Controls.h"
@@ -12,7 +13,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <thread>
 
 using namespace Norvane::Platform::Ui;
@@ -170,6 +173,36 @@ TEST(UiApplication, PlatformHooksReachTheToolkit) {
     Norvane::Platform::ProcessMessages();
     EXPECT_TRUE(queued);
     EXPECT_FALSE(Norvane::Platform::ApplicationTerminated());
+}
+
+TEST(UiApplication, WaitingForAChildProcessBlocksInTheLoopAndStillRunsQueuedPieces) {
+    namespace Platform = Norvane::Platform;
+    Platform::ProcessStartInfo info;
+    info.Arguments = {"/bin/sh", "-c", "sleep 1.5; exit 4"};
+    auto child = Platform::StartProcess(info);
+    ASSERT_TRUE(child);
+    bool waitEnded = false;
+    bool ranDuringTheWait = false;
+    std::thread worker([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        Application().Queue([&] { ranDuringTheWait = !waitEnded; });
+    });
+    auto cpuSeconds = [] {
+        rusage usage{};
+        ::getrusage(RUSAGE_SELF, &usage);
+        auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+        return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    };
+    auto started = std::chrono::steady_clock::now();
+    double cpuBefore = cpuSeconds();
+    int code = Platform::WaitForChildProcess(*child);
+    waitEnded = true;
+    double cpu = cpuSeconds() - cpuBefore;
+    double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    worker.join();
+    EXPECT_EQ(code, 4);
+    EXPECT_TRUE(ranDuringTheWait);
+    EXPECT_LT(cpu, wall / 2) << cpu << " s of processor time in " << wall << " s";
 }
 
 TEST(UiApplication, WindowCaptionsListTheDisplaysWindowsFrontFirst) {

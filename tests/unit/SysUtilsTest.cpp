@@ -19,6 +19,7 @@
 #include <mutex>
 #include <optional>
 #include <sstream>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
@@ -394,6 +395,14 @@ public:
     std::vector<std::string> Arguments;
 };
 
+// Processor time this process has used so far, all threads, in seconds.
+double ProcessCpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 class ScopedElevation {
 public:
     explicit ScopedElevation(std::shared_ptr<Platform::Elevation> elevation)
@@ -408,16 +417,23 @@ private:
 
 } // namespace
 
-TEST(SysUtilsElevation, WaitsForTheExitCodeWhilePumpingMessages) {
+TEST(SysUtilsElevation, WaitsForTheExitCodeWhilePumpingMessagesWithoutSpinning) {
     InstallTestHooks();
     auto elevation = std::make_shared<RecordingElevation>();
     ScopedElevation scope(elevation);
     MessagePumps = 0;
     TerminateAfterPumps = -1;
-    EXPECT_EQ(TSysUtils::ShellExecAsAdminAndWait(nullptr, "/bin/sh", "-c \"sleep 0.2; exit 5\""), 5);
+    auto started = std::chrono::steady_clock::now();
+    double cpuBefore = ProcessCpuSeconds();
+    EXPECT_EQ(TSysUtils::ShellExecAsAdminAndWait(nullptr, "/bin/sh", "-c \"sleep 1.5; exit 5\""), 5);
+    double cpu = ProcessCpuSeconds() - cpuBefore;
+    double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     EXPECT_EQ(elevation->Program, "/bin/sh");
-    EXPECT_EQ(elevation->Arguments, (std::vector<std::string>{"-c", "sleep 0.2; exit 5"}));
-    EXPECT_GT(MessagePumps.load(), 0);
+    EXPECT_EQ(elevation->Arguments, (std::vector<std::string>{"-c", "sleep 1.5; exit 5"}));
+    // Messages are pumped again and again while the program runs, yet the
+    // wait blocks in between instead of keeping a core busy.
+    EXPECT_GT(MessagePumps.load(), 1);
+    EXPECT_LT(cpu, wall / 2) << cpu << " s of processor time in " << wall << " s";
 
     // Empty parameters: no arguments at all.
     EXPECT_EQ(TSysUtils::ShellExecAsAdminAndWait(nullptr, "/bin/true", ""), 0);
