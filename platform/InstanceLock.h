@@ -17,12 +17,21 @@ public:
 
     // Takes a share of the lock called Name and reports whether another holder
     // had it already. The share is kept until Release or the end of the process.
-    // Returns false (and holds nothing) when the lock file cannot be opened.
+    // Returns false (and holds nothing, AlreadyExisted false) when the lock file
+    // cannot be opened or no folder is safe for it: start-up then goes on as if
+    // the lock were free, rather than letting someone else's file stop it.
     bool Acquire(const std::string& Name, bool& AlreadyExisted);
     void Release();
     bool Held() const { return FHandle >= 0; }
 
-    // The file that carries the lock for Name (exposed for tests and diagnostics).
+    // The file that carries the lock for Name (exposed for tests and
+    // diagnostics); makes the private lock folder when it is missing. Empty when
+    // no folder is safe. The folder: XDG_RUNTIME_DIR when it is a real folder
+    // of the effective user that group and others cannot write to; else
+    // norvane-<uid> in the temporary folder (TMPDIR, else /tmp); else norvane in
+    // the user's cache folder (XDG_CACHE_HOME, else ~/.cache). Those two are
+    // made with mode 0700 and, when they exist, must be real folders of the
+    // effective user with no group or other permissions.
     static std::string LockFilePath(const std::string& Name);
     // Name with every byte outside [A-Za-z0-9._-] written as %XX.
     static std::string EncodeName(const std::string& Name);

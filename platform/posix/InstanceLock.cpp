@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <functional>
+#include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Norvane::Platform {
@@ -27,12 +29,70 @@ bool SetLock(int fd, short type, bool wait) {
     }
 }
 
-std::string LockFolder() {
-    const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
-    if (runtimeDir && *runtimeDir && ::access(runtimeDir, W_OK) == 0)
-        return runtimeDir;
-    const char* tmp = std::getenv("TMPDIR");
-    return tmp && *tmp ? tmp : "/tmp";
+// Where the lock may live. Anyone who can make or replace the lock file can
+// hold a lock on it and so end every start silently, so the folder must be a
+// real folder (not a symbolic link) owned by the effective user, that nobody
+// else may write to and that the user can make files in. The folder is opened
+// without following a link and the opened folder is checked, so that it
+// cannot be swapped between the check and the use.
+int OpenTrustedFolder(const std::string& path, mode_t forbiddenModes) {
+    if (path.empty() || path.front() != '/')
+        return -1;
+    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat info {};
+    constexpr mode_t OwnerUse = S_IWUSR | S_IXUSR; // files can be made in it
+    if (::fstat(fd, &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() ||
+        (info.st_mode & forbiddenModes) != 0 || (info.st_mode & OwnerUse) != OwnerUse) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// A folder of our own, made with mode 0700 when missing; one that exists must
+// already have no group or other permissions.
+int OpenPrivateFolder(const std::string& path) {
+    if (path.empty() || path.front() != '/')
+        return -1;
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+        return -1;
+    return OpenTrustedFolder(path, S_IRWXG | S_IRWXO);
+}
+
+std::string AbsoluteEnv(const char* name) {
+    const char* value = std::getenv(name);
+    return value && value[0] == '/' ? value : "";
+}
+
+// The first fit folder: XDG_RUNTIME_DIR (not writable by group or others),
+// else norvane-<uid> in the temporary folder, else norvane in the user's cache
+// folder. Returns the open folder (or -1 when none is fit) and its path.
+int OpenLockFolder(std::string& path) {
+    path = AbsoluteEnv("XDG_RUNTIME_DIR");
+    int fd = OpenTrustedFolder(path, S_IWGRP | S_IWOTH);
+    if (fd >= 0)
+        return fd;
+    std::string tmp = AbsoluteEnv("TMPDIR");
+    path = (tmp.empty() ? std::string("/tmp") : tmp) + "/norvane-" + std::to_string(::geteuid());
+    fd = OpenPrivateFolder(path);
+    if (fd >= 0)
+        return fd;
+    std::string cache = AbsoluteEnv("XDG_CACHE_HOME");
+    if (cache.empty()) {
+        std::string home = AbsoluteEnv("HOME");
+        if (home.empty())
+            return -1;
+        cache = home + "/.cache";
+        ::mkdir(cache.c_str(), 0700); // the user's own folder: only its last part is ours to check
+    }
+    path = cache + "/norvane";
+    return OpenPrivateFolder(path);
+}
+
+std::string LockFileName(const std::string& Name) {
+    return "norvane-instance-" + TInstanceLock::EncodeName(Name) + ".lock";
 }
 
 } // namespace
@@ -61,13 +121,23 @@ std::string TInstanceLock::EncodeName(const std::string& Name) {
 }
 
 std::string TInstanceLock::LockFilePath(const std::string& Name) {
-    return LockFolder() + "/norvane-instance-" + EncodeName(Name) + ".lock";
+    std::string folder;
+    int fd = OpenLockFolder(folder);
+    if (fd < 0)
+        return {};
+    ::close(fd);
+    return folder + "/" + LockFileName(Name);
 }
 
 bool TInstanceLock::Acquire(const std::string& Name, bool& AlreadyExisted) {
     Release();
     AlreadyExisted = false;
-    int fd = ::open(LockFilePath(Name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    std::string folder;
+    int folderFd = OpenLockFolder(folder);
+    if (folderFd < 0)
+        return false; // no safe place: no lock, and start-up goes on as if it were free
+    int fd = ::openat(folderFd, LockFileName(Name).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    ::close(folderFd);
     if (fd < 0)
         return false;
     // Nobody else holds it when an exclusive lock can be taken at once.
