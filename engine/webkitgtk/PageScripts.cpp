@@ -84,6 +84,24 @@ std::string UnpatternedHostDocumentScript(std::string_view Script) {
            ") !== 0) (0, eval)(" + ToJsonString(std::string(Script)) + ");";
 }
 
+const char* FocusEdgeScript() {
+    // Tab order: positive tab indexes first, ascending, then the others in
+    // document order; only elements shown and not disabled.
+    return R"JS(function (first) {
+  var candidates = document.querySelectorAll("a[href], area[href], button, input, select, textarea, iframe, " +
+    "summary, [tabindex], [contenteditable]:not([contenteditable='false'])");
+  var shown = Array.prototype.filter.call(candidates, function (e) {
+    return e.tabIndex >= 0 && !e.disabled && e.type !== "hidden" && e.getClientRects().length > 0;
+  });
+  var ordered = shown.filter(function (e) { return e.tabIndex > 0; })
+    .sort(function (a, b) { return a.tabIndex - b.tabIndex; })
+    .concat(shown.filter(function (e) { return e.tabIndex === 0; }));
+  var target = first ? ordered[0] : ordered[ordered.length - 1];
+  if (target)
+    target.focus();
+})JS";
+}
+
 const char* DispatchFunctionName() {
     return "__norvaneDispatch";
 }

@@ -35,6 +35,10 @@ bool SplitForwardedMessage(std::string_view Message, std::string& SenderAddress,
 // runs Script in the global scope when the document is one of those.
 std::string UnpatternedHostDocumentScript(std::string_view Script);
 
+// A function of one argument that gives the focus to the document's first
+// (true) or last (false) element in tab order.
+const char* FocusEdgeScript();
+
 // Name of the function on window.chrome.webview that turns a JSON text into
 // a "message" event for the page's listeners.
 const char* DispatchFunctionName();

@@ -1372,7 +1372,18 @@ HRESULT TWebView::MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON Reason) {
     if (Reason < COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC ||
         Reason > COREWEBVIEW2_MOVE_FOCUS_REASON_PREVIOUS)
         return E_INVALIDARG;
+    if (Reason == COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC) {
+        gtk_widget_grab_focus(GTK_WIDGET(FView));
+        return S_OK;
+    }
+    // Coming in by Tab or Shift+Tab: the view takes the focus and the page's
+    // first or last element in tab order gets it (run in the message world,
+    // where the page's scripts cannot change what it calls).
     gtk_widget_grab_focus(GTK_WIDGET(FView));
+    const std::string Script = std::string("(") + FocusEdgeScript() + ")(" +
+                               (Reason == COREWEBVIEW2_MOVE_FOCUS_REASON_NEXT ? "true" : "false") + ")";
+    webkit_web_view_evaluate_javascript(FView, Script.c_str(), static_cast<gssize>(Script.size()),
+                                        MessageWorld, nullptr, nullptr, nullptr, nullptr);
     return S_OK;
 }
 

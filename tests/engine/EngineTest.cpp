@@ -1536,6 +1536,23 @@ TEST(EngineInput, AKeyThePageLeavesUnhandledReachesTheHostOnce) {
     EXPECT_EQ(Keys[3].Kind, COREWEBVIEW2_KEY_EVENT_KIND_KEY_UP);
 }
 
+TEST(EngineInput, MovingTheFocusInByTabReachesTheFirstOrLastElement) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    H.Run("document.body.innerHTML = '<input id=first><button>middle</button><input id=last>'; 0");
+    ASSERT_TRUE(Input::PresentAndWait(H.Host->Window()));
+    const std::string Active = "document.hasFocus() && document.activeElement && document.activeElement.id "
+                               "? document.activeElement.id : null";
+    ASSERT_EQ(H.Controller->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_NEXT), S_OK);
+    EXPECT_EQ(Eventually(H, Active), "\"first\"");
+    gtk_window_set_focus(GTK_WINDOW(H.Host->Window()), nullptr);
+    H.Run("document.activeElement.blur(); 0");
+    ASSERT_EQ(H.Controller->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PREVIOUS), S_OK);
+    EXPECT_EQ(Eventually(H, Active), "\"last\"");
+}
+
 TEST(EngineInput, TabPastTheEdgesOfThePageAsksTheHostToMoveFocus) {
     TViewHarness H;
     ASSERT_TRUE(H.Create());
