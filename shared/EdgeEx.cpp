@@ -5,6 +5,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Forms.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cfenv>
 #include <chrono>
@@ -534,157 +535,99 @@ void TCustomEdgeBrowser::RaiseCreateWebViewCompleted(HRESULT AResult) {
 // Notification registrations
 // ---------------------------------------------------------------------------
 
+namespace {
+
+using TRemovers = std::vector<std::pair<int, std::function<void()>>>;
+
+// Registers Handler with Add on Source and keeps the registration's own
+// removal with its place in the closing order, so that each registration is
+// undone by the remover it brought.
+template <class S, class H>
+void Subscribe(S* Source, HRESULT (NV_STDCALL S::*Add)(H*, EventRegistrationToken*),
+               HRESULT (NV_STDCALL S::*Remove)(EventRegistrationToken), const TComPtr<H>& Handler,
+               int ClosingPlace, TRemovers& Removers) {
+    EventRegistrationToken token{};
+    (Source->*Add)(Handler.Get(), &token);
+    Removers.emplace_back(ClosingPlace, [Source, Remove, token] { (Source->*Remove)(token); });
+}
+
+// Runs the removals in their closing order and forgets them.
+void RemoveAll(TRemovers& Removers) {
+    TRemovers removers = std::exchange(Removers, {});
+    std::stable_sort(removers.begin(), removers.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& entry : removers)
+        entry.second();
+}
+
+} // namespace
+
 void TCustomEdgeBrowser::AddNotificationHandlers() {
     const auto& life = FLifeline;
     ICoreWebView2* view = FWebView.Get();
     ICoreWebView2Controller* controller = FWebViewController.Get();
     using C = TCustomEdgeBrowser;
-
-    view->add_NavigationStarting(
-        MakeHandler<ICoreWebView2NavigationStartingEventHandler>(
-            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoNavigationStarting(Args); })
-            .Get(),
-        &FNavigationStartingToken);
-    view->add_NavigationCompleted(
-        MakeHandler<ICoreWebView2NavigationCompletedEventHandler>(
-            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoNavigationCompleted(Args); })
-            .Get(),
-        &FNavigationCompletedToken);
-    view->add_SourceChanged(
-        MakeHandler<ICoreWebView2SourceChangedEventHandler>(
-            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoSourceChanged(Args); })
-            .Get(),
-        &FSourceChangedToken);
-    view->add_HistoryChanged(
-        MakeHandler<ICoreWebView2HistoryChangedEventHandler>(
-            life, [](C& Self, ICoreWebView2*, IUnknown*) { return Self.DoHistoryChanged(); })
-            .Get(),
-        &FHistoryChangedToken);
-    view->add_ContentLoading(
-        MakeHandler<ICoreWebView2ContentLoadingEventHandler>(
-            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoContentLoading(Args); })
-            .Get(),
-        &FContentLoadingToken);
-    view->add_DocumentTitleChanged(
-        MakeHandler<ICoreWebView2DocumentTitleChangedEventHandler>(
-            life, [](C& Self, ICoreWebView2*, IUnknown*) { return Self.DoDocumentTitleChanged(); })
-            .Get(),
-        &FDocumentTitleChangedToken);
-    view->add_NewWindowRequested(
-        MakeHandler<ICoreWebView2NewWindowRequestedEventHandler>(
-            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoNewWindowRequested(Args); })
-            .Get(),
-        &FNewWindowRequestedToken);
-    view->add_FrameNavigationStarting(
-        MakeHandler<ICoreWebView2NavigationStartingEventHandler>(
-            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoFrameNavigationStarting(Args); })
-            .Get(),
-        &FFrameNavigationStartingToken);
-    view->add_FrameNavigationCompleted(
-        MakeHandler<ICoreWebView2NavigationCompletedEventHandler>(
-            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoFrameNavigationCompleted(Args); })
-            .Get(),
-        &FFrameNavigationCompletedToken);
-    view->add_WebResourceRequested(
-        MakeHandler<ICoreWebView2WebResourceRequestedEventHandler>(
-            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoWebResourceRequested(Args); })
-            .Get(),
-        &FWebResourceRequestedToken);
-    view->add_ScriptDialogOpening(
-        MakeHandler<ICoreWebView2ScriptDialogOpeningEventHandler>(
-            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoScriptDialogOpening(Args); })
-            .Get(),
-        &FScriptDialogOpeningToken);
-    view->add_PermissionRequested(
-        MakeHandler<ICoreWebView2PermissionRequestedEventHandler>(
-            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoPermissionRequested(Args); })
-            .Get(),
-        &FPermissionRequestedToken);
-    view->add_ProcessFailed(
-        MakeHandler<ICoreWebView2ProcessFailedEventHandler>(
-            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoProcessFailed(Args); })
-            .Get(),
-        &FProcessFailedToken);
-    view->add_WebMessageReceived(
-        MakeHandler<ICoreWebView2WebMessageReceivedEventHandler>(
-            life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoWebMessageReceived(Args); })
-            .Get(),
-        &FWebMessageReceivedToken);
-    view->add_ContainsFullScreenElementChanged(
-        MakeHandler<ICoreWebView2ContainsFullScreenElementChangedEventHandler>(
-            life, [](C& Self, ICoreWebView2* Sender,
-                     IUnknown*) { return Self.DoContainsFullScreenElementChanged(Sender); })
-            .Get(),
-        &FContainsFullScreenElementChangedToken);
-    view->add_WindowCloseRequested(
-        MakeHandler<ICoreWebView2WindowCloseRequestedEventHandler>(
-            life, [](C& Self, ICoreWebView2*, IUnknown*) { return Self.DoWindowCloseRequested(); })
-            .Get(),
-        &FWindowCloseRequestedToken);
-    FViewHandlersAdded = true;
-
-    controller->add_ZoomFactorChanged(
-        MakeHandler<ICoreWebView2ZoomFactorChangedEventHandler>(
-            life, [](C& Self, ICoreWebView2Controller*, IUnknown*) { return Self.DoZoomFactorChanged(); })
-            .Get(),
-        &FZoomFactorChangedToken);
-    controller->add_MoveFocusRequested(MakeHandler<ICoreWebView2MoveFocusRequestedEventHandler>(
-                                           life, [](C& Self, ICoreWebView2Controller*,
-                                                    auto* Args) { return Self.DoMoveFocusRequested(Args); })
-                                           .Get(),
-                                       &FMoveFocusRequestedToken);
-    controller->add_AcceleratorKeyPressed(
-        MakeHandler<ICoreWebView2AcceleratorKeyPressedEventHandler>(
-            life,
-            [](C& Self, ICoreWebView2Controller*, auto* Args) { return Self.DoAcceleratorKeyPressed(Args); })
-            .Get(),
-        &FAcceleratorKeyPressedToken);
-    controller->add_GotFocus(
-        MakeHandler<ICoreWebView2FocusChangedEventHandler>(
-            life, [](C& Self, ICoreWebView2Controller*, IUnknown*) { return Self.DoGotFocus(); })
-            .Get(),
-        &FGotFocusToken);
-    controller->add_LostFocus(
-        MakeHandler<ICoreWebView2FocusChangedEventHandler>(
-            life, [](C& Self, ICoreWebView2Controller*, IUnknown*) { return Self.DoLostFocus(); })
-            .Get(),
-        &FLostFocusToken);
-    FControllerHandlersAdded = true;
+    using V = ICoreWebView2;
+    using K = ICoreWebView2Controller;
+    // One line a notification, in the order of registration: its place when
+    // the control closes, its name, its handler interface and what the
+    // control does with it.
+#define NV_SUBSCRIBE(Source, Type, Removers, Place, Name, Handler, Call)                                     \
+    Subscribe(Source, &Type::add_##Name, &Type::remove_##Name,                                               \
+              MakeHandler<Handler>(life, [](C& Self, [[maybe_unused]] Type* Sender,                          \
+                                            [[maybe_unused]] auto* Args) { return Self.Call; }),             \
+              Place, Removers)
+#define NV_ON_VIEW(Place, Name, Handler, Call)                                                               \
+    NV_SUBSCRIBE(view, V, FViewRemovers, Place, Name, Handler, Call)
+#define NV_ON_CONTROLLER(Place, Name, Handler, Call)                                                         \
+    NV_SUBSCRIBE(controller, K, FControllerRemovers, Place, Name, Handler, Call)
+    NV_ON_VIEW(1, NavigationStarting, ICoreWebView2NavigationStartingEventHandler,
+               DoNavigationStarting(Args));
+    NV_ON_VIEW(2, NavigationCompleted, ICoreWebView2NavigationCompletedEventHandler,
+               DoNavigationCompleted(Args));
+    NV_ON_VIEW(3, SourceChanged, ICoreWebView2SourceChangedEventHandler, DoSourceChanged(Args));
+    NV_ON_VIEW(4, HistoryChanged, ICoreWebView2HistoryChangedEventHandler, DoHistoryChanged());
+    NV_ON_VIEW(5, ContentLoading, ICoreWebView2ContentLoadingEventHandler, DoContentLoading(Args));
+    NV_ON_VIEW(6, DocumentTitleChanged, ICoreWebView2DocumentTitleChangedEventHandler,
+               DoDocumentTitleChanged());
+    NV_ON_VIEW(7, NewWindowRequested, ICoreWebView2NewWindowRequestedEventHandler,
+               DoNewWindowRequested(Args));
+    NV_ON_VIEW(8, FrameNavigationStarting, ICoreWebView2NavigationStartingEventHandler,
+               DoFrameNavigationStarting(Args));
+    NV_ON_VIEW(9, FrameNavigationCompleted, ICoreWebView2NavigationCompletedEventHandler,
+               DoFrameNavigationCompleted(Args));
+    NV_ON_VIEW(10, WebResourceRequested, ICoreWebView2WebResourceRequestedEventHandler,
+               DoWebResourceRequested(Args));
+    NV_ON_VIEW(11, ScriptDialogOpening, ICoreWebView2ScriptDialogOpeningEventHandler,
+               DoScriptDialogOpening(Args));
+    NV_ON_VIEW(12, PermissionRequested, ICoreWebView2PermissionRequestedEventHandler,
+               DoPermissionRequested(Args));
+    NV_ON_VIEW(13, ProcessFailed, ICoreWebView2ProcessFailedEventHandler, DoProcessFailed(Args));
+    NV_ON_VIEW(14, WebMessageReceived, ICoreWebView2WebMessageReceivedEventHandler,
+               DoWebMessageReceived(Args));
+    NV_ON_VIEW(16, ContainsFullScreenElementChanged,
+               ICoreWebView2ContainsFullScreenElementChangedEventHandler,
+               DoContainsFullScreenElementChanged(Sender));
+    NV_ON_VIEW(15, WindowCloseRequested, ICoreWebView2WindowCloseRequestedEventHandler,
+               DoWindowCloseRequested());
+    NV_ON_CONTROLLER(5, ZoomFactorChanged, ICoreWebView2ZoomFactorChangedEventHandler, DoZoomFactorChanged());
+    NV_ON_CONTROLLER(4, MoveFocusRequested, ICoreWebView2MoveFocusRequestedEventHandler,
+                     DoMoveFocusRequested(Args));
+    NV_ON_CONTROLLER(1, AcceleratorKeyPressed, ICoreWebView2AcceleratorKeyPressedEventHandler,
+                     DoAcceleratorKeyPressed(Args));
+    NV_ON_CONTROLLER(2, GotFocus, ICoreWebView2FocusChangedEventHandler, DoGotFocus());
+    NV_ON_CONTROLLER(3, LostFocus, ICoreWebView2FocusChangedEventHandler, DoLostFocus());
+#undef NV_ON_CONTROLLER
+#undef NV_ON_VIEW
+#undef NV_SUBSCRIBE
 }
 
 void TCustomEdgeBrowser::RemoveViewHandlers() {
-    if (!FViewHandlersAdded)
-        return;
-    FViewHandlersAdded = false;
-    ICoreWebView2* view = FWebView.Get();
-    view->remove_NavigationStarting(FNavigationStartingToken);
-    view->remove_NavigationCompleted(FNavigationCompletedToken);
-    view->remove_SourceChanged(FSourceChangedToken);
-    view->remove_HistoryChanged(FHistoryChangedToken);
-    view->remove_ContentLoading(FContentLoadingToken);
-    view->remove_DocumentTitleChanged(FDocumentTitleChangedToken);
-    view->remove_NewWindowRequested(FNewWindowRequestedToken);
-    view->remove_FrameNavigationStarting(FFrameNavigationStartingToken);
-    view->remove_FrameNavigationCompleted(FFrameNavigationCompletedToken);
-    view->remove_WebResourceRequested(FWebResourceRequestedToken);
-    view->remove_ScriptDialogOpening(FScriptDialogOpeningToken);
-    view->remove_PermissionRequested(FPermissionRequestedToken);
-    view->remove_ProcessFailed(FProcessFailedToken);
-    view->remove_WebMessageReceived(FWebMessageReceivedToken);
-    view->remove_WindowCloseRequested(FWindowCloseRequestedToken);
-    view->remove_ContainsFullScreenElementChanged(FContainsFullScreenElementChangedToken);
+    RemoveAll(FViewRemovers);
 }
 
 void TCustomEdgeBrowser::RemoveControllerHandlers() {
-    if (!FControllerHandlersAdded)
-        return;
-    FControllerHandlersAdded = false;
-    ICoreWebView2Controller* controller = FWebViewController.Get();
-    controller->remove_AcceleratorKeyPressed(FAcceleratorKeyPressedToken);
-    controller->remove_GotFocus(FGotFocusToken);
-    controller->remove_LostFocus(FLostFocusToken);
-    controller->remove_MoveFocusRequested(FMoveFocusRequestedToken);
-    controller->remove_ZoomFactorChanged(FZoomFactorChangedToken);
+    RemoveAll(FControllerRemovers);
 }
 
 // ---------------------------------------------------------------------------
@@ -704,13 +647,13 @@ void TCustomEdgeBrowser::CloseWebView() {
         FWebView = nullptr;
     }
     // Registrations are made on one controller and its view together.
-    FViewHandlersAdded = false;
+    FViewRemovers.clear();
     if (FWebViewController) {
         RemoveControllerHandlers();
         FWebViewController->Close();
         FWebViewController = nullptr;
     }
-    FControllerHandlersAdded = false;
+    FControllerRemovers.clear();
 }
 
 void TCustomEdgeBrowser::CloseBrowserProcess() {

@@ -23,6 +23,8 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace Norvane::Shared {
 
@@ -336,33 +338,15 @@ private:
     bool FWebViewFocusEventActive = false;
     std::string FLastURL;
     mutable std::mutex FCritSec;
-    WebView2::EventRegistrationToken FAcceleratorKeyPressedToken{};
-    WebView2::EventRegistrationToken FContainsFullScreenElementChangedToken{};
-    WebView2::EventRegistrationToken FContentLoadingToken{};
-    WebView2::EventRegistrationToken FDocumentTitleChangedToken{};
-    WebView2::EventRegistrationToken FFrameNavigationStartingToken{};
-    WebView2::EventRegistrationToken FFrameNavigationCompletedToken{};
-    WebView2::EventRegistrationToken FGotFocusToken{};
-    WebView2::EventRegistrationToken FHistoryChangedToken{};
-    WebView2::EventRegistrationToken FLostFocusToken{};
-    WebView2::EventRegistrationToken FMoveFocusRequestedToken{};
-    WebView2::EventRegistrationToken FNavigationStartingToken{};
-    WebView2::EventRegistrationToken FNavigationCompletedToken{};
-    WebView2::EventRegistrationToken FNewWindowRequestedToken{};
-    WebView2::EventRegistrationToken FPermissionRequestedToken{};
-    WebView2::EventRegistrationToken FProcessFailedToken{};
-    WebView2::EventRegistrationToken FScriptDialogOpeningToken{};
-    WebView2::EventRegistrationToken FSourceChangedToken{};
-    WebView2::EventRegistrationToken FWebResourceRequestedToken{};
-    WebView2::EventRegistrationToken FWebMessageReceivedToken{};
-    WebView2::EventRegistrationToken FWindowCloseRequestedToken{};
-    WebView2::EventRegistrationToken FZoomFactorChangedToken{};
+    // The removals of the notification registrations on the view and on the
+    // controller, each made by its own registration, with its place in the
+    // closing order.
+    std::vector<std::pair<int, std::function<void()>>> FViewRemovers;
+    std::vector<std::pair<int, std::function<void()>>> FControllerRemovers;
     std::map<std::string, WebView2::EventRegistrationToken> FDevToolsProtocolEventReceivedTokenMap;
 
     // Which objects carry the control's notification registrations, so that
     // closing removes only registrations that were made on these objects.
-    bool FViewHandlersAdded = false;
-    bool FControllerHandlersAdded = false;
     // Shared with every handler and completion given to the engine and with
     // the worker thread: a late call finds the control gone and does nothing.
     std::shared_ptr<TLifeline> FLifeline;
