@@ -11,6 +11,7 @@
 #include "packer/PackError.h"
 #include "packer/ProgressBar.h"
 #include "platform/Process.h"
+#include "platform/Text.h"
 #include "shared/ExeUtils.h"
 #include "shared/ExeZip.h"
 #include "shared/PayloadFormat.h"
@@ -25,14 +26,6 @@ namespace {
 using namespace Norvane::Shared;
 
 constexpr std::uint16_t PayloadEntryFlags = 0x0009; // encrypted, data descriptor
-
-// Entry names are looked up with the letters A to Z compared without case.
-std::string FoldAsciiCase(std::string Text) {
-    for (char& c : Text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return Text;
-}
 
 fs::path BesidePacker(const fs::path& Relative) {
     return (fs::path(Platform::ExecutablePath()).parent_path() / Relative).lexically_normal();
@@ -128,9 +121,10 @@ TSettings CheckSettings(const std::string& IniFile) {
 
 void CheckStartPage(const TSettings& Settings, const std::vector<TAppItem>& Items,
                     const std::string& AppDir) {
-    std::string wanted = FoldAsciiCase(Settings.DirName + "/" + Settings.IndexHtml);
+    // Entry names are looked up with the letters A to Z compared without case.
+    const std::string wanted = Settings.DirName + "/" + Settings.IndexHtml;
     for (const auto& item : Items)
-        if (!item.Folder && FoldAsciiCase(item.EntryName) == wanted)
+        if (!item.Folder && Platform::Text::EqualsNoCase(item.EntryName, wanted))
             return;
     throw EPackError("The start page \"" + Settings.IndexHtml +
                      "\" (IndexHtml) is not in the application folder \"" + AppDir + "\"");

@@ -1,5 +1,6 @@
 #include "shared/BridgeProtocol.h"
 
+#include "platform/Text.h"
 #include "shared/StrUtils.h"
 
 #include <rapidjson/error/en.h>
@@ -341,51 +342,9 @@ bool ReadBoolArg(const TJsonValue& Data, std::string_view Key, bool Default) {
 // ----------------------------------------------------------------------------
 // Replies
 
-namespace {
-
-void AppendMinimallyEscaped(std::string& out, std::string_view text) {
-    static constexpr char hex[] = "0123456789abcdef";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (byte < 0x20) {
-                out += "\\u00";
-                out += hex[byte >> 4];
-                out += hex[byte & 0xF];
-            } else {
-                out += c;
-            }
-        }
-    }
-}
-
-} // namespace
-
 std::string FormatBridgeReply(std::string_view Uuid, std::string_view Result, bool Success) {
     std::string reply = "{\"uuid\": \"";
-    AppendMinimallyEscaped(reply, Uuid);
+    Platform::Text::AppendJsonEscaped(reply, Uuid, Platform::Text::MinimalJson);
     reply += "\", \"success\": ";
     reply += Success ? "true" : "false";
     reply += ", \"result\": ";
@@ -395,14 +354,11 @@ std::string FormatBridgeReply(std::string_view Uuid, std::string_view Result, bo
 }
 
 std::string PlainJsonString(std::string_view Text) {
-    std::string out = "\"";
-    AppendMinimallyEscaped(out, Text);
-    out += '"';
-    return out;
+    return Platform::Text::JsonStringLiteral(Text, Platform::Text::MinimalJson);
 }
 
 std::string EscapedJsonString(std::string_view Text) {
-    return TStrUtils::StringToJsonString(std::string(Text));
+    return Platform::Text::JsonStringLiteral(Text, Platform::Text::AsciiJson);
 }
 
 std::string JsonStringArray(const std::vector<std::string>& Items) {

@@ -2,6 +2,7 @@
 
 #include "platform/Process.h"
 #include "platform/ProcessControl.h"
+#include "platform/Text.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Forms.h"
 
@@ -157,21 +158,6 @@ std::string TrimControlAndBlank(const std::string& Text) {
     while (last > first && static_cast<unsigned char>(Text[last - 1]) <= 32)
         --last;
     return Text.substr(first, last - first);
-}
-
-bool EqualsIgnoringCase(const std::string& A, const char* B) {
-    std::size_t i = 0;
-    for (; i < A.size() && B[i]; ++i) {
-        auto a = static_cast<unsigned char>(A[i]);
-        auto b = static_cast<unsigned char>(B[i]);
-        if (a >= 'A' && a <= 'Z')
-            a = static_cast<unsigned char>(a - 'A' + 'a');
-        if (b >= 'A' && b <= 'Z')
-            b = static_cast<unsigned char>(b - 'A' + 'a');
-        if (a != b)
-            return false;
-    }
-    return i == A.size() && !B[i];
 }
 
 // Bottom (or Right) of the view: Origin + Extent x Ratio, truncated toward zero.
@@ -848,7 +834,7 @@ std::string TCustomEdgeBrowser::LocationURL() {
     char* source = nullptr;
     const bool ok = RecordHResult(FWebView->get_Source(&source));
     std::string text = TakeText(source);
-    if (!ok || EqualsIgnoringCase(text, "about:blank"))
+    if (!ok || Platform::Text::EqualsNoCase(text, "about:blank"))
         return {};
     return text;
 }

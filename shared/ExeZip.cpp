@@ -1,20 +1,16 @@
 #include "shared/ExeZip.h"
 
+#include "platform/Text.h"
+
 #include <unordered_map>
 #include <zip.h>
 
 namespace Norvane::Shared {
 namespace {
 
-// Letters A to Z folded to lower case; every other byte unchanged, so "\"
-// stays distinct from "/" and non-ASCII bytes compare exactly.
-std::string FoldAsciiCase(const std::string& Text) {
-    std::string folded = Text;
-    for (char& c : folded)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return folded;
-}
+// Entry names compare with the letters A to Z folded; every other byte exactly,
+// so "\" stays distinct from "/" and non-ASCII bytes compare exactly.
+using Platform::Text::LowerAscii;
 
 std::uint16_t Le16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
@@ -159,7 +155,7 @@ void TExeZip::Open(TMemoryStream& Stream) {
     for (zip_int64_t i = 0; i < count; ++i) {
         const char* name = zip_get_name(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
         FImpl->Names.emplace_back(name ? name : "");
-        FImpl->FirstByFoldedName.emplace(FoldAsciiCase(FImpl->Names.back()), static_cast<int>(i));
+        FImpl->FirstByFoldedName.emplace(LowerAscii(FImpl->Names.back()), static_cast<int>(i));
     }
     FImpl->Flags = ReadHeaderFlags(Stream.Memory(), static_cast<std::uint64_t>(Stream.Size()));
     if (FImpl->Flags.size() != FImpl->Names.size())
@@ -180,7 +176,7 @@ bool TExeZip::Active() const {
 }
 
 int TExeZip::FindEntry(const std::string& Name) const {
-    auto found = FImpl->FirstByFoldedName.find(FoldAsciiCase(Name));
+    auto found = FImpl->FirstByFoldedName.find(LowerAscii(Name));
     return found == FImpl->FirstByFoldedName.end() ? -1 : found->second;
 }
 

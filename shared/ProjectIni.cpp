@@ -1,5 +1,7 @@
 #include "shared/ProjectIni.h"
 
+#include "platform/Text.h"
+
 #include <array>
 #include <cstddef>
 
@@ -7,85 +9,12 @@ namespace Norvane::Shared {
 
 namespace {
 
-constexpr char32_t ReplacementChar = 0xFFFD;
-
-void AppendUtf8(std::string& Out, char32_t Code) {
-    if (Code < 0x80) {
-        Out += static_cast<char>(Code);
-    } else if (Code < 0x800) {
-        Out += static_cast<char>(0xC0 | (Code >> 6));
-        Out += static_cast<char>(0x80 | (Code & 0x3F));
-    } else if (Code < 0x10000) {
-        Out += static_cast<char>(0xE0 | (Code >> 12));
-        Out += static_cast<char>(0x80 | ((Code >> 6) & 0x3F));
-        Out += static_cast<char>(0x80 | (Code & 0x3F));
-    } else {
-        Out += static_cast<char>(0xF0 | (Code >> 18));
-        Out += static_cast<char>(0x80 | ((Code >> 12) & 0x3F));
-        Out += static_cast<char>(0x80 | ((Code >> 6) & 0x3F));
-        Out += static_cast<char>(0x80 | (Code & 0x3F));
-    }
-}
+using Platform::Text::AppendUtf8;
+using Platform::Text::LowerAscii;
+using Platform::Text::ReplacementCharacter;
 
 unsigned char ByteAt(const std::string& Bytes, std::size_t Index) {
     return static_cast<unsigned char>(Bytes[Index]);
-}
-
-// Decodes UTF-8 from Start on. Well-formed sequences are copied; each maximal
-// ill-formed subpart becomes one U+FFFD. Returns false when anything was replaced.
-bool DecodeUtf8(const std::string& Bytes, std::size_t Start, std::string& Out) {
-    bool valid = true;
-    std::size_t i = Start;
-    const std::size_t n = Bytes.size();
-    while (i < n) {
-        const unsigned char lead = ByteAt(Bytes, i);
-        if (lead < 0x80) {
-            Out += static_cast<char>(lead);
-            ++i;
-            continue;
-        }
-        int trail;
-        unsigned char low = 0x80, high = 0xBF; // allowed range of the first continuation byte
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            trail = 1;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            trail = 2;
-            if (lead == 0xE0)
-                low = 0xA0; // no overlong forms
-            else if (lead == 0xED)
-                high = 0x9F; // no surrogates
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            trail = 3;
-            if (lead == 0xF0)
-                low = 0x90; // no overlong forms
-            else if (lead == 0xF4)
-                high = 0x8F; // nothing above U+10FFFF
-        } else {
-            valid = false;
-            AppendUtf8(Out, ReplacementChar);
-            ++i;
-            continue;
-        }
-        std::size_t j = i + 1;
-        int seen = 0;
-        while (seen < trail && j < n) {
-            const unsigned char c = ByteAt(Bytes, j);
-            const unsigned char lo = seen == 0 ? low : 0x80;
-            const unsigned char hi = seen == 0 ? high : 0xBF;
-            if (c < lo || c > hi)
-                break;
-            ++seen;
-            ++j;
-        }
-        if (seen == trail) {
-            Out.append(Bytes, i, j - i);
-        } else {
-            valid = false;
-            AppendUtf8(Out, ReplacementChar);
-        }
-        i = j;
-    }
-    return valid;
 }
 
 // Windows-1252 code points of the bytes 0x80 to 0x9F. The five bytes the code
@@ -134,15 +63,15 @@ std::string DecodeUtf16(const std::string& Bytes, std::size_t Start, bool BigEnd
                     continue;
                 }
             }
-            AppendUtf8(out, ReplacementChar);
+            AppendUtf8(out, ReplacementCharacter);
         } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-            AppendUtf8(out, ReplacementChar);
+            AppendUtf8(out, ReplacementCharacter);
         } else {
             AppendUtf8(out, unit);
         }
     }
     if (i < n)
-        AppendUtf8(out, ReplacementChar);
+        AppendUtf8(out, ReplacementCharacter);
     return out;
 }
 
@@ -155,15 +84,6 @@ std::string Trim(const std::string& Text) {
     while (last > first && static_cast<unsigned char>(Text[last - 1]) <= ' ')
         --last;
     return Text.substr(first, last - first);
-}
-
-std::string FoldCase(const std::string& Name) {
-    std::string out = Name;
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
 }
 
 int HexDigit(char c) {
@@ -181,19 +101,14 @@ int HexDigit(char c) {
 std::string TProjectIni::DecodeText(const std::string& Bytes) {
     if (Bytes.size() >= 3 && ByteAt(Bytes, 0) == 0xEF && ByteAt(Bytes, 1) == 0xBB &&
         ByteAt(Bytes, 2) == 0xBF) {
-        std::string out;
-        out.reserve(Bytes.size() - 3);
-        DecodeUtf8(Bytes, 3, out);
-        return out;
+        return Platform::Text::ValidUtf8(std::string_view(Bytes).substr(3));
     }
     if (Bytes.size() >= 2 && ByteAt(Bytes, 0) == 0xFF && ByteAt(Bytes, 1) == 0xFE)
         return DecodeUtf16(Bytes, 2, false);
     if (Bytes.size() >= 2 && ByteAt(Bytes, 0) == 0xFE && ByteAt(Bytes, 1) == 0xFF)
         return DecodeUtf16(Bytes, 2, true);
-    std::string out;
-    out.reserve(Bytes.size());
-    if (DecodeUtf8(Bytes, 0, out))
-        return out;
+    if (Platform::Text::IsValidUtf8(Bytes))
+        return Bytes;
     return DecodeWindows1252(Bytes);
 }
 
@@ -222,34 +137,34 @@ void TProjectIni::LoadFromLines(const std::vector<std::string>& Lines) {
         if (line.empty() || line.front() == ';')
             continue;
         if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-            section = &FSections[FoldCase(Trim(line.substr(1, line.size() - 2)))];
+            section = &FSections[LowerAscii(Trim(line.substr(1, line.size() - 2)))];
             continue;
         }
         if (section == nullptr)
             continue;
         const std::size_t eq = line.find('=');
         if (eq == std::string::npos)
-            section->emplace(FoldCase(line), std::string());
+            section->emplace(LowerAscii(line), std::string());
         else
-            section->emplace(FoldCase(Trim(line.substr(0, eq))), Trim(line.substr(eq + 1)));
+            section->emplace(LowerAscii(Trim(line.substr(0, eq))), Trim(line.substr(eq + 1)));
     }
 }
 
 bool TProjectIni::SectionExists(const std::string& Section) const {
-    return FSections.find(FoldCase(Section)) != FSections.end();
+    return FSections.find(LowerAscii(Section)) != FSections.end();
 }
 
 bool TProjectIni::ValueExists(const std::string& Section, const std::string& Ident) const {
-    const auto section = FSections.find(FoldCase(Section));
-    return section != FSections.end() && section->second.find(FoldCase(Ident)) != section->second.end();
+    const auto section = FSections.find(LowerAscii(Section));
+    return section != FSections.end() && section->second.find(LowerAscii(Ident)) != section->second.end();
 }
 
 std::string TProjectIni::ReadString(const std::string& Section, const std::string& Ident,
                                     const std::string& Default) const {
-    const auto section = FSections.find(FoldCase(Section));
+    const auto section = FSections.find(LowerAscii(Section));
     if (section == FSections.end())
         return Default;
-    const auto value = section->second.find(FoldCase(Ident));
+    const auto value = section->second.find(LowerAscii(Ident));
     return value == section->second.end() ? Default : value->second;
 }
 

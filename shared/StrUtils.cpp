@@ -1,5 +1,7 @@
 #include "shared/StrUtils.h"
 
+#include "platform/Text.h"
+
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
@@ -17,106 +19,9 @@ namespace Norvane::Shared {
 
 namespace {
 
-constexpr char32_t ReplacementCharacter = 0xFFFD;
-
-// Decodes the code point at Index and moves past it. A byte sequence that is
-// not valid UTF-8 gives U+FFFD for each of its maximal parts (the longest
-// start of a valid sequence, or a single byte), as Unicode recommends.
-char32_t NextCodePoint(const std::string& Text, std::size_t& Index) {
-    const auto lead = static_cast<unsigned char>(Text[Index++]);
-    if (lead < 0x80)
-        return lead;
-    int continuation = 0;
-    char32_t codePoint = 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        continuation = 1;
-        codePoint = lead & 0x1Fu;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        continuation = 2;
-        codePoint = lead & 0x0Fu;
-        if (lead == 0xE0)
-            low = 0xA0; // no overlong forms
-        else if (lead == 0xED)
-            high = 0x9F; // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        continuation = 3;
-        codePoint = lead & 0x07u;
-        if (lead == 0xF0)
-            low = 0x90; // no overlong forms
-        else if (lead == 0xF4)
-            high = 0x8F; // nothing above U+10FFFF
-    } else {
-        return ReplacementCharacter;
-    }
-    for (int k = 0; k < continuation; ++k) {
-        if (Index >= Text.size())
-            return ReplacementCharacter;
-        const auto next = static_cast<unsigned char>(Text[Index]);
-        if (next < low || next > high)
-            return ReplacementCharacter;
-        low = 0x80;
-        high = 0xBF;
-        codePoint = (codePoint << 6) | (next & 0x3Fu);
-        ++Index;
-    }
-    return codePoint;
-}
-
-void AppendUtf8(std::string& Out, char32_t CodePoint) {
-    if (CodePoint < 0x80) {
-        Out += static_cast<char>(CodePoint);
-    } else if (CodePoint < 0x800) {
-        Out += static_cast<char>(0xC0 | (CodePoint >> 6));
-        Out += static_cast<char>(0x80 | (CodePoint & 0x3F));
-    } else if (CodePoint < 0x10000) {
-        Out += static_cast<char>(0xE0 | (CodePoint >> 12));
-        Out += static_cast<char>(0x80 | ((CodePoint >> 6) & 0x3F));
-        Out += static_cast<char>(0x80 | (CodePoint & 0x3F));
-    } else {
-        Out += static_cast<char>(0xF0 | (CodePoint >> 18));
-        Out += static_cast<char>(0x80 | ((CodePoint >> 12) & 0x3F));
-        Out += static_cast<char>(0x80 | ((CodePoint >> 6) & 0x3F));
-        Out += static_cast<char>(0x80 | (CodePoint & 0x3F));
-    }
-}
-
-// The text with every invalid UTF-8 sequence replaced by U+FFFD.
-std::string ValidUtf8(const std::string& Bytes) {
-    std::string out;
-    out.reserve(Bytes.size());
-    for (std::size_t i = 0; i < Bytes.size();)
-        AppendUtf8(out, NextCodePoint(Bytes, i));
-    return out;
-}
-
-void AppendUnicodeEscape(std::string& Out, unsigned Unit) {
-    static constexpr char Hex[] = "0123456789abcdef";
-    Out += "\\u";
-    Out += Hex[(Unit >> 12) & 0xF];
-    Out += Hex[(Unit >> 8) & 0xF];
-    Out += Hex[(Unit >> 4) & 0xF];
-    Out += Hex[Unit & 0xF];
-}
-
-char LowerAscii(char C) {
-    return C >= 'A' && C <= 'Z' ? static_cast<char>(C - 'A' + 'a') : C;
-}
-
-std::string LowerAscii(std::string Text) {
-    for (char& c : Text)
-        c = LowerAscii(c);
-    return Text;
-}
-
-bool StartsTextAscii(std::string_view Prefix, std::string_view Text) {
-    if (Text.size() < Prefix.size())
-        return false;
-    for (std::size_t i = 0; i < Prefix.size(); ++i)
-        if (LowerAscii(Text[i]) != LowerAscii(Prefix[i]))
-            return false;
-    return true;
-}
+using Platform::Text::LowerAscii;
+using Platform::Text::StartsWithNoCase;
+using Platform::Text::ValidUtf8;
 
 std::string ReplaceAll(const std::string& Text, const std::string& From, const std::string& To) {
     std::string out;
@@ -330,49 +235,7 @@ std::string WithTrailingSeparator(const std::string& Path) {
 } // namespace
 
 std::string TStrUtils::StringToJsonString(const std::string& Value) {
-    std::string out;
-    out.reserve(Value.size() + 2);
-    out += '"';
-    for (std::size_t i = 0; i < Value.size();) {
-        char32_t c = NextCodePoint(Value, i);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            if (c < 0x20) {
-                AppendUnicodeEscape(out, static_cast<unsigned>(c));
-            } else if (c < 0x80) {
-                out += static_cast<char>(c);
-            } else if (c < 0x10000) {
-                AppendUnicodeEscape(out, static_cast<unsigned>(c));
-            } else {
-                unsigned offset = static_cast<unsigned>(c) - 0x10000u;
-                AppendUnicodeEscape(out, 0xD800u + (offset >> 10));
-                AppendUnicodeEscape(out, 0xDC00u + (offset & 0x3FFu));
-            }
-        }
-    }
-    out += '"';
-    return out;
+    return Platform::Text::JsonStringLiteral(Value, Platform::Text::AsciiJson);
 }
 
 std::vector<Platform::MimeSource> TStrUtils::GetMimeSources() {
@@ -443,7 +306,7 @@ std::string TStrUtils::GetRandomString(int Length, const std::string& Chars) {
     std::vector<std::string> alphabet;
     for (std::size_t i = 0; i < Chars.size();) {
         std::size_t start = i;
-        NextCodePoint(Chars, i);
+        Platform::Text::NextCodePoint(Chars, i);
         alphabet.push_back(Chars.substr(start, i - start));
     }
     std::string out;
@@ -679,19 +542,19 @@ std::string TStrUtils::ImplodeStrings(const std::string& Separator, const TStrin
 }
 
 bool TStrUtils::StartsText(std::string_view Prefix, std::string_view Text) {
-    return StartsTextAscii(Prefix, Text);
+    return StartsWithNoCase(Text, Prefix);
 }
 
 bool TStrUtils::FilePathIsHttpUrl(const std::string& Path) {
-    return StartsTextAscii("http://", Path) || StartsTextAscii("https://", Path);
+    return StartsWithNoCase(Path, "http://") || StartsWithNoCase(Path, "https://");
 }
 
 bool TStrUtils::FilePathIsAppRelative(const std::string& Path) {
-    return StartsTextAscii("app/files/", Path);
+    return StartsWithNoCase(Path, "app/files/");
 }
 
 bool TStrUtils::FilePathIsPluginRelative(const std::string& Path) {
-    return StartsTextAscii("app/plugins/", Path);
+    return StartsWithNoCase(Path, "app/plugins/");
 }
 
 } // namespace Norvane::Shared

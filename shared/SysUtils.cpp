@@ -7,6 +7,7 @@
 #include "platform/Session.h"
 #include "platform/Shell.h"
 #include "platform/System.h"
+#include "platform/Text.h"
 #include "platform/Ui.h"
 #include "shared/Streams.h"
 #include "webview2/WebView2.h"
@@ -36,51 +37,6 @@ std::string WithoutTrailingSeparators(std::string path) {
 
 std::string FolderPath(Platform::KnownFolder folder) {
     return WithSeparator(Platform::KnownFolderPath(folder));
-}
-
-// Bytes taken as UTF-8; every byte that does not begin a well-formed sequence
-// becomes U+FFFD.
-std::string DecodeUtf8(const std::string& bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    std::size_t n = bytes.size();
-    std::size_t i = 0;
-    while (i < n) {
-        unsigned char c = p[i];
-        std::size_t length = 0;
-        unsigned char low = 0x80, high = 0xBF;
-        if (c < 0x80)
-            length = 1;
-        else if (c >= 0xC2 && c <= 0xDF)
-            length = 2;
-        else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            if (c == 0xE0)
-                low = 0xA0;
-            if (c == 0xED)
-                high = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            if (c == 0xF0)
-                low = 0x90;
-            if (c == 0xF4)
-                high = 0x8F;
-        }
-        bool ok = length > 0 && i + length <= n;
-        for (std::size_t k = 1; ok && k < length; ++k) {
-            unsigned char next = p[i + k];
-            ok = k == 1 ? next >= low && next <= high : next >= 0x80 && next <= 0xBF;
-        }
-        if (ok) {
-            out.append(bytes, i, length);
-            i += length;
-        } else {
-            out += "\xEF\xBF\xBD";
-            ++i;
-        }
-    }
-    return out;
 }
 
 bool IsBlank(const std::string& text) {
@@ -205,7 +161,7 @@ std::string TSysUtils::GetDosOutput(const std::string& CommandLine, const std::s
         bytes.append(buffer, zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - buffer) : n);
     }
     process->Wait();
-    return DecodeUtf8(bytes);
+    return Platform::Text::ValidUtf8(bytes);
 }
 
 void TSysUtils::GetWindowsCaptions(std::vector<std::string>& List) {

@@ -47,7 +47,8 @@ public:
 
     // Runs CommandLine with /bin/sh -c in WorkingDir (the current folder when
     // empty) and returns everything it wrote to standard output and standard
-    // error, as UTF-8. Waits for the end. Empty when it cannot be started.
+    // error, as UTF-8 (each maximal ill-formed subpart becomes U+FFFD). Waits
+    // for the end. Empty when it cannot be started.
     // ShowWindow has no meaning here (there is no console window).
     static std::string GetDosOutput(const std::string& CommandLine, const std::string& WorkingDir,
                                     bool ShowWindow);

@@ -3,8 +3,11 @@
 // every page of an application on one origin (one local storage, one cookie
 // jar). The host and the pages' callers see "file:///..." addresses; WebKit
 // sees "norvane://app/...". This header is shared by the engine library and its
-// web-process extension and uses only the standard library.
+// web-process extension and uses only the standard library and the inline
+// case folding of platform/Text.h.
 #pragma once
+
+#include "platform/Text.h"
 
 #include <string>
 #include <string_view>
@@ -19,20 +22,7 @@ inline const std::string& AppPrefix() {
     return Prefix;
 }
 
-inline bool StartsWithNoCase(std::string_view Text, std::string_view Prefix) {
-    if (Text.size() < Prefix.size())
-        return false;
-    for (std::size_t i = 0; i < Prefix.size(); ++i) {
-        char a = Text[i], b = Prefix[i];
-        if (a >= 'A' && a <= 'Z')
-            a = static_cast<char>(a - 'A' + 'a');
-        if (b >= 'A' && b <= 'Z')
-            b = static_cast<char>(b - 'A' + 'a');
-        if (a != b)
-            return false;
-    }
-    return true;
-}
+using Platform::Text::StartsWithNoCase;
 
 // Whether Address is a local file address this engine serves itself: "file:"
 // followed by "///", "/" or "//localhost/".

@@ -12,8 +12,8 @@ bool IsValidJson(const std::string& Text);
 bool JsonStringValue(const std::string& Json, std::string& Value);
 
 // Text as a JSON string literal that is also a safe JavaScript literal:
-// quotes, backslashes, control characters, U+2028 and U+2029 escaped; bytes
-// that are not UTF-8 become U+FFFD.
+// quotes, backslashes, control characters, U+2028 and U+2029 escaped; each
+// maximal ill-formed UTF-8 subpart becomes U+FFFD (Platform::Text::ScriptJson).
 std::string ToJsonString(const std::string& Text);
 
 } // namespace Norvane::Engine

@@ -1,6 +1,7 @@
 #include "engine/webkitgtk/WebResources.h"
 
 #include "engine/webkitgtk/AddressMapping.h"
+#include "platform/Text.h"
 
 #include <gio/gio.h>
 
@@ -20,13 +21,6 @@ std::string Trim(std::string_view Text) {
     while (!Text.empty() && (Text.back() == ' ' || Text.back() == '\t' || Text.back() == '\r'))
         Text.remove_suffix(1);
     return std::string(Text);
-}
-
-std::string Lower(std::string Text) {
-    for (char& c : Text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return Text;
 }
 
 // Reads a stream from its current position to its end.
@@ -123,7 +117,7 @@ COREWEBVIEW2_WEB_RESOURCE_CONTEXT GuessResourceContext(SoupMessageHeaders* Heade
     if (!Headers)
         return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_OTHER;
     if (const char* Dest = soup_message_headers_get_one(Headers, "Sec-Fetch-Dest")) {
-        const std::string Value = Lower(Dest);
+        const std::string Value = Platform::Text::LowerAscii(Dest);
         if (Value == "document" || Value == "iframe" || Value == "frame")
             return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_DOCUMENT;
         if (Value == "style")
@@ -145,7 +139,7 @@ COREWEBVIEW2_WEB_RESOURCE_CONTEXT GuessResourceContext(SoupMessageHeaders* Heade
         return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_OTHER;
     }
     if (const char* Accept = soup_message_headers_get_one(Headers, "Accept")) {
-        const std::string Value = Lower(Accept);
+        const std::string Value = Platform::Text::LowerAscii(Accept);
         if (Value.starts_with("text/html"))
             return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_DOCUMENT;
         if (Value.starts_with("text/css"))
@@ -223,7 +217,7 @@ void FinishWithResponse(WebKitURISchemeRequest* Request, ICoreWebView2WebResourc
         if (Name.empty())
             continue;
         soup_message_headers_append(Headers, Name.c_str(), Value.c_str());
-        if (Lower(Name) == "content-type")
+        if (Platform::Text::EqualsNoCase(Name, "content-type"))
             ContentType = Value;
     }
     if (!ContentType.empty()) {

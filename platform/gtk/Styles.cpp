@@ -1,6 +1,7 @@
 // The style engine's hook points on GTK: the active style's sheet is given to
 // the toolkit for the whole screen.
 #include "platform/ui/Styles.h"
+#include "platform/Text.h"
 #include "platform/gtk/GtkInternal.h"
 
 #include <algorithm>
@@ -21,9 +22,7 @@ TStyleState& State() {
     return state;
 }
 
-bool SameName(const std::string& A, const std::string& B) {
-    return A.size() == B.size() && g_ascii_strncasecmp(A.c_str(), B.c_str(), A.size()) == 0;
-}
+using Text::EqualsNoCase;
 
 void ApplyActive() {
     auto& state = State();
@@ -51,7 +50,7 @@ void TStyleManager::Register(std::shared_ptr<TCustomStyle> Style) {
         return;
     auto& styles = State().Styles;
     for (auto& s : styles)
-        if (SameName(s->Name(), Style->Name())) {
+        if (EqualsNoCase(s->Name(), Style->Name())) {
             s = std::move(Style);
             return;
         }
@@ -72,18 +71,18 @@ std::vector<std::string> TStyleManager::StyleNames() {
 }
 
 bool TStyleManager::Exists(const std::string& Name) {
-    return SameName(Name, SystemStyleName) || Find(Name);
+    return EqualsNoCase(Name, SystemStyleName) || Find(Name);
 }
 
 std::shared_ptr<TCustomStyle> TStyleManager::Find(const std::string& Name) {
     for (auto& s : State().Styles)
-        if (SameName(s->Name(), Name))
+        if (EqualsNoCase(s->Name(), Name))
             return s;
     return nullptr;
 }
 
 bool TStyleManager::TrySetStyle(const std::string& Name) {
-    if (SameName(Name, SystemStyleName)) {
+    if (EqualsNoCase(Name, SystemStyleName)) {
         State().Active.reset();
         ApplyActive();
         return true;

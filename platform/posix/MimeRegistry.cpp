@@ -1,6 +1,7 @@
 #include "platform/MimeRegistry.h"
 
 #include "platform/Process.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -15,13 +16,7 @@ namespace Norvane::Platform {
 
 namespace {
 
-std::string LowerAscii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
+using Text::LowerAscii;
 
 bool HasUpperAscii(std::string_view text) {
     return std::any_of(text.begin(), text.end(), [](char c) { return c >= 'A' && c <= 'Z'; });

@@ -1,5 +1,7 @@
 #include "platform/ui/Keys.h"
 
+#include "platform/Text.h"
+
 #include <cctype>
 #include <utility>
 #include <vector>
@@ -23,14 +25,7 @@ const std::vector<std::pair<std::uint16_t, const char*>>& KeyNames() {
     return names;
 }
 
-bool EqualsNoCase(const std::string& A, const std::string& B) {
-    if (A.size() != B.size())
-        return false;
-    for (std::size_t i = 0; i < A.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(A[i])) != std::tolower(static_cast<unsigned char>(B[i])))
-            return false;
-    return true;
-}
+using Text::EqualsNoCase;
 
 std::uint16_t KeyFromName(const std::string& Name) {
     if (Name.size() == 1) {

@@ -179,6 +179,9 @@ TEST(SysUtilsGetDosOutput, DecodesAsUtf8) {
     // A byte that is no UTF-8 becomes the replacement character.
     EXPECT_EQ(TSysUtils::GetDosOutput("printf 'a\\377b'", "", false), "a\xEF\xBF\xBD"
                                                                       "b");
+    // A sequence cut short is one replacement character, not one per byte.
+    EXPECT_EQ(TSysUtils::GetDosOutput("printf 'a\\360\\237\\230b'", "", false), "a\xEF\xBF\xBD"
+                                                                                "b");
     // Each piece is text up to its first zero byte.
     EXPECT_EQ(TSysUtils::GetDosOutput("printf 'a\\000b'", "", false), "a");
 }
