@@ -269,6 +269,30 @@ void Serve(TCustomEdgeBrowser* Sender, Norvane::Shared::TWebResourceRequestedEve
     Args->ArgsInterface()->put_Response(response.Get());
 }
 
+// Shows Html, served from memory for every address, in Browser on Form; true
+// once its navigation completed.
+bool ShowPage(TEdgeBrowser& Browser, Ui::TForm& Form, const std::string& Html) {
+    bool completed = false;
+    Browser.OnCreateWebViewCompleted = [](TCustomEdgeBrowser* Sender, HRESULT Code) {
+        if (FAILED(Code))
+            return;
+        Sender->AddWebResourceRequestedFilter("*", 0);
+        Sender->Navigate("file:///index.html");
+    };
+    Browser.OnWebResourceRequested = [Html](TCustomEdgeBrowser* Sender,
+                                            Norvane::Shared::TWebResourceRequestedEventArgs* Args) {
+        Serve(Sender, Args, Html);
+    };
+    Browser.OnNavigationCompleted = [&completed](TCustomEdgeBrowser*, bool, Norvane::Shared::TOleEnum) {
+        completed = true;
+    };
+    Browser.SetParent(&Form);
+    Form.Show();
+    const bool shown = PumpUntil([&] { return completed; }, 30000);
+    Browser.OnNavigationCompleted = nullptr;
+    return shown;
+}
+
 } // namespace
 
 // Freeing the control inside a handler of the engine's own signals leaves the
@@ -324,21 +348,7 @@ TEST_F(RealEngineTest, TheControlMayBeFreedInsideItsHandlers) {
     // A new control on the same form still shows pages.
     Browser = new TEdgeBrowser(Form);
     Browser->SetAlign(Ui::TAlign::alClient);
-    bool completed = false;
-    Browser->OnCreateWebViewCompleted = [&](TCustomEdgeBrowser* Sender, HRESULT Code) {
-        ASSERT_EQ(Code, S_OK);
-        Sender->AddWebResourceRequestedFilter("*", 0);
-        Sender->Navigate("file:///index.html");
-    };
-    Browser->OnWebResourceRequested = [&](TCustomEdgeBrowser* Sender,
-                                          Norvane::Shared::TWebResourceRequestedEventArgs* Args) {
-        Serve(Sender, Args, "<!doctype html><title>After</title>");
-    };
-    Browser->OnNavigationCompleted = [&](TCustomEdgeBrowser*, bool, Norvane::Shared::TOleEnum) {
-        completed = true;
-    };
-    Browser->SetParent(Form);
-    ASSERT_TRUE(PumpUntil([&] { return completed; }, 30000));
+    ASSERT_TRUE(ShowPage(*Browser, *Form, "<!doctype html><title>After</title>"));
     EXPECT_TRUE(PumpUntil([&] { return Browser->DocumentTitle() == "After"; }, 15000));
     Form->Hide();
 }
@@ -346,22 +356,8 @@ TEST_F(RealEngineTest, TheControlMayBeFreedInsideItsHandlers) {
 // Closing the browser process ends the view's content process through the
 // engine while the loop goes on, instead of a blocking wait and a kill.
 TEST_F(RealEngineTest, ClosingTheBrowserProcessEndsItWhileTheLoopGoesOn) {
-    bool completed = false;
-    Browser->OnCreateWebViewCompleted = [&](TCustomEdgeBrowser* Sender, HRESULT Code) {
-        ASSERT_EQ(Code, S_OK);
-        Sender->AddWebResourceRequestedFilter("*", 0);
-        Sender->Navigate("file:///index.html");
-    };
-    Browser->OnWebResourceRequested = [&](TCustomEdgeBrowser* Sender,
-                                          Norvane::Shared::TWebResourceRequestedEventArgs* Args) {
-        Serve(Sender, Args, "<!doctype html><title>Closing</title>");
-    };
-    Browser->OnNavigationCompleted = [&](TCustomEdgeBrowser*, bool, Norvane::Shared::TOleEnum) {
-        completed = true;
-    };
-    Browser->SetParent(Form);
-    Form->Show();
-    ASSERT_TRUE(PumpUntil([&] { return completed && Browser->BrowserProcessID() != 0; }, 30000));
+    ASSERT_TRUE(ShowPage(*Browser, *Form, "<!doctype html><title>Closing</title>"));
+    ASSERT_TRUE(PumpUntil([&] { return Browser->BrowserProcessID() != 0; }, 30000));
     const std::uint32_t pid = Browser->BrowserProcessID();
     bool dispatched = false;
     Ui::Application().Queue([&] { dispatched = true; });

@@ -13,19 +13,7 @@
 # bridge (arguments, style, zoom, state, a shell command), its file functions
 # (a text file written beside the program, its bytes, the program's folder).
 # Usage: bash app_e2e.sh BUILD_DIR SOURCE_DIR
-set -uo pipefail
-BUILD=$(cd "${1:?build folder}" && pwd)
-SOURCE=$(cd "${2:?source folder}" && pwd)
-if [ -z "${NORVANE_STARTUP_DISPLAY:-}" ]; then
-    export NORVANE_STARTUP_DISPLAY=1
-    exec bash "$SOURCE/scripts/with-display.sh" bash "$0" "$BUILD" "$SOURCE"
-fi
-source "$SOURCE/tests/startup/startup_common.sh"
-source "$SOURCE/tests/e2e/e2e_common.sh"
-
-# The programs run in an empty folder, so no relative name reaches a file by chance.
-mkdir -p "$T/cwd"
-cd "$T/cwd" || exit 1
+source "$(dirname "$0")/../e2e/e2e_common.sh"
 
 ID=norvane-e2e
 NAME="Norvane E2E"

@@ -7,18 +7,7 @@
 # border (WindowBorder=3) the calls succeed and no menu bar shows. What the
 # windows show is read through the widget-dump module.
 # Usage: bash app_menu_e2e.sh BUILD_DIR SOURCE_DIR
-set -uo pipefail
-BUILD=$(cd "${1:?build folder}" && pwd)
-SOURCE=$(cd "${2:?source folder}" && pwd)
-if [ -z "${NORVANE_STARTUP_DISPLAY:-}" ]; then
-    export NORVANE_STARTUP_DISPLAY=1
-    exec bash "$SOURCE/scripts/with-display.sh" bash "$0" "$BUILD" "$SOURCE"
-fi
-source "$SOURCE/tests/startup/startup_common.sh"
-source "$SOURCE/tests/e2e/e2e_common.sh"
-
-mkdir -p "$T/cwd"
-cd "$T/cwd" || exit 1
+source "$(dirname "$0")/../e2e/e2e_common.sh"
 
 # menu_items LABEL: the "menuitem" lines of every shown window of the run.
 menu_items() { grep '^menuitem ' "$T/dump-$1" 2>/dev/null; }

@@ -9,19 +9,10 @@
 # object address keeps the bridge, and a window showing a web page still
 # closes. Web links that open new windows go to the desktop's opener.
 # Usage: bash app_origin_e2e.sh BUILD_DIR SOURCE_DIR
-set -uo pipefail
-BUILD=$(cd "${1:?build folder}" && pwd)
-SOURCE=$(cd "${2:?source folder}" && pwd)
-if [ -z "${NORVANE_STARTUP_DISPLAY:-}" ]; then
-    export NORVANE_STARTUP_DISPLAY=1
-    exec bash "$SOURCE/scripts/with-display.sh" bash "$0" "$BUILD" "$SOURCE"
-fi
-source "$SOURCE/tests/startup/startup_common.sh"
-source "$SOURCE/tests/e2e/e2e_common.sh"
+source "$(dirname "$0")/../e2e/e2e_common.sh"
 command -v python3 >/dev/null || { echo "python3 is needed for the web server"; exit 1; }
 
-mkdir -p "$T/cwd" "$T/marks" "$T/remote" "$T/bin"
-cd "$T/cwd" || exit 1
+mkdir -p "$T/marks" "$T/remote" "$T/bin"
 MARKS="$T/marks"
 
 # The desktop's opener, replaced by one that records what it is given.
