@@ -1,18 +1,11 @@
 # Shared part of the end-to-end scripts of a packaged test application
 # (tests/scripts/app_*e2e.sh), sourced first with the script's own arguments
-# BUILD_DIR SOURCE_DIR: it runs the script again under a display when it has
-# none, takes in tests/startup/startup_common.sh, and offers packing the
+# BUILD_DIR SOURCE_DIR: it takes in tests/startup/startup_common.sh (which runs
+# the script again under a display when it has none), and offers packing the
 # application of tests/e2e with the real engine and watching its processes
 # from outside through their window captions. The programs run in an empty
 # folder, so no relative name reaches a file by chance.
-set -uo pipefail
-BUILD=$(cd "${1:?build folder}" && pwd)
-SOURCE=$(cd "${2:?source folder}" && pwd)
-if [ -z "${NORVANE_STARTUP_DISPLAY:-}" ]; then
-    export NORVANE_STARTUP_DISPLAY=1
-    exec bash "$SOURCE/scripts/with-display.sh" bash "$0" "$BUILD" "$SOURCE"
-fi
-source "$SOURCE/tests/startup/startup_common.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../startup/startup_common.sh"
 
 ENGINE="$BUILD/engine/libnorvane-engine.so"
 [ -f "$ENGINE" ] || { echo "missing $ENGINE; build the target app_e2e_programs"; exit 1; }

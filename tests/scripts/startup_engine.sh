@@ -6,14 +6,7 @@
 # arguments. The installers are small scripts run without elevation
 # (NORVANE_ELEVATION=none).
 # Usage: bash startup_engine.sh BUILD_DIR SOURCE_DIR
-set -uo pipefail
-BUILD=$(cd "${1:?build folder}" && pwd)
-SOURCE=$(cd "${2:?source folder}" && pwd)
-if [ -z "${NORVANE_STARTUP_DISPLAY:-}" ]; then
-    export NORVANE_STARTUP_DISPLAY=1
-    exec bash "$SOURCE/scripts/with-display.sh" bash "$0" "$BUILD" "$SOURCE"
-fi
-source "$SOURCE/tests/startup/startup_common.sh"
+source "$(dirname "$0")/../startup/startup_common.sh"
 export NORVANE_ELEVATION=none
 export INSTALL_LOG="$T/install-log"
 export ENGINE_FIXTURE

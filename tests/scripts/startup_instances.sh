@@ -4,14 +4,7 @@
 # the password is asked before the rule, applications sharing an ID exclude
 # each other, and AllowInstances lets several run without a lock.
 # Usage: bash startup_instances.sh BUILD_DIR SOURCE_DIR
-set -uo pipefail
-BUILD=$(cd "${1:?build folder}" && pwd)
-SOURCE=$(cd "${2:?source folder}" && pwd)
-if [ -z "${NORVANE_STARTUP_DISPLAY:-}" ]; then
-    export NORVANE_STARTUP_DISPLAY=1
-    exec bash "$SOURCE/scripts/with-display.sh" bash "$0" "$BUILD" "$SOURCE"
-fi
-source "$SOURCE/tests/startup/startup_common.sh"
+source "$(dirname "$0")/../startup/startup_common.sh"
 
 ID="My App/1"
 LOCK="$XDG_RUNTIME_DIR/norvane-instance-My%20App%2F1.lock"

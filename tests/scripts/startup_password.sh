@@ -4,14 +4,7 @@
 # opening the application, Enter and Escape doing nothing, the close box
 # ending the program, and the relaunch form asking nothing.
 # Usage: bash startup_password.sh BUILD_DIR SOURCE_DIR
-set -uo pipefail
-BUILD=$(cd "${1:?build folder}" && pwd)
-SOURCE=$(cd "${2:?source folder}" && pwd)
-if [ -z "${NORVANE_STARTUP_DISPLAY:-}" ]; then
-    export NORVANE_STARTUP_DISPLAY=1
-    exec bash "$SOURCE/scripts/with-display.sh" bash "$0" "$BUILD" "$SOURCE"
-fi
-source "$SOURCE/tests/startup/startup_common.sh"
+source "$(dirname "$0")/../startup/startup_common.sh"
 
 NAME="Locked App"
 app=$(pack locked $'[App]\nID=locked-app\nName=Locked App\nDirName=site\nPassword=Secret1\nAllowInstances=1\n')

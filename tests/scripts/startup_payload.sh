@@ -3,14 +3,7 @@
 # dialog in the user's language, the silent ends of an incomplete payload, a
 # damaged payload reaching the error report, and the theme step.
 # Usage: bash startup_payload.sh BUILD_DIR SOURCE_DIR
-set -uo pipefail
-BUILD=$(cd "${1:?build folder}" && pwd)
-SOURCE=$(cd "${2:?source folder}" && pwd)
-if [ -z "${NORVANE_STARTUP_DISPLAY:-}" ]; then
-    export NORVANE_STARTUP_DISPLAY=1
-    exec bash "$SOURCE/scripts/with-display.sh" bash "$0" "$BUILD" "$SOURCE"
-fi
-source "$SOURCE/tests/startup/startup_common.sh"
+source "$(dirname "$0")/../startup/startup_common.sh"
 PW=$(sed -n 's/.*PayloadPassword = "\([^"]*\)".*/\1/p' "$SOURCE/shared/PayloadFormat.h")
 
 # --- Nothing attached: the error dialog, then exit code 0 ---

@@ -1,8 +1,17 @@
-# Shared part of the start-up script tests (tests/scripts/startup_*.sh), sourced
-# after BUILD and SOURCE are set. Packs test applications with norvane-pack,
+# Shared part of the start-up script tests (tests/scripts/startup_*.sh) and of
+# the packaged-application ones, sourced first with the script's own arguments
+# BUILD_DIR SOURCE_DIR: it runs the script again under a display when it has
+# none. Packs test applications with norvane-pack,
 # starts them with their folders in a temporary place, reads what their windows
 # show through the widget-dump GTK module, and drives them with real input
 # (xdotool) and close requests as the window manager sends them.
+set -uo pipefail
+BUILD=$(cd "${1:?build folder}" && pwd)
+SOURCE=$(cd "${2:?source folder}" && pwd)
+if [ -z "${NORVANE_STARTUP_DISPLAY:-}" ]; then
+    export NORVANE_STARTUP_DISPLAY=1
+    exec bash "$SOURCE/scripts/with-display.sh" bash "$0" "$BUILD" "$SOURCE"
+fi
 
 PACK="$BUILD/packer/norvane-pack"
 RUNTIME="$BUILD/runtime/norvane-runtime"
