@@ -763,7 +763,11 @@ void TBrowserExternalModule::AppClose(const std::string&) {
 }
 
 void TBrowserExternalModule::AppInFullscreen(const std::string& Uuid) {
-    SendSuccess(Uuid, FInFullscreen ? "true" : "false");
+    // In full screen while the window shows it: a window that the user's window
+    // manager took out of it is not, although the border stays off until the
+    // page leaves full screen.
+    const bool shown = !FMainForm || FMainForm->WindowState() == TWindowState::wsMaximized;
+    SendSuccess(Uuid, FInFullscreen && shown ? "true" : "false");
 }
 
 void TBrowserExternalModule::AppEnterFullscreen(const std::string&) {

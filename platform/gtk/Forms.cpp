@@ -75,6 +75,16 @@ int MenuBarHeight(TMainMenu* Menu) {
     return natural;
 }
 
+// The window-manager state bits that make a window maximized (or, for the
+// borderless style, full screen).
+constexpr unsigned FilledStates = GDK_WINDOW_STATE_MAXIMIZED | GDK_WINDOW_STATE_FULLSCREEN;
+
+TWindowState StateOfNative(unsigned State) {
+    if (State & GDK_WINDOW_STATE_ICONIFIED)
+        return TWindowState::wsMinimized;
+    return (State & FilledStates) ? TWindowState::wsMaximized : TWindowState::wsNormal;
+}
+
 void CollectButtons(TWinControl* Parent, std::vector<TButton*>& List) {
     for (int i = 0; i < Parent->ControlCount(); ++i) {
         if (auto* b = dynamic_cast<TButton*>(Parent->Controls(i)))
@@ -188,6 +198,7 @@ void TCustomForm::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     ClampToConstraints(AWidth, AHeight);
     bool moved = ALeft != Left() || ATop != Top();
     UpdateBoundsFromLayout(ALeft, ATop, AWidth, AHeight);
+    RememberNormalPlace();
     FOuterSizePending = !FFrameKnown;
     ApplyOuterSize();
     if (moved && FShownOnce && Visible())
@@ -293,6 +304,15 @@ void TCustomForm::HandleConfigure(int, int, int AWidth, int AHeight) {
     FClientW = AWidth;
     FClientH = std::max(0, AHeight - MenuBarHeight(FMenu));
     UpdateBoundsFromLayout(x - l, y - t, AWidth + FFrameW, AHeight + FFrameH);
+    // The place in the normal state, for mapping the window again there.
+    if (FWindowState == TWindowState::wsNormal &&
+        !(gdk_window_get_state(window) & (FilledStates | GDK_WINDOW_STATE_ICONIFIED)))
+        RememberNormalPlace();
+}
+
+void TCustomForm::RememberNormalPlace() {
+    FNormalLeft = Left();
+    FNormalTop = Top();
 }
 
 void TCustomForm::ApplyPositionOnFirstShow() {
@@ -301,6 +321,7 @@ void TCustomForm::ApplyPositionOnFirstShow() {
         int x = r.Left + (r.Width() - w) / 2;
         int y = r.Top + (r.Height() - h) / 2;
         UpdateBoundsFromLayout(x, y, w, h);
+        RememberNormalPlace();
         gtk_window_move(GTK_WINDOW(FWindow), x, y);
         if (!FFrameKnown)
             FPositionPending = true;
@@ -383,29 +404,65 @@ void TCustomForm::ApplyBorderStyle() {
     // The window manager reads the window type when the window is mapped: a
     // shown window is unmapped and mapped again in place for a new type.
     bool remap = mapped && gtk_window_get_type_hint(window) != hint;
-    int x = Left(), y = Top();
+    // A maximized or full-screen window mapped again comes back at its place
+    // in the normal state, which the window manager forgets when it is unmapped.
+    bool filled = mapped && (gdk_window_get_state(gtk_widget_get_window(W(FWindow))) & FilledStates);
+    int x = filled ? FNormalLeft : Left(), y = filled ? FNormalTop : Top();
     if (remap)
         gtk_widget_hide(W(FWindow));
     gtk_window_set_type_hint(window, hint);
     gtk_window_set_decorated(window, FBorderStyle != TBorderStyle::bsNone);
     gtk_window_set_skip_taskbar_hint(window, hint == GDK_WINDOW_TYPE_HINT_UTILITY);
-    if (GdkWindow* native = gtk_widget_get_window(W(FWindow))) {
+    if (GdkWindow* native = gtk_widget_get_window(W(FWindow)))
         gdk_window_set_decorations(native, decorations);
-        gdk_window_set_functions(native, functions);
-    }
     g_object_set_data(G_OBJECT(FWindow), "norvane-decorations", GINT_TO_POINTER(decorations));
-    g_object_set_data(G_OBJECT(FWindow), "norvane-functions", GINT_TO_POINTER(functions));
+    FStyleFunctions = functions;
+    FFunctions = -1;
+    ApplyWindowFunctions();
     if (mapped)
         FFrameKnown = false; // read again from the window manager
     ApplyMenuVisibility();
+    // Maximized means full screen for the borderless style only: a shown
+    // maximized window takes the way that fits its new style.
+    if (FShownOnce && FWindowState == TWindowState::wsMaximized)
+        ApplyWindowStateNative();
     if (remap) {
         gtk_window_move(window, x, y);
         gtk_widget_show(W(FWindow));
     }
 }
 
+void TCustomForm::ApplyWindowFunctions() {
+    // A window manager maximizes only a window that it may resize: a style of
+    // a fixed size may be resized while the window is (or is asked to be)
+    // maximized or full screen, and is fixed again once the window manager
+    // reports it back in the normal state.
+    int functions = FStyleFunctions;
+    GdkWindow* native = gtk_widget_get_window(W(FWindow));
+    bool filled = FWindowState == TWindowState::wsMaximized ||
+                  (native && (gdk_window_get_state(native) & FilledStates));
+    if (filled && functions != GDK_FUNC_ALL)
+        functions |= GDK_FUNC_RESIZE | GDK_FUNC_MAXIMIZE;
+    if (functions == FFunctions)
+        return;
+    FFunctions = functions;
+    g_object_set_data(G_OBJECT(FWindow), "norvane-functions", GINT_TO_POINTER(functions));
+    if (native)
+        gdk_window_set_functions(native, static_cast<GdkWMFunction>(functions));
+}
+
+TWindowState TCustomForm::WindowState() const {
+    // A shown window is in the state its window manager reports, which
+    // catches up with a change asked for once the window manager has made it.
+    GdkWindow* native = IsEmbedded() ? nullptr : gtk_widget_get_window(W(FWindow));
+    if (!native || (gdk_window_get_state(native) & GDK_WINDOW_STATE_WITHDRAWN))
+        return FWindowState;
+    return StateOfNative(gdk_window_get_state(native));
+}
+
 void TCustomForm::SetWindowState(TWindowState Value) {
     FWindowState = Value;
+    ApplyWindowFunctions(); // before the request, so that the window manager can grant it
     ApplyWindowStateNative();
 }
 
@@ -413,16 +470,31 @@ void TCustomForm::ApplyWindowStateNative() {
     if (IsEmbedded())
         return;
     auto* window = GTK_WINDOW(FWindow);
+    GdkWindow* native = gtk_widget_get_mapped(W(FWindow)) ? gtk_widget_get_window(W(FWindow)) : nullptr;
+    FMaximizeAfterFullscreen = false;
     switch (FWindowState) {
     case TWindowState::wsMinimized:
         gtk_window_iconify(window);
         break;
     case TWindowState::wsMaximized:
         gtk_window_deiconify(window);
-        gtk_window_maximize(window);
+        // A borderless window maximized covers the whole screen, as on Windows;
+        // any other fills the work area. A window manager that leaves full
+        // screen may bring back the state from before it: a full-screen
+        // window is maximized once it has left full screen.
+        if (FBorderStyle == TBorderStyle::bsNone) {
+            gtk_window_fullscreen(window);
+        } else if (native && (gdk_window_get_state(native) & GDK_WINDOW_STATE_FULLSCREEN)) {
+            FMaximizeAfterFullscreen = true;
+            gtk_window_unfullscreen(window);
+        } else {
+            gtk_window_unfullscreen(window);
+            gtk_window_maximize(window);
+        }
         break;
     case TWindowState::wsNormal:
         gtk_window_deiconify(window);
+        gtk_window_unfullscreen(window);
         gtk_window_unmaximize(window);
         break;
     }
@@ -431,16 +503,25 @@ void TCustomForm::ApplyWindowStateNative() {
 void TCustomForm::HandleWindowState(unsigned NewState, unsigned Changed) {
     if (NewState & GDK_WINDOW_STATE_WITHDRAWN)
         return;
-    bool iconified = NewState & GDK_WINDOW_STATE_ICONIFIED;
-    bool maximized = NewState & (GDK_WINDOW_STATE_MAXIMIZED | GDK_WINDOW_STATE_FULLSCREEN);
-    FWindowState = iconified ? TWindowState::wsMinimized
-                             : (maximized ? TWindowState::wsMaximized : TWindowState::wsNormal);
+    constexpr unsigned StateBits = GDK_WINDOW_STATE_ICONIFIED | FilledStates;
+    if (!(Changed & StateBits))
+        return; // focus and the like
+    if (FMaximizeAfterFullscreen && !(NewState & GDK_WINDOW_STATE_FULLSCREEN)) {
+        FMaximizeAfterFullscreen = false;
+        if (!(NewState & GDK_WINDOW_STATE_MAXIMIZED)) {
+            gtk_window_maximize(GTK_WINDOW(FWindow));
+            return; // the maximized window's report follows
+        }
+    }
+    TWindowState before = StateOfNative(NewState ^ Changed);
+    FWindowState = StateOfNative(NewState);
+    ApplyWindowFunctions();
+    if (FWindowState == before)
+        return; // between maximized and full screen
     if (Changed & GDK_WINDOW_STATE_ICONIFIED)
-        NotifySysCommand(iconified ? SC_MINIMIZE : SC_RESTORE);
-    else if ((Changed & GDK_WINDOW_STATE_MAXIMIZED) && maximized)
-        NotifySysCommand(SC_MAXIMIZE);
-    else if ((Changed & GDK_WINDOW_STATE_MAXIMIZED) && !maximized)
-        NotifySysCommand(SC_RESTORE);
+        NotifySysCommand(FWindowState == TWindowState::wsMinimized ? SC_MINIMIZE : SC_RESTORE);
+    else
+        NotifySysCommand(FWindowState == TWindowState::wsMaximized ? SC_MAXIMIZE : SC_RESTORE);
 }
 
 void TCustomForm::SetFormStyle(TFormStyle Value) {

@@ -85,7 +85,10 @@ public:
     TBorderStyle BorderStyle() const { return FBorderStyle; }
     void SetBorderStyle(TBorderStyle Value);
 
-    TWindowState WindowState() const { return FWindowState; }
+    // The state asked for while the window is hidden; while it is shown, the
+    // state the window manager reports (a change asked for shows once it is
+    // made). A borderless window maximized is shown full screen.
+    TWindowState WindowState() const;
     void SetWindowState(TWindowState Value);
 
     TFormStyle FormStyle() const { return FFormStyle; }
@@ -191,6 +194,8 @@ private:
     void ApplyGeometryHints();
     void ApplyPositionOnFirstShow();
     void ApplyWindowStateNative();
+    void ApplyWindowFunctions();
+    void RememberNormalPlace();
     void ApplyOuterSize();
     void CloseModal();
     void ClampToConstraints(int& W, int& H) const;
@@ -201,7 +206,9 @@ private:
     TSizeConstraints FConstraints;
     TPosition FPosition = TPosition::poDefaultPosOnly;
     TBorderStyle FBorderStyle = TBorderStyle::bsSizeable;
-    TWindowState FWindowState = TWindowState::wsNormal;
+    TWindowState FWindowState = TWindowState::wsNormal; // asked for, or last reported
+    int FStyleFunctions = 0;                            // what the border style lets the window manager do
+    int FFunctions = -1;                                // what it was last told
     TFormStyle FFormStyle = TFormStyle::fsNormal;
     TMainMenu* FMenu = nullptr;
     bool FKeyPreview = false;
@@ -212,10 +219,12 @@ private:
     bool FShownOnce = false;
     bool FDropShadow = false;
     bool FOuterSizePending = false;
+    bool FMaximizeAfterFullscreen = false;
     bool FPositionPending = false;
     int FFrameW = 0, FFrameH = 0;
     bool FFrameKnown = false;
     int FClientW = 0, FClientH = 0;
+    int FNormalLeft = 0, FNormalTop = 0; // outer place in the normal state
     TWinControl* FActiveControl = nullptr;
     void* FRegion = nullptr;
 

@@ -176,9 +176,11 @@ TEST(UiForms, WindowStateSetWhileShownAndFollowedWhenTheUserChangesIt) {
     unsigned long xid = ShownXid(form);
 
     form.SetWindowState(TWindowState::wsMaximized);
-    EXPECT_EQ(form.WindowState(), TWindowState::wsMaximized);
+    // A shown window is in the state the window manager reports, once it has made the change.
+    EXPECT_EQ(form.WindowState(), TWindowState::wsNormal);
     ASSERT_TRUE(WaitFor(
         [&] { return Contains(AtomListProperty(xid, "_NET_WM_STATE"), "_NET_WM_STATE_MAXIMIZED_VERT"); }));
+    EXPECT_TRUE(WaitFor([&] { return form.WindowState() == TWindowState::wsMaximized; }));
     form.SetWindowState(TWindowState::wsNormal);
     ASSERT_TRUE(WaitFor(
         [&] { return !Contains(AtomListProperty(xid, "_NET_WM_STATE"), "_NET_WM_STATE_MAXIMIZED_VERT"); }));
@@ -206,6 +208,69 @@ TEST(UiForms, WindowStateSetWhileShownAndFollowedWhenTheUserChangesIt) {
         WaitFor([&] { return Contains(AtomListProperty(xid, "_NET_WM_STATE"), "_NET_WM_STATE_HIDDEN"); }));
     form.SetWindowState(TWindowState::wsNormal);
     EXPECT_TRUE(WaitFor([&] { return WindowViewable(xid); }));
+}
+
+TEST(UiForms, MaximizedFillsTheWorkAreaWhateverTheBorderAndBorderlessTheScreen) {
+    TRect work = TScreen::WorkArea();
+    auto outerSize = [](unsigned long xid) {
+        auto f = FrameExtents(xid);
+        TGeometry g = ClientGeometry(xid);
+        return f.size() != 4 ? TRect{}
+                             : TRect{0, 0, g.Width + static_cast<int>(f[0] + f[1]),
+                                     g.Height + static_cast<int>(f[2] + f[3])};
+    };
+    auto resizable = [](unsigned long xid) {
+        return Contains(AtomListProperty(xid, "_NET_WM_ALLOWED_ACTIONS"), "_NET_WM_ACTION_RESIZE");
+    };
+    // The styles of a fixed size: maximized they fill the work area, restored
+    // they are their own size again and fixed.
+    for (TBorderStyle style : {TBorderStyle::bsSingle, TBorderStyle::bsDialog, TBorderStyle::bsToolWindow}) {
+        SCOPED_TRACE(static_cast<int>(style));
+        TForm form;
+        form.SetCaption("fixed");
+        form.SetBorderStyle(style);
+        form.SetBounds(40, 40, 400, 300);
+        unsigned long xid = ShownXid(form);
+        form.SetWindowState(TWindowState::wsMaximized);
+        EXPECT_TRUE(WaitFor([&] {
+            TRect r = outerSize(xid);
+            return r.Width() == work.Width() && r.Height() == work.Height() &&
+                   form.WindowState() == TWindowState::wsMaximized;
+        })) << outerSize(xid).Width()
+            << "x" << outerSize(xid).Height();
+        form.SetWindowState(TWindowState::wsNormal);
+        EXPECT_TRUE(WaitFor([&] {
+            TRect r = outerSize(xid);
+            return r.Width() == 400 && r.Height() == 300 && !resizable(xid) &&
+                   form.WindowState() == TWindowState::wsNormal;
+        })) << outerSize(xid).Width()
+            << "x" << outerSize(xid).Height();
+    }
+
+    // Borderless and maximized is full screen; a border while maximized makes
+    // it a maximized window in the work area.
+    TForm form;
+    form.SetCaption("borderless");
+    form.SetBorderStyle(TBorderStyle::bsNone);
+    form.SetWindowState(TWindowState::wsMaximized);
+    unsigned long xid = ShownXid(form);
+    TRect desktop = TScreen::DesktopRect();
+    EXPECT_TRUE(WaitFor([&] {
+        TGeometry g = ClientGeometry(xid);
+        return Contains(AtomListProperty(xid, "_NET_WM_STATE"), "_NET_WM_STATE_FULLSCREEN") && g.X == 0 &&
+               g.Y == 0 && g.Width == desktop.Width() && g.Height == desktop.Height();
+    }));
+    EXPECT_EQ(form.WindowState(), TWindowState::wsMaximized);
+    form.SetBorderStyle(TBorderStyle::bsSingle);
+    EXPECT_TRUE(WaitFor([&] {
+        auto state = AtomListProperty(xid, "_NET_WM_STATE");
+        TRect r = outerSize(xid);
+        return !Contains(state, "_NET_WM_STATE_FULLSCREEN") &&
+               Contains(state, "_NET_WM_STATE_MAXIMIZED_HORZ") && r.Width() == work.Width() &&
+               r.Height() == work.Height();
+    })) << testing::PrintToString(AtomListProperty(xid, "_NET_WM_STATE"))
+        << " " << outerSize(xid).Width() << "x" << outerSize(xid).Height() << " frame "
+        << testing::PrintToString(FrameExtents(xid));
 }
 
 TEST(UiForms, StayOnTopIsTheWindowManagersAboveState) {

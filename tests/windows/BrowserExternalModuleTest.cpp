@@ -371,8 +371,10 @@ TEST_F(ModuleFunctionsTest, FullscreenEntersOnceAndRestoresTheBorderOfTheSetting
     EXPECT_EQ(Main->BorderStyle(), TBorderStyle::bsNone);
     EXPECT_EQ(Main->WindowState(), TWindowState::wsMaximized);
     EXPECT_EQ(Reply(R"({"id": 50002, "uuid": "f4", "data": {}})"), Success("f4", "true"));
-    // A second enter does not touch the window.
+    // A window taken out of full screen is not reported in it; a second enter
+    // does not touch the window.
     Main->SetWindowState(TWindowState::wsNormal);
+    EXPECT_EQ(Reply(R"({"id": 50002, "uuid": "f9", "data": {}})"), Success("f9", "false"));
     EXPECT_EQ(Reply(R"({"id": 50003, "uuid": "f5", "data": {}})"), "");
     EXPECT_EQ(Main->WindowState(), TWindowState::wsNormal);
 

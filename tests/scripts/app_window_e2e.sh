@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# Full-screen and maximized starts end to end with the real engine: the
+# window is measured from outside (its X geometry and frame) against the
+# screen and the window manager's work area, and the page reports what it
+# sees (qvx.window.getState, qvx.app.inFullscreen, its inner size). A full
+# screen fills the screen, a borderless maximized window too, and a
+# maximized window of any other border fills the work area, fixed-size
+# borders included; restored, a fixed-size window is smaller again and cannot
+# be resized. The page's keys leave and enter full screen and restore.
+# Usage: bash app_window_e2e.sh BUILD_DIR SOURCE_DIR
+set -uo pipefail
+BUILD=$(cd "${1:?build folder}" && pwd)
+SOURCE=$(cd "${2:?source folder}" && pwd)
+if [ -z "${NORVANE_STARTUP_DISPLAY:-}" ]; then
+    export NORVANE_STARTUP_DISPLAY=1
+    exec bash "$SOURCE/scripts/with-display.sh" bash "$0" "$BUILD" "$SOURCE"
+fi
+source "$SOURCE/tests/e2e/e2e_common.sh"
+# The start-up helpers, unless the shared part has taken them in already.
+[ -n "${T:-}" ] || source "$SOURCE/tests/startup/startup_common.sh"
+command -v xprop >/dev/null || { echo "xprop is needed"; exit 1; }
+
+mkdir -p "$T/cwd"
+cd "$T/cwd" || exit 1
+
+SCREEN=$(xdotool getdisplaygeometry)
+WORK=$(xprop -root _NET_WORKAREA | sed 's/.*= //; s/,//g' | cut -d' ' -f3,4)
+
+# geometry PID: "<outer width> <outer height> <client width> <client height>"
+# of the page window, the frame being what the window manager reports.
+geometry() {
+    local w size frame
+    w=$(page_window "$1") || return 1
+    size=$(xdotool getwindowgeometry "$w" 2>/dev/null | sed -n 's/^ *Geometry: \([0-9]*\)x\([0-9]*\)$/\1 \2/p')
+    frame=$(xprop -id "$w" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= //; s/,//gp')
+    read -r cw ch <<<"$size"
+    read -r l r t b <<<"$frame"
+    [ -n "${ch:-}" ] && [ -n "${b:-}" ] || return 1
+    echo "$((cw + l + r)) $((ch + t + b)) $cw $ch"
+}
+
+# expect_window WHAT PID OUTER STATE FULL: waits until the window's outer
+# size is OUTER ("<width> <height>", or "smaller" than the work area both
+# ways) and the page reports STATE, FULL and the window's client size as its
+# inner size.
+expect_window() {
+    local what=$1 pid=$2 outer=$3 state=$4 full=$5 g= ow oh cw ch
+    for _ in $(seq 1 100); do
+        if g=$(geometry "$pid") && wait_title "$pid" "E2E window " 1; then
+            read -r ow oh cw ch <<<"$g"
+            if [ "$outer" = smaller ]; then
+                [ "$ow" -lt "${WORK% *}" ] && [ "$oh" -lt "${WORK#* }" ]
+            else
+                [ "$ow $oh" = "$outer" ]
+            fi && [ "$(field "$TITLE" state)" = "$state" ] &&
+                [ "$(field "$TITLE" full)" = "$full" ] && [ "$(field "$TITLE" w)" = "$cw" ] &&
+                [ "$(field "$TITLE" h)" = "$ch" ] && return 0
+        fi
+        sleep 0.1
+    done
+    fail "$what: window ${g:-unmeasured} (outer, client), expected outer $outer, $state, full=$full; page: $TITLE"
+}
+
+# key PID KEY: a key press into the page, after a click that gives it the focus.
+key() {
+    local w
+    w=$(page_window "$1") || { fail "no page window for $2"; return 1; }
+    xdotool windowactivate --sync "$w" >/dev/null 2>&1
+    xdotool mousemove --window "$w" 20 20 click 1 sleep 0.3 key "$2"
+}
+
+# run_app NAME INI: packs and starts the window page with these settings; sets PID.
+run_app() {
+    local app
+    app=$(pack_app "$1" "[App]\nID=norvane-window-$1\nName=Window E2E\nDirName=webapp\nIndexHtml=window.html\nDynamicAppTitle=1\n$2\n") ||
+        return 1
+    start "$1" "$app"
+    wait_title "$PID" "E2E window state" 30 || { fail "$1: the page did not report: $TITLE"; return 1; }
+}
+
+# Full screen over a sizeable border: the whole screen; leaving it gives the
+# border back in the normal state, entering fills the screen again.
+if run_app full "WindowStyle=1\nWindowBorder=2"; then
+    expect_window "full-screen start" "$PID" "$SCREEN" maximized true
+    key "$PID" x
+    expect_window "full screen left" "$PID" smaller normal false
+    key "$PID" f
+    expect_window "full screen entered again" "$PID" "$SCREEN" maximized true
+fi
+stop "$PID"
+
+# Maximized with a single (fixed-size) border: the work area; restored,
+# smaller again and no resizing by the window manager.
+if run_app single "WindowState=1\nWindowBorder=1"; then
+    expect_window "maximized, single border" "$PID" "$WORK" maximized false
+    key "$PID" n
+    expect_window "restored, single border" "$PID" smaller normal false
+    resizable=yes
+    for _ in $(seq 1 30); do
+        xprop -id "$(page_window "$PID")" _NET_WM_ALLOWED_ACTIONS | grep -q _NET_WM_ACTION_RESIZE ||
+            { resizable=no; break; }
+        sleep 0.1
+    done
+    [ "$resizable" = no ] || fail "the restored single-border window can be resized"
+fi
+stop "$PID"
+
+if run_app dialog "WindowState=1\nWindowBorder=3"; then
+    expect_window "maximized, dialog border" "$PID" "$WORK" maximized false
+fi
+stop "$PID"
+
+# Borderless and maximized covers the screen, without being the full-screen mode.
+if run_app none "WindowState=1\nWindowBorder=0"; then
+    expect_window "maximized, no border" "$PID" "$SCREEN" maximized false
+fi
+stop "$PID"
+
+finish
