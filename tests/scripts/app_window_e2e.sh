@@ -8,20 +8,8 @@
 # borders included; restored, a fixed-size window is smaller again and cannot
 # be resized. The page's keys leave and enter full screen and restore.
 # Usage: bash app_window_e2e.sh BUILD_DIR SOURCE_DIR
-set -uo pipefail
-BUILD=$(cd "${1:?build folder}" && pwd)
-SOURCE=$(cd "${2:?source folder}" && pwd)
-if [ -z "${NORVANE_STARTUP_DISPLAY:-}" ]; then
-    export NORVANE_STARTUP_DISPLAY=1
-    exec bash "$SOURCE/scripts/with-display.sh" bash "$0" "$BUILD" "$SOURCE"
-fi
-source "$SOURCE/tests/e2e/e2e_common.sh"
-# The start-up helpers, unless the shared part has taken them in already.
-[ -n "${T:-}" ] || source "$SOURCE/tests/startup/startup_common.sh"
+source "$(dirname "$0")/../e2e/e2e_common.sh"
 command -v xprop >/dev/null || { echo "xprop is needed"; exit 1; }
-
-mkdir -p "$T/cwd"
-cd "$T/cwd" || exit 1
 
 SCREEN=$(xdotool getdisplaygeometry)
 WORK=$(xprop -root _NET_WORKAREA | sed 's/.*= //; s/,//g' | cut -d' ' -f3,4)
