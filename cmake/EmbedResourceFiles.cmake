@@ -33,6 +33,8 @@ set(text "// Generated from ${MANIFEST}; do not edit.
 
 #include <array>
 #include <cstddef>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -55,6 +57,15 @@ std::string_view FindResource(std::string_view name) {
             return std::string_view(reinterpret_cast<const char*>(resource.Bytes), resource.Size);
     }
     return std::string_view();
+}
+
+std::vector<std::string_view> ResourceNames(std::string_view prefix) {
+    std::vector<std::string_view> names;
+    for (const TEmbeddedResource& resource : Resources) {
+        if (resource.Name.substr(0, prefix.size()) == prefix)
+            names.push_back(resource.Name);
+    }
+    return names;
 }
 
 } // namespace Norvane::Shared

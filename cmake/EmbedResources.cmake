@@ -7,7 +7,8 @@
 #
 #   std::string_view Norvane::Shared::FindResource(std::string_view name);
 #
-# declared in shared/Resources.h. Relative file names are taken from the
+# and the listing ResourceNames(prefix), declared in shared/Resources.h. A file
+# may be the output of a build rule of the calling folder. Relative file names are taken from the
 # calling folder. Names consist of letters, digits and "_", "-", "." and "/".
 # The bytes are read when the target is built, so editing a resource file
 # rebuilds the target. A target gets its resources from one call only, because
@@ -46,7 +47,8 @@ function(norvane_embed_resources target)
     endif()
     list(APPEND names ${name})
     get_filename_component(file "${file}" ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
-    if(NOT EXISTS "${file}")
+    get_source_file_property(generated "${file}" GENERATED)
+    if(NOT EXISTS "${file}" AND NOT generated)
       message(FATAL_ERROR "norvane_embed_resources: ${file} does not exist")
     endif()
     list(APPEND files "${file}")

@@ -21,6 +21,9 @@ void BuildPackage(const TBuildOptions& Options);
 void ListPayload(const std::string& ExePath);
 void CatEntry(const std::string& ExePath, const std::string& EntryName);
 void ExtractPayload(const std::string& ExePath, const std::string& ZipPath);
+// The visual styles, sorted; with a folder, one preview picture per style.
+void ListThemes();
+void WriteThemePreviews(const std::string& Dir);
 
 // Messages on standard error.
 void Warn(const std::string& Text);

@@ -12,15 +12,17 @@ namespace {
 
 using namespace Norvane::Packer;
 
-const char* const Usage =
-    "usage:\n"
-    "  norvane-pack build --app DIR --ini FILE [--script FILE] [--loader FILE]\n"
-    "                     [--installer FILE] [--runtime FILE] [--deflate] -o OUT\n"
-    "      packs the application folder DIR and the settings FILE into OUT, a copy of\n"
-    "      the runtime with the payload archive appended\n"
-    "  norvane-pack list EXE           lists the entries of EXE's payload\n"
-    "  norvane-pack cat EXE ENTRY      writes one entry's bytes to standard output\n"
-    "  norvane-pack extract EXE ZIP    writes EXE's payload as a stand-alone ZIP file\n";
+const char* const Usage = "usage:\n"
+                          "  norvane-pack build --app DIR --ini FILE [--script FILE] [--loader FILE]\n"
+                          "                     [--installer FILE] [--runtime FILE] [--deflate] -o OUT\n"
+                          "      packs the application folder DIR and the settings FILE into OUT, a copy of\n"
+                          "      the runtime with the payload archive appended\n"
+                          "  norvane-pack list EXE           lists the entries of EXE's payload\n"
+                          "  norvane-pack cat EXE ENTRY      writes one entry's bytes to standard output\n"
+                          "  norvane-pack extract EXE ZIP    writes EXE's payload as a stand-alone ZIP file\n"
+                          "  norvane-pack themes [--preview DIR]\n"
+                          "      lists the visual styles (Theme= of the settings); with --preview, writes\n"
+                          "      a picture of each style to DIR as <style name>.png\n";
 
 TBuildOptions ParseBuild(const std::vector<std::string>& args) {
     TBuildOptions options;
@@ -94,6 +96,13 @@ int Run(const std::vector<std::string>& argv) {
     } else if (command == "extract") {
         RequireArguments(command, args, 2);
         ExtractPayload(args[0], args[1]);
+    } else if (command == "themes") {
+        if (args.empty())
+            ListThemes();
+        else if (args.size() == 2 && args[0] == "--preview" && !args[1].empty())
+            WriteThemePreviews(args[1]);
+        else
+            throw EUsageError("themes takes nothing or --preview DIR");
     } else {
         throw EUsageError("unknown command \"" + command + "\"");
     }

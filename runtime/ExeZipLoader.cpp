@@ -16,6 +16,7 @@
 #include "shared/EdgeEx.h"
 #include "shared/PayloadFormat.h"
 #include "shared/Streams.h"
+#include "shared/StylesUtils.h"
 #include "shared/SysUtils.h"
 
 namespace Norvane::Runtime {
@@ -197,8 +198,8 @@ void LoadProjectIni() {
 
 void ApplyStartupTheme() {
     std::string theme = ProjectINI->ReadString(Ini::Section, Ini::Theme, Ini::DefaultTheme);
-    if (theme != Ini::DefaultTheme && !TStyleManager::TrySetStyle(theme))
-        MessageDlg("Style '" + theme + "' not found", TMsgDlgType::mtError, {TMsgDlgBtn::mbOK});
+    if (theme != Ini::DefaultTheme)
+        Shared::TStylesUtils::TrySetStyle(theme, true);
     // Pop-up menus keep the system look; dialogs and tooltips stay styled.
     TStyleManager::SetSystemHooks(TStyleManager::SystemHooks() & ~static_cast<unsigned>(shMenus));
 }

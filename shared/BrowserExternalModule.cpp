@@ -5,6 +5,7 @@
 #include "platform/ui/Application.h"
 #include "shared/StrUtils.h"
 #include "shared/Streams.h"
+#include "shared/StylesUtils.h"
 #include "shared/SysUtils.h"
 
 #include <cstdint>
@@ -106,10 +107,6 @@ void TBrowserExternalModule::RegisterFunctions() {
                                  (this->*Function)(Uuid, Data);
                              });
     };
-    // In the table, refused outside runtime mode, not served yet.
-    auto notServedYet = [this](std::int32_t Id, std::string_view Name, bool TakesArguments, TScope Scope) {
-        FDispatcher.Register(Describe(Id, Name, TakesArguments, Scope), nullptr);
-    };
     plain(10001, "qvx.hello", Anywhere, &M::Hello);
     plain(10002, "qvx.isRuntime", Anywhere, &M::IsRuntime);
     plain(11001, "qvx.system.logoff", AtRuntime, &M::SystemLogoff);
@@ -148,10 +145,9 @@ void TBrowserExternalModule::RegisterFunctions() {
     withData(70002, "qvx.shell.explore", Anywhere, &M::ShellExplore);
     withData(70003, "qvx.shell.command", Anywhere, &M::ShellCommand);
     plain(70004, "qvx.shell.windows", Anywhere, &M::ShellWindows);
-    // The visual styles come with the style catalogue.
-    notServedYet(80001, "qvx.themes.getTheme", false, AtRuntime);
-    notServedYet(80002, "qvx.themes.getThemes", false, AtRuntime);
-    notServedYet(80003, "qvx.themes.setTheme", true, AtRuntime);
+    plain(80001, "qvx.themes.getTheme", AtRuntime, &M::ThemesGetTheme);
+    plain(80002, "qvx.themes.getThemes", AtRuntime, &M::ThemesGetThemes);
+    withData(80003, "qvx.themes.setTheme", AtRuntime, &M::ThemesSetTheme);
     withData(90001, "qvx.base64.decodeToFile", Anywhere, &M::Base64DecodeToFile);
 }
 
@@ -832,6 +828,22 @@ void TBrowserExternalModule::WindowSetState(const std::string& Uuid, const TJson
             FMainForm->SetWindowState(TWindowState::wsMaximized);
     }
     SendSuccess(Uuid, "true");
+}
+
+void TBrowserExternalModule::ThemesGetTheme(const std::string& Uuid) {
+    SendSuccess(Uuid, PlainJsonString(TStylesUtils::GetActiveTheme()));
+}
+
+void TBrowserExternalModule::ThemesGetThemes(const std::string& Uuid) {
+    TStringList themes;
+    TStylesUtils::GetAvailables(themes, true);
+    SendSuccess(Uuid, JsonStringArray(themes.Strings()));
+}
+
+void TBrowserExternalModule::ThemesSetTheme(const std::string& Uuid, const TJsonValue& Data) {
+    const std::string name = ReadTextArg(Data, "name");
+    TStylesUtils::TrySetStyle(name, false);
+    SendSuccess(Uuid, TStylesUtils::GetActiveTheme() == name ? "true" : "false");
 }
 
 void TBrowserExternalModule::WindowGetTitle(const std::string& Uuid) {

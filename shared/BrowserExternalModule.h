@@ -140,6 +140,9 @@ public:
     void ShellExplore(const std::string& Uuid, const TJsonValue& Data);
     void ShellCommand(const std::string& Uuid, const TJsonValue& Data);
     void ShellWindows(const std::string& Uuid);
+    void ThemesGetTheme(const std::string& Uuid);
+    void ThemesGetThemes(const std::string& Uuid);
+    void ThemesSetTheme(const std::string& Uuid, const TJsonValue& Data);
 
     // How a refusal is shown (a modal information box); replaceable for tests.
     std::function<void(const std::string& Text)> OnShowRefusal;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
 namespace Norvane::Shared {
 
@@ -11,5 +12,9 @@ namespace Norvane::Shared {
 // long as the program. A name that is not embedded gives a view whose data()
 // is nullptr, so an empty resource (a non-null empty view) can be told apart.
 std::string_view FindResource(std::string_view name);
+
+// The names of the embedded resources that start with prefix, in the order
+// they were embedded.
+std::vector<std::string_view> ResourceNames(std::string_view prefix);
 
 } // namespace Norvane::Shared

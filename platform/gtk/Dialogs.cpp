@@ -2,6 +2,7 @@
 #include "platform/ui/Dialogs.h"
 #include "platform/gtk/GtkInternal.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/Styles.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -12,6 +13,15 @@ namespace Norvane::Platform::Ui {
 using namespace Gtk;
 
 namespace {
+
+// Message boxes are drawn in the active style while dialogs are in the style
+// engine's hooks: the style class and, with a style, a title bar of their own.
+void StyleDialog(GtkWindow* Dialog) {
+    if (!(TStyleManager::SystemHooks() & shDialogs))
+        return;
+    gtk_style_context_add_class(gtk_widget_get_style_context(GTK_WIDGET(Dialog)), StyledWindowClass);
+    SetStyledTitleBar(Dialog, StyleDrawsTitleBars(), ":close");
+}
 
 struct TButtonInfo {
     TMsgDlgBtn Button;
@@ -251,6 +261,7 @@ TModalResult MessageBox(const std::string& Text, const std::string& Caption, TMe
     GtkWidget* dialog =
         gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, type, GTK_BUTTONS_NONE, "%s", Text.c_str());
     gtk_window_set_title(GTK_WINDOW(dialog), Caption.c_str());
+    StyleDialog(GTK_WINDOW(dialog));
     gtk_window_set_position(GTK_WINDOW(dialog), parent ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
     switch (Kind) {
     case TMessageBoxKind::Ok:
@@ -282,6 +293,7 @@ void ShowMessage(const std::string& Text) {
     GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO, GTK_BUTTONS_OK,
                                                "%s", Text.c_str());
     gtk_window_set_title(GTK_WINDOW(dialog), Application().Title().c_str());
+    StyleDialog(GTK_WINDOW(dialog));
     gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
     gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);

@@ -122,8 +122,10 @@ TCustomForm::TCustomForm(TComponent* AOwner)
     gtk_window_set_default_size(GTK_WINDOW(FWindow), FClientW, FClientH);
     UpdateBoundsFromLayout(0, 0, FClientW, FClientH);
     FOuterSizePending = false;
+    gtk_style_context_add_class(gtk_widget_get_style_context(W(FWindow)), StyledWindowClass);
     ApplyBorderStyle();
     ApplyGeometryHints();
+    ApplyTitleBar();
 }
 
 TCustomForm::~TCustomForm() {
@@ -874,6 +876,38 @@ void TCustomForm::HandleMapped() {
         gdk_window_set_functions(window, static_cast<GdkWMFunction>(GPOINTER_TO_INT(
                                              g_object_get_data(G_OBJECT(FWindow), "norvane-functions"))));
     }
+}
+
+void TCustomForm::ApplyTitleBar() {
+    if (IsEmbedded())
+        return;
+    auto* window = GTK_WINDOW(FWindow);
+    const bool styled = StyleDrawsTitleBars();
+    if (styled == (gtk_window_get_titlebar(window) != nullptr))
+        return;
+    // The toolkit sets a title bar only on a window that is not realized.
+    const bool realized = gtk_widget_get_realized(W(FWindow));
+    const bool visible = gtk_widget_get_visible(W(FWindow));
+    const int x = Left(), y = Top();
+    if (visible)
+        gtk_widget_hide(W(FWindow));
+    if (realized)
+        gtk_widget_unrealize(W(FWindow));
+    const bool fixed = FBorderStyle == TBorderStyle::bsDialog || FBorderStyle == TBorderStyle::bsToolWindow ||
+                       FBorderStyle == TBorderStyle::bsSizeToolWin;
+    SetStyledTitleBar(window, styled, fixed ? ":close" : ":minimize,maximize,close");
+    FFrameKnown = false;
+    if (visible) {
+        gtk_window_move(window, x, y);
+        gtk_widget_show(W(FWindow));
+    }
+}
+
+void Gtk::UpdateFormTitleBars() {
+    std::vector<TCustomForm*> forms(LiveForms().begin(), LiveForms().end());
+    for (TCustomForm* form : forms)
+        if (LiveForms().count(form))
+            form->ApplyTitleBar();
 }
 
 void TCustomForm::RecreateWnd() {

@@ -100,6 +100,25 @@ TBitmap TBitmap::FromEncoded(const std::string& Bytes) {
     return result;
 }
 
+std::string TBitmap::EncodePng() const {
+    if (Empty())
+        throw EUiError("Cannot encode an empty picture");
+    GdkPixbuf* pixbuf = Gtk::BitmapToPixbuf(*this);
+    gchar* buffer = nullptr;
+    gsize size = 0;
+    GError* error = nullptr;
+    bool ok = gdk_pixbuf_save_to_buffer(pixbuf, &buffer, &size, "png", &error, nullptr);
+    g_object_unref(pixbuf);
+    std::string message = error ? error->message : "";
+    if (error)
+        g_error_free(error);
+    if (!ok)
+        throw EUiError("Cannot encode the picture as PNG: " + message);
+    std::string result(buffer, size);
+    g_free(buffer);
+    return result;
+}
+
 TBitmap TBitmap::Scaled(int AWidth, int AHeight) const {
     if (Empty() || (AWidth == FWidth && AHeight == FHeight))
         return *this;

@@ -68,6 +68,17 @@ template <class F> GtkWidget* NewWidget(F&& Make) {
 // Per-widget style sheet (replaces the previous one given to the widget).
 void SetWidgetCss(GtkWidget* Widget, const std::string& Css);
 
+// The program's windows and dialogs carry this style class, to which a
+// style's sheet is scoped (pop-up menus and other toolkit windows lack it).
+inline constexpr const char* StyledWindowClass = "norvane";
+// Whether a style is active, so windows draw their own title bar in it.
+bool StyleDrawsTitleBars();
+// A title bar of the window's own (a header bar with the caption and the
+// buttons of the decoration layout), or the window manager's frame again.
+void SetStyledTitleBar(GtkWindow* Window, bool Styled, const char* Layout);
+// Every form takes the title bar that suits the active style.
+void UpdateFormTitleBars();
+
 std::string MnemonicFromCaption(const std::string& Caption);
 
 // Services behind the optional hooks of platform/Ui.h.

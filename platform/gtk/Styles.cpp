@@ -37,6 +37,7 @@ void ApplyActive() {
     }
     gtk_css_provider_load_from_data(state.Provider, css.c_str(), -1, nullptr);
     gtk_style_context_reset_widgets(screen);
+    Gtk::UpdateFormTitleBars();
     GList* list = gtk_window_list_toplevels();
     for (GList* l = list; l; l = l->next)
         gtk_widget_queue_draw(GTK_WIDGET(l->data));
@@ -44,6 +45,28 @@ void ApplyActive() {
 }
 
 } // namespace
+
+namespace Gtk {
+
+bool StyleDrawsTitleBars() {
+    return State().Active != nullptr;
+}
+
+void SetStyledTitleBar(GtkWindow* Window, bool Styled, const char* Layout) {
+    if (Styled == (gtk_window_get_titlebar(Window) != nullptr))
+        return;
+    if (!Styled) {
+        gtk_window_set_titlebar(Window, nullptr);
+        return;
+    }
+    GtkWidget* bar = gtk_header_bar_new();
+    gtk_header_bar_set_show_close_button(GTK_HEADER_BAR(bar), TRUE);
+    gtk_header_bar_set_decoration_layout(GTK_HEADER_BAR(bar), Layout);
+    gtk_widget_show(bar);
+    gtk_window_set_titlebar(Window, bar);
+}
+
+} // namespace Gtk
 
 void TStyleManager::Register(std::shared_ptr<TCustomStyle> Style) {
     if (!Style)

@@ -105,11 +105,6 @@ private:
 TApplication& Application();
 
 // The screen: size and work area of the monitor of the main window.
-struct TRect {
-    int Left = 0, Top = 0, Right = 0, Bottom = 0;
-    int Width() const { return Right - Left; }
-    int Height() const { return Bottom - Top; }
-};
 class TScreen {
 public:
     static int Width();

@@ -157,6 +157,9 @@ public:
     // Re-creates the native window: the window is destroyed and made again (and
     // shown again when it was), so CreateWnd runs again.
     void RecreateWnd();
+    // Gives the window a title bar of its own while a style is active (the
+    // window manager's frame otherwise); a shown window is mapped again.
+    void ApplyTitleBar();
     // The native top-level window (GtkWindow*).
     void* NativeWindow() const { return FWindow; }
 

@@ -93,6 +93,8 @@ public:
     // Decodes PNG, JPEG, BMP, GIF, ICO or TIFF bytes; raises EUiError when the
     // bytes are no picture the system can read.
     static TBitmap FromEncoded(const std::string& Bytes);
+    // The picture as PNG file bytes.
+    std::string EncodePng() const;
     // The picture scaled to the given size.
     TBitmap Scaled(int AWidth, int AHeight) const;
     // The picture in grey, as shown for a disabled item: luminance kept,

@@ -79,6 +79,12 @@ private:
     int FLast = 0;
 };
 
+struct TRect {
+    int Left = 0, Top = 0, Right = 0, Bottom = 0;
+    int Width() const { return Right - Left; }
+    int Height() const { return Bottom - Top; }
+};
+
 enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 
 // Modifier keys and mouse buttons held, as a set of bits.
