@@ -79,6 +79,15 @@ int MenuBarHeight(TMainMenu* Menu) {
 // borderless style, full screen).
 constexpr unsigned FilledStates = GDK_WINDOW_STATE_MAXIMIZED | GDK_WINDOW_STATE_FULLSCREEN;
 
+// What the window manager draws around the window: nothing for a window that
+// draws its own title bar, else what its border style asks for.
+GdkWMDecoration WindowManagerDecorations(GtkWindow* Window) {
+    if (gtk_window_get_titlebar(Window))
+        return static_cast<GdkWMDecoration>(0);
+    return static_cast<GdkWMDecoration>(
+        GPOINTER_TO_INT(g_object_get_data(G_OBJECT(Window), "norvane-decorations")));
+}
+
 TWindowState StateOfNative(unsigned State) {
     if (State & GDK_WINDOW_STATE_ICONIFIED)
         return TWindowState::wsMinimized;
@@ -415,9 +424,9 @@ void TCustomForm::ApplyBorderStyle() {
     gtk_window_set_type_hint(window, hint);
     gtk_window_set_decorated(window, FBorderStyle != TBorderStyle::bsNone);
     gtk_window_set_skip_taskbar_hint(window, hint == GDK_WINDOW_TYPE_HINT_UTILITY);
-    if (GdkWindow* native = gtk_widget_get_window(W(FWindow)))
-        gdk_window_set_decorations(native, decorations);
     g_object_set_data(G_OBJECT(FWindow), "norvane-decorations", GINT_TO_POINTER(decorations));
+    if (GdkWindow* native = gtk_widget_get_window(W(FWindow)))
+        gdk_window_set_decorations(native, WindowManagerDecorations(window));
     FStyleFunctions = functions;
     FFunctions = -1;
     ApplyWindowFunctions();
@@ -857,8 +866,7 @@ void TCustomForm::SetParent(TWinControl* AParent) {
 void TCustomForm::HandleWindowRealized() {
     GdkWindow* window = gtk_widget_get_window(W(FWindow));
     if (window) {
-        gdk_window_set_decorations(window, static_cast<GdkWMDecoration>(GPOINTER_TO_INT(
-                                               g_object_get_data(G_OBJECT(FWindow), "norvane-decorations"))));
+        gdk_window_set_decorations(window, WindowManagerDecorations(GTK_WINDOW(FWindow)));
         gdk_window_set_functions(window, static_cast<GdkWMFunction>(GPOINTER_TO_INT(
                                              g_object_get_data(G_OBJECT(FWindow), "norvane-functions"))));
         if (FDropShadow)
@@ -871,8 +879,7 @@ void TCustomForm::HandleWindowRealized() {
 
 void TCustomForm::HandleMapped() {
     if (GdkWindow* window = gtk_widget_get_window(W(FWindow))) {
-        gdk_window_set_decorations(window, static_cast<GdkWMDecoration>(GPOINTER_TO_INT(
-                                               g_object_get_data(G_OBJECT(FWindow), "norvane-decorations"))));
+        gdk_window_set_decorations(window, WindowManagerDecorations(GTK_WINDOW(FWindow)));
         gdk_window_set_functions(window, static_cast<GdkWMFunction>(GPOINTER_TO_INT(
                                              g_object_get_data(G_OBJECT(FWindow), "norvane-functions"))));
     }
