@@ -230,7 +230,7 @@ void TWebView::RunPermissionJob(std::shared_ptr<TPermissionJob> Job) {
             return;
         }
         auto Args = MakeComObject<TPermissionRequestedEventArgs>(PageUri(), Job->Kinds[Job->Next],
-                                                                 FNextUserInitiated);
+                                                                 FPolicyUserGesture);
         FPermissionRequested.Fire([&](auto* H) { H->Invoke(AsView(), Args.Get()); });
         auto Record = [Job](COREWEBVIEW2_PERMISSION_STATE State) {
             Job->AnyDeny |= State == COREWEBVIEW2_PERMISSION_STATE_DENY;
