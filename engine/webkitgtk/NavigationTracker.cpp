@@ -108,10 +108,13 @@ TNavigationTracker::TReport TNavigationTracker::Committed() {
 
 bool TNavigationTracker::Failed(const std::string& Uri, COREWEBVIEW2_WEB_ERROR_STATUS Error,
                                 bool ErrorPageFollows) {
+    // A cancelled load of another address is an earlier one the current
+    // replaced; a failing navigation's own stop may name any of its addresses.
+    const bool Loading = FState == EState::Provisional || FState == EState::Committed;
     const bool Current =
-        FState == EState::Provisional || FState == EState::Committed || FState == EState::Failing;
-    // A cancelled load of another address is an earlier one the current replaced.
-    if (!Current || (Error == COREWEBVIEW2_WEB_ERROR_STATUS_OPERATION_CANCELED && Uri != FUri)) {
+        FState == EState::Failing ||
+        (Loading && (Error != COREWEBVIEW2_WEB_ERROR_STATUS_OPERATION_CANCELED || Uri == FUri));
+    if (!Current) {
         if (FState == EState::ErrorPage)
             FState = EState::Idle;
         if (FState == EState::Allowed)
