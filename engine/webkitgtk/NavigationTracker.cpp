@@ -122,10 +122,11 @@ bool TNavigationTracker::Failed(const std::string& Uri, COREWEBVIEW2_WEB_ERROR_S
         ++FStaleEnds;
         return false;
     }
+    if (FState != EState::Failing) // else the first failure (or the host's cancel) stands
+        FErrorPageFollows = ErrorPageFollows;
     FState = EState::Failing;
     if (FError == COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN)
         FError = Error;
-    FErrorPageFollows = ErrorPageFollows;
     return true;
 }
 
