@@ -592,6 +592,21 @@ TEST(EngineView, ACancelledNavigationSendsNoRequest) {
     EXPECT_EQ(Server.Count("/redirect"), 1);
     EXPECT_EQ(Server.Count("/final"), 0);
     EXPECT_EQ(H.Source(), Server.Url("/start"));
+
+    // A navigation let go, the page's or the host's, is announced once.
+    for (const bool ByPage : {true, false}) {
+        Starts.clear();
+        if (ByPage) {
+            ASSERT_TRUE(Move("/other"));
+        } else {
+            const int Before = H.NavigationsCompleted;
+            ASSERT_EQ(H.View->NavigateToString("<p>text</p>"), S_OK);
+            ASSERT_TRUE(H.WaitForNavigation(Before));
+        }
+        EXPECT_TRUE(H.LastNavigationSuccess);
+        ASSERT_EQ(Starts.size(), 1u);
+        EXPECT_EQ(Starts[0].Uri, ByPage ? Server.Url("/other") : "about:blank");
+    }
 }
 
 TEST(EngineView, ALoadReportsItsNotificationsInOrder) {
