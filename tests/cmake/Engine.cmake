@@ -32,4 +32,4 @@ endif()
 add_executable(NavigationTrackerTest ${CMAKE_SOURCE_DIR}/tests/engine/NavigationTrackerTest.cpp
                                      ${CMAKE_SOURCE_DIR}/engine/webkitgtk/NavigationTracker.cpp)
 target_link_libraries(NavigationTrackerTest PRIVATE norvane_includes GTest::gtest_main norvane_warnings)
-gtest_discover_tests(NavigationTrackerTest DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "unit;engine")
+gtest_discover_tests(NavigationTrackerTest DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
