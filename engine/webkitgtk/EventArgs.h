@@ -44,9 +44,10 @@ private:
 
 class TNavigationStartingEventArgs final : public TComObject<ICoreWebView2NavigationStartingEventArgs> {
 public:
-    TNavigationStartingEventArgs(std::string Uri, bool UserInitiated, bool Redirected, UINT64 NavigationId)
+    TNavigationStartingEventArgs(std::string Uri, bool UserInitiated, bool Redirected, UINT64 NavigationId,
+                                 std::string RequestHeaders)
         : FUri(std::move(Uri)), FUserInitiated(UserInitiated), FRedirected(Redirected),
-          FNavigationId(NavigationId) {}
+          FNavigationId(NavigationId), FRequestHeaders(std::move(RequestHeaders)) {}
     bool Cancelled() const { return FCancel; }
 
     HRESULT NV_STDCALL get_Uri(char** Uri) override { return ReturnText(FUri, Uri); }
@@ -56,7 +57,9 @@ public:
     HRESULT NV_STDCALL get_IsRedirected(BOOL* Value) override {
         return ReturnValue(ToBOOL(FRedirected), Value);
     }
-    HRESULT NV_STDCALL get_RequestHeaders(char** Headers) override { return ReturnText("", Headers); }
+    HRESULT NV_STDCALL get_RequestHeaders(char** Headers) override {
+        return ReturnText(FRequestHeaders, Headers);
+    }
     HRESULT NV_STDCALL get_Cancel(BOOL* Cancel) override { return ReturnValue(ToBOOL(FCancel), Cancel); }
     HRESULT NV_STDCALL put_Cancel(BOOL Cancel) override {
         FCancel = Cancel != 0;
@@ -68,6 +71,7 @@ private:
     std::string FUri;
     bool FUserInitiated, FRedirected;
     UINT64 FNavigationId;
+    std::string FRequestHeaders; // "Name: value" lines joined by CR LF
     bool FCancel = false;
 };
 

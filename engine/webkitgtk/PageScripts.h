@@ -39,6 +39,12 @@ std::string UnpatternedHostDocumentScript(std::string_view Script);
 // (true) or last (false) element in tab order.
 const char* FocusEdgeScript();
 
+// A function of one address that tells whether a frame of the document (or
+// of its frames of the same origin) is waiting to show that address: its
+// element names it and does not show it yet. WebKit asks about the frames'
+// navigations as it asks about the page's, without saying which is which.
+const char* WaitingFrameScript();
+
 // Name of the function on window.chrome.webview that turns a JSON text into
 // a "message" event for the page's listeners.
 const char* DispatchFunctionName();

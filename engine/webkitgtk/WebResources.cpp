@@ -150,20 +150,25 @@ COREWEBVIEW2_WEB_RESOURCE_CONTEXT GuessResourceContext(SoupMessageHeaders* Heade
     return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_OTHER;
 }
 
+std::string HeaderLines(SoupMessageHeaders* Headers) {
+    std::string Lines;
+    if (!Headers)
+        return Lines;
+    SoupMessageHeadersIter Iter;
+    soup_message_headers_iter_init(&Iter, Headers);
+    const char *Name = nullptr, *Value = nullptr;
+    while (soup_message_headers_iter_next(&Iter, &Name, &Value)) {
+        if (!Lines.empty())
+            Lines += "\r\n";
+        Lines += std::string(Name) + ": " + Value;
+    }
+    return Lines;
+}
+
 TComPtr<ICoreWebView2WebResourceRequest> MakeResourceRequest(WebKitURISchemeRequest* Request) {
     const std::string Uri = ToPageAddress(webkit_uri_scheme_request_get_uri(Request));
     const char* Method = webkit_uri_scheme_request_get_http_method(Request);
-    std::string Headers;
-    if (SoupMessageHeaders* Soup = webkit_uri_scheme_request_get_http_headers(Request)) {
-        SoupMessageHeadersIter Iter;
-        soup_message_headers_iter_init(&Iter, Soup);
-        const char *Name = nullptr, *Value = nullptr;
-        while (soup_message_headers_iter_next(&Iter, &Name, &Value)) {
-            if (!Headers.empty())
-                Headers += "\r\n";
-            Headers += std::string(Name) + ": " + Value;
-        }
-    }
+    const std::string Headers = HeaderLines(webkit_uri_scheme_request_get_http_headers(Request));
     TComPtr<IStream> Content;
     if (GInputStream* Body = webkit_uri_scheme_request_get_http_body(Request)) {
         GOutputStream* Memory = g_memory_output_stream_new_resizable();

@@ -68,6 +68,8 @@ bool MatchesUriPattern(const std::string& Pattern, const std::string& Uri);
 
 // The kind of resource a request asks for, from its fetch metadata or Accept header.
 COREWEBVIEW2_WEB_RESOURCE_CONTEXT GuessResourceContext(SoupMessageHeaders* Headers);
+// The headers as "Name: value" lines joined by CR LF ("" for none).
+std::string HeaderLines(SoupMessageHeaders* Headers);
 
 // The request object of the notification for a request of the scheme.
 TComPtr<ICoreWebView2WebResourceRequest> MakeResourceRequest(WebKitURISchemeRequest* Request);

@@ -5,6 +5,7 @@
 
 #include "engine/webkitgtk/Environment.h"
 #include "engine/webkitgtk/EventArgs.h"
+#include "engine/webkitgtk/NavigationTracker.h"
 
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
@@ -194,8 +195,25 @@ private:
     // Whether the document the view shows (its last committed address) is
     // one of the application's own.
     bool ShowsAppDocument() const;
-    void ReportStart(const std::string& EngineUri, bool UserInitiated);
-    void ResolveDeferredStart(const char* EngineUri);
+    // A navigation of the page, raised as NavigationStarting before WebKit
+    // may start it; the host's Cancel ignores Decision, so nothing is sent.
+    void DecideNavigation(WebKitPolicyDecision* Decision, const std::string& Uri, bool UserInitiated,
+                          bool Redirect, const std::string& Headers);
+    // A decision WebKit may have taken for a frame: the page tells whether a
+    // frame is waiting for Uri before it is raised or let go.
+    void AskWhetherFrameNavigates(WebKitPolicyDecision* Decision, const std::string& Uri, bool UserInitiated,
+                                  const std::string& Headers);
+    struct TFrameQuestion;
+    static void OnFrameAnswer(GObject* Source, GAsyncResult* Result, gpointer Data);
+    void AnswerFrameQuestion(TFrameQuestion& Question, bool FrameWaits);
+    void LetNavigationGo(const std::string& Uri, bool UserInitiated);
+    // Whether Uri is that of a load asked for through this interface (which
+    // is then no longer awaited).
+    bool TakeHostRequest(const std::string& Uri);
+    void AwaitHostRequest(const std::string& Uri);
+    // Raises what the navigation tracker answered with; a NavigationStarting
+    // reported late is cancelled by stopping the load.
+    void Report(const TNavigationTracker::TReport& Report);
     void FinishNewWindow(TNewWindowRequestedEventArgs* Args, const std::string& Uri);
     GtkWidget* OpenPopup(WebKitWebView* Related);
     void RunPermissionJob(std::shared_ptr<TPermissionJob> Job);
@@ -266,33 +284,14 @@ private:
     std::optional<TKeyPress> FFocusHandedOverBy;
 
     // Navigation state.
-    UINT64 FNavigationCounter = 0;
-    UINT64 FNavigationId = 0;
-    bool FNavigationActive = false; // between STARTED and FINISHED of a navigation
-    bool FCommitted = false;        // the current navigation has committed
-    bool FLoadFailed = false;       // the current navigation failed
-    COREWEBVIEW2_WEB_ERROR_STATUS FLoadError = COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN;
-    bool FGrantPending = false;     // the local-file grant's own load may still report
-    bool FSkipFinished = false;     // the next FINISHED ends a load that is not the navigation
-    bool FErrorPagePending = false; // the engine is about to load its error page
-    bool FInErrorPage = false;      // the error page's own load is under way
-    std::string FErrorPageFailingUri;
-    UINT64 FErrorPagePolicySerial = 0;
-    std::string FPolicyUri;     // address of the last navigation allowed
+    TNavigationTracker FNavigation;
+    std::deque<std::string> FHostRequests; // loads asked for through this interface, not yet decided
+    std::string FPolicyUri;                // address of the last navigation let go (the page's or a frame's)
+    bool FPolicyUserGesture = false;
     std::string FApiRequestUri; // address of a load asked for through this interface, until it starts
     std::string FCommittedUri;  // the document's address as the engine knows it
-    UINT64 FPolicySerial = 0;
+    UINT64 FCommitSerial = 0;   // documents committed so far
     std::string FLastSource = "about:blank";
-    std::string FStartingUri;
-    bool FNextUserInitiated = false;
-    // Navigations allowed since the last start, the main frame's and frames'.
-    struct TDecision {
-        std::string Uri;
-        bool UserGesture;
-    };
-    std::vector<TDecision> FDecisions;
-    bool FStartDeferred = false; // NavigationStarting waits for the load's address
-    std::vector<TDecision> FDeferredDecisions;
 
     std::vector<TFilter> FFilters;
     // Each document script as two WebKit scripts: by address pattern and for object addresses.

@@ -27,3 +27,9 @@ if(TARGET norvane-engine)
     set_tests_properties(engine.${group} PROPERTIES LABELS engine TIMEOUT 300 RESOURCE_LOCK norvane_display)
   endforeach()
 endif()
+
+# The navigation tracker is plain bookkeeping: its test needs neither WebKit nor a display.
+add_executable(NavigationTrackerTest ${CMAKE_SOURCE_DIR}/tests/engine/NavigationTrackerTest.cpp
+                                     ${CMAKE_SOURCE_DIR}/engine/webkitgtk/NavigationTracker.cpp)
+target_link_libraries(NavigationTrackerTest PRIVATE norvane_includes GTest::gtest_main norvane_warnings)
+gtest_discover_tests(NavigationTrackerTest DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)

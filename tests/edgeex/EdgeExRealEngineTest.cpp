@@ -299,8 +299,11 @@ bool ShowPage(TEdgeBrowser& Browser, Ui::TForm& Form, const std::string& Html) {
 // process running and the next control working: the engine destroys its view
 // only once WebKit has left the signal.
 TEST_F(RealEngineTest, TheControlMayBeFreedInsideItsHandlers) {
-    enum class TWhere { ScriptDialog, ResourceRequest, FullScreen };
-    for (TWhere where : {TWhere::ScriptDialog, TWhere::ResourceRequest, TWhere::FullScreen}) {
+    // NavigationStarting: of the host's navigation, raised inside WebKit's
+    // decision, and of the page's, raised once the page has answered about frames.
+    enum class TWhere { ScriptDialog, ResourceRequest, FullScreen, HostNavigation, PageNavigation };
+    for (TWhere where : {TWhere::ScriptDialog, TWhere::ResourceRequest, TWhere::FullScreen,
+                         TWhere::HostNavigation, TWhere::PageNavigation}) {
         SCOPED_TRACE(static_cast<int>(where));
         if (!Browser) {
             Browser = new TEdgeBrowser(Form);
@@ -335,12 +338,21 @@ TEST_F(RealEngineTest, TheControlMayBeFreedInsideItsHandlers) {
         };
         Browser->OnScriptDialogOpening = [&](TCustomEdgeBrowser*, auto*) { free(); };
         Browser->OnContainsFullScreenElementChanged = [&](TCustomEdgeBrowser*, bool) { free(); };
+        Browser->OnNavigationStarting = [&](TCustomEdgeBrowser*, auto*) {
+            if (loaded && (where == TWhere::HostNavigation || where == TWhere::PageNavigation))
+                free();
+        };
         Browser->SetParent(Form);
         Form->Show();
         if (where != TWhere::ResourceRequest) {
             ASSERT_TRUE(PumpUntil([&] { return loaded; }, 30000));
-            Browser->ExecuteScript(where == TWhere::ScriptDialog ? "alert('free me'); 0"
-                                                                 : "document.body.requestFullscreen(); 0");
+            if (where == TWhere::HostNavigation)
+                Browser->Navigate("file:///next.html");
+            else
+                Browser->ExecuteScript(where == TWhere::ScriptDialog ? "alert('free me'); 0"
+                                       : where == TWhere::FullScreen
+                                           ? "document.body.requestFullscreen(); 0"
+                                           : "location.href = 'file:///next.html'; 0");
         }
         ASSERT_TRUE(PumpUntil([&] { return freed; }, 30000));
         Settle();

@@ -16,6 +16,12 @@
 #include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace Norvane::Testing;
@@ -45,6 +51,79 @@ void ServeApplication(TViewHarness& H) {
     H.Pages["file:///data/abs.json"] = {"application/json", R"({"from":"memory"})"};
     H.Pages["file:///second.html"] = {"text/html", PageWithBody("Second", "second")};
 }
+
+// An HTTP server on the loopback address that counts the requests for each
+// path: "/redirect" answers with a redirect to "/final", any other path with
+// a small page.
+class TLoopbackServer {
+public:
+    TLoopbackServer() {
+        FSocket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in Address{};
+        Address.sin_family = AF_INET;
+        Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t Size = sizeof(Address);
+        if (bind(FSocket, reinterpret_cast<sockaddr*>(&Address), Size) == 0 && listen(FSocket, 16) == 0 &&
+            getsockname(FSocket, reinterpret_cast<sockaddr*>(&Address), &Size) == 0)
+            FPort = ntohs(Address.sin_port);
+        FThread = std::thread([this] { Serve(); });
+    }
+    ~TLoopbackServer() {
+        shutdown(FSocket, SHUT_RDWR); // ends the waiting accept
+        FThread.join();
+        close(FSocket);
+    }
+    std::string Url(const std::string& Path) const {
+        return "http://127.0.0.1:" + std::to_string(FPort) + Path;
+    }
+    int Count(const std::string& Path) {
+        const std::lock_guard<std::mutex> Lock(FMutex);
+        return FCounts[Path];
+    }
+
+private:
+    void Serve() {
+        for (;;) {
+            const int Client = accept(FSocket, nullptr, nullptr);
+            if (Client < 0)
+                return;
+            std::string Request;
+            char Buffer[4096];
+            while (Request.find("\r\n\r\n") == std::string::npos) {
+                const ssize_t Read = recv(Client, Buffer, sizeof(Buffer), 0);
+                if (Read <= 0)
+                    break;
+                Request.append(Buffer, static_cast<std::size_t>(Read));
+            }
+            const std::size_t Start = Request.find(' ') + 1;
+            const std::string Path = Request.substr(Start, Request.find(' ', Start) - Start);
+            {
+                const std::lock_guard<std::mutex> Lock(FMutex);
+                ++FCounts[Path];
+            }
+            const std::string Body = "<html><head><title>" + Path + "</title></head><body>page</body></html>";
+            const std::string Reply = Path == "/redirect"
+                                          ? "HTTP/1.1 302 Found\r\nLocation: /final\r\nContent-Length: "
+                                            "0\r\nConnection: close\r\n\r\n"
+                                          : "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
+                                                std::to_string(Body.size()) +
+                                                "\r\nConnection: close\r\n\r\n" + Body;
+            for (std::size_t Sent = 0; Sent < Reply.size();) {
+                const ssize_t Written = send(Client, Reply.data() + Sent, Reply.size() - Sent, MSG_NOSIGNAL);
+                if (Written <= 0)
+                    break;
+                Sent += static_cast<std::size_t>(Written);
+            }
+            close(Client);
+        }
+    }
+
+    int FSocket = -1;
+    int FPort = 0;
+    std::thread FThread;
+    std::mutex FMutex;
+    std::map<std::string, int> FCounts;
+};
 
 // Whether two JSON texts stand for the same value (object keys in any order).
 bool SameJson(const std::string& A, const std::string& B) {
@@ -451,6 +530,83 @@ TEST(EngineView, NavigationStartingNamesThePageWhileFramesNavigateToo) {
     ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
     EXPECT_EQ(Starting, std::vector<std::string>{"file:///index.html"});
     EXPECT_EQ(UserInitiated, std::vector<bool>{false});
+}
+
+// A navigation cancelled in NavigationStarting never reaches the server: the
+// page's own move, the host's, and a redirect are refused before their
+// requests are sent; a redirect is announced under its navigation's id.
+TEST(EngineView, ACancelledNavigationSendsNoRequest) {
+    TLoopbackServer Server;
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ASSERT_TRUE(H.NavigateAndWait(Server.Url("/start")));
+    struct TStart {
+        std::string Uri;
+        bool Redirected;
+        UINT64 Id;
+        std::string Headers;
+    };
+    std::vector<TStart> Starts;
+    H.OnNavigationStarting = [&](ICoreWebView2NavigationStartingEventArgs* Args) {
+        char *Uri = nullptr, *Headers = nullptr;
+        BOOL Redirected = FALSE;
+        UINT64 Id = 0;
+        Args->get_Uri(&Uri);
+        Args->get_IsRedirected(&Redirected);
+        Args->get_NavigationId(&Id);
+        Args->get_RequestHeaders(&Headers);
+        const TEngineLibrary& Library = TEngineLibrary::Get();
+        Starts.push_back({Library.Take(Uri), Redirected != FALSE, Id, Library.Take(Headers)});
+        const std::string& Address = Starts.back().Uri;
+        if (Address.ends_with("/target") || Address.ends_with("/final"))
+            Args->put_Cancel(TRUE);
+    };
+
+    auto Move = [&](const std::string& Path) {
+        const int Before = H.NavigationsCompleted;
+        H.Run("location.href = '" + Path + "'; 0");
+        return RunUntil([&] { return H.NavigationsCompleted > Before; });
+    };
+    ASSERT_TRUE(Move("/target"));
+    EXPECT_FALSE(H.LastNavigationSuccess);
+    EXPECT_EQ(H.LastWebError, COREWEBVIEW2_WEB_ERROR_STATUS_OPERATION_CANCELED);
+    ASSERT_EQ(Starts.size(), 1u);
+    EXPECT_EQ(Starts[0].Uri, Server.Url("/target"));
+    EXPECT_NE(Starts[0].Headers.find("Referer: " + Server.Url("/start")), std::string::npos)
+        << Starts[0].Headers;
+
+    EXPECT_FALSE(H.NavigateAndWait(Server.Url("/target")));
+
+    Starts.clear();
+    ASSERT_TRUE(Move("/redirect"));
+    EXPECT_FALSE(H.LastNavigationSuccess);
+    ASSERT_EQ(Starts.size(), 2u);
+    EXPECT_EQ(Starts[0].Uri, Server.Url("/redirect"));
+    EXPECT_FALSE(Starts[0].Redirected);
+    EXPECT_EQ(Starts[1].Uri, Server.Url("/final"));
+    EXPECT_TRUE(Starts[1].Redirected);
+    EXPECT_EQ(Starts[1].Id, Starts[0].Id);
+
+    RunFor(0.3); // a request sent late would have arrived by now
+    EXPECT_EQ(Server.Count("/target"), 0);
+    EXPECT_EQ(Server.Count("/redirect"), 1);
+    EXPECT_EQ(Server.Count("/final"), 0);
+    EXPECT_EQ(H.Source(), Server.Url("/start"));
+
+    // A navigation let go, the page's or the host's, is announced once.
+    for (const bool ByPage : {true, false}) {
+        Starts.clear();
+        if (ByPage) {
+            ASSERT_TRUE(Move("/other"));
+        } else {
+            const int Before = H.NavigationsCompleted;
+            ASSERT_EQ(H.View->NavigateToString("<p>text</p>"), S_OK);
+            ASSERT_TRUE(H.WaitForNavigation(Before));
+        }
+        EXPECT_TRUE(H.LastNavigationSuccess);
+        ASSERT_EQ(Starts.size(), 1u);
+        EXPECT_EQ(Starts[0].Uri, ByPage ? Server.Url("/other") : "about:blank");
+    }
 }
 
 TEST(EngineView, ALoadReportsItsNotificationsInOrder) {
