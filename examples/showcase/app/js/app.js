@@ -14,6 +14,18 @@
   qvx.isRuntime().then((v) => { $("is-runtime").textContent = v ? "yes" : "no"; });
   $("close").addEventListener("click", () => qvx.app.close());
 
+  // The window style: the styles the runtime knows, the active one selected.
+  const picker = $("theme");
+  const themeStatus = (text) => { $("theme-status").textContent = text; };
+  Promise.all([qvx.themes.getThemes(), qvx.themes.getTheme()]).then(([names, active]) => {
+    picker.replaceChildren(...names.map((name) => new Option(name, name, false, name === active)));
+    picker.disabled = false;
+    themeStatus("Now: " + active);
+  }, (e) => themeStatus("Error: " + e));
+  picker.addEventListener("change", () => qvx.themes.setTheme({name: picker.value})
+    .then((ok) => themeStatus(ok ? "Now: " + picker.value : "Cannot use " + picker.value),
+          (e) => themeStatus("Error: " + e)));
+
   // The menu bar: built once with setItems, changed in place with updateItem.
   const status = (text) => { $("menu-status").textContent = text; };
   const fail = (e) => status("Error: " + e);
