@@ -75,13 +75,13 @@ else
 fi
 
 # --- Theme: an unknown style shows the box once and start-up goes on ---
-app=$(pack carbon $'[App]\nID=theme-test\nName=Theme Test\nDirName=site\nTheme=Carbon\n')
+app=$(pack carbon $'[App]\nID=theme-test\nName=Theme Test\nDirName=site\nTheme=Carbonite\n')
 start carbon "$app"
-expect_dialog "unknown theme" carbon "Error" "Style 'Carbon' not found" "OK"
+expect_dialog "unknown theme" carbon "Error" "Style 'Carbonite' not found" "OK"
 press "$PID" "Error" Return
 wait_window carbon "Theme Test" || fail "unknown theme: the main window did not follow the box"
 kill -0 "$PID" 2>/dev/null || fail "unknown theme: the process ended"
-grep -q "Style 'Carbon'" "$T/dump-carbon" && fail "unknown theme: the box came again"
+grep -q "Style 'Carbonite'" "$T/dump-carbon" && fail "unknown theme: the box came again"
 kill "$PID" 2>/dev/null; wait "$PID" 2>/dev/null
 
 # "Windows" in any case is the system look: no box.
