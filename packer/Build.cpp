@@ -182,7 +182,7 @@ void VerifyArchive(const std::string& ZipPath, const std::vector<std::string>& N
     TExeZip zip;
     zip.SetPassword(PayloadPassword);
     try {
-        zip.Open(mapped->Data(), mapped->Size());
+        zip.Open(mapped->Data(), mapped->Size(), true);
     } catch (const EZipError& e) {
         throw EPackError("The written archive cannot be read back: " + std::string(e.what()));
     }

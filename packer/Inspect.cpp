@@ -34,7 +34,7 @@ struct TOpenPayload {
         }
         Zip.SetPassword(PayloadPassword);
         try {
-            Zip.Open(Payload->Data(), Payload->Size());
+            Zip.Open(Payload->Data(), Payload->Size(), true);
         } catch (const EZipError& e) {
             throw EPackError("The payload of \"" + ExePath + "\" is damaged: " + e.what());
         }

@@ -31,4 +31,10 @@ private:
     std::uint64_t FSize = 0;
 };
 
+// Drops the whole pages inside [Start, Start + Length) of a read-only file
+// mapping from the process's memory; touched again, they are read back from
+// the file. For a reader that goes through a large mapping once. Never for
+// memory that is not such a mapping.
+void ReleaseMappedPages(const void* Start, std::uint64_t Length);
+
 } // namespace Norvane::Platform

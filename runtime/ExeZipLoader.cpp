@@ -283,7 +283,7 @@ void LoadExeZip() {
     // 4-5. The archive over the payload, read in place from the mapped executable.
     ExeZip->SetPassword(Shared::PayloadPassword);
     Payload = ExeUtils->MapZipFromExe().release();
-    ExeZip->Open(Payload->Data(), Payload->Size());
+    ExeZip->Open(Payload->Data(), Payload->Size(), true);
 
     // 6-7. The settings and the application's identity.
     LoadProjectIni();

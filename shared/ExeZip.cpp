@@ -132,6 +132,7 @@ struct TExeZip::TImpl {
     std::vector<THeaderFlags> Flags;
     const std::uint8_t* Data = nullptr;
     std::uint64_t Size = 0; // length of the archive's bytes
+    bool Mapped = false;
 };
 
 TExeZip::TExeZip() : FImpl(std::make_unique<TImpl>()) {}
@@ -150,7 +151,7 @@ void TExeZip::Open(TMemoryStream& Stream) {
     Open(Stream.Memory(), static_cast<std::uint64_t>(Stream.Size()));
 }
 
-void TExeZip::Open(const std::uint8_t* Data, std::uint64_t Size) {
+void TExeZip::Open(const std::uint8_t* Data, std::uint64_t Size, bool Mapped) {
     Close();
     if (Size == 0)
         throw EZipError("The archive is empty: no data to read");
@@ -175,6 +176,7 @@ void TExeZip::Open(const std::uint8_t* Data, std::uint64_t Size) {
     FImpl->Archive = archive;
     FImpl->Data = Data;
     FImpl->Size = Size;
+    FImpl->Mapped = Mapped;
     if (!FImpl->Password.empty())
         zip_set_default_password(archive, FImpl->Password.c_str());
     zip_int64_t count = zip_get_num_entries(archive, 0);
@@ -239,6 +241,7 @@ std::unique_ptr<TZipEntryStream> TExeZip::OpenEntry(const std::string& Name) con
     entry.Method = static_cast<std::uint16_t>(stat.comp_method);
     entry.Encrypted = (headers.Central & 0x0001) != 0;
     entry.Crc = stat.crc;
+    entry.ReleaseBehind = FImpl->Mapped;
     // With a data descriptor the header's check byte is the high byte of the
     // modification time, otherwise that of the CRC.
     entry.CheckByte = (headers.Local & 0x0008) ? static_cast<std::uint8_t>(headers.LocalTime >> 8)

@@ -35,8 +35,10 @@ public:
     // Reads the archive's directory from Stream (which must stay alive while open),
     // taking the bytes from position 0. Raises EZipError for unknown data.
     void Open(TMemoryStream& Stream);
-    // The same over Size bytes at Data, which must stay alive and unchanged while open.
-    void Open(const std::uint8_t* Data, std::uint64_t Size);
+    // The same over Size bytes at Data, which must stay alive and unchanged
+    // while open. Mapped: Data lies in a read-only file mapping, whose pages
+    // entry streams give back once read through.
+    void Open(const std::uint8_t* Data, std::uint64_t Size, bool Mapped = false);
     void Close();
     bool Active() const;
 

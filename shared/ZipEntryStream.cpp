@@ -6,6 +6,8 @@
 
 #include <zlib.h>
 
+#include "platform/MappedFile.h"
+
 namespace Norvane::Shared {
 namespace {
 
@@ -19,6 +21,8 @@ constexpr std::uint64_t StoredMarkSpacing = 1024 * 1024;
 // is dropped and the spacing doubles.
 constexpr std::uint64_t FirstCheckpointSpacing = 4 * 1024 * 1024;
 constexpr std::size_t MaxCheckpoints = 32;
+// Input read through is given back to the mapping in steps of this size.
+constexpr std::uint64_t ReleaseStep = 4 * 1024 * 1024;
 
 // The three keys of the traditional PKWARE cipher.
 struct TKeys {
@@ -69,7 +73,20 @@ struct TZipEntryStream::TImpl {
     std::uint64_t Pos = 0;    // where the decoder stands
     std::uint64_t Target = 0; // where the reader stands
     std::uint32_t Crc = 0;
-    std::uint64_t CrcPos = 0; // the CRC covers [0, CrcPos)
+    std::uint64_t CrcPos = 0;   // the CRC covers [0, CrcPos)
+    std::uint64_t Released = 0; // input before this offset was given back
+
+    // Input before Offset has been read through.
+    void ReadThrough(std::uint64_t Offset) {
+        if (!Entry.ReleaseBehind)
+            return;
+        if (Offset < Released)
+            Released = Offset; // went back
+        else if (Offset - Released >= ReleaseStep) {
+            Platform::ReleaseMappedPages(Input + Released, Offset - Released);
+            Released = Offset;
+        }
+    }
 
     // Stored
     std::vector<TKeys> Marks; // keys at k * StoredMarkSpacing
@@ -120,6 +137,7 @@ struct TZipEntryStream::TImpl {
             Checksum(Pos, Out + done, piece);
             Pos += piece;
             done += piece;
+            ReadThrough(Pos);
             if (Pos % StoredMarkSpacing == 0 && Pos / StoredMarkSpacing == Marks.size())
                 Marks.push_back(Keys);
         }
@@ -138,6 +156,7 @@ struct TZipEntryStream::TImpl {
 
     // ---- deflated ----
     void LoadChunk() {
+        ReadThrough(ChunkStart);
         ChunkKeys = Keys;
         ChunkLength = static_cast<std::size_t>(std::min<std::uint64_t>(ChunkSize, InputSize - ChunkStart));
         if (Entry.Encrypted)

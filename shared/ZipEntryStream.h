@@ -33,6 +33,9 @@ struct TZipEntryData {
     bool Encrypted = false;
     std::uint8_t CheckByte = 0; // last byte of the decrypted encryption header
     std::uint32_t Crc = 0;
+    // Data lies in a read-only file mapping: the pages read through are
+    // given back as the stream goes on, so a long entry does not stay resident.
+    bool ReleaseBehind = false;
 };
 
 // Read-only. Read raises EZipError for damaged data (bad deflate data, data

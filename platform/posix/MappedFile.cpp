@@ -50,4 +50,13 @@ MappedFile::~MappedFile() {
         ::munmap(const_cast<std::uint8_t*>(FData), static_cast<std::size_t>(FSize));
 }
 
+void ReleaseMappedPages(const void* Start, std::uint64_t Length) {
+    static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto begin = reinterpret_cast<std::uintptr_t>(Start);
+    const std::uintptr_t first = (begin + page - 1) / page * page;
+    const std::uintptr_t last = (begin + Length) / page * page;
+    if (last > first)
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+}
+
 } // namespace Norvane::Platform
