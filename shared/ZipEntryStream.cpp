@@ -194,7 +194,7 @@ struct TZipEntryStream::TImpl {
             int result = inflate(&Z, Z_NO_FLUSH);
             if (result == Z_STREAM_END)
                 Ended = true;
-            else if (result != Z_OK && result != Z_BUF_ERROR)
+            else if (result != Z_OK && (result != Z_BUF_ERROR || Z.avail_in > 0))
                 Fail(std::string("its deflated data is damaged (") + (Z.msg ? Z.msg : "inflate error") + ")");
         }
         std::size_t produced = Count - Z.avail_out;

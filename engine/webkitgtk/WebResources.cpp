@@ -35,9 +35,11 @@ struct TComInputStream {
 
 gssize ComRead(GInputStream* Stream, void* Buffer, gsize Count, GCancellable*, GError** Error) {
     IStream* Source = reinterpret_cast<TComInputStream*>(Stream)->Source;
+    if (!Source)
+        return 0; // a response without content
     ULONG Done = 0;
     const auto Wanted = static_cast<ULONG>(std::min<gsize>(Count, 1u << 30));
-    if (!Source || FAILED(Source->Read(Buffer, Wanted, &Done)) || Done > Wanted) {
+    if (FAILED(Source->Read(Buffer, Wanted, &Done)) || Done > Wanted) {
         g_set_error_literal(Error, G_IO_ERROR, G_IO_ERROR_FAILED,
                             "The content of the response cannot be read");
         return -1;
