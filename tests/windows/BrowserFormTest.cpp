@@ -146,8 +146,8 @@ TEST_F(ResourceHandlerTest, ByteRangesAreAnsweredWithTheAskedBytes) {
         {"bytes=0-", 206, 0, video.size(), "bytes 0-" + std::to_string(video.size() - 1) + total},
         {"bytes=2000000-2000099", 206, 2000000, 100, "bytes 2000000-2000099" + total},
         {"bytes=100-199", 206, 100, 100, "bytes 100-199" + total}, // back after a far seek
-        {"bytes=-10", 206, video.size() - 10, 10, "bytes " + std::to_string(video.size() - 10) + "-" +
-                                                      std::to_string(video.size() - 1) + total},
+        {"bytes=-10", 206, video.size() - 10, 10,
+         "bytes " + std::to_string(video.size() - 10) + "-" + std::to_string(video.size() - 1) + total},
         {"bytes=3000000-99999999", 206, 3000000, video.size() - 3000000,
          "bytes 3000000-" + std::to_string(video.size() - 1) + total},
         {"bytes=99999999-", 416, 0, 0, "bytes *" + total},
@@ -156,7 +156,8 @@ TEST_F(ResourceHandlerTest, ByteRangesAreAnsweredWithTheAskedBytes) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Range);
-        TFakeWebResourceResponse* answer = FireResourceRequest("file:///video.bin", "Accept: */*\r\nrange: " + c.Range);
+        TFakeWebResourceResponse* answer =
+            FireResourceRequest("file:///video.bin", "Accept: */*\r\nrange: " + c.Range);
         ASSERT_NE(answer, nullptr);
         EXPECT_EQ(answer->StatusCode, c.Status);
         std::string expectedHeaders = "Content-Type: application/octet-stream; charset=utf-8";
