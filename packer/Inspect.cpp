@@ -83,7 +83,7 @@ void CatEntry(const std::string& ExePath, const std::string& EntryName) {
     // the way ends the command with an error after what was good was written.
     try {
         std::unique_ptr<TZipEntryStream> entry = payload.Zip.OpenEntry(EntryName);
-        std::vector<std::uint8_t> buffer(1024 * 1024);
+        std::vector<std::uint8_t> buffer(64 * 1024);
         for (;;) {
             std::int64_t n = entry->Read(buffer.data(), static_cast<std::int64_t>(buffer.size()));
             if (n == 0)
