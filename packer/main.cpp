@@ -7,6 +7,7 @@
 
 #include "packer/Commands.h"
 #include "packer/PackError.h"
+#include "platform/Interrupts.h"
 
 namespace {
 
@@ -119,6 +120,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "norvane-pack: %s\n%s", e.what(), Usage);
         return 2;
     } catch (const std::exception& e) {
+        Norvane::Platform::EndIfInterrupted(); // its files are removed: end as asked
         std::fprintf(stderr, "norvane-pack: error: %s\n", e.what());
         return 1;
     }

@@ -37,9 +37,9 @@ std::string WebViewDataDir;
 
 namespace {
 
-// The in-memory copy of the payload the archive reader reads from; never freed
-// before the process ends.
-Shared::TMemoryStream* PayloadStream = nullptr;
+// The payload the archive reader reads in place (the executable mapped
+// read-only); never unmapped before the process ends.
+Shared::TMappedPayload* Payload = nullptr;
 
 std::vector<std::string>& CommandLine() {
     static std::vector<std::string> arguments;
@@ -281,12 +281,10 @@ void LoadExeZip() {
         ShowErrorDialog(lmNoPayload);
         EndStartup();
     }
-    // 4-5. The archive over the in-memory copy of the payload.
+    // 4-5. The archive over the payload, read in place from the mapped executable.
     ExeZip->SetPassword(Shared::PayloadPassword);
-    PayloadStream = new Shared::TMemoryStream();
-    ExeUtils->GetZipFromExe(*PayloadStream);
-    PayloadStream->SetPosition(0);
-    ExeZip->Open(*PayloadStream);
+    Payload = ExeUtils->MapZipFromExe().release();
+    ExeZip->Open(Payload->Data(), Payload->Size(), true);
 
     // 6-7. The settings and the application's identity.
     LoadProjectIni();

@@ -19,7 +19,7 @@ namespace Norvane::Runtime {
 
 // Created first; used only during start-up.
 extern Shared::TExeUtils* ExeUtils;
-// Open over the in-memory copy of the payload for the whole run.
+// Open over the payload (read in place from the mapped executable) for the whole run.
 extern Shared::TExeZip* ExeZip;
 // The lines of "qvx.ini".
 extern Shared::TProjectIni* ProjectINI;

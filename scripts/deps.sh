@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the demo and the tests need.
 set -euo pipefail
 PACKAGES=(
-  build-essential cmake pkg-config clang-format
+  build-essential cmake pkg-config clang-format clang bc
   libzip-dev zlib1g-dev libpcre2-dev rapidjson-dev
   libgtk-3-dev libwebkit2gtk-4.1-dev
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -292,6 +292,28 @@ void TExeUtils::GetZipFromExe(TMemoryStream& MemoryStream) {
     CopyPayload(exePath, imageEnd, length, MemoryStream);
 }
 
+TMappedPayload::TMappedPayload(const std::string& ExePath, std::int64_t ImageEnd, std::int64_t Length)
+    : FFile(ExePath), FOffset(static_cast<std::uint64_t>(ImageEnd)),
+      FLength(static_cast<std::uint64_t>(Length)) {
+    // The file as mapped must still be the image followed by the payload.
+    if (ImageEnd < 0 || Length < 0 || FFile.Size() != FOffset + FLength)
+        throw EExeUtilsError("The payload of \"" + ExePath + "\" changed while it was being read");
+}
+
+std::unique_ptr<TMappedPayload> TExeUtils::MapZipFromExe() {
+    std::string exePath = Platform::ExecutablePath();
+    std::int64_t imageEnd = GetImageEnd();
+    std::int64_t length = GetExeSize() - imageEnd;
+    if (length <= 0)
+        NotAValidApplication();
+    if (OnProgressMax)
+        OnProgressMax(*this, length);
+    auto payload = std::make_unique<TMappedPayload>(exePath, imageEnd, length);
+    if (OnProgressPos)
+        OnProgressPos(*this, length);
+    return payload;
+}
+
 void TExeUtils::ExtractZipFromExe(const std::string& ZipPath) {
     std::string exePath = Platform::ExecutablePath();
     std::int64_t imageEnd = GetImageEnd();
@@ -351,6 +373,18 @@ void TExeUtils::GetZipFromFile(const std::string& ExePath, TStream& Target) {
         if (Target.Position() - before != length)
             throw EExeUtilsError("The payload of \"" + ExePath + "\" changed while it was being read");
     });
+}
+
+std::unique_ptr<TMappedPayload> TExeUtils::MapZipFromFile(const std::string& ExePath) {
+    std::int64_t length = PayloadSizeOfFile(ExePath);
+    if (length == 0)
+        throw EExeUtilsError("\"" + ExePath + "\" carries no payload");
+    std::int64_t imageEnd = GetImageEndOfFile(ExePath);
+    try {
+        return std::make_unique<TMappedPayload>(ExePath, imageEnd, length);
+    } catch (const Platform::EMapError& e) {
+        throw EExeUtilsError(e.what());
+    }
 }
 
 void TExeUtils::ExtractZipFromFile(const std::string& ExePath, const std::string& ZipPath) {

@@ -4,9 +4,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
+#include "platform/MappedFile.h"
 #include "shared/Streams.h"
 
 namespace Norvane::Shared {
@@ -15,6 +17,20 @@ namespace Norvane::Shared {
 class EExeUtilsError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// The payload read in place: the executable file mapped read-only, seen from
+// its image end. Nothing is copied; the bytes stay valid while this lives.
+class TMappedPayload {
+public:
+    TMappedPayload(const std::string& ExePath, std::int64_t ImageEnd, std::int64_t Length);
+    const std::uint8_t* Data() const { return FFile.Data() + FOffset; }
+    std::uint64_t Size() const { return FLength; }
+
+private:
+    Platform::MappedFile FFile;
+    std::uint64_t FOffset = 0;
+    std::uint64_t FLength = 0;
 };
 
 class TExeUtils {
@@ -33,6 +49,8 @@ public:
     // Copies the payload into MemoryStream from position 0. With no payload:
     // message box "This is not a valid Windows application" and exit code 0.
     void GetZipFromExe(TMemoryStream& MemoryStream);
+    // The payload read in place from the mapped executable; no payload as above.
+    std::unique_ptr<TMappedPayload> MapZipFromExe();
     // Writes the payload to a new file at ZipPath (replacing one); no payload as above.
     void ExtractZipFromExe(const std::string& ZipPath);
     // Appends the archive file ZipPath to the end of ExePath.
@@ -44,6 +62,8 @@ public:
     std::int64_t PayloadSizeOfFile(const std::string& ExePath);
     // Copies the payload of ExePath to Target at its position; raises when there is none.
     void GetZipFromFile(const std::string& ExePath, TStream& Target);
+    // The payload of ExePath read in place; raises when there is none.
+    std::unique_ptr<TMappedPayload> MapZipFromFile(const std::string& ExePath);
     void ExtractZipFromFile(const std::string& ExePath, const std::string& ZipPath);
 
     // Image end of an executable file: ELF (end of segments, sections with file
