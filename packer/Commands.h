@@ -2,6 +2,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace Norvane::Packer {
 
@@ -14,6 +16,8 @@ struct TBuildOptions {
     std::string RuntimeFile;   // empty: the runtime built beside the packer
     std::string Output;
     bool Deflate = false;
+    std::string IconFile;                                         // --icon
+    std::vector<std::pair<std::string, std::string>> VersionInfo; // --version-info NAME=VALUE
 };
 
 // Each raises EPackError with a message for the user.
@@ -21,6 +25,15 @@ void BuildPackage(const TBuildOptions& Options);
 void ListPayload(const std::string& ExePath);
 void CatEntry(const std::string& ExePath, const std::string& EntryName);
 void ExtractPayload(const std::string& ExePath, const std::string& ZipPath);
+
+// Branding.cpp: the icon and version texts of a build.
+// Adds one --version-info NAME=VALUE; raises EUsageError for an unknown name.
+void AddVersionInfo(TBuildOptions& Options, const std::string& Assignment);
+// Checks the icon file and the runtime's kind before anything is written;
+// true when the runtime is a Portable Executable (edited in the copy).
+bool CheckBranding(const TBuildOptions& Options, const std::string& Runtime);
+// Writes the icon and version texts into the copy of a Portable Executable runtime.
+void BrandRuntimeCopy(const TBuildOptions& Options, const std::string& Copy);
 
 // Messages on standard error.
 void Warn(const std::string& Text);

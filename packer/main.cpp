@@ -15,15 +15,21 @@ using namespace Norvane::Packer;
 const char* const Usage =
     "usage:\n"
     "  norvane-pack build --app DIR --ini FILE [--script FILE] [--loader FILE]\n"
-    "                     [--installer FILE] [--runtime FILE] [--deflate] -o OUT\n"
+    "                     [--installer FILE] [--runtime FILE] [--deflate]\n"
+    "                     [--icon FILE.ico] [--version-info NAME=VALUE]... -o OUT\n"
     "      packs the application folder DIR and the settings FILE into OUT, a copy of\n"
-    "      the runtime with the payload archive appended\n"
+    "      the runtime with the payload archive appended. A Portable Executable\n"
+    "      runtime gets the icon and version texts as resources; the Linux runtime\n"
+    "      gets the icon as a payload entry for its windows. NAME is one of\n"
+    "      CompanyName FileDescription FileVersion InternalName LegalCopyright\n"
+    "      LegalTrademarks OriginalFileName ProgramID ProductName ProductVersion Comments\n"
     "  norvane-pack list EXE           lists the entries of EXE's payload\n"
     "  norvane-pack cat EXE ENTRY      writes one entry's bytes to standard output\n"
     "  norvane-pack extract EXE ZIP    writes EXE's payload as a stand-alone ZIP file\n";
 
 TBuildOptions ParseBuild(const std::vector<std::string>& args) {
     TBuildOptions options;
+    std::string versionInfo;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::string value;
@@ -52,6 +58,10 @@ TBuildOptions ParseBuild(const std::vector<std::string>& args) {
             target = &options.InstallerFile;
         else if (name == "--runtime")
             target = &options.RuntimeFile;
+        else if (name == "--icon")
+            target = &options.IconFile;
+        else if (name == "--version-info")
+            target = &versionInfo;
         else if (name == "-o" || name == "--output")
             target = &options.Output;
         else
@@ -64,6 +74,8 @@ TBuildOptions ParseBuild(const std::vector<std::string>& args) {
         if (value.empty())
             throw EUsageError(name + " needs a non-empty value");
         *target = value;
+        if (target == &versionInfo)
+            AddVersionInfo(options, value);
     }
     return options;
 }
