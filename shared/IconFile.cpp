@@ -24,6 +24,29 @@ bool TIconImage::IsPng() const {
     return Data.size() >= 8 && std::equal(Signature, Signature + 8, Data.begin());
 }
 
+bool TIconImage::StoredSize(std::uint32_t& W, std::uint32_t& H) const {
+    if (IsPng()) {
+        if (Data.size() < 24)
+            return false;
+        auto big = [&](std::size_t At) {
+            return (std::uint32_t(Data[At]) << 24) | (std::uint32_t(Data[At + 1]) << 16) |
+                   (std::uint32_t(Data[At + 2]) << 8) | Data[At + 3];
+        };
+        W = big(16);
+        H = big(20);
+        return true;
+    }
+    if (Data.size() < 40)
+        return false;
+    auto width = static_cast<std::int32_t>(U32(Data, 4));
+    auto height = static_cast<std::int32_t>(U32(Data, 8));
+    if (width <= 0 || height == 0 || height == INT32_MIN)
+        return false;
+    W = static_cast<std::uint32_t>(width);
+    H = static_cast<std::uint32_t>(height < 0 ? -height : height) / 2;
+    return true;
+}
+
 TIconFile TIconFile::Load(const std::string& Path) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(Path, ec))
@@ -112,6 +135,19 @@ std::vector<std::uint8_t> TIconFile::EntryBytes(std::size_t I) const {
             static_cast<std::uint8_t>(size >> 8),
             static_cast<std::uint8_t>(size >> 16),
             static_cast<std::uint8_t>(size >> 24)};
+}
+
+} // namespace Norvane::Shared
+
+namespace Norvane::Shared {
+
+std::string TIconFile::SingleImageFile(std::size_t I) const {
+    auto entry = EntryBytes(I);
+    std::string file = {0, 0, 1, 0, 1, 0};
+    file.append(entry.begin(), entry.end());
+    file += std::string{22, 0, 0, 0}; // the image follows the 22-byte header
+    file.append(Images[I].Data.begin(), Images[I].Data.end());
+    return file;
 }
 
 } // namespace Norvane::Shared

@@ -31,6 +31,9 @@ struct TIconImage {
     int PixelWidth() const { return Width == 0 ? 256 : Width; }
     int PixelHeight() const { return Height == 0 ? 256 : Height; }
     bool IsPng() const;
+    // The size of the stored image itself (a PNG's header, or the bitmap
+    // header's width and half its height); false when it cannot be read.
+    bool StoredSize(std::uint32_t& W, std::uint32_t& H) const;
 };
 
 class TIconFile {
@@ -49,6 +52,8 @@ public:
 
     // The 12 directory bytes of image I (little-endian), as listed above.
     std::vector<std::uint8_t> EntryBytes(std::size_t I) const;
+    // An icon file that holds image I alone, for decoders that read .ico files.
+    std::string SingleImageFile(std::size_t I) const;
 };
 
 } // namespace Norvane::Shared

@@ -19,7 +19,7 @@ done
 [ -z "$missing" ] || { echo "missing tools:$missing (scripts/deps.sh installs them)"; exit 1; }
 
 T=$(mktemp -d)
-trap 'rm -rf "$T"' EXIT
+trap 'WINEPREFIX="$T/wine" wineserver -k 2>/dev/null; rm -rf "$T"' EXIT
 cd "$T"
 FAILS=0
 fail() { echo "FAIL: $*"; FAILS=$((FAILS + 1)); }
@@ -163,6 +163,15 @@ for m in mutant*.exe; do
     [ "$rc" -le 1 ] || fail "$m: the packer ended with $rc: $(tail -1 m.err)"
     [ "$rc" -eq 0 ] || grep -q "error" m.err || fail "$m: refused without a message"
 done
+
+# --- The Linux runtime: the icon and the texts become payload entries, with a warning for the texts ---
+"$PACK" build --app app/site --ini app/qvx.ini --icon new.ico --version-info ProductName=Probe -o out/linux \
+    >/dev/null 2>linux.err || fail "build for the Linux runtime with an icon"
+"$PACK" cat out/linux qvx-icon.ico | cmp -s - new.ico || fail "the icon entry differs from the icon file"
+[ "$("$PACK" cat out/linux qvx-version.txt)" = "ProductName=Probe" ] || fail "the version entry"
+grep -q "warning: the Linux runtime has no version block" linux.err || fail "no warning about the version texts"
+"$PACK" build --app app/site --ini app/qvx.ini --version-info Bogus=1 -o out/linux 2>bogus.err && fail "unknown name accepted"
+grep -q "unknown version text" bogus.err || fail "unknown version name: $(cat bogus.err)"
 
 # --- Bad icon files: refused with a message, nothing written ---
 ico() { "$PY" - "$@" <<'EOF_PY'
