@@ -35,6 +35,9 @@ bool CheckBranding(const TBuildOptions& Options, const std::string& Runtime);
 // Writes the icon and version texts into the copy of a Portable Executable runtime.
 void BrandRuntimeCopy(const TBuildOptions& Options, const std::string& Copy);
 
+// desktop EXE [--install] [-o DIR] [--name N] [--comment C] [--categories C] [--icon FILE.ico]
+void DesktopCommand(const std::vector<std::string>& Args);
+
 // Messages on standard error.
 void Warn(const std::string& Text);
 void Note(const std::string& Text);

@@ -25,7 +25,11 @@ const char* const Usage =
     "      LegalTrademarks OriginalFileName ProgramID ProductName ProductVersion Comments\n"
     "  norvane-pack list EXE           lists the entries of EXE's payload\n"
     "  norvane-pack cat EXE ENTRY      writes one entry's bytes to standard output\n"
-    "  norvane-pack extract EXE ZIP    writes EXE's payload as a stand-alone ZIP file\n";
+    "  norvane-pack extract EXE ZIP    writes EXE's payload as a stand-alone ZIP file\n"
+    "  norvane-pack desktop EXE [--install | -o DIR] [--name N] [--comment C]\n"
+    "                       [--categories C] [--icon FILE.ico]\n"
+    "      writes applications/ID.desktop and icons/hicolor/NxN/apps/ID.png into DIR\n"
+    "      (default: here), or with --install into the user's data folder\n";
 
 TBuildOptions ParseBuild(const std::vector<std::string>& args) {
     TBuildOptions options;
@@ -103,6 +107,8 @@ int Run(const std::vector<std::string>& argv) {
     } else if (command == "cat") {
         RequireArguments(command, args, 2);
         CatEntry(args[0], args[1]);
+    } else if (command == "desktop") {
+        DesktopCommand(args);
     } else if (command == "extract") {
         RequireArguments(command, args, 2);
         ExtractPayload(args[0], args[1]);

@@ -213,7 +213,7 @@ void ApplyApplicationIcon() {
         for (std::size_t i = 0; i < icon.Images.size(); ++i) {
             std::uint32_t w = 0, h = 0;
             if (icon.Images[i].StoredSize(w, h) && w > 0 && h > 0 && w <= MaxSide && h <= MaxSide)
-                images.push_back(icon.SingleImageFile(i));
+                images.push_back(icon.ImageFile(i));
         }
     } catch (const std::exception&) {
         return; // a damaged icon leaves the windows with the default one

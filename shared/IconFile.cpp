@@ -141,7 +141,9 @@ std::vector<std::uint8_t> TIconFile::EntryBytes(std::size_t I) const {
 
 namespace Norvane::Shared {
 
-std::string TIconFile::SingleImageFile(std::size_t I) const {
+std::string TIconFile::ImageFile(std::size_t I) const {
+    if (Images.at(I).IsPng())
+        return std::string(Images[I].Data.begin(), Images[I].Data.end());
     auto entry = EntryBytes(I);
     std::string file = {0, 0, 1, 0, 1, 0};
     file.append(entry.begin(), entry.end());

@@ -52,8 +52,9 @@ public:
 
     // The 12 directory bytes of image I (little-endian), as listed above.
     std::vector<std::uint8_t> EntryBytes(std::size_t I) const;
-    // An icon file that holds image I alone, for decoders that read .ico files.
-    std::string SingleImageFile(std::size_t I) const;
+    // Image I as a file of its own for an image decoder: a PNG image as it
+    // is, a bitmap as an icon file that holds it alone.
+    std::string ImageFile(std::size_t I) const;
 };
 
 } // namespace Norvane::Shared
