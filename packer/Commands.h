@@ -38,6 +38,9 @@ void BrandRuntimeCopy(const TBuildOptions& Options, const std::string& Copy);
 // desktop EXE [--install] [-o DIR] [--name N] [--comment C] [--categories C] [--icon FILE.ico]
 void DesktopCommand(const std::vector<std::string>& Args);
 
+// types: qvx.d.ts on standard output.
+void PrintTypes();
+
 // Messages on standard error.
 void Warn(const std::string& Text);
 void Note(const std::string& Text);

@@ -29,7 +29,8 @@ const char* const Usage =
     "  norvane-pack desktop EXE [--install | -o DIR] [--name N] [--comment C]\n"
     "                       [--categories C] [--icon FILE.ico]\n"
     "      writes applications/ID.desktop and icons/hicolor/NxN/apps/ID.png into DIR\n"
-    "      (default: here), or with --install into the user's data folder\n";
+    "      (default: here), or with --install into the user's data folder\n"
+    "  norvane-pack types              prints qvx.d.ts, TypeScript declarations of window.qvx\n";
 
 TBuildOptions ParseBuild(const std::vector<std::string>& args) {
     TBuildOptions options;
@@ -107,6 +108,9 @@ int Run(const std::vector<std::string>& argv) {
     } else if (command == "cat") {
         RequireArguments(command, args, 2);
         CatEntry(args[0], args[1]);
+    } else if (command == "types") {
+        RequireArguments(command, args, 0);
+        PrintTypes();
     } else if (command == "desktop") {
         DesktopCommand(args);
     } else if (command == "extract") {
