@@ -7,7 +7,7 @@ PACKAGES=(
   libgtk-3-dev libwebkit2gtk-4.1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   zip unzip python3 shared-mime-info xdg-user-dirs locales
-  xvfb x11-utils openbox xdotool x11-apps imagemagick dbus-x11 nodejs npm
+  xvfb x11-utils openbox xdotool x11-apps imagemagick dbus-x11 nodejs
   dbus-daemon dbus-bin python3-dbusmock
   gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64 icoutils wine wine64 python3-pefile
   desktop-file-utils
