@@ -38,6 +38,10 @@ void BrandRuntimeCopy(const TBuildOptions& Options, const std::string& Copy);
 // desktop EXE [--install] [-o DIR] [--name N] [--comment C] [--categories C] [--icon FILE.ico]
 void DesktopCommand(const std::vector<std::string>& Args);
 
+// run: builds into a temporary folder, runs the result with AppArguments and
+// returns its exit code; the temporary folder is removed in every case.
+int RunPackage(TBuildOptions Options, const std::vector<std::string>& AppArguments);
+
 // types: qvx.d.ts on standard output.
 void PrintTypes();
 

@@ -1,5 +1,6 @@
 // norvane-pack: makes a packaged application from a folder of pages and a
 // settings file, and inspects the payload of packaged applications.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -23,6 +24,9 @@ const char* const Usage =
     "      gets the icon as a payload entry for its windows. NAME is one of\n"
     "      CompanyName FileDescription FileVersion InternalName LegalCopyright\n"
     "      LegalTrademarks OriginalFileName ProgramID ProductName ProductVersion Comments\n"
+    "  norvane-pack run --app DIR --ini FILE [build options, no -o] [-- ARGS...]\n"
+    "      packs into a temporary folder, runs the result with ARGS, removes it and\n"
+    "      ends with the application's exit code\n"
     "  norvane-pack list EXE           lists the entries of EXE's payload\n"
     "  norvane-pack cat EXE ENTRY      writes one entry's bytes to standard output\n"
     "  norvane-pack extract EXE ZIP    writes EXE's payload as a stand-alone ZIP file\n"
@@ -102,6 +106,10 @@ int Run(const std::vector<std::string>& argv) {
     }
     if (command == "build") {
         BuildPackage(ParseBuild(args));
+    } else if (command == "run") {
+        auto split = std::find(args.begin(), args.end(), "--");
+        std::vector<std::string> appArguments(split == args.end() ? split : split + 1, args.end());
+        return RunPackage(ParseBuild({args.begin(), split}), appArguments);
     } else if (command == "list") {
         RequireArguments(command, args, 1);
         ListPayload(args[0]);
