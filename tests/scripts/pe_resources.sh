@@ -12,7 +12,7 @@ SOURCE=$(cd "$2" && pwd)
 PACK="$BUILD/packer/norvane-pack"
 PY=/usr/bin/python3
 missing=""
-for tool in x86_64-w64-mingw32-gcc x86_64-w64-mingw32-windres wrestool wine convert; do
+for tool in x86_64-w64-mingw32-gcc x86_64-w64-mingw32-windres i686-w64-mingw32-ld wrestool wine convert; do
     command -v "$tool" >/dev/null || missing="$missing $tool"
 done
 "$PY" -c 'import pefile' 2>/dev/null || missing="$missing python3-pefile"
@@ -25,8 +25,10 @@ FAILS=0
 fail() { echo "FAIL: $*"; FAILS=$((FAILS + 1)); }
 export WINEPREFIX="$T/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
 
-# --- The program: an icon group in German (1031), a version block with two translations ---
+# --- The program: icon groups in German (1031), MAINICON's images numbered 2 and 3
+# after OTHER's 1, and a version block with two translations ---
 convert -size 16x16 xc:red -size 32x32 xc:blue old.ico
+convert -size 16x16 xc:white other.ico
 convert -size 16x16 xc:green small.ico
 convert -size 16x16 xc:yellow \( -size 32x32 xc:navy \) \( -size 256x256 xc:orange \) new.ico
 cp "$SOURCE/tests/fixtures/PeProbe/probe.c" "$SOURCE/tests/fixtures/PeProbe/probe.rc" .
@@ -35,6 +37,11 @@ x86_64-w64-mingw32-gcc -s -O2 probe.c probe.res.o -o probe.exe -lversion
 # Without relocations the resource section is the last one and can grow in place.
 x86_64-w64-mingw32-gcc -s -O2 probe.c probe.res.o -o probe-last.exe -lversion -Wl,--disable-reloc-section
 cp probe.exe probe.orig
+# A 32-bit program (PE32 headers) without a C library, its resource section last.
+printf '.globl _start\n_start:\n  ret\n' > start.s
+i686-w64-mingw32-as start.s -o start.o
+x86_64-w64-mingw32-windres -F pe-i386 probe.rc -O coff -o probe32.res.o
+i686-w64-mingw32-ld -s -e _start --subsystem console start.o probe32.res.o -o probe32.exe
 mkdir -p app/site out
 printf '<p>probe\n' > app/site/index.html
 printf '[App]\nID=probe\nName=Probe\nDirName=site\n' > app/qvx.ini
@@ -54,8 +61,8 @@ for t in pe.DIRECTORY_ENTRY_RESOURCE.entries:
         for l in n.directory.entries:
             key = (t.id, str(n.name) if n.name else n.id, l.id)
             found[key] = pe.get_data(l.data.struct.OffsetToData, l.data.struct.Size)
-groups = [k for k in found if k[0] == 14]
-if groups != [(14, "MAINICON", 1033)]:
+groups = sorted(k for k in found if k[0] == 14)
+if groups != [(14, "MAINICON", 1033), (14, "OTHER", 1031)]:
     problems.append("icon groups %s" % groups)
 group = found.get((14, "MAINICON", 1033), b"\0" * 6)
 reserved, kind, n = struct.unpack_from("<HHH", group, 0)
@@ -72,7 +79,7 @@ for i in range(n):
     if found.get((3, i + 1, 1033)) != icon[offset: offset + size]:
         problems.append("image %d bytes differ" % (i + 1))
 images = sorted(k for k in found if k[0] == 3)
-if images != [(3, i + 1, 1033) for i in range(count)]:
+if images != sorted([(3, 1, 1031)] + [(3, i + 1, 1033) for i in range(count)]):
     problems.append("icon images %s" % images)
 # The version block the system reads (the neutral language) with both translations.
 want = {
@@ -108,29 +115,33 @@ EOF_PY
 
 VERSION=(--version-info "CompanyName=New Company \\n with a much longer name than before"
          --version-info fileversion=9.8 --version-info "Comments=Größe ✓" --version-info LegalTrademarks=TM)
-for variant in "probe.exe new.ico new-section" "probe.exe small.ico in-place" "probe-last.exe new.ico grown"; do
+for variant in "probe.exe new.ico new-section" "probe.exe small.ico in-place" "probe-last.exe new.ico grown" \
+    "probe32.exe new.ico grown"; do
     set -- $variant
-    exe=$1 ico=$2 layout=$3 out="out/$layout.exe"
+    exe=$1 ico=$2 layout=$3 out="out/${exe%.exe}-$layout.exe"
     "$PACK" build --app app/site --ini app/qvx.ini --runtime "$exe" --icon "$ico" "${VERSION[@]}" -o "$out" \
         >build.out 2>build.err || { cat build.err; fail "$layout: build"; continue; }
     wrestool -l "$out" > listing.txt || fail "$layout: wrestool cannot read the resources"
-    images=$(grep -c -- '--type=3 ' listing.txt || true)
+    images=$(grep -c -- '--type=3 .*language=1033' listing.txt || true)
     [ "$images" = "$(/usr/bin/python3 -c 'import struct,sys;print(struct.unpack_from("<H",open(sys.argv[1],"rb").read(),4)[0])' "$ico")" ] ||
         fail "$layout: wrestool lists $images images: $(cat listing.txt)"
     grep -q -- "--type=14 --name='MAINICON' --language=1033" listing.txt || fail "$layout: no new group: $(cat listing.txt)"
-    grep -q 'language=1031' listing.txt && fail "$layout: the old German group or images remain"
+    [ "$(grep 'language=1031' listing.txt | cut -d' ' -f1-3 | tr '\n' ' ')" = \
+        "--type=3 --name=1 --language=1031 --type=14 --name='OTHER' --language=1031 " ] ||
+        fail "$layout: MAINICON's old German group or images remain, or OTHER's went: $(cat listing.txt)"
     wrestool -x --type=14 --name=MAINICON "$out" > extracted.ico || fail "$layout: wrestool -x"
     cmp -s <(icotool -l extracted.ico) <(icotool -l "$ico") || fail "$layout: the extracted icon differs"
     # The packaged file: the edited program with the payload found behind its image.
     "$PACK" list "$out" | grep -q 'site/index.html' || fail "$layout: payload not found"
     "$PACK" extract "$out" payload.zip || fail "$layout: extract"
     "$PY" check.py "$out" "$ico" "$exe" "$layout" || fail "$layout: pefile checks"
+    [ "$exe" != probe32.exe ] || continue # no 32-bit wine here
     rc=0
     wine "$out" > wine.out 2>wine.err || rc=$?
     [ "$rc" -eq 7 ] || { cat wine.err; fail "$layout: the program did not run under wine (exit $rc)"; }
     tr -d '\r' < wine.out > run.txt
     grep -qx "payload $(stat -c %s payload.zip)" run.txt || fail "$layout: the program's image end: $(cat run.txt)"
-    grep -qx "icons $(grep -c -- '--type=3 ' listing.txt) of $(grep -c -- '--type=3 ' listing.txt)" run.txt ||
+    grep -qx "icons $images of $images" run.txt ||
         fail "$layout: the system cannot make the icons: $(cat run.txt)"
     for table in 040904B0 040704B0; do
         grep -qxF "$table/CompanyName=New Company \\n with a much longer name than before" run.txt ||
