@@ -469,6 +469,11 @@ void TPeResources::Save(const std::string& Path) const {
             current = i;
     }
 
+    if (current >= 0) {
+        std::uint64_t at = sectionAt(static_cast<std::uint16_t>(current));
+        if (Get32(b, at + 16) != 0 && Get32(b, at + 20) < FSectionTable + 40ull * FSectionCount)
+            refuse("its resource section overlaps the headers");
+    }
     std::uint32_t placeRva = 0;
     if (current >= 0) {
         std::uint64_t at = sectionAt(static_cast<std::uint16_t>(current));
