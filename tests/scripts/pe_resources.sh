@@ -19,7 +19,13 @@ done
 [ -z "$missing" ] || { echo "missing tools:$missing (scripts/deps.sh installs them)"; exit 1; }
 
 T=$(mktemp -d)
-trap 'WINEPREFIX="$T/wine" wineserver -k 2>/dev/null; rm -rf "$T"' EXIT
+cleanup() {
+    # The wine server of the test's prefix is ended and waited for before its folder goes.
+    WINEPREFIX="$T/wine" wineserver -k 2>/dev/null || true
+    WINEPREFIX="$T/wine" wineserver -w 2>/dev/null || true
+    rm -rf "$T" || true
+}
+trap cleanup EXIT
 cd "$T"
 FAILS=0
 fail() { echo "FAIL: $*"; FAILS=$((FAILS + 1)); }
@@ -220,3 +226,4 @@ if [ "$FAILS" -ne 0 ]; then
     exit 1
 fi
 echo "pe_resources: all checks passed"
+exit 0
