@@ -278,6 +278,9 @@ void DesktopCommand(const std::vector<std::string>& Args) {
     if (!pngs.empty())
         text += "Icon=" + id + "\n";
     text += "Terminal=false\nCategories=" + EntryString(categories) + "\n";
+    // The toolkit names the windows' class after the program's file name, by
+    // which desktop shells match the windows to this entry.
+    text += "StartupWMClass=" + EntryString(exe.filename().string()) + "\n";
 
     fs::path base = options.OutputDir;
     if (options.Install) {

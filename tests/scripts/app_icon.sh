@@ -2,7 +2,8 @@
 # The icon packed with --icon for the Linux runtime: every window of the
 # application shows it (the start-up password prompt and the main window),
 # read back from the windows' _NET_WM_ICON property as the task bar and the
-# window switcher read it; a damaged icon entry leaves the default icon and
+# window switcher read it, and the window class that the desktop entry names;
+# a damaged icon entry leaves the default icon and
 # the application still starts.
 # Usage: bash app_icon.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/../startup/startup_common.sh"
@@ -50,6 +51,9 @@ open=$(pack open $'[App]\nID=icon-open\nName=Opened\nDirName=site\n' --icon "$T/
 start open "$open"
 wait_window open Opened || fail "no main window"
 expect_icon "main window" "$PID" Opened
+# The window class the desktop entry's StartupWMClass names: the program's file name.
+classes=$(for w in $(xdotool search --pid "$PID" 2>/dev/null); do xprop -id "$w" WM_CLASS; done)
+grep -q '= "open", ' <<<"$classes" || fail "the windows' class is not the program's file name: $classes"
 kill "$PID" 2>/dev/null || true
 
 # A damaged icon entry (an image claiming 2 GB), packed by hand: the toolkit's
