@@ -255,6 +255,7 @@ void BuildPackage(const TBuildOptions& Options) {
     std::string runtime = Options.RuntimeFile.empty() ? BesidePacker("../runtime/norvane-runtime").string()
                                                       : Options.RuntimeFile;
     CheckRuntime(runtime);
+    bool peRuntime = CheckBranding(Options, runtime);
 
     fs::path output(Options.Output);
     fs::path outputDir = output.parent_path().empty() ? fs::path(".") : output.parent_path();
@@ -296,6 +297,17 @@ void BuildPackage(const TBuildOptions& Options) {
             writer.AddFile(InstallerEntryName, Options.InstallerFile);
             names.push_back(InstallerEntryName);
         }
+        if (!peRuntime && !Options.IconFile.empty()) {
+            writer.AddFile(IconEntryName, Options.IconFile);
+            names.push_back(IconEntryName);
+        }
+        if (!peRuntime && !Options.VersionInfo.empty()) {
+            std::string lines;
+            for (const auto& [name, text] : Options.VersionInfo)
+                lines += name + "=" + text + "\n";
+            writer.AddBytes(VersionEntryName, lines);
+            names.push_back(VersionEntryName);
+        }
         for (const auto& item : items) {
             if (item.Folder)
                 writer.AddFolder(item.EntryName);
@@ -320,6 +332,8 @@ void BuildPackage(const TBuildOptions& Options) {
         throw EPackError("Cannot copy the runtime \"" + runtime + "\" to \"" + exePath.string() +
                          "\": " + e.code().message());
     }
+    if (peRuntime)
+        BrandRuntimeCopy(Options, exePath.string());
     std::int64_t zipSize = TExeUtils::GetFileSize(zipPath.string());
     std::int64_t runtimeSize = TExeUtils::GetFileSize(exePath.string());
     TExeUtils utils;

@@ -9,6 +9,8 @@ PACKAGES=(
   zip unzip python3 shared-mime-info xdg-user-dirs locales
   xvfb x11-utils openbox xdotool x11-apps imagemagick dbus-x11 nodejs
   dbus-daemon dbus-bin python3-dbusmock
+  gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 icoutils wine wine64 python3-pefile
+  desktop-file-utils
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

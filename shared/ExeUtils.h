@@ -7,6 +7,8 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/MappedFile.h"
 #include "shared/Streams.h"
@@ -72,6 +74,31 @@ public:
     static std::int64_t GetImageEndOfFile(const std::string& ExePath);
     // Size of a file from its directory entry; -1 when no file matches.
     static std::int64_t GetFileSize(const std::string& Path);
+
+    // --- Resources of a Portable Executable copy of the runtime (packer side) ---
+    // The names of the version texts, in the order UpdateExeInfo takes them.
+    static const char* const VersionNames[11];
+    // Replaces the icon group "MAINICON" with the images of the icon file,
+    // numbered 1..n in language 1033; the old group and its images are removed
+    // in their own languages. Raises EIconFileError for a bad icon file and
+    // EPeError for a file that is not an editable Portable Executable; the
+    // executable is replaced only by a complete edited copy.
+    void ChangeExeIcon(const std::string& ExePath, const std::string& IcoPath);
+    // Writes each text into the value of that name in every translation of
+    // the version block, which is stored again as version resource 1 in the
+    // neutral language. Values the block lacks are not added. A text longer
+    // than the old value's room grows the value and the block is laid out
+    // anew. Does nothing for a missing file or one without version
+    // information. Returns the number of values written.
+    std::size_t UpdateExeInfo(const std::string& ExePath, const std::string& CompanyName,
+                              const std::string& FileDescription, const std::string& FileVersion,
+                              const std::string& InternalName, const std::string& LegalCopyright,
+                              const std::string& LegalTrademarks, const std::string& OriginalFileName,
+                              const std::string& ProgramID, const std::string& ProductName,
+                              const std::string& ProductVersion, const std::string& Comments);
+    // The same for only the names given (each one of VersionNames).
+    std::size_t UpdateExeInfo(const std::string& ExePath,
+                              const std::vector<std::pair<std::string, std::string>>& Values);
 
 private:
     std::int64_t GetExeSize();
