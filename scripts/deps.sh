@@ -23,3 +23,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update -q || true
   $SUDO apt-get install -y -q "${missing[@]}"
 fi
+# npm (for the TypeScript check of the declarations) comes with some nodejs
+# builds and is a package of its own in Debian's.
+if ! command -v npm >/dev/null; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q npm
+fi
