@@ -14,7 +14,7 @@ CC=clang CXX=clang++ cmake -S . -B "$B" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNORV
 cmake --build "$B" -j"$(nproc)" --target norvane_fuzzers
 
 FAILED=0
-for pair in Archive:archive Settings:settings ImageEnd:image Bridge:bridge; do
+for pair in Archive:archive Settings:settings ImageEnd:image Bridge:bridge StyleFile:style IconFile:icon; do
     harness=${pair%%:*} seeds=tests/fuzz/corpus/${pair##*:}
     work=$(mktemp -d)
     echo "== Fuzz$harness for ${SECONDS_EACH}s"
