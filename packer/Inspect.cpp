@@ -107,7 +107,7 @@ void ExtractPayload(const std::string& ExePath, const std::string& ZipPath) {
     if (fs::is_directory(target, ec))
         throw EPackError("The output \"" + ZipPath + "\" is a folder");
     fs::path dir = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-    fs::path temporary = dir / ("." + target.filename().string() + ".norvane-pack-" +
+    fs::path temporary = dir / (std::string(".").append(target.filename().string()) + ".norvane-pack-" +
                                 std::to_string(Platform::CurrentProcessId()));
     TExeUtils utils;
     try {

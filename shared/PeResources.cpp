@@ -118,7 +118,7 @@ bool TResourceName::Matches(const TResourceName& Other) const {
 }
 
 std::string TResourceName::Display() const {
-    return IsString() ? "\"" + Utf16ToUtf8(Text) + "\"" : std::to_string(Id);
+    return IsString() ? std::string("\"").append(Utf16ToUtf8(Text)).append("\"") : std::to_string(Id);
 }
 
 // --- Reading --------------------------------------------------------------

@@ -292,7 +292,8 @@ std::string TStrUtils::GetJavascriptArrayFromMultilineString(const std::string& 
             ++first;
         while (last > first && static_cast<unsigned char>(piece[last - 1]) <= ' ')
             --last;
-        quoted.push_back("\"" + QuoteJavascript(piece.substr(first, last - first)) + "\"");
+        quoted.push_back(
+            std::string("\"").append(QuoteJavascript(piece.substr(first, last - first))).append("\""));
     }
     return ImplodeStrings(", ", quoted);
 }

@@ -141,7 +141,7 @@ std::string TStyleManager::ActiveStyleSheet() {
         return {};
     std::string css = state.Active->StyleSheet();
     if (state.Hooks & shMenus)
-        css += "\n" + state.Active->MenuStyleSheet();
+        css.append("\n").append(state.Active->MenuStyleSheet());
     return css;
 }
 

@@ -85,7 +85,7 @@ void ReadExtensionList(std::string_view text, std::vector<MimeRegistration>& out
             if (word.front() == '.')
                 word.remove_prefix(1);
             if (IsPlainExtension(word))
-                out.push_back({"." + LowerAscii(word), type});
+                out.push_back({std::string(".").append(LowerAscii(word)), type});
         }
     }
 }
@@ -127,7 +127,7 @@ void ReadTypeDatabase(std::string_view text, std::vector<MimeRegistration>& out)
         if ((caseSensitive && HasUpperAscii(extension)) || !IsPlainExtension(extension) ||
             !IsContentType(type))
             continue;
-        std::string key = "." + LowerAscii(extension);
+        std::string key = std::string(".").append(LowerAscii(extension));
         auto [found, added] = chosen.try_emplace(key, weight, out.size());
         if (added)
             out.push_back({key, LowerAscii(type)});

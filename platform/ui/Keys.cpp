@@ -78,7 +78,7 @@ std::string ShortCutToText(TShortCut Value) {
     if ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9'))
         name = std::string(1, static_cast<char>(key));
     else if (key >= VK_F1 && key <= VK_F24)
-        name = "F" + std::to_string(key - VK_F1 + 1);
+        name = std::string("F").append(std::to_string(key - VK_F1 + 1));
     else
         for (const auto& [k, text] : KeyNames())
             if (k == key) {
