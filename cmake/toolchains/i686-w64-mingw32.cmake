@@ -38,6 +38,9 @@ set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
 # The static zlib of libz-mingw-w64-dev rather than its import library.
 set(ZLIB_USE_STATIC_LIBS ON)
 
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Programs are stripped: an unstripped image carries a COFF symbol table after
+# its last section, which would read as an attached payload (the image ends
+# where the section with the largest raw-data end ends).
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -s")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")

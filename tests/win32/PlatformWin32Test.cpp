@@ -1,0 +1,153 @@
+// The Win32 backend against the system (run under wine): text crossing the
+// UTF-16 boundary, command lines as the system splits them, child processes
+// through cmd.exe and a pipe, the named-mutex lock and the class registry.
+#include "platform/ChildProcess.h"
+#include "platform/InstanceLock.h"
+#include "platform/KnownFolders.h"
+#include "platform/MimeRegistry.h"
+#include "platform/Process.h"
+#include "platform/ProcessControl.h"
+#include "platform/System.h"
+#include "platform/win32/Win32Internal.h"
+
+#include <gtest/gtest.h>
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <filesystem>
+
+using namespace Norvane::Platform;
+
+TEST(Win32Text, NonAsciiTextSurvivesTheSystemBoundary) {
+    const std::string value = "Gr\xC3\xB6\xC3\x9F"
+                              "e \xE2\x9C\x93 \xF0\x9F\x98\x80"; // Größe ✓ 😀
+    SetEnv("NORVANE_WIN32_TEST", value);
+    EXPECT_EQ(GetEnv("NORVANE_WIN32_TEST"), value);
+    UnsetEnv("NORVANE_WIN32_TEST");
+    EXPECT_FALSE(GetEnv("NORVANE_WIN32_TEST").has_value());
+    // Ill-formed UTF-8 and an unpaired surrogate become U+FFFD, never a lost character.
+    EXPECT_EQ(Win32::Narrow(Win32::Widen("a\xFF"
+                                         "b")),
+              "a\xEF\xBF\xBD"
+              "b");
+    EXPECT_EQ(Win32::Narrow(std::wstring{L'x', static_cast<wchar_t>(0xD800)}), "x\xEF\xBF\xBD");
+}
+
+TEST(Win32CommandLine, TheSystemSplitsItBackIntoTheArguments) {
+    const std::vector<std::string> arguments = {"C:\\Program Files\\app.exe",
+                                                "plain",
+                                                "two words",
+                                                "",
+                                                "quote\"inside",
+                                                "trailing\\",
+                                                "back\\\\slashes\\\" and quote",
+                                                "tab\there",
+                                                "C:\\with space\\",
+                                                "\xC3\xA9t\xC3\xA9"};
+    std::wstring line = Win32::BuildCommandLine(arguments);
+    int count = 0;
+    LPWSTR* split = ::CommandLineToArgvW(line.c_str(), &count);
+    ASSERT_NE(split, nullptr);
+    std::vector<std::string> back;
+    for (int i = 0; i < count; ++i)
+        back.push_back(Win32::Narrow(split[i]));
+    ::LocalFree(split);
+    EXPECT_EQ(back, arguments);
+}
+
+TEST(Win32ChildProcess, CommandInterpreterOutputAndExitCodeThroughThePipe) {
+    ProcessStartInfo info;
+    info.Arguments = CommandInterpreterArguments("echo one \"two\"& echo three>&2& exit 7");
+    info.CaptureOutput = true;
+    auto process = StartProcess(info);
+    ASSERT_NE(process, nullptr) << LastErrorMessage();
+    std::string output;
+    char buffer[64];
+    while (std::size_t n = process->ReadOutput(buffer, sizeof buffer))
+        output.append(buffer, n);
+    EXPECT_TRUE(WaitForHandle(process->EndHandle(), 30000));
+    EXPECT_EQ(process->Wait(), 7);
+    output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
+    EXPECT_EQ(output, "one \"two\"\nthree\n");
+
+    info.Arguments = {"norvane-no-such-program"};
+    EXPECT_EQ(StartProcess(info), nullptr);
+    EXPECT_EQ(LastErrorCode(), ERROR_FILE_NOT_FOUND);
+    EXPECT_NE(FindProgram("cmd").find("cmd.exe"), std::string::npos);
+}
+
+TEST(Win32ChildProcess, WorkingFolderAndOpenedProcess) {
+    std::string folder = TempFolderPath();
+    ProcessStartInfo info;
+    info.Arguments = CommandInterpreterArguments("cd");
+    info.WorkingDir = folder;
+    info.CaptureOutput = true;
+    auto process = StartProcess(info);
+    ASSERT_NE(process, nullptr) << LastErrorMessage();
+    std::string output;
+    char buffer[256];
+    while (std::size_t n = process->ReadOutput(buffer, sizeof buffer))
+        output.append(buffer, n);
+    EXPECT_EQ(process->Wait(), 0);
+    EXPECT_TRUE(std::filesystem::equivalent(output.substr(0, output.find_first_of("\r\n")), folder));
+
+    info.WorkingDir = folder + "\\norvane-no-such-folder";
+    EXPECT_EQ(StartProcess(info), nullptr);
+
+    auto self = OpenProcess(CurrentProcessId());
+    ASSERT_NE(self, nullptr);
+    EXPECT_FALSE(self->WaitForExit(0));
+    EXPECT_EQ(OpenProcess(0), nullptr);
+}
+
+TEST(Win32InstanceLock, NamedMutexExistsWhileAnyHolderKeepsIt) {
+    const std::string name = "norvane win32 test \xC3\xA9 " + std::to_string(CurrentProcessId());
+    TInstanceLock first;
+    TInstanceLock second;
+    bool existed = true;
+    ASSERT_TRUE(first.Acquire(name, existed));
+    EXPECT_FALSE(existed);
+    ASSERT_TRUE(second.Acquire(name, existed));
+    EXPECT_TRUE(existed);
+    first.Release();
+    second.Release();
+    ASSERT_TRUE(first.Acquire(name, existed));
+    EXPECT_FALSE(existed);
+}
+
+TEST(Win32Registry, ContentTypesOfTheClassRegistry) {
+    std::vector<MimeRegistration> registrations;
+    for (const MimeSource& source : SystemMimeSources())
+        ReadMimeSource(source, registrations);
+    auto typeOf = [&](const std::string& extension) {
+        std::string type;
+        for (const MimeRegistration& r : registrations)
+            if (r.Extension == extension)
+                type = r.ContentType;
+        return type;
+    };
+    EXPECT_EQ(typeOf(".txt"), "text/plain");
+    EXPECT_EQ(typeOf(".png"), "image/png");
+    for (const MimeRegistration& r : registrations)
+        ASSERT_TRUE(r.Extension.size() > 1 && r.Extension[0] == '.' &&
+                    r.ContentType.find('/') != std::string::npos)
+            << r.Extension << " " << r.ContentType;
+}
+
+TEST(Win32System, FoldersNamesAndPaths) {
+    for (KnownFolder folder : {KnownFolder::Desktop, KnownFolder::Documents, KnownFolder::RoamingAppData,
+                               KnownFolder::LocalAppData, KnownFolder::ProgramFiles, KnownFolder::System}) {
+        std::string path = KnownFolderPath(folder);
+        EXPECT_TRUE(path.size() > 3 && path[1] == ':' && path.back() != '\\') << path;
+    }
+    std::string exe = ExecutablePath();
+    EXPECT_TRUE(exe.ends_with("PlatformWin32Test.exe")) << exe;
+    EXPECT_TRUE(std::filesystem::exists(exe));
+    EXPECT_EQ(FileAddressPath("C:/a/b.png"), "C:\\a\\b.png");
+    EXPECT_TRUE(IsValidFileNameComponent("report 2024.txt"));
+    EXPECT_FALSE(IsValidFileNameComponent("a:b"));
+    EXPECT_FALSE(IsValidFileNameComponent("a\\b"));
+    EXPECT_FALSE(IsValidFileNameComponent(std::string(256, 'x')));
+    EXPECT_FALSE(SystemErrorMessage(ERROR_FILE_NOT_FOUND).empty());
+}
