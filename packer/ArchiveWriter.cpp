@@ -3,6 +3,8 @@
 #include <zip.h>
 
 #include "packer/PackError.h"
+#include "platform/Interrupts.h"
+#include "platform/MappedFile.h"
 #include "shared/Streams.h"
 
 namespace Norvane::Packer {
@@ -14,11 +16,11 @@ constexpr std::uint16_t Utf8NameFlag = 0x0800;
 // general-purpose flags (bits 1 and 2), this one leaves them 0.
 constexpr zip_uint32_t DeflateLevel = 6;
 
-std::uint16_t Le16(const std::vector<std::uint8_t>& Data, std::size_t At) {
+std::uint16_t Le16(const std::uint8_t* Data, std::size_t At) {
     return static_cast<std::uint16_t>(Data[At] | (Data[At + 1] << 8));
 }
 
-std::uint32_t Le32(const std::vector<std::uint8_t>& Data, std::size_t At) {
+std::uint32_t Le32(const std::uint8_t* Data, std::size_t At) {
     return static_cast<std::uint32_t>(Le16(Data, At)) |
            (static_cast<std::uint32_t>(Le16(Data, At + 2)) << 16);
 }
@@ -30,23 +32,26 @@ std::uint32_t Le32(const std::vector<std::uint8_t>& Data, std::size_t At) {
 // flags are covered by no checksum, and the names themselves stay unchanged.
 void ClearUtf8NameFlags(const std::string& Path) {
     using namespace Norvane::Shared;
-    std::vector<std::uint8_t> data = ReadFileBytes(Path);
+    // Read in place: only the directory and the local headers are touched.
+    Norvane::Platform::MappedFile mapped(Path);
+    const std::uint8_t* data = mapped.Data();
+    const std::size_t size = static_cast<std::size_t>(mapped.Size());
     auto damaged = [&] {
         return EPackError("The archive \"" + Path + "\" written by libzip has an unexpected layout");
     };
-    if (data.size() < 22)
+    if (size < 22)
         throw damaged();
-    std::size_t eocd = data.size() - 22; // libzip writes no archive comment
+    std::size_t eocd = size - 22; // libzip writes no archive comment
     if (Le32(data, eocd) != 0x06054b50)
         throw damaged();
     std::size_t count = Le16(data, eocd + 10);
     std::size_t at = Le32(data, eocd + 16);
     std::vector<std::size_t> patches; // offsets of flag fields to clear
     for (std::size_t i = 0; i < count; ++i) {
-        if (at + 46 > data.size() || Le32(data, at) != 0x02014b50)
+        if (at + 46 > size || Le32(data, at) != 0x02014b50)
             throw damaged();
         std::size_t local = Le32(data, at + 42);
-        if (local + 30 > data.size() || Le32(data, local) != 0x04034b50)
+        if (local + 30 > size || Le32(data, local) != 0x04034b50)
             throw damaged();
         if (Le16(data, at + 8) & Utf8NameFlag)
             patches.push_back(at + 8);
@@ -63,6 +68,11 @@ void ClearUtf8NameFlags(const std::string& Path) {
         file.Write(&high, 1);
     }
     file.Close();
+}
+
+// A termination request stops the writing; libzip then removes its temporary file.
+int CancelThunk(zip_t*, void*) {
+    return Norvane::Platform::InterruptRequested() ? 1 : 0;
 }
 
 void ProgressThunk(zip_t*, double Share, void* State) {
@@ -140,6 +150,7 @@ void TArchiveWriter::AddFolder(const std::string& Name) {
 void TArchiveWriter::Close(const std::function<void(double)>& Progress) {
     FProgress = Progress;
     zip_register_progress_callback_with_state(FArchive, 0.001, ProgressThunk, nullptr, &FProgress);
+    zip_register_cancel_callback_with_state(FArchive, CancelThunk, nullptr, nullptr);
     if (zip_close(FArchive) != 0) {
         std::string text = zip_strerror(FArchive);
         zip_discard(FArchive);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 #include <vector>
 
@@ -10,6 +11,8 @@
 #include "packer/Commands.h"
 #include "packer/PackError.h"
 #include "packer/ProgressBar.h"
+#include "platform/Interrupts.h"
+#include "platform/MappedFile.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
 #include "shared/ExeUtils.h"
@@ -145,6 +148,11 @@ void CheckRuntime(const std::string& Runtime) {
                          "match. Use a clean runtime.");
 }
 
+void StopIfInterrupted() {
+    if (Platform::InterruptRequested())
+        throw EPackError("interrupted");
+}
+
 // Removes the temporary files of a build unless the build succeeded.
 class TTemporaryFiles {
 public:
@@ -164,11 +172,17 @@ private:
 // there in order, carry the flags of a payload entry and decrypt cleanly.
 void VerifyArchive(const std::string& ZipPath, const std::vector<std::string>& Names, bool Deflate,
                    const std::string& IniBytes) {
-    TMemoryStream stream(ReadFileBytes(ZipPath));
+    // Read in place and entry by entry, so memory stays flat whatever the size.
+    std::unique_ptr<Platform::MappedFile> mapped;
+    try {
+        mapped = std::make_unique<Platform::MappedFile>(ZipPath);
+    } catch (const Platform::EMapError& e) {
+        throw EPackError(e.what());
+    }
     TExeZip zip;
     zip.SetPassword(PayloadPassword);
     try {
-        zip.Open(stream);
+        zip.Open(mapped->Data(), mapped->Size(), true);
     } catch (const EZipError& e) {
         throw EPackError("The written archive cannot be read back: " + std::string(e.what()));
     }
@@ -176,7 +190,7 @@ void VerifyArchive(const std::string& ZipPath, const std::vector<std::string>& N
     if (entries.size() != Names.size())
         throw EPackError("The written archive holds " + std::to_string(entries.size()) +
                          " entries instead of " + std::to_string(Names.size()));
-    TMemoryStream scratch;
+    std::vector<std::uint8_t> scratch(1024 * 1024);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const auto& e = entries[i];
         if (e.Name != Names[i])
@@ -194,9 +208,10 @@ void VerifyArchive(const std::string& ZipPath, const std::vector<std::string>& N
             throw EPackError("The entry \"" + e.Name + "\" was compressed although it should be stored");
         if (folder && (e.Size != 0 || e.CompressedSize != 12))
             throw EPackError("The folder entry \"" + e.Name + "\" holds data");
-        scratch.Clear();
         try {
-            zip.ExtractEntry(e.Name, scratch);
+            auto entry = zip.OpenEntry(e.Name);
+            while (entry->Read(scratch.data(), static_cast<std::int64_t>(scratch.size())) > 0)
+                StopIfInterrupted();
         } catch (const EZipError& error) {
             throw EPackError("The written archive does not read back: " + std::string(error.what()));
         }
@@ -240,6 +255,7 @@ void BuildPackage(const TBuildOptions& Options) {
     std::string runtime = Options.RuntimeFile.empty() ? BesidePacker("../runtime/norvane-runtime").string()
                                                       : Options.RuntimeFile;
     CheckRuntime(runtime);
+    bool peRuntime = CheckBranding(Options, runtime);
 
     fs::path output(Options.Output);
     fs::path outputDir = output.parent_path().empty() ? fs::path(".") : output.parent_path();
@@ -251,7 +267,10 @@ void BuildPackage(const TBuildOptions& Options) {
         throw EPackError("The output \"" + Options.Output + "\" is the runtime itself; choose another file");
     std::string iniBytes = ReadWholeFile(Options.IniFile, "settings file");
 
-    // 2. The archive, beside the output so that a failure leaves the output as it was.
+    // 2. The archive, beside the output so that a failure leaves the output as
+    // it was. A termination request from here on stops the build at its next
+    // step and removes the temporary files (the guard outlives them).
+    Platform::InterruptGuard interrupts;
     TTemporaryFiles temporary;
     std::string stem =
         "." + output.filename().string() + ".norvane-pack-" + std::to_string(Platform::CurrentProcessId());
@@ -278,6 +297,17 @@ void BuildPackage(const TBuildOptions& Options) {
             writer.AddFile(InstallerEntryName, Options.InstallerFile);
             names.push_back(InstallerEntryName);
         }
+        if (!peRuntime && !Options.IconFile.empty()) {
+            writer.AddFile(IconEntryName, Options.IconFile);
+            names.push_back(IconEntryName);
+        }
+        if (!peRuntime && !Options.VersionInfo.empty()) {
+            std::string lines;
+            for (const auto& [name, text] : Options.VersionInfo)
+                lines += name + "=" + text + "\n";
+            writer.AddBytes(VersionEntryName, lines);
+            names.push_back(VersionEntryName);
+        }
         for (const auto& item : items) {
             if (item.Folder)
                 writer.AddFolder(item.EntryName);
@@ -302,13 +332,18 @@ void BuildPackage(const TBuildOptions& Options) {
         throw EPackError("Cannot copy the runtime \"" + runtime + "\" to \"" + exePath.string() +
                          "\": " + e.code().message());
     }
+    if (peRuntime)
+        BrandRuntimeCopy(Options, exePath.string());
     std::int64_t zipSize = TExeUtils::GetFileSize(zipPath.string());
     std::int64_t runtimeSize = TExeUtils::GetFileSize(exePath.string());
     TExeUtils utils;
     {
         TProgressBar bar("Appending archive", zipSize);
         utils.OnProgressMax = [&](TExeUtils&, std::int64_t max) { bar.SetMax(max); };
-        utils.OnProgressPos = [&](TExeUtils&, std::int64_t pos) { bar.SetPos(pos); };
+        utils.OnProgressPos = [&](TExeUtils&, std::int64_t pos) {
+            StopIfInterrupted();
+            bar.SetPos(pos);
+        };
         try {
             utils.AppendZipToExe(zipPath.string(), exePath.string());
         } catch (const std::exception& e) {
@@ -329,12 +364,14 @@ void BuildPackage(const TBuildOptions& Options) {
                     fs::perm_options::add, ec);
     if (ec)
         throw EPackError("Cannot mark \"" + exePath.string() + "\" executable: " + ec.message());
+    StopIfInterrupted();
     fs::rename(exePath, output, ec);
     if (ec)
         throw EPackError("Cannot move the packaged file into place as \"" + Options.Output +
                          "\": " + ec.message());
 
-    std::printf("Wrote %s: runtime %lld bytes + archive %lld bytes, %zu entries\n", Options.Output.c_str(),
+    std::printf("Wrote %s: %lld bytes (runtime %lld bytes + archive %lld bytes), %zu entries\n",
+                Options.Output.c_str(), static_cast<long long>(runtimeSize + zipSize),
                 static_cast<long long>(runtimeSize), static_cast<long long>(zipSize), names.size());
 }
 

@@ -2,6 +2,8 @@
 // the same reader the runtime uses.
 #include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <vector>
 
 #include "packer/Commands.h"
 #include "packer/PackError.h"
@@ -18,21 +20,21 @@ namespace {
 
 using namespace Norvane::Shared;
 
-// The payload of ExePath in memory, opened as the payload archive.
+// The payload of ExePath read in place (mapped), opened as the payload archive.
 struct TOpenPayload {
-    TMemoryStream Stream;
+    std::unique_ptr<TMappedPayload> Payload;
     TExeZip Zip;
 
     explicit TOpenPayload(const std::string& ExePath) {
         TExeUtils utils;
         try {
-            utils.GetZipFromFile(ExePath, Stream);
+            Payload = utils.MapZipFromFile(ExePath);
         } catch (const EExeUtilsError& e) {
             throw EPackError(e.what());
         }
         Zip.SetPassword(PayloadPassword);
         try {
-            Zip.Open(Stream);
+            Zip.Open(Payload->Data(), Payload->Size(), true);
         } catch (const EZipError& e) {
             throw EPackError("The payload of \"" + ExePath + "\" is damaged: " + e.what());
         }
@@ -77,15 +79,22 @@ void CatEntry(const std::string& ExePath, const std::string& EntryName) {
     TOpenPayload payload(ExePath);
     if (payload.Zip.FindEntry(EntryName) < 0)
         throw EPackError("The payload of \"" + ExePath + "\" has no entry \"" + EntryName + "\"");
-    TMemoryStream data;
+    // Streamed: decoded piece by piece as it is written. Damaged data found on
+    // the way ends the command with an error after what was good was written.
     try {
-        payload.Zip.ExtractEntry(EntryName, data);
+        std::unique_ptr<TZipEntryStream> entry = payload.Zip.OpenEntry(EntryName);
+        std::vector<std::uint8_t> buffer(64 * 1024);
+        for (;;) {
+            std::int64_t n = entry->Read(buffer.data(), static_cast<std::int64_t>(buffer.size()));
+            if (n == 0)
+                break;
+            if (std::fwrite(buffer.data(), 1, static_cast<std::size_t>(n), stdout) !=
+                static_cast<std::size_t>(n))
+                throw EPackError("Cannot write to standard output");
+        }
     } catch (const EZipError& e) {
         throw EPackError(e.what());
     }
-    if (data.Size() > 0 && std::fwrite(data.Memory(), 1, static_cast<std::size_t>(data.Size()), stdout) !=
-                               static_cast<std::size_t>(data.Size()))
-        throw EPackError("Cannot write to standard output");
     if (std::fflush(stdout) != 0)
         throw EPackError("Cannot write to standard output");
 }
@@ -103,7 +112,7 @@ void ExtractPayload(const std::string& ExePath, const std::string& ZipPath) {
     TExeUtils utils;
     try {
         utils.ExtractZipFromFile(ExePath, temporary.string());
-        if (TExeUtils::GetFileSize(temporary.string()) != payload.Stream.Size())
+        if (TExeUtils::GetFileSize(temporary.string()) != static_cast<std::int64_t>(payload.Payload->Size()))
             throw EPackError("The payload written to \"" + temporary.string() + "\" is incomplete");
     } catch (const std::exception& e) {
         fs::remove(temporary, ec);

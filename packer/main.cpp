@@ -1,5 +1,6 @@
 // norvane-pack: makes a packaged application from a folder of pages and a
 // settings file, and inspects the payload of packaged applications.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -7,25 +8,41 @@
 
 #include "packer/Commands.h"
 #include "packer/PackError.h"
+#include "platform/Interrupts.h"
 
 namespace {
 
 using namespace Norvane::Packer;
 
-const char* const Usage = "usage:\n"
-                          "  norvane-pack build --app DIR --ini FILE [--script FILE] [--loader FILE]\n"
-                          "                     [--installer FILE] [--runtime FILE] [--deflate] -o OUT\n"
-                          "      packs the application folder DIR and the settings FILE into OUT, a copy of\n"
-                          "      the runtime with the payload archive appended\n"
-                          "  norvane-pack list EXE           lists the entries of EXE's payload\n"
-                          "  norvane-pack cat EXE ENTRY      writes one entry's bytes to standard output\n"
-                          "  norvane-pack extract EXE ZIP    writes EXE's payload as a stand-alone ZIP file\n"
-                          "  norvane-pack themes [--preview DIR]\n"
-                          "      lists the visual styles (Theme= of the settings); with --preview, writes\n"
-                          "      a picture of each style to DIR as <style name>.png\n";
+const char* const Usage =
+    "usage:\n"
+    "  norvane-pack build --app DIR --ini FILE [--script FILE] [--loader FILE]\n"
+    "                     [--installer FILE] [--runtime FILE] [--deflate]\n"
+    "                     [--icon FILE.ico] [--version-info NAME=VALUE]... -o OUT\n"
+    "      packs the application folder DIR and the settings FILE into OUT, a copy of\n"
+    "      the runtime with the payload archive appended. A Portable Executable\n"
+    "      runtime gets the icon and version texts as resources; the Linux runtime\n"
+    "      gets the icon as a payload entry for its windows. NAME is one of\n"
+    "      CompanyName FileDescription FileVersion InternalName LegalCopyright\n"
+    "      LegalTrademarks OriginalFileName ProgramID ProductName ProductVersion Comments\n"
+    "  norvane-pack run --app DIR --ini FILE [build options, no -o] [-- ARGS...]\n"
+    "      packs into a temporary folder, runs the result with ARGS, removes it and\n"
+    "      ends with the application's exit code\n"
+    "  norvane-pack list EXE           lists the entries of EXE's payload\n"
+    "  norvane-pack cat EXE ENTRY      writes one entry's bytes to standard output\n"
+    "  norvane-pack extract EXE ZIP    writes EXE's payload as a stand-alone ZIP file\n"
+    "  norvane-pack desktop EXE [--install | -o DIR] [--name N] [--comment C]\n"
+    "                       [--categories C] [--icon FILE.ico]\n"
+    "      writes applications/ID.desktop and icons/hicolor/NxN/apps/ID.png into DIR\n"
+    "      (default: here), or with --install into the user's data folder\n"
+    "  norvane-pack types              prints qvx.d.ts, TypeScript declarations of window.qvx\n"
+    "  norvane-pack themes [--preview DIR]\n"
+    "      lists the visual styles (Theme= of the settings); with --preview, writes\n"
+    "      a picture of each style to DIR as <style name>.png\n";
 
 TBuildOptions ParseBuild(const std::vector<std::string>& args) {
     TBuildOptions options;
+    std::string versionInfo;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::string value;
@@ -54,6 +71,10 @@ TBuildOptions ParseBuild(const std::vector<std::string>& args) {
             target = &options.InstallerFile;
         else if (name == "--runtime")
             target = &options.RuntimeFile;
+        else if (name == "--icon")
+            target = &options.IconFile;
+        else if (name == "--version-info")
+            target = &versionInfo;
         else if (name == "-o" || name == "--output")
             target = &options.Output;
         else
@@ -66,6 +87,8 @@ TBuildOptions ParseBuild(const std::vector<std::string>& args) {
         if (value.empty())
             throw EUsageError(name + " needs a non-empty value");
         *target = value;
+        if (target == &versionInfo)
+            AddVersionInfo(options, value);
     }
     return options;
 }
@@ -87,12 +110,21 @@ int Run(const std::vector<std::string>& argv) {
     }
     if (command == "build") {
         BuildPackage(ParseBuild(args));
+    } else if (command == "run") {
+        auto split = std::find(args.begin(), args.end(), "--");
+        std::vector<std::string> appArguments(split == args.end() ? split : split + 1, args.end());
+        return RunPackage(ParseBuild({args.begin(), split}), appArguments);
     } else if (command == "list") {
         RequireArguments(command, args, 1);
         ListPayload(args[0]);
     } else if (command == "cat") {
         RequireArguments(command, args, 2);
         CatEntry(args[0], args[1]);
+    } else if (command == "types") {
+        RequireArguments(command, args, 0);
+        PrintTypes();
+    } else if (command == "desktop") {
+        DesktopCommand(args);
     } else if (command == "extract") {
         RequireArguments(command, args, 2);
         ExtractPayload(args[0], args[1]);
@@ -119,6 +151,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "norvane-pack: %s\n%s", e.what(), Usage);
         return 2;
     } catch (const std::exception& e) {
+        Norvane::Platform::EndIfInterrupted(); // its files are removed: end as asked
         std::fprintf(stderr, "norvane-pack: error: %s\n", e.what());
         return 1;
     }

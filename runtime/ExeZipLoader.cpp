@@ -7,6 +7,7 @@
 #include "platform/ChildProcess.h"
 #include "platform/Process.h"
 #include "platform/Session.h"
+#include "platform/Text.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Styles.h"
@@ -14,6 +15,7 @@
 #include "runtime/LocalizedMessages.h"
 #include "runtime/RequirePasswordForm.h"
 #include "shared/EdgeEx.h"
+#include "shared/IconFile.h"
 #include "shared/PayloadFormat.h"
 #include "shared/Streams.h"
 #include "shared/StylesUtils.h"
@@ -37,9 +39,9 @@ std::string WebViewDataDir;
 
 namespace {
 
-// The in-memory copy of the payload the archive reader reads from; never freed
-// before the process ends.
-Shared::TMemoryStream* PayloadStream = nullptr;
+// The payload the archive reader reads in place (the executable mapped
+// read-only); never unmapped before the process ends.
+Shared::TMappedPayload* Payload = nullptr;
 
 std::vector<std::string>& CommandLine() {
     static std::vector<std::string> arguments;
@@ -196,6 +198,30 @@ void LoadProjectIni() {
     ProjectINI->LoadFromBytes(stream.AsString());
 }
 
+void ApplyApplicationIcon() {
+    constexpr std::uint32_t MaxSide = 1024;
+    std::string bytes;
+    bool present = false;
+    for (const auto& entry : ExeZip->Entries())
+        present = present || Platform::Text::EqualsNoCase(entry.Name, Shared::IconEntryName);
+    if (!present)
+        return;
+    std::vector<std::string> images;
+    try {
+        bytes = ExeZip->ExtractEntryToString(Shared::IconEntryName);
+        auto icon = Shared::TIconFile::Parse(std::vector<std::uint8_t>(bytes.begin(), bytes.end()),
+                                             Shared::IconEntryName);
+        for (std::size_t i = 0; i < icon.Images.size(); ++i) {
+            std::uint32_t w = 0, h = 0;
+            if (icon.Images[i].StoredSize(w, h) && w > 0 && h > 0 && w <= MaxSide && h <= MaxSide)
+                images.push_back(icon.ImageFile(i));
+        }
+    } catch (const std::exception&) {
+        return; // a damaged icon leaves the windows with the default one
+    }
+    Application().SetIcon(images);
+}
+
 void ApplyStartupTheme() {
     std::string theme = ProjectINI->ReadString(Ini::Section, Ini::Theme, Ini::DefaultTheme);
     if (theme != Ini::DefaultTheme)
@@ -281,12 +307,10 @@ void LoadExeZip() {
         ShowErrorDialog(lmNoPayload);
         EndStartup();
     }
-    // 4-5. The archive over the in-memory copy of the payload.
+    // 4-5. The archive over the payload, read in place from the mapped executable.
     ExeZip->SetPassword(Shared::PayloadPassword);
-    PayloadStream = new Shared::TMemoryStream();
-    ExeUtils->GetZipFromExe(*PayloadStream);
-    PayloadStream->SetPosition(0);
-    ExeZip->Open(*PayloadStream);
+    Payload = ExeUtils->MapZipFromExe().release();
+    ExeZip->Open(Payload->Data(), Payload->Size(), true);
 
     // 6-7. The settings and the application's identity.
     LoadProjectIni();
@@ -297,7 +321,8 @@ void LoadExeZip() {
     if (AppID.empty() || AppName.empty() || AppFolderName.empty())
         EndStartup();
 
-    // 8. Visual style.
+    // 8. The application's icon for every window from here on, then the visual style.
+    ApplyApplicationIcon();
     ApplyStartupTheme();
     // 9. Folders and the engine library.
     PrepareFolders();

@@ -19,7 +19,7 @@ namespace Norvane::Runtime {
 
 // Created first; used only during start-up.
 extern Shared::TExeUtils* ExeUtils;
-// Open over the in-memory copy of the payload for the whole run.
+// Open over the payload (read in place from the mapped executable) for the whole run.
 extern Shared::TExeZip* ExeZip;
 // The lines of "qvx.ini".
 extern Shared::TProjectIni* ProjectINI;
@@ -69,6 +69,9 @@ void LoadExeZip();
 // Reads "qvx.ini" from the archive into ProjectINI (empty settings when the
 // entry is missing).
 void LoadProjectIni();
+// The icon entry of the payload, when there is one, becomes the icon of every
+// window; a damaged icon or images larger than 1024 pixels are left out.
+void ApplyApplicationIcon();
 // Theme at start: a Theme other than exactly "Windows" is given to the style
 // engine, and a name it does not know shows "Style '%s' not found"; pop-up
 // menus are then taken out of the style engine's system hooks.

@@ -5,3 +5,8 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 bash scripts/build.sh
 bash scripts/with-display.sh ctest --test-dir build --output-on-failure -j2 --timeout 900
+# The shipped programs build as the Release type too (warnings are errors there as well).
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DNORVANE_BUILD_TESTS=OFF -DNORVANE_BUILD_BENCH=OFF >/dev/null
+cmake --build build/release -j"$(nproc)"
+# The libFuzzer harnesses, each for a minute (a separate clang build in build/fuzz).
+bash scripts/fuzz.sh "${NORVANE_FUZZ_SECONDS:-60}"

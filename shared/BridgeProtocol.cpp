@@ -21,6 +21,12 @@ namespace Norvane::Shared {
 // ----------------------------------------------------------------------------
 // JSON values
 
+TJsonValue::TJsonValue() = default;
+
+TJsonValue TJsonValue::Null() {
+    return TJsonValue();
+}
+
 TJsonValue TJsonValue::Boolean(bool Value) {
     TJsonValue v;
     v.FKind = Value ? TJsonKind::True : TJsonKind::False;

@@ -68,8 +68,10 @@ public:
     // Deepest nesting of arrays and objects that Parse accepts.
     static constexpr std::size_t MaxDepth = 512;
 
-    TJsonValue() = default; // null
-    static TJsonValue Null() { return TJsonValue(); }
+    // Defined where TJsonMember is complete (a vector of an incomplete type
+    // cannot be made inline here).
+    TJsonValue(); // null
+    static TJsonValue Null();
     static TJsonValue Boolean(bool Value);
     static TJsonValue Number(std::string Text);
     static TJsonValue String(std::string Text);

@@ -2,6 +2,7 @@
 
 #include "platform/Process.h"
 #include "platform/System.h"
+#include "platform/Text.h"
 #include "shared/Resources.h"
 #include "shared/StrUtils.h"
 #include "shared/Streams.h"
@@ -46,6 +47,96 @@ std::optional<std::vector<std::uint8_t>> LoadFile(const std::string& Path) {
     }
 }
 
+// The content of a response: the bytes [First, First + Length) of a stream it
+// owns, read as the browser asks for them. Errors of the stream (damaged
+// archive data) become failed reads; nothing escapes into the browser.
+class TComContentStream final : public TComObject<IStream> {
+public:
+    TComContentStream(std::unique_ptr<TStream> Source, std::uint64_t First, std::uint64_t Length)
+        : FSource(std::move(Source)), FFirst(First), FLength(Length) {}
+
+    HRESULT NV_STDCALL Read(void* Buffer, ULONG Count, ULONG* ReadCount) override {
+        if (ReadCount)
+            *ReadCount = 0;
+        if (!Buffer && Count > 0)
+            return STG_E_INVALIDPOINTER;
+        const std::uint64_t left = FPosition < FLength ? FLength - FPosition : 0;
+        const auto wanted = static_cast<std::int64_t>(std::min<std::uint64_t>(left, Count));
+        std::int64_t done = 0;
+        try {
+            FSource->Seek(static_cast<std::int64_t>(FFirst + FPosition), TSeekOrigin::soBeginning);
+            while (done < wanted) {
+                std::int64_t n = FSource->Read(static_cast<std::uint8_t*>(Buffer) + done, wanted - done);
+                if (n <= 0)
+                    break;
+                done += n;
+            }
+        } catch (const std::exception&) {
+            return E_FAIL;
+        }
+        FPosition += static_cast<std::uint64_t>(done);
+        if (ReadCount)
+            *ReadCount = static_cast<ULONG>(done);
+        return static_cast<ULONG>(done) < Count ? S_FALSE : S_OK;
+    }
+    HRESULT NV_STDCALL Write(const void*, ULONG, ULONG* WrittenCount) override {
+        if (WrittenCount)
+            *WrittenCount = 0;
+        return E_NOTIMPL;
+    }
+    HRESULT NV_STDCALL Seek(INT64 Move, std::uint32_t Origin, UINT64* NewPosition) override {
+        const INT64 base = Origin == STREAM_SEEK_SET   ? 0
+                           : Origin == STREAM_SEEK_CUR ? static_cast<INT64>(FPosition)
+                           : Origin == STREAM_SEEK_END ? static_cast<INT64>(FLength)
+                                                       : -1;
+        if (base < 0 || base + Move < 0)
+            return E_INVALIDARG;
+        FPosition = static_cast<std::uint64_t>(base + Move);
+        if (NewPosition)
+            *NewPosition = FPosition;
+        return S_OK;
+    }
+    HRESULT NV_STDCALL Stat(STATSTG* Stats, std::uint32_t) override {
+        if (!Stats)
+            return E_INVALIDARG;
+        *Stats = STATSTG{FLength, STGTY_STREAM, STGM_READ};
+        return S_OK;
+    }
+
+private:
+    std::unique_ptr<TStream> FSource;
+    std::uint64_t FFirst, FLength, FPosition = 0;
+};
+
+std::string TrimBlanks(const std::string& Text) {
+    const std::size_t first = Text.find_first_not_of(" \t\r");
+    if (first == std::string::npos)
+        return "";
+    return Text.substr(first, Text.find_last_not_of(" \t\r") - first + 1);
+}
+
+std::string HeaderValue(const std::string& Headers, const std::string& Name) {
+    std::size_t at = 0;
+    while (at < Headers.size()) {
+        std::size_t end = Headers.find('\n', at);
+        std::string line = Headers.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end == std::string::npos ? Headers.size() : end + 1;
+        std::size_t colon = line.find(':');
+        if (colon != std::string::npos &&
+            Platform::Text::EqualsNoCase(TrimBlanks(line.substr(0, colon)), Name))
+            return TrimBlanks(line.substr(colon + 1));
+    }
+    return "";
+}
+
+bool ParseNumber(const std::string& Text, std::uint64_t& Value) {
+    if (Text.empty() || Text.size() > 19 ||
+        !std::all_of(Text.begin(), Text.end(), [](char C) { return C >= '0' && C <= '9'; }))
+        return false;
+    Value = std::stoull(Text);
+    return true;
+}
+
 std::string FolderWithDelimiter(const std::string& FilePath) {
     const char delimiter = Platform::PathDelimiter();
     std::size_t slash = FilePath.find_last_of(delimiter);
@@ -53,6 +144,36 @@ std::string FolderWithDelimiter(const std::string& FilePath) {
 }
 
 } // namespace
+
+std::optional<TByteRange> ParseByteRange(const std::string& RequestHeaders, std::uint64_t Size) {
+    const std::string value = HeaderValue(RequestHeaders, "Range");
+    if (!TStrUtils::StartsText("bytes=", value) || value.find(',') != std::string::npos)
+        return std::nullopt;
+    const std::string spec = TrimBlanks(value.substr(6));
+    const std::size_t dash = spec.find('-');
+    if (dash == std::string::npos)
+        return std::nullopt;
+    const std::string from = TrimBlanks(spec.substr(0, dash)), to = TrimBlanks(spec.substr(dash + 1));
+    std::uint64_t first = 0, last = 0;
+    TByteRange range;
+    if (from.empty()) { // the last N bytes
+        if (!ParseNumber(to, last))
+            return std::nullopt;
+        range.Length = std::min(last, Size);
+        range.First = Size - range.Length;
+        range.Satisfiable = range.Length > 0;
+        return range;
+    }
+    if (!ParseNumber(from, first) || (!to.empty() && (!ParseNumber(to, last) || last < first)))
+        return std::nullopt;
+    if (first >= Size) {
+        range.Satisfiable = false;
+        return range;
+    }
+    range.First = first;
+    range.Length = (to.empty() ? Size - 1 : std::min(last, Size - 1)) - first + 1;
+    return range;
+}
 
 TBrowserForm::TBrowserForm(TComponent* AOwner) : TForm(AOwner) {
     SetBorderStyle(TBorderStyle::bsNone);
@@ -176,21 +297,19 @@ std::optional<TBrowserResource> TBrowserForm::ResolveResource(const std::string&
 
     if (!FAppDirName.empty() && FExeZip) {
         const std::string entry = FAppDirName + "/" + path;
-        if (FExeZip->FindEntry(entry) >= 0) {
-            TMemoryStream stream;
-            FExeZip->ExtractEntry(entry, stream);
-            resource.Content = stream.Bytes();
+        if (auto stream = FExeZip->OpenEntry(entry)) {
+            resource.Content = std::move(stream);
             return resource;
         }
     }
     std::string besideExecutable = path;
     std::replace(besideExecutable.begin(), besideExecutable.end(), '/', Platform::PathDelimiter());
     if (auto bytes = LoadFile(FAppDirPath + besideExecutable)) {
-        resource.Content = std::move(*bytes);
+        resource.Content = std::make_unique<TMemoryStream>(std::move(*bytes));
         return resource;
     }
     if (auto bytes = LoadFile(Platform::FileAddressPath(raw))) {
-        resource.Content = std::move(*bytes);
+        resource.Content = std::make_unique<TMemoryStream>(std::move(*bytes));
         return resource;
     }
     return std::nullopt;
@@ -210,12 +329,38 @@ void TBrowserForm::EdgeBrowserWebResourceRequested(TCustomEdgeBrowser* Sender,
     ICoreWebView2Environment* environment = Sender->EnvironmentInterface();
     if (!resource || !environment)
         return;
-    const std::string header = "Content-Type: " + resource->ContentType + "; charset=utf-8";
-    // The stream belongs to the response, which the browser releases when done.
-    auto content = TComPtr<IStream>::Attach(new TComMemoryStream(std::move(resource->Content)));
+    std::string header = "Content-Type: " + resource->ContentType + "; charset=utf-8";
+    // A request for one byte range (media seeking) gets those bytes with 206.
+    const auto size = static_cast<std::uint64_t>(resource->Content->Size());
+    std::uint64_t first = 0, length = size;
+    int status = 200;
+    const char* reason = "OK";
+    char* requestHeaders = nullptr;
+    if (request->get_Headers(&requestHeaders) >= 0) {
+        if (auto range = ParseByteRange(TakeEngineText(requestHeaders), size)) {
+            const std::string total = std::to_string(size);
+            if (range->Satisfiable) {
+                first = range->First;
+                length = range->Length;
+                status = 206;
+                reason = "Partial Content";
+                header += "\r\nContent-Range: bytes " + std::to_string(first) + "-" +
+                          std::to_string(first + length - 1) + "/" + total;
+            } else {
+                length = 0;
+                status = 416;
+                reason = "Range Not Satisfiable";
+                header += "\r\nContent-Range: bytes */" + total;
+            }
+        }
+    }
+    // The stream belongs to the response, which the browser releases when
+    // done; an archive entry is decoded as the browser reads it.
+    auto content =
+        TComPtr<IStream>::Attach(new TComContentStream(std::move(resource->Content), first, length));
     TComPtr<ICoreWebView2WebResourceResponse> response;
-    if (environment->CreateWebResourceResponse(content.Get(), 200, "OK", header.c_str(), response.Put()) >=
-            0 &&
+    if (environment->CreateWebResourceResponse(content.Get(), status, reason, header.c_str(),
+                                               response.Put()) >= 0 &&
         response)
         Args->ArgsInterface()->put_Response(response.Get());
 }

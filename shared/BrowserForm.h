@@ -21,17 +21,28 @@
 #include "shared/EdgeEx.h"
 #include "shared/ExeZip.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace Norvane::Shared {
 
-// The answer to one "file:///" request.
+// The answer to one "file:///" request. An archive entry is decoded as the
+// browser reads it; a file from the disk is held in memory.
 struct TBrowserResource {
-    std::vector<std::uint8_t> Content;
+    std::unique_ptr<TStream> Content;
     std::string ContentType; // from the name's extension
 };
+
+// A "Range: bytes=..." request header resolved against the content's size.
+// A single range only; anything else is no range (the whole content is sent).
+struct TByteRange {
+    std::uint64_t First = 0;
+    std::uint64_t Length = 0;
+    bool Satisfiable = true; // false: 416, nothing of the content is sent
+};
+std::optional<TByteRange> ParseByteRange(const std::string& RequestHeaders, std::uint64_t Size);
 
 class TBrowserForm : public Platform::Ui::TForm {
 public:

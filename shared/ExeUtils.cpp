@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <filesystem>
 #include <limits>
 #include <vector>
 
 #include "platform/Process.h"
 #include "platform/Ui.h"
+#include "shared/IconFile.h"
+#include "shared/PeResources.h"
 
 namespace Norvane::Shared {
 namespace {
@@ -292,6 +295,28 @@ void TExeUtils::GetZipFromExe(TMemoryStream& MemoryStream) {
     CopyPayload(exePath, imageEnd, length, MemoryStream);
 }
 
+TMappedPayload::TMappedPayload(const std::string& ExePath, std::int64_t ImageEnd, std::int64_t Length)
+    : FFile(ExePath), FOffset(static_cast<std::uint64_t>(ImageEnd)),
+      FLength(static_cast<std::uint64_t>(Length)) {
+    // The file as mapped must still be the image followed by the payload.
+    if (ImageEnd < 0 || Length < 0 || FFile.Size() != FOffset + FLength)
+        throw EExeUtilsError("The payload of \"" + ExePath + "\" changed while it was being read");
+}
+
+std::unique_ptr<TMappedPayload> TExeUtils::MapZipFromExe() {
+    std::string exePath = Platform::ExecutablePath();
+    std::int64_t imageEnd = GetImageEnd();
+    std::int64_t length = GetExeSize() - imageEnd;
+    if (length <= 0)
+        NotAValidApplication();
+    if (OnProgressMax)
+        OnProgressMax(*this, length);
+    auto payload = std::make_unique<TMappedPayload>(exePath, imageEnd, length);
+    if (OnProgressPos)
+        OnProgressPos(*this, length);
+    return payload;
+}
+
 void TExeUtils::ExtractZipFromExe(const std::string& ZipPath) {
     std::string exePath = Platform::ExecutablePath();
     std::int64_t imageEnd = GetImageEnd();
@@ -353,6 +378,18 @@ void TExeUtils::GetZipFromFile(const std::string& ExePath, TStream& Target) {
     });
 }
 
+std::unique_ptr<TMappedPayload> TExeUtils::MapZipFromFile(const std::string& ExePath) {
+    std::int64_t length = PayloadSizeOfFile(ExePath);
+    if (length == 0)
+        throw EExeUtilsError("\"" + ExePath + "\" carries no payload");
+    std::int64_t imageEnd = GetImageEndOfFile(ExePath);
+    try {
+        return std::make_unique<TMappedPayload>(ExePath, imageEnd, length);
+    } catch (const Platform::EMapError& e) {
+        throw EExeUtilsError(e.what());
+    }
+}
+
 void TExeUtils::ExtractZipFromFile(const std::string& ExePath, const std::string& ZipPath) {
     std::int64_t length = PayloadSizeOfFile(ExePath);
     if (length == 0)
@@ -365,6 +402,105 @@ void TExeUtils::ExtractZipFromFile(const std::string& ExePath, const std::string
             throw EExeUtilsError("The payload of \"" + ExePath + "\" changed while it was being read");
         target.Close();
     });
+}
+
+} // namespace Norvane::Shared
+
+// --- Resource editing -------------------------------------------------------
+
+namespace Norvane::Shared {
+
+const char* const TExeUtils::VersionNames[11] = {"CompanyName",      "FileDescription", "FileVersion",
+                                                 "InternalName",     "LegalCopyright",  "LegalTrademarks",
+                                                 "OriginalFileName", "ProgramID",       "ProductName",
+                                                 "ProductVersion",   "Comments"};
+
+void TExeUtils::ChangeExeIcon(const std::string& ExePath, const std::string& IcoPath) {
+    constexpr std::uint16_t NewLanguage = 1033;
+    TIconFile icon = TIconFile::Load(IcoPath);
+    TPeResources pe = TPeResources::Load(ExePath);
+    const auto groupType = TResourceName::Number(ResourceType::GroupIcon);
+    const auto iconType = TResourceName::Number(ResourceType::Icon);
+    const auto mainIcon = TResourceName::String("MAINICON");
+
+    std::uint16_t reserved = 0, type = 1;
+    auto groupLanguages = pe.Languages(groupType, mainIcon);
+    if (!groupLanguages.empty()) {
+        std::vector<std::uint8_t> old = pe.Find(groupType, mainIcon, groupLanguages[0])->Data;
+        pe.Remove(groupType, mainIcon, groupLanguages[0]);
+        if (old.size() >= 6) {
+            reserved = static_cast<std::uint16_t>(old[0] | (old[1] << 8));
+            type = static_cast<std::uint16_t>(old[2] | (old[3] << 8));
+            std::size_t count = static_cast<std::size_t>(old[4] | (old[5] << 8));
+            for (std::size_t i = 0; i < count && 6 + 14 * i + 14 <= old.size(); ++i) {
+                std::size_t at = 6 + 14 * i + 12;
+                auto id = static_cast<std::uint16_t>(old[at] | (old[at + 1] << 8));
+                auto languages = pe.Languages(iconType, TResourceName::Number(id));
+                if (!languages.empty())
+                    pe.Remove(iconType, TResourceName::Number(id), languages[0]);
+            }
+        }
+    }
+
+    std::vector<std::uint8_t> group = {static_cast<std::uint8_t>(reserved),
+                                       static_cast<std::uint8_t>(reserved >> 8),
+                                       static_cast<std::uint8_t>(type),
+                                       static_cast<std::uint8_t>(type >> 8),
+                                       static_cast<std::uint8_t>(icon.Images.size()),
+                                       static_cast<std::uint8_t>(icon.Images.size() >> 8)};
+    for (std::size_t i = 0; i < icon.Images.size(); ++i) {
+        auto entry = icon.EntryBytes(i);
+        group.insert(group.end(), entry.begin(), entry.end());
+        auto number = static_cast<std::uint16_t>(i + 1);
+        group.push_back(static_cast<std::uint8_t>(number));
+        group.push_back(static_cast<std::uint8_t>(number >> 8));
+        pe.Put(iconType, TResourceName::Number(number), NewLanguage, icon.Images[i].Data);
+    }
+    pe.Put(groupType, mainIcon, NewLanguage, std::move(group));
+    pe.Save(ExePath);
+}
+
+std::size_t TExeUtils::UpdateExeInfo(const std::string& ExePath, const std::string& CompanyName,
+                                     const std::string& FileDescription, const std::string& FileVersion,
+                                     const std::string& InternalName, const std::string& LegalCopyright,
+                                     const std::string& LegalTrademarks, const std::string& OriginalFileName,
+                                     const std::string& ProgramID, const std::string& ProductName,
+                                     const std::string& ProductVersion, const std::string& Comments) {
+    const std::string* texts[11] = {&CompanyName,    &FileDescription, &FileVersion,      &InternalName,
+                                    &LegalCopyright, &LegalTrademarks, &OriginalFileName, &ProgramID,
+                                    &ProductName,    &ProductVersion,  &Comments};
+    std::vector<std::pair<std::string, std::string>> values;
+    for (std::size_t i = 0; i < 11; ++i)
+        values.emplace_back(VersionNames[i], *texts[i]);
+    return UpdateExeInfo(ExePath, values);
+}
+
+std::size_t TExeUtils::UpdateExeInfo(const std::string& ExePath,
+                                     const std::vector<std::pair<std::string, std::string>>& Values) {
+    if (GetFileSize(ExePath) < 0)
+        return 0;
+    TPeResources pe = TPeResources::Load(ExePath);
+    const auto versionType = TResourceName::Number(ResourceType::Version);
+    const auto one = TResourceName::Number(1);
+    auto languages = pe.Languages(versionType, one);
+    if (languages.empty())
+        return 0;
+    // The block the system's look-up finds first: the neutral language's.
+    std::uint16_t language =
+        std::find(languages.begin(), languages.end(), 0) != languages.end() ? 0 : languages[0];
+    TVersionBlock block = TVersionBlock::Parse(pe.Find(versionType, one, language)->Data);
+    std::size_t written = 0;
+    for (auto [lang, codePage] : block.Translations()) {
+        char table[9];
+        std::snprintf(table, sizeof table, "%04X%04X", lang, codePage);
+        for (const char* name : VersionNames)
+            for (const auto& [given, text] : Values)
+                if (given == name && block.SetString(table, name, text))
+                    ++written;
+    }
+    pe.Put(versionType, one, 0, block.Build());
+    pe.Save(ExePath);
+    return written;
 }
 
 } // namespace Norvane::Shared

@@ -2,6 +2,7 @@
 
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <unordered_map>
 #include <zip.h>
 
@@ -28,6 +29,8 @@ std::uint64_t Le64(const std::uint8_t* p) {
 struct THeaderFlags {
     std::uint16_t Central = 0;
     std::uint16_t Local = 0;
+    std::uint16_t LocalTime = 0;  // last-modification time of the local header
+    std::uint64_t DataOffset = 0; // first byte after the local header; 0 when unknown
 };
 
 // The general-purpose flags of each central directory record and of the local
@@ -91,12 +94,28 @@ std::vector<THeaderFlags> ReadHeaderFlags(const std::uint8_t* Data, std::uint64_
                 pos += 4 + length;
             }
         }
-        if (localOffset <= Size && Size - localOffset >= 30 && Le32(Data + localOffset) == 0x04034b50)
+        if (localOffset <= Size && Size - localOffset >= 30 && Le32(Data + localOffset) == 0x04034b50) {
             flags.Local = Le16(Data + localOffset + 6);
+            flags.LocalTime = Le16(Data + localOffset + 10);
+            flags.DataOffset =
+                localOffset + 30 + Le16(Data + localOffset + 26) + Le16(Data + localOffset + 28);
+        }
         result.push_back(flags);
         at += 46 + nameLength + extraLength + commentLength;
     }
     return result;
+}
+
+// Strong encryption (general-purpose bit 6 in either header), the AES
+// scheme (method 99) or any cipher other than the traditional one.
+bool UsesStrongEncryption(const THeaderFlags& Flags, const zip_stat_t& Stat) {
+    constexpr std::uint16_t StrongEncryptionFlag = 0x0040;
+    if ((Flags.Central | Flags.Local) & StrongEncryptionFlag)
+        return true;
+    if ((Stat.valid & ZIP_STAT_COMP_METHOD) && Stat.comp_method == 99)
+        return true;
+    return (Stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && Stat.encryption_method != ZIP_EM_NONE &&
+           Stat.encryption_method != ZIP_EM_TRAD_PKWARE;
 }
 
 std::string ErrorText(zip_error_t* Error) {
@@ -111,6 +130,9 @@ struct TExeZip::TImpl {
     std::vector<std::string> Names;
     std::unordered_map<std::string, int> FirstByFoldedName;
     std::vector<THeaderFlags> Flags;
+    const std::uint8_t* Data = nullptr;
+    std::uint64_t Size = 0; // length of the archive's bytes
+    bool Mapped = false;
 };
 
 TExeZip::TExeZip() : FImpl(std::make_unique<TImpl>()) {}
@@ -126,13 +148,17 @@ void TExeZip::SetPassword(const std::string& Password) {
 }
 
 void TExeZip::Open(TMemoryStream& Stream) {
+    Open(Stream.Memory(), static_cast<std::uint64_t>(Stream.Size()));
+}
+
+void TExeZip::Open(const std::uint8_t* Data, std::uint64_t Size, bool Mapped) {
     Close();
-    if (Stream.Size() == 0)
+    if (Size == 0)
         throw EZipError("The archive is empty: no data to read");
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t* source =
-        zip_source_buffer_create(Stream.Memory(), static_cast<zip_uint64_t>(Stream.Size()), 0, &error);
+    // libzip reads the caller's bytes in place (no copy, never freed by it).
+    zip_source_t* source = zip_source_buffer_create(Data, static_cast<zip_uint64_t>(Size), 0, &error);
     if (!source) {
         std::string text = ErrorText(&error);
         zip_error_fini(&error);
@@ -148,6 +174,9 @@ void TExeZip::Open(TMemoryStream& Stream) {
     zip_error_fini(&error);
 
     FImpl->Archive = archive;
+    FImpl->Data = Data;
+    FImpl->Size = Size;
+    FImpl->Mapped = Mapped;
     if (!FImpl->Password.empty())
         zip_set_default_password(archive, FImpl->Password.c_str());
     zip_int64_t count = zip_get_num_entries(archive, 0);
@@ -157,7 +186,7 @@ void TExeZip::Open(TMemoryStream& Stream) {
         FImpl->Names.emplace_back(name ? name : "");
         FImpl->FirstByFoldedName.emplace(LowerAscii(FImpl->Names.back()), static_cast<int>(i));
     }
-    FImpl->Flags = ReadHeaderFlags(Stream.Memory(), static_cast<std::uint64_t>(Stream.Size()));
+    FImpl->Flags = ReadHeaderFlags(Data, Size);
     if (FImpl->Flags.size() != FImpl->Names.size())
         FImpl->Flags.assign(FImpl->Names.size(), THeaderFlags{});
 }
@@ -180,57 +209,66 @@ int TExeZip::FindEntry(const std::string& Name) const {
     return found == FImpl->FirstByFoldedName.end() ? -1 : found->second;
 }
 
-void TExeZip::ExtractEntry(const std::string& Name, TStream& Target) const {
+std::unique_ptr<TZipEntryStream> TExeZip::OpenEntry(const std::string& Name) const {
     int index = FindEntry(Name);
     if (index < 0)
-        return;
-    const std::string& stored = FImpl->Names[static_cast<std::size_t>(index)];
-    zip_t* archive = FImpl->Archive;
-    bool encrypted = false;
-    auto fail = [&](const std::string& reason) -> EZipError {
-        // The traditional cipher checks the password with one byte only, so
-        // about one wrong password in 256 passes and shows as a CRC error.
-        std::string hint =
-            encrypted && reason.find("CRC") != std::string::npos ? " (wrong password or damaged data)" : "";
-        return EZipError("Cannot extract \"" + stored + "\" from the archive: " + reason + hint);
+        return nullptr;
+    const auto at = static_cast<std::size_t>(index);
+    const std::string& stored = FImpl->Names[at];
+    const THeaderFlags& headers = FImpl->Flags[at];
+    auto fail = [&](const std::string& reason) {
+        return EZipError("Cannot extract \"" + stored + "\" from the archive: " + reason);
     };
-
     zip_stat_t stat;
     zip_stat_init(&stat);
-    if (zip_stat_index(archive, static_cast<zip_uint64_t>(index), 0, &stat) != 0)
-        throw fail(zip_strerror(archive));
-    encrypted = (stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE;
-    zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(index), 0);
-    if (!file)
-        throw fail(zip_strerror(archive));
+    if (zip_stat_index(FImpl->Archive, at, 0, &stat) != 0)
+        throw fail(zip_strerror(FImpl->Archive));
+    constexpr zip_uint64_t needed = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC;
+    if ((stat.valid & needed) != needed)
+        throw fail("its sizes are not recorded in the directory");
+    // Strong encryption and AES are refused (libzip itself leaks its decoder
+    // state for entries marked with strong encryption).
+    if (UsesStrongEncryption(headers, stat))
+        throw fail("it uses strong encryption, which the reader does not support");
+    if (headers.DataOffset == 0 || headers.DataOffset > FImpl->Size ||
+        stat.comp_size > FImpl->Size - headers.DataOffset)
+        throw fail("its data lies beyond the end of the archive");
+    TZipEntryData entry;
+    entry.Name = stored;
+    entry.Data = FImpl->Data + headers.DataOffset;
+    entry.CompressedSize = stat.comp_size;
+    entry.Size = stat.size;
+    entry.Method = static_cast<std::uint16_t>(stat.comp_method);
+    entry.Encrypted = (headers.Central & 0x0001) != 0;
+    entry.Crc = stat.crc;
+    entry.ReleaseBehind = FImpl->Mapped;
+    // With a data descriptor the header's check byte is the high byte of the
+    // modification time, otherwise that of the CRC.
+    entry.CheckByte = (headers.Local & 0x0008) ? static_cast<std::uint8_t>(headers.LocalTime >> 8)
+                                               : static_cast<std::uint8_t>(stat.crc >> 24);
+    if (entry.Encrypted && FImpl->Password.empty())
+        throw fail("No password provided");
+    return std::make_unique<TZipEntryStream>(entry, FImpl->Password);
+}
 
+void TExeZip::ExtractEntry(const std::string& Name, TStream& Target) const {
+    std::unique_ptr<TZipEntryStream> entry = OpenEntry(Name);
+    if (!entry)
+        return;
     // The entry is decoded completely before anything reaches Target, so a
-    // wrong password or damaged data leaves the target untouched.
+    // wrong password or damaged data leaves the target untouched. The
+    // recorded size is untrusted: the reservation is bounded by the archive's
+    // own length.
     std::vector<std::uint8_t> data;
-    if ((stat.valid & ZIP_STAT_SIZE) && stat.size < (std::uint64_t{1} << 32))
-        data.reserve(static_cast<std::size_t>(stat.size));
+    data.reserve(static_cast<std::size_t>(
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(entry->Size()), FImpl->Size)));
     std::uint8_t buffer[65536];
     for (;;) {
-        zip_int64_t n = zip_fread(file, buffer, sizeof buffer);
-        if (n < 0) {
-            std::string reason = zip_file_strerror(file);
-            zip_fclose(file);
-            throw fail(reason);
-        }
+        std::int64_t n = entry->Read(buffer, sizeof buffer);
         if (n == 0)
             break;
         data.insert(data.end(), buffer, buffer + n);
     }
-    int closeError = zip_fclose(file);
-    if (closeError != 0) {
-        zip_error_t error;
-        zip_error_init_with_code(&error, closeError);
-        std::string reason = ErrorText(&error);
-        zip_error_fini(&error);
-        throw fail(reason);
-    }
-    if ((stat.valid & ZIP_STAT_SIZE) && data.size() != stat.size)
-        throw fail("its data is shorter than its recorded size");
     if (!data.empty())
         Target.Write(data.data(), static_cast<std::int64_t>(data.size()));
 }

@@ -1,4 +1,5 @@
-// Reader of the payload archive, opened over the in-memory copy of the payload.
+// Reader of the payload archive, opened over the payload's bytes in memory
+// (the mapped executable, or a copy in a memory stream).
 #pragma once
 
 #include <cstdint>
@@ -8,14 +9,9 @@
 #include <vector>
 
 #include "shared/Streams.h"
+#include "shared/ZipEntryStream.h"
 
 namespace Norvane::Shared {
-
-// Data that is not an archive the reader knows, a wrong password, a damaged entry.
-class EZipError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 struct TZipEntryInfo {
     std::string Name;
@@ -39,6 +35,10 @@ public:
     // Reads the archive's directory from Stream (which must stay alive while open),
     // taking the bytes from position 0. Raises EZipError for unknown data.
     void Open(TMemoryStream& Stream);
+    // The same over Size bytes at Data, which must stay alive and unchanged
+    // while open. Mapped: Data lies in a read-only file mapping, whose pages
+    // entry streams give back once read through.
+    void Open(const std::uint8_t* Data, std::uint64_t Size, bool Mapped = false);
     void Close();
     bool Active() const;
 
@@ -50,6 +50,10 @@ public:
     // wrong password or damaged data.
     void ExtractEntry(const std::string& Name, TStream& Target) const;
     std::string ExtractEntryToString(const std::string& Name) const;
+    // The entry as a stream decoded on demand (null for an absent name); it
+    // reads the archive's memory, so it must not outlive the reader's data.
+    // Raises EZipError as ExtractEntry does for what is found before reading.
+    std::unique_ptr<TZipEntryStream> OpenEntry(const std::string& Name) const;
 
     int EntryCount() const;
     std::vector<TZipEntryInfo> Entries() const;

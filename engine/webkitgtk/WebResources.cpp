@@ -5,6 +5,7 @@
 
 #include <gio/gio.h>
 
+#include <algorithm>
 #include <string_view>
 
 namespace Norvane::Engine {
@@ -23,22 +24,103 @@ std::string Trim(std::string_view Text) {
     return std::string(Text);
 }
 
-// Reads a stream from its current position to its end.
-GBytes* ReadWholeStream(IStream* Stream) {
-    GByteArray* Bytes = g_byte_array_new();
-    if (Stream) {
-        std::vector<guint8> Buffer(64 * 1024);
-        for (;;) {
-            ULONG Done = 0;
-            const HRESULT Result = Stream->Read(Buffer.data(), static_cast<ULONG>(Buffer.size()), &Done);
-            if (FAILED(Result) || Done == 0)
-                break;
-            g_byte_array_append(Bytes, Buffer.data(), Done);
-            if (Done > Buffer.size())
-                break;
-        }
+// The content of a response as a GLib input stream that reads the COM stream
+// as the engine asks for data, from its current position: a large entry is
+// never held whole. The engine reads asynchronously on the main thread; the
+// reads are answered there too (the host's streams are not thread-safe).
+struct TComInputStream {
+    GInputStream Parent;
+    IStream* Source;
+};
+
+gssize ComRead(GInputStream* Stream, void* Buffer, gsize Count, GCancellable*, GError** Error) {
+    IStream* Source = reinterpret_cast<TComInputStream*>(Stream)->Source;
+    if (!Source)
+        return 0; // a response without content
+    ULONG Done = 0;
+    const auto Wanted = static_cast<ULONG>(std::min<gsize>(Count, 1u << 30));
+    if (FAILED(Source->Read(Buffer, Wanted, &Done)) || Done > Wanted) {
+        g_set_error_literal(Error, G_IO_ERROR, G_IO_ERROR_FAILED,
+                            "The content of the response cannot be read");
+        return -1;
     }
-    return g_byte_array_free_to_bytes(Bytes);
+    return static_cast<gssize>(Done);
+}
+
+void ComReadAsync(GInputStream* Stream, void* Buffer, gsize Count, int, GCancellable* Cancellable,
+                  GAsyncReadyCallback Callback, gpointer Data) {
+    GTask* Task = g_task_new(Stream, Cancellable, Callback, Data);
+    GError* Error = nullptr;
+    const gssize Done = ComRead(Stream, Buffer, Count, Cancellable, &Error);
+    if (Done < 0)
+        g_task_return_error(Task, Error);
+    else
+        g_task_return_int(Task, Done);
+    g_object_unref(Task);
+}
+
+gssize ComReadFinish(GInputStream*, GAsyncResult* Result, GError** Error) {
+    return g_task_propagate_int(G_TASK(Result), Error);
+}
+
+gboolean ComClose(GInputStream*, GCancellable*, GError**) {
+    return TRUE;
+}
+
+void ComCloseAsync(GInputStream* Stream, int, GCancellable* Cancellable, GAsyncReadyCallback Callback,
+                   gpointer Data) {
+    GTask* Task = g_task_new(Stream, Cancellable, Callback, Data);
+    g_task_return_boolean(Task, TRUE);
+    g_object_unref(Task);
+}
+
+gboolean ComCloseFinish(GInputStream*, GAsyncResult* Result, GError** Error) {
+    return g_task_propagate_boolean(G_TASK(Result), Error);
+}
+
+GObjectClass* ComInputStreamParent = nullptr;
+
+void ComFinalize(GObject* Object) {
+    auto* Self = reinterpret_cast<TComInputStream*>(Object);
+    if (Self->Source)
+        Self->Source->Release();
+    Self->Source = nullptr;
+    ComInputStreamParent->finalize(Object);
+}
+
+void ComInputStreamClassInit(gpointer Class, gpointer) {
+    ComInputStreamParent = static_cast<GObjectClass*>(g_type_class_peek_parent(Class));
+    auto* Input = static_cast<GInputStreamClass*>(Class);
+    Input->read_fn = ComRead;
+    Input->read_async = ComReadAsync;
+    Input->read_finish = ComReadFinish;
+    Input->close_fn = ComClose;
+    Input->close_async = ComCloseAsync;
+    Input->close_finish = ComCloseFinish;
+    static_cast<GObjectClass*>(Class)->finalize = ComFinalize;
+}
+
+GType ComInputStreamType() {
+    static const GType Type = g_type_register_static_simple(
+        G_TYPE_INPUT_STREAM, "NorvaneComInputStream", sizeof(GInputStreamClass), ComInputStreamClassInit,
+        sizeof(TComInputStream), nullptr, static_cast<GTypeFlags>(0));
+    return Type;
+}
+
+// A stream over Source (referenced) and the number of bytes left in it, or -1
+// when its size is not known.
+GInputStream* NewComInputStream(IStream* Source, gint64& Length) {
+    auto* Stream = static_cast<TComInputStream*>(g_object_new(ComInputStreamType(), nullptr));
+    Stream->Source = Source;
+    Length = Source ? -1 : 0;
+    if (Source) {
+        Source->AddRef();
+        STATSTG Stats{};
+        UINT64 Position = 0;
+        if (SUCCEEDED(Source->Stat(&Stats, 0)) && SUCCEEDED(Source->Seek(0, STREAM_SEEK_CUR, &Position)))
+            Length = Stats.cbSize > Position ? static_cast<gint64>(Stats.cbSize - Position) : 0;
+    }
+    return G_INPUT_STREAM(Stream);
 }
 
 // The file path an address of the scheme stands for.
@@ -198,13 +280,10 @@ void FinishWithResponse(WebKitURISchemeRequest* Request, ICoreWebView2WebResourc
     char* HeaderText = nullptr;
     Response->get_Headers(&HeaderText);
 
-    GBytes* Bytes = ReadWholeStream(Content.Get());
-    const gsize Size = g_bytes_get_size(Bytes);
-    GInputStream* Stream = g_memory_input_stream_new_from_bytes(Bytes);
-    g_bytes_unref(Bytes);
+    gint64 Size = 0;
+    GInputStream* Stream = NewComInputStream(Content.Get(), Size);
 
-    WebKitURISchemeResponse* SchemeResponse =
-        webkit_uri_scheme_response_new(Stream, static_cast<gint64>(Size));
+    WebKitURISchemeResponse* SchemeResponse = webkit_uri_scheme_response_new(Stream, Size);
     webkit_uri_scheme_response_set_status(SchemeResponse, static_cast<guint>(StatusCode),
                                           Reason && *Reason ? Reason : nullptr);
     SoupMessageHeaders* Headers = soup_message_headers_new(SOUP_MESSAGE_HEADERS_RESPONSE);

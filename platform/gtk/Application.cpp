@@ -214,6 +214,28 @@ void TApplication::SetTitle(const std::string& Value) {
     g_set_application_name(Value.c_str());
 }
 
+int TApplication::SetIcon(const std::vector<std::string>& Images) {
+    GList* pixbufs = nullptr;
+    int used = 0;
+    for (const auto& image : Images) {
+        GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+        bool written = gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(image.data()),
+                                               image.size(), nullptr) != FALSE;
+        // Closed in every case, so that a loader that failed is finished too.
+        bool closed = gdk_pixbuf_loader_close(loader, nullptr) != FALSE;
+        GdkPixbuf* pixbuf = written && closed ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
+        if (pixbuf) {
+            pixbufs = g_list_append(pixbufs, g_object_ref(pixbuf));
+            ++used;
+        }
+        g_object_unref(loader);
+    }
+    if (pixbufs)
+        gtk_window_set_default_icon_list(pixbufs);
+    g_list_free_full(pixbufs, g_object_unref);
+    return used;
+}
+
 void TApplication::Run() {
     Initialize();
     if (FMainForm && FShowMainForm && !FTerminated)

@@ -283,6 +283,25 @@ void TCustomForm::HandleConfigure(int, int, int AWidth, int AHeight) {
         return;
     int l = 0, r = 0, t = 0, b = 0;
     bool managed = ReadFrameExtents(window, l, r, t, b);
+    // A window that draws its own title bar holds that bar and its frame
+    // inside the native window: they count as frame, and the content starts
+    // inside them. The toolkit's size of the window leaves them out.
+    if (gtk_window_get_titlebar(GTK_WINDOW(FWindow)) && gtk_window_get_decorated(GTK_WINDOW(FWindow))) {
+        int contentW = 0, contentH = 0;
+        gtk_window_get_size(GTK_WINDOW(FWindow), &contentW, &contentH);
+        const int dw = std::max(0, AWidth - contentW), dh = std::max(0, AHeight - contentH);
+        const int side = dw / 2, bottom = std::min(side, dh);
+        AWidth -= dw;
+        AHeight -= dh;
+        l += side;
+        r += dw - side;
+        b += bottom;
+        t += dh - bottom;
+        FOwnFrameLeft = side;
+        FOwnFrameTop = dh - bottom;
+    } else {
+        FOwnFrameLeft = FOwnFrameTop = 0;
+    }
     bool frameChanged = false;
     if (managed || !WindowManagerReportsFrames(window)) {
         frameChanged = !FFrameKnown || FFrameW != l + r || FFrameH != t + b;
@@ -306,6 +325,8 @@ void TCustomForm::HandleConfigure(int, int, int AWidth, int AHeight) {
     }
     int x = 0, y = 0;
     gdk_window_get_origin(window, &x, &y);
+    x += FOwnFrameLeft;
+    y += FOwnFrameTop;
     if (!FFrameKnown) {
         // Not yet managed: the outer bounds asked for stay until the frame is known.
         FClientW = AWidth;

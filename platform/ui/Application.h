@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace Norvane::Platform::Ui {
 
@@ -20,6 +21,12 @@ public:
 
     std::string Title() const { return FTitle; }
     void SetTitle(const std::string& Value);
+    // The icon of every window that sets none of its own (title bar, task
+    // bar, window switcher, dialogs), also of windows already shown. Each item
+    // is one image of the icon as an encoded file in memory (PNG, or an .ico
+    // holding that one image); images the toolkit cannot decode are left out.
+    // Returns the number of images used; with none the icon stays as it was.
+    int SetIcon(const std::vector<std::string>& Images);
     // The main form, not a hidden application window, owns the task-bar entry
     // (always so on this toolkit; kept for the callers that set it).
     bool MainFormOnTaskBar() const { return FMainFormOnTaskBar; }

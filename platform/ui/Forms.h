@@ -210,6 +210,7 @@ private:
     TPosition FPosition = TPosition::poDefaultPosOnly;
     TBorderStyle FBorderStyle = TBorderStyle::bsSizeable;
     TWindowState FWindowState = TWindowState::wsNormal; // asked for, or last reported
+    int FOwnFrameLeft = 0, FOwnFrameTop = 0;            // own title bar and frame inside the native window
     int FStyleFunctions = 0;                            // what the border style lets the window manager do
     int FFunctions = -1;                                // what it was last told
     TFormStyle FFormStyle = TFormStyle::fsNormal;

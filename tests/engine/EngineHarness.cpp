@@ -164,14 +164,20 @@ bool TViewHarness::Create(int Width, int Height) {
                 Request->get_Uri(&Uri);
                 const std::string Address = Library.Take(Uri);
                 Requests.push_back(Address);
+                char* RequestHeaderText = nullptr;
+                Request->get_Headers(&RequestHeaderText);
+                RequestHeaders.push_back(Library.Take(RequestHeaderText));
                 const auto Found = Pages.find(Address);
                 if (Found == Pages.end())
                     return S_OK;
                 auto Content = MakeComObject<TComMemoryStream>(Found->second.Body);
                 TComPtr<ICoreWebView2WebResourceResponse> Response;
-                const std::string Headers = "Content-Type: " + Found->second.ContentType + "; charset=utf-8";
-                Environment->CreateWebResourceResponse(Content.Get(), 200, "OK", Headers.c_str(),
-                                                       Response.Put());
+                std::string Headers = "Content-Type: " + Found->second.ContentType + "; charset=utf-8";
+                if (!Found->second.ExtraHeaders.empty())
+                    Headers += "\r\n" + Found->second.ExtraHeaders;
+                Environment->CreateWebResourceResponse(Content.Get(), Found->second.Status,
+                                                       Found->second.Status == 200 ? "OK" : "Partial Content",
+                                                       Headers.c_str(), Response.Put());
                 if (!DeferResponses) {
                     Args->put_Response(Response.Get());
                     return S_OK;

@@ -76,8 +76,14 @@ struct TScriptResult {
 };
 
 struct TServedPage {
+    TServedPage() = default;
+    TServedPage(std::string Type, std::string Content, std::int32_t Code = 200, std::string Extra = {})
+        : ContentType(std::move(Type)), Body(std::move(Content)), Status(Code),
+          ExtraHeaders(std::move(Extra)) {}
     std::string ContentType;
     std::string Body;
+    std::int32_t Status = 200;
+    std::string ExtraHeaders; // further "Name: value" lines after the type, "\r\n"-separated
 };
 
 // One browser view in a host window, with handlers that serve Pages from
@@ -118,6 +124,7 @@ public:
     bool DeferResponses = false;
 
     std::vector<std::string> Requests;       // addresses the resource handler saw
+    std::vector<std::string> RequestHeaders; // their request headers
     std::vector<std::string> Messages;       // web messages as JSON
     std::vector<std::string> StringMessages; // TryGetWebMessageAsString results ("<not a string>" on failure)
     std::vector<std::string> MessageSources; // the sending documents' addresses

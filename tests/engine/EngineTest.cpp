@@ -406,6 +406,32 @@ TEST(EngineView, ServesThePagesThroughTheResourceFilterFromMemory) {
     EXPECT_EQ(H.Title(), "Renamed");
 }
 
+TEST(EngineView, ResponsesAreReadAsStreamsWithTheirStatusAndHeaders) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    std::string large(3 << 20, 'x');
+    for (std::size_t i = 0; i < large.size(); i += 4096)
+        large[i] = static_cast<char>('a' + (i / 4096) % 26);
+    H.Pages["file:///large.bin"] = {"application/octet-stream", large};
+    H.Pages["file:///part.bin"] = {"application/octet-stream", "cde", 206, "Content-Range: bytes 2-4/10"};
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    // Several reads of the stream: the whole body arrives in order.
+    H.Run("fetch('file:///large.bin').then(r => r.text()).then(t => window.__large = t.length + ':' +"
+          " t.charAt(4096 * 25) + t.charAt(4096 * 700), e => window.__large = 'failed: ' + e); 0");
+    EXPECT_EQ(Eventually(H, "window.__large"), "\"3145728:zy\"");
+    // A range request reaches the handler with its header; the partial answer
+    // keeps its status and Content-Range.
+    H.Run("fetch('file:///part.bin', {headers: {Range: 'bytes=2-4'}}).then(r => r.text().then(t =>"
+          " window.__part = r.status + ' ' + r.headers.get('Content-Range') + ' ' + t),"
+          " e => window.__part = 'failed: ' + e); 0");
+    EXPECT_EQ(Eventually(H, "window.__part"), "\"206 bytes 2-4/10 cde\"");
+    auto at = std::find(H.Requests.begin(), H.Requests.end(), "file:///part.bin");
+    ASSERT_NE(at, H.Requests.end());
+    EXPECT_NE(H.RequestHeaders[static_cast<std::size_t>(at - H.Requests.begin())].find("bytes=2-4"),
+              std::string::npos);
+}
+
 TEST(EngineView, DeferredResponsesAreServedWhenTheDeferralCompletes) {
     TViewHarness H;
     ASSERT_TRUE(H.Create());

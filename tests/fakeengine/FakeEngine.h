@@ -699,7 +699,8 @@ public:
         return Enter("get_Content");
     }
     HRESULT NV_STDCALL put_Content(IStream*) override { return Enter("put_Content"); }
-    HRESULT NV_STDCALL get_Headers(char** Value) override { return GetText("get_Headers", Value, ""); }
+    std::string Headers;
+    HRESULT NV_STDCALL get_Headers(char** Value) override { return GetText("get_Headers", Value, Headers); }
 };
 
 // Resource-request arguments; with an address they carry a request for it.

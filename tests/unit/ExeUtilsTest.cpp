@@ -64,6 +64,11 @@ const int RunningExeHelper = [] {
             std::printf("%s size=%lld position=%lld\n", log.Text().c_str(),
                         static_cast<long long>(stream.Size()), static_cast<long long>(stream.Position()));
             WriteFile(out, stream.AsString());
+        } else if (action == "map") {
+            auto payload = utils.MapZipFromExe();
+            std::printf("%s size=%llu\n", log.Text().c_str(),
+                        static_cast<unsigned long long>(payload->Size()));
+            WriteFile(out, std::string(reinterpret_cast<const char*>(payload->Data()), payload->Size()));
         } else if (action == "extract") {
             utils.ExtractZipFromExe(out);
             std::printf("%s\n", log.Text().c_str());
@@ -236,6 +241,8 @@ TEST(ExeUtilsImageEnd, ElfOfEitherClassAndByteOrder) {
             TMemoryStream payload;
             utils.GetZipFromFile(dir / "d", payload);
             EXPECT_EQ(payload.AsString(), "PAYLOAD");
+            auto mapped = utils.MapZipFromFile(dir / "d");
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(mapped->Data()), mapped->Size()), "PAYLOAD");
 
             // A file cut inside its section table is reported, not read as a payload.
             WriteFile(dir / "e", tableLast.substr(0, tableLast.size() - 10));
@@ -297,6 +304,7 @@ TEST(ExeUtilsImageEnd, OtherFilesAreRefusedByPath) {
     std::filesystem::copy_file(Runtime(), dir / "clean");
     TMemoryStream stream;
     EXPECT_THROW(utils.GetZipFromFile(dir / "clean", stream), EExeUtilsError);
+    EXPECT_THROW(utils.MapZipFromFile(dir / "clean"), EExeUtilsError);
     EXPECT_EQ(stream.Size(), 0);
     EXPECT_THROW(utils.ExtractZipFromFile(dir / "clean", dir / "out.zip"), EExeUtilsError);
     EXPECT_FALSE(std::filesystem::exists(dir / "out.zip"));
@@ -406,6 +414,8 @@ TEST_F(ExeUtilsRunning, OneExtraByteIsThePayload) {
     EXPECT_EQ(Run("stub").Output, "stub=1\n");
     EXPECT_EQ(Run("get").Output, "max=1; pos=1; size=1 position=1\n");
     EXPECT_EQ(ReadFile(Dir / "out"), "Z");
+    EXPECT_EQ(Run("map").Output, "max=1; pos=1; size=1\n");
+    EXPECT_EQ(ReadFile(Dir / "out"), "Z");
 }
 
 TEST_F(ExeUtilsRunning, CopiesThePayloadInBlocksFromPositionZero) {
@@ -427,6 +437,8 @@ TEST_F(ExeUtilsRunning, AppendedArchiveIsReadBackExactly) {
     TExeUtils utils;
     utils.AppendZipToExe(Dir / "archive.zip", Exe);
     EXPECT_EQ(Run("get").Output.substr(0, 10), "max=54321;");
+    EXPECT_EQ(ReadFile(Dir / "out"), archive);
+    EXPECT_EQ(Run("map").Output, "max=54321; pos=54321; size=54321\n");
     EXPECT_EQ(ReadFile(Dir / "out"), archive);
 }
 
@@ -455,6 +467,8 @@ TEST(ExeUtilsRunningDeathTest, NoPayloadShowsTheErrorBoxAndExitsWithZero) {
                     TMemoryStream stream;
                     u.GetZipFromExe(stream);
                 }),
+                ::testing::ExitedWithCode(0), expected);
+    EXPECT_EXIT(ExpectNotAValidApplication([](TExeUtils& u) { u.MapZipFromExe(); }),
                 ::testing::ExitedWithCode(0), expected);
     // The child process re-runs this body, so the path is fixed rather than a
     // temporary folder that the exiting child could not remove.

@@ -6,13 +6,39 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <random>
 
 #include "tests/support/TestSupport.h"
 
 using namespace Norvane::Shared;
 using namespace Norvane::Testing;
+
+// The largest single allocation since the last reset, to catch reservations
+// sized by untrusted header fields.
+static std::atomic<std::size_t> LargestAllocation{0};
+
+// GCC pairs the replaced operators with malloc and free when it inlines them.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t size) {
+    std::size_t seen = LargestAllocation.load();
+    while (size > seen && !LargestAllocation.compare_exchange_weak(seen, size)) {
+    }
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+#pragma GCC diagnostic pop
 
 namespace {
 
@@ -218,6 +244,119 @@ TEST_F(ExeZipTest, DamagedEntryDataRaisesAndLeavesTargetUntouched) {
         EXPECT_EQ(target.Size(), 0);
         // The other entry is still readable.
         EXPECT_EQ(zip.ExtractEntryToString("app/index.html"), Text);
+    }
+}
+
+TEST_F(ExeZipTest, LyingHeadersAreRefusedWithoutLargeAllocations) {
+    auto patch16 = [](std::string& bytes, std::size_t at, std::uint16_t orBits) {
+        bytes[at] = static_cast<char>(bytes[at] | (orBits & 0xFF));
+        bytes[at + 1] = static_cast<char>(bytes[at + 1] | (orBits >> 8));
+    };
+    auto set32 = [](std::string& bytes, std::size_t at, std::uint32_t value) {
+        for (int i = 0; i < 4; ++i)
+            bytes[at + static_cast<std::size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    struct TCase {
+        const char* What;
+        std::string Bytes;
+    };
+    std::string plain = ReadFile(Zip("-0", "app/css/site.css", ""));
+    std::string encrypted = ReadFile(Zip("-0", "app/css/site.css", PayloadPassword));
+    std::vector<TCase> cases;
+    // Uncompressed size 0xF0000000 in both headers of a ~150-byte archive.
+    std::string huge = plain;
+    set32(huge, 22, 0xF0000000);
+    set32(huge, huge.rfind(std::string("PK\x01\x02", 4)) + 24, 0xF0000000);
+    cases.push_back({"lying size", huge});
+    // Strong encryption (bit 6) in the central and the local header.
+    std::string strong = encrypted;
+    patch16(strong, 6, 0x0040);
+    patch16(strong, strong.rfind(std::string("PK\x01\x02", 4)) + 8, 0x0040);
+    cases.push_back({"strong encryption", strong});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        TMemoryStream stream(Bytes(c.Bytes));
+        TExeZip zip;
+        zip.SetPassword(PayloadPassword);
+        zip.Open(stream);
+        TMemoryStream target;
+        LargestAllocation = 0;
+        EXPECT_THROW(zip.ExtractEntry("app/css/site.css", target), EZipError);
+        EXPECT_LT(LargestAllocation.load(), std::size_t{1} << 20);
+        EXPECT_EQ(target.Size(), 0);
+    }
+}
+
+TEST_F(ExeZipTest, StreamedEntryAnswersSeeksByteForByte) {
+    // Longer than a few decoder checkpoint intervals.
+    std::string large = RandomBytes(9 << 20, 11);
+    for (std::size_t i = 0; i < large.size(); i += 7)
+        large[i] = 'a'; // compressible, so deflate does more than store
+    WriteFile(Dir / "src/app/large.bin", large);
+    for (const std::string options : {"-0", "-6"}) {
+        SCOPED_TRACE(options);
+        TMemoryStream stream = Load(Zip(options, "app/large.bin", PayloadPassword));
+        TExeZip zip;
+        zip.SetPassword(PayloadPassword);
+        zip.Open(stream);
+        auto entry = zip.OpenEntry("app/large.bin");
+        ASSERT_TRUE(entry);
+        EXPECT_FALSE(zip.OpenEntry("app/absent.bin"));
+        ASSERT_EQ(entry->Size(), static_cast<std::int64_t>(large.size()));
+        const std::int64_t size = entry->Size();
+        // Forward, far back, inside one interval, across intervals, the tail.
+        const std::pair<std::int64_t, std::int64_t> ranges[] = {
+            {0, 100},      {size - 10, 10},     {5 << 20, 70000},
+            {3, 1},        {(4 << 20) - 5, 10}, {(8 << 20) + 1, 1 << 20},
+            {size - 1, 5}, {1 << 20, 1}};
+        for (const auto& [offset, length] : ranges) {
+            std::string got(static_cast<std::size_t>(length), '\0');
+            EXPECT_EQ(entry->Seek(offset, TSeekOrigin::soBeginning), offset);
+            std::int64_t n = entry->Read(got.data(), length);
+            got.resize(static_cast<std::size_t>(n));
+            EXPECT_EQ(got, large.substr(static_cast<std::size_t>(offset), static_cast<std::size_t>(length)))
+                << "range at " << offset;
+        }
+        if (options == "-6") {
+            EXPECT_GE(entry->CheckpointCount(), 2u);
+        }
+        EXPECT_EQ(zip.ExtractEntryToString("app/large.bin"), large);
+    }
+}
+
+TEST_F(ExeZipTest, StreamedEntryWithLyingSizesOrCutDataRaises) {
+    std::string bytes = ReadFile(Zip("-9", "app/data.bin", PayloadPassword));
+    std::size_t central = bytes.rfind(std::string("PK\x01\x02", 4));
+    auto set32 = [&](std::size_t at, std::uint32_t value) {
+        for (int i = 0; i < 4; ++i)
+            bytes[at + static_cast<std::size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    auto get32 = [&](std::size_t at) {
+        std::uint32_t value = 0;
+        for (int i = 3; i >= 0; --i)
+            value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+        return value;
+    };
+    const std::uint32_t compressed = get32(central + 20);
+    struct TCase {
+        const char* What;
+        std::size_t At;
+        std::uint32_t Value;
+    } cases[] = {{"data cut short", central + 20, compressed / 2},
+                 {"longer than recorded", central + 24, static_cast<std::uint32_t>(Binary.size() + 1000)},
+                 {"beyond the archive", central + 20, compressed + 100000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        std::string original = bytes;
+        set32(c.At, c.Value);
+        TMemoryStream stream(Bytes(bytes));
+        bytes = original;
+        TExeZip zip;
+        zip.SetPassword(PayloadPassword);
+        zip.Open(stream);
+        TMemoryStream target;
+        EXPECT_THROW(zip.ExtractEntry("app/data.bin", target), EZipError);
+        EXPECT_EQ(target.Size(), 0);
     }
 }
 

@@ -25,9 +25,26 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A few mebibytes of varied bytes, longer than the decoder's checkpoint interval.
+std::string VideoBytes() {
+    std::string bytes(5 << 20, '\0');
+    std::uint32_t state = 12345;
+    for (char& c : bytes) {
+        state = state * 1103515245u + 12345u;
+        c = static_cast<char>(state >> 24);
+    }
+    return bytes;
+}
+
 // ---------------------------------------------------------------------------
 // Resource handler
 // ---------------------------------------------------------------------------
+
+std::string ReadAll(Norvane::Shared::TStream& Stream) {
+    std::string bytes(static_cast<std::size_t>(Stream.Size()), '\0');
+    bytes.resize(static_cast<std::size_t>(Stream.Read(bytes.data(), Stream.Size())));
+    return bytes;
+}
 
 class ResourceHandlerTest : public BrowserWindowFixture {
 protected:
@@ -41,6 +58,7 @@ protected:
             {"app/my-image.png", "png named with a dash"},
             {"app/sub/page.html", "sub page from the archive"},
             {"app/Images/Logo.PNG", "logo in upper case"},
+            {"app/video.bin", VideoBytes()},
             {"app/both.txt", "both: archive"},
             {"other/elsewhere.html", "outside the application folder"},
         });
@@ -75,7 +93,7 @@ protected:
         auto resource = Window->ResolveResource(Address);
         if (!resource)
             return "-";
-        return std::string(resource->Content.begin(), resource->Content.end()) + "|" + resource->ContentType;
+        return ReadAll(*resource->Content) + "|" + resource->ContentType;
     }
     std::string AbsoluteAddress(const std::string& Name) { return "file://" + (AbsDir / Name).string(); }
 
@@ -113,8 +131,41 @@ TEST_F(ResourceHandlerTest, OnlyPercentTwentyIsDecodedAndAQueryStaysInTheName) {
     // ...but a file that has the query in its name.
     auto queried = Window->ResolveResource("file:///sub/page.html?x=1");
     ASSERT_TRUE(queried);
-    EXPECT_EQ(std::string(queried->Content.begin(), queried->Content.end()),
-              "a file whose name holds the query");
+    EXPECT_EQ(ReadAll(*queried->Content), "a file whose name holds the query");
+}
+
+TEST_F(ResourceHandlerTest, ByteRangesAreAnsweredWithTheAskedBytes) {
+    const std::string video = VideoBytes();
+    const std::string total = "/" + std::to_string(video.size());
+    struct TCase {
+        std::string Range;
+        int Status;
+        std::size_t First, Length;
+        std::string ContentRange;
+    } cases[] = {
+        {"bytes=0-", 206, 0, video.size(), "bytes 0-" + std::to_string(video.size() - 1) + total},
+        {"bytes=2000000-2000099", 206, 2000000, 100, "bytes 2000000-2000099" + total},
+        {"bytes=100-199", 206, 100, 100, "bytes 100-199" + total}, // back after a far seek
+        {"bytes=-10", 206, video.size() - 10, 10,
+         "bytes " + std::to_string(video.size() - 10) + "-" + std::to_string(video.size() - 1) + total},
+        {"bytes=3000000-99999999", 206, 3000000, video.size() - 3000000,
+         "bytes 3000000-" + std::to_string(video.size() - 1) + total},
+        {"bytes=99999999-", 416, 0, 0, "bytes *" + total},
+        {"bytes=0-1,5-6", 200, 0, video.size(), ""}, // several ranges: the whole content
+        {"items=0-1", 200, 0, video.size(), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Range);
+        TFakeWebResourceResponse* answer =
+            FireResourceRequest("file:///video.bin", "Accept: */*\r\nrange: " + c.Range);
+        ASSERT_NE(answer, nullptr);
+        EXPECT_EQ(answer->StatusCode, c.Status);
+        std::string expectedHeaders = "Content-Type: application/octet-stream; charset=utf-8";
+        if (!c.ContentRange.empty())
+            expectedHeaders += "\r\nContent-Range: " + c.ContentRange;
+        EXPECT_EQ(answer->Headers, expectedHeaders);
+        EXPECT_TRUE(answer->Body() == video.substr(c.First, c.Length)) << "bytes differ";
+    }
 }
 
 TEST_F(ResourceHandlerTest, ArchiveNamesMatchWithoutRegardToCase) {

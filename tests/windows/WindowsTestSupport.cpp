@@ -70,11 +70,12 @@ void FireWebMessage(TMessageArgs* Args) {
     EXPECT_EQ(results[0], S_OK);
 }
 
-TFakeWebResourceResponse* FireResourceRequest(const std::string& Address) {
+TFakeWebResourceResponse* FireResourceRequest(const std::string& Address, const std::string& Headers) {
     TFakeView* view = Engine().View();
     if (!view)
         return nullptr;
     auto args = MakeComObject<TFakeWebResourceRequestedArgs>(Address);
+    args->Request->Headers = Headers;
     view->Fire<ICoreWebView2WebResourceRequestedEventHandler>("WebResourceRequested", args.Get());
     if (!args->Response)
         return nullptr;

@@ -80,7 +80,8 @@ TComPtr<TMessageArgs> StringMessage(const std::string& Text);
 // Fires a notification of the fake view at every handler registered for it.
 void FireWebMessage(TMessageArgs* Args);
 // Fires a resource request; the fake response the window set, or null.
-FakeEngine::TFakeWebResourceResponse* FireResourceRequest(const std::string& Address);
+FakeEngine::TFakeWebResourceResponse* FireResourceRequest(const std::string& Address,
+                                                          const std::string& Headers = "");
 
 // From now on DetailsOf and CallCount look only at the engine calls made
 // after this point (the objects of the fake stay as they are).

@@ -1,0 +1,343 @@
+#include "shared/ZipEntryStream.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include <zlib.h>
+
+#include "platform/MappedFile.h"
+
+namespace Norvane::Shared {
+namespace {
+
+constexpr std::uint64_t EncryptionHeaderSize = 12;
+constexpr std::size_t ChunkSize = 64 * 1024;
+// Stored entries: the cipher's keys are kept at every interval boundary
+// (12 bytes per mebibyte), which gives random access within one interval.
+constexpr std::uint64_t StoredMarkSpacing = 1024 * 1024;
+// Deflated entries: copies of the inflate state (its 32 KiB window and the
+// input chunk position), at most MaxCheckpoints; when full, every other one
+// is dropped and the spacing doubles.
+constexpr std::uint64_t FirstCheckpointSpacing = 4 * 1024 * 1024;
+constexpr std::size_t MaxCheckpoints = 32;
+// Input read through is given back to the mapping in steps of this size.
+constexpr std::uint64_t ReleaseStep = 4 * 1024 * 1024;
+
+// The three keys of the traditional PKWARE cipher.
+struct TKeys {
+    std::uint32_t K0 = 305419896u, K1 = 591751049u, K2 = 878082192u;
+};
+
+const z_crc_t* CrcTable() {
+    static const z_crc_t* table = get_crc_table();
+    return table;
+}
+
+inline void UpdateKeys(TKeys& K, const z_crc_t* Table, std::uint8_t Plain) {
+    K.K0 = static_cast<std::uint32_t>(Table[(K.K0 ^ Plain) & 0xFF] ^ (K.K0 >> 8));
+    K.K1 = (K.K1 + (K.K0 & 0xFF)) * 134775813u + 1;
+    K.K2 = static_cast<std::uint32_t>(Table[(K.K2 ^ (K.K1 >> 24)) & 0xFF] ^ (K.K2 >> 8));
+}
+
+void Decrypt(TKeys& K, const std::uint8_t* In, std::uint8_t* Out, std::size_t Count) {
+    const z_crc_t* table = CrcTable();
+    TKeys k = K;
+    for (std::size_t i = 0; i < Count; ++i) {
+        std::uint32_t t = (k.K2 | 2) & 0xFFFF;
+        auto plain = static_cast<std::uint8_t>(In[i] ^ static_cast<std::uint8_t>((t * (t ^ 1)) >> 8));
+        Out[i] = plain;
+        UpdateKeys(k, table, plain);
+    }
+    K = k;
+}
+
+struct TCheckpoint {
+    std::uint64_t Out = 0;        // output position
+    std::uint64_t ChunkStart = 0; // input offset of the chunk being inflated
+    TKeys ChunkKeys;              // the cipher's keys at ChunkStart
+    std::size_t Consumed = 0;     // bytes of that chunk inflate had taken
+    bool Ended = false;
+    z_stream Z{};
+    ~TCheckpoint() { inflateEnd(&Z); }
+};
+
+} // namespace
+
+struct TZipEntryStream::TImpl {
+    const TZipEntryData& Entry;
+    const std::uint8_t* Input = nullptr; // after the encryption header
+    std::uint64_t InputSize = 0;
+    TKeys StartKeys; // after the encryption header
+    TKeys Keys;
+    std::uint64_t Pos = 0;    // where the decoder stands
+    std::uint64_t Target = 0; // where the reader stands
+    std::uint32_t Crc = 0;
+    std::uint64_t CrcPos = 0;   // the CRC covers [0, CrcPos)
+    std::uint64_t Released = 0; // input before this offset was given back
+
+    // Input before Offset has been read through.
+    void ReadThrough(std::uint64_t Offset) {
+        if (!Entry.ReleaseBehind)
+            return;
+        if (Offset < Released)
+            Released = Offset; // went back
+        else if (Offset - Released >= ReleaseStep) {
+            Platform::ReleaseMappedPages(Input + Released, Offset - Released);
+            Released = Offset;
+        }
+    }
+
+    // Stored
+    std::vector<TKeys> Marks; // keys at k * StoredMarkSpacing
+
+    // Deflated
+    z_stream Z{};
+    bool ZReady = false;
+    bool Ended = false;
+    std::uint64_t ChunkStart = 0;
+    TKeys ChunkKeys;
+    std::vector<std::uint8_t> Chunk;
+    std::size_t ChunkLength = 0;
+    std::vector<std::unique_ptr<TCheckpoint>> Checkpoints;
+    std::uint64_t Spacing = FirstCheckpointSpacing;
+    std::uint64_t NextCheckpoint = FirstCheckpointSpacing;
+
+    explicit TImpl(const TZipEntryData& E) : Entry(E) {}
+    ~TImpl() {
+        if (ZReady)
+            inflateEnd(&Z);
+    }
+
+    [[noreturn]] void Fail(const std::string& Reason) const {
+        throw EZipError("Cannot read \"" + Entry.Name + "\" from the archive: " + Reason);
+    }
+
+    bool Deflated() const { return Entry.Method == 8; }
+
+    void Checksum(std::uint64_t At, const std::uint8_t* Bytes, std::size_t Count) {
+        if (At != CrcPos || Count == 0)
+            return;
+        Crc = static_cast<std::uint32_t>(crc32(Crc, Bytes, static_cast<uInt>(Count)));
+        CrcPos += Count;
+        if (CrcPos == Entry.Size && Crc != Entry.Crc)
+            Fail(Entry.Encrypted ? "CRC error (wrong password or damaged data)" : "CRC error");
+    }
+
+    // ---- stored ----
+    void DecodeStored(std::uint8_t* Out, std::size_t Count) {
+        std::size_t done = 0;
+        while (done < Count) {
+            std::uint64_t boundary = (Pos / StoredMarkSpacing + 1) * StoredMarkSpacing;
+            auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(Count - done, boundary - Pos));
+            if (Entry.Encrypted)
+                Decrypt(Keys, Input + Pos, Out + done, piece);
+            else
+                std::memcpy(Out + done, Input + Pos, piece);
+            Checksum(Pos, Out + done, piece);
+            Pos += piece;
+            done += piece;
+            ReadThrough(Pos);
+            if (Pos % StoredMarkSpacing == 0 && Pos / StoredMarkSpacing == Marks.size())
+                Marks.push_back(Keys);
+        }
+    }
+
+    void RewindStored(std::uint64_t To) {
+        if (!Entry.Encrypted) {
+            Pos = To;
+            return;
+        }
+        std::size_t mark =
+            std::min<std::size_t>(static_cast<std::size_t>(To / StoredMarkSpacing), Marks.size() - 1);
+        Keys = Marks[mark];
+        Pos = mark * StoredMarkSpacing;
+    }
+
+    // ---- deflated ----
+    void LoadChunk() {
+        ReadThrough(ChunkStart);
+        ChunkKeys = Keys;
+        ChunkLength = static_cast<std::size_t>(std::min<std::uint64_t>(ChunkSize, InputSize - ChunkStart));
+        if (Entry.Encrypted)
+            Decrypt(Keys, Input + ChunkStart, Chunk.data(), ChunkLength);
+        else
+            std::memcpy(Chunk.data(), Input + ChunkStart, ChunkLength);
+        Z.next_in = Chunk.data();
+        Z.avail_in = static_cast<uInt>(ChunkLength);
+    }
+
+    void StartInflate() {
+        if (ZReady)
+            inflateEnd(&Z);
+        Z = z_stream{};
+        ZReady = inflateInit2(&Z, -MAX_WBITS) == Z_OK;
+        if (!ZReady)
+            Fail("the inflate decoder cannot start");
+        Keys = StartKeys;
+        ChunkStart = 0;
+        ChunkLength = 0;
+        Pos = 0;
+        Ended = false;
+    }
+
+    void DecodeDeflated(std::uint8_t* Out, std::size_t Count) {
+        Z.next_out = Out;
+        Z.avail_out = static_cast<uInt>(Count);
+        while (Z.avail_out > 0 && !Ended) {
+            if (Z.avail_in == 0) {
+                ChunkStart += ChunkLength;
+                if (ChunkStart >= InputSize)
+                    break;
+                LoadChunk();
+            }
+            int result = inflate(&Z, Z_NO_FLUSH);
+            if (result == Z_STREAM_END)
+                Ended = true;
+            else if (result != Z_OK && (result != Z_BUF_ERROR || Z.avail_in > 0))
+                Fail(std::string("its deflated data is damaged (") + (Z.msg ? Z.msg : "inflate error") + ")");
+        }
+        std::size_t produced = Count - Z.avail_out;
+        Checksum(Pos, Out, produced);
+        Pos += produced;
+        if (produced < Count)
+            Fail(Ended ? "its data is shorter than its recorded size" : "its data is cut short");
+        if (Pos >= NextCheckpoint && !Ended)
+            TakeCheckpoint();
+    }
+
+    void TakeCheckpoint() {
+        auto checkpoint = std::make_unique<TCheckpoint>();
+        checkpoint->Out = Pos;
+        checkpoint->ChunkStart = ChunkStart;
+        checkpoint->ChunkKeys = ChunkKeys;
+        checkpoint->Consumed = ChunkLength - Z.avail_in;
+        checkpoint->Ended = Ended;
+        if (inflateCopy(&checkpoint->Z, &Z) != Z_OK)
+            return; // no checkpoint: seeking back decodes from further back
+        Checkpoints.push_back(std::move(checkpoint));
+        if (Checkpoints.size() > MaxCheckpoints) {
+            std::vector<std::unique_ptr<TCheckpoint>> kept;
+            for (std::size_t i = 1; i < Checkpoints.size(); i += 2)
+                kept.push_back(std::move(Checkpoints[i]));
+            Checkpoints = std::move(kept);
+            Spacing *= 2;
+        }
+        NextCheckpoint = Pos + Spacing;
+    }
+
+    void RewindDeflated(std::uint64_t To) {
+        TCheckpoint* best = nullptr;
+        for (const auto& c : Checkpoints)
+            if (c->Out <= To)
+                best = c.get();
+        if (!best) {
+            StartInflate();
+            return;
+        }
+        inflateEnd(&Z);
+        if (inflateCopy(&Z, &best->Z) != Z_OK) {
+            ZReady = false;
+            StartInflate();
+            return;
+        }
+        ChunkStart = best->ChunkStart;
+        Keys = best->ChunkKeys;
+        LoadChunk();
+        Z.next_in = Chunk.data() + best->Consumed;
+        Z.avail_in = static_cast<uInt>(ChunkLength - best->Consumed);
+        Pos = best->Out;
+        Ended = best->Ended;
+    }
+
+    void Decode(std::uint8_t* Out, std::size_t Count) {
+        if (Deflated())
+            DecodeDeflated(Out, Count);
+        else
+            DecodeStored(Out, Count);
+    }
+
+    // Brings the decoder to Target: back to the nearest checkpoint before
+    // it when it lies behind, then forward by decoding.
+    void Reach() {
+        if (Target < Pos) {
+            if (Deflated())
+                RewindDeflated(Target);
+            else
+                RewindStored(Target);
+        }
+        if (!Deflated() && !Entry.Encrypted) {
+            Pos = Target;
+            return;
+        }
+        std::uint8_t scratch[16 * 1024];
+        while (Pos < Target)
+            Decode(scratch, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof scratch, Target - Pos)));
+    }
+};
+
+TZipEntryStream::TZipEntryStream(const TZipEntryData& Entry, const std::string& Password)
+    : FEntry(Entry), FImpl(std::make_unique<TImpl>(FEntry)) {
+    TImpl& s = *FImpl;
+    if (FEntry.Method != 0 && FEntry.Method != 8)
+        s.Fail("compression method " + std::to_string(FEntry.Method) + " is not supported");
+    std::uint64_t header = FEntry.Encrypted ? EncryptionHeaderSize : 0;
+    if (FEntry.CompressedSize < header)
+        s.Fail("its data is shorter than the encryption header");
+    s.Input = FEntry.Data + header;
+    s.InputSize = FEntry.CompressedSize - header;
+    if (FEntry.Method == 0 && s.InputSize != FEntry.Size)
+        s.Fail("its stored data is not as long as its recorded size");
+    if (FEntry.Encrypted) {
+        TKeys keys;
+        for (char c : Password)
+            UpdateKeys(keys, CrcTable(), static_cast<std::uint8_t>(c));
+        std::uint8_t plain[EncryptionHeaderSize];
+        Decrypt(keys, FEntry.Data, plain, sizeof plain);
+        if (plain[EncryptionHeaderSize - 1] != FEntry.CheckByte)
+            s.Fail("Wrong password provided");
+        s.StartKeys = keys;
+    }
+    s.Keys = s.StartKeys;
+    s.Marks.push_back(s.StartKeys);
+    if (s.Deflated()) {
+        s.Chunk.resize(ChunkSize);
+        s.StartInflate();
+    }
+    if (FEntry.Size == 0 && FEntry.Crc != 0)
+        s.Fail("CRC error");
+}
+
+TZipEntryStream::~TZipEntryStream() = default;
+
+std::int64_t TZipEntryStream::Read(void* Buffer, std::int64_t Count) {
+    TImpl& s = *FImpl;
+    if (Count <= 0 || s.Target >= FEntry.Size)
+        return 0;
+    s.Reach();
+    auto n = static_cast<std::size_t>(
+        std::min<std::uint64_t>({static_cast<std::uint64_t>(Count), FEntry.Size - s.Pos, 1u << 30}));
+    s.Decode(static_cast<std::uint8_t*>(Buffer), n);
+    s.Target = s.Pos;
+    return static_cast<std::int64_t>(n);
+}
+
+std::int64_t TZipEntryStream::Write(const void*, std::int64_t) {
+    throw EStreamError("An archive entry cannot be written");
+}
+
+std::int64_t TZipEntryStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
+    auto size = static_cast<std::int64_t>(FEntry.Size);
+    std::int64_t base = Origin == TSeekOrigin::soBeginning ? 0
+                        : Origin == TSeekOrigin::soCurrent ? static_cast<std::int64_t>(FImpl->Target)
+                                                           : size;
+    std::int64_t to = std::clamp<std::int64_t>(base + Offset, 0, size);
+    FImpl->Target = static_cast<std::uint64_t>(to); // decoded lazily by the next Read
+    return to;
+}
+
+std::size_t TZipEntryStream::CheckpointCount() const {
+    return FImpl->Deflated() ? FImpl->Checkpoints.size() : FImpl->Marks.size();
+}
+
+} // namespace Norvane::Shared
