@@ -28,8 +28,11 @@ declare -A EXCLUDE=(
   [StrUtilsTest]="GetFileMIMEType.SystemSourcesOverrideInTheirOrder:GetFileMIMEType.TableIsBuiltAnewForEveryCall:GetFileMIMEType.UsesTheSystemSourcesByDefault:SystemMimeSources.*:GetCompilerCacheDir.*:DecodeBase64.DecodesWhatTheSystemEncoderWritesForEveryLength:GetControlRandomSuffix.NameDashTenCharacters"
 )
 
-shopt -s nullglob
-programs=("$OUT"/tests/*Test.exe)
+# The test programs of the build's current configuration.
+programs=()
+while read -r name; do
+  programs+=("$OUT/tests/$name.exe")
+done < <(ctest --test-dir "$OUT" -N | sed -n 's/^ *Test *#[0-9]*: \(.*\)$/\1/p')
 if [ ${#programs[@]} -eq 0 ]; then
   echo "test-windows: no test programs in $OUT/tests (run scripts/build-windows.sh)" >&2
   exit 1

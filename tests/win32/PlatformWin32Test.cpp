@@ -2,8 +2,10 @@
 // UTF-16 boundary, command lines as the system splits them, child processes
 // through cmd.exe and a pipe, the named-mutex lock and the class registry.
 #include "platform/ChildProcess.h"
+#include "platform/Images.h"
 #include "platform/InstanceLock.h"
 #include "platform/KnownFolders.h"
+#include "platform/MappedFile.h"
 #include "platform/MimeRegistry.h"
 #include "platform/Process.h"
 #include "platform/ProcessControl.h"
@@ -15,7 +17,9 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
 
 using namespace Norvane::Platform;
 
@@ -150,4 +154,74 @@ TEST(Win32System, FoldersNamesAndPaths) {
     EXPECT_FALSE(IsValidFileNameComponent("a\\b"));
     EXPECT_FALSE(IsValidFileNameComponent(std::string(256, 'x')));
     EXPECT_FALSE(SystemErrorMessage(ERROR_FILE_NOT_FOUND).empty());
+}
+
+TEST(Win32Files, MappedFileShowsTheBytesAndNamesWhatFailed) {
+    std::string path = TempFolderPath() + "\\norvane-map-\xC3\xA9-" + std::to_string(CurrentProcessId());
+    std::string bytes = "mapped\0bytes";
+    bytes.append(10000, 'x');
+    std::ofstream(std::filesystem::u8path(path), std::ios::binary) << bytes;
+    {
+        MappedFile file(path);
+        ASSERT_EQ(file.Size(), bytes.size());
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.Data()), file.Size()), bytes);
+        ReleaseMappedPages(file.Data(), file.Size());
+        EXPECT_EQ(file.Data()[9999], 'x'); // read back from the file
+    }
+    std::filesystem::remove(std::filesystem::u8path(path));
+    try {
+        MappedFile missing(path);
+        FAIL() << "a missing file was mapped";
+    } catch (const EMapError& e) {
+        EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+    }
+}
+
+// A 2 x 1 icon of 32-bit pixels (blue, red) as an .ico file.
+std::string TwoPixelIcon() {
+    auto le = [](std::string& out, std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    std::string image;
+    le(image, 40, 4); // BITMAPINFOHEADER: size, width, height (doubled: colour and mask)
+    le(image, 2, 4);
+    le(image, 2, 4);
+    le(image, 1, 2); // planes, bits
+    le(image, 32, 2);
+    for (int i = 0; i < 6; ++i) // compression, image size, resolutions, colours
+        le(image, 0, 4);
+    le(image, 0xFF0000FF, 4); // BGRA rows, bottom up
+    le(image, 0xFFFF0000, 4);
+    le(image, 0, 4); // the AND mask: one row, padded to 32 bits
+    std::string file;
+    le(file, 0, 2); // ICONDIR: reserved, type 1 (icon), one image
+    le(file, 1, 2);
+    le(file, 1, 2);
+    file += '\x02';
+    file += '\x01';
+    le(file, 0, 2); // colours, reserved
+    le(file, 1, 2); // planes, bits
+    le(file, 32, 2);
+    le(file, static_cast<std::uint32_t>(image.size()), 4);
+    le(file, 22, 4);
+    return file + image;
+}
+
+TEST(Win32Images, IconAndPngAreScaledIntoPng) {
+    auto pngSide = [](const std::string& png) {
+        return png.size() > 24 && png.compare(0, 8, "\x89PNG\r\n\x1A\n") == 0
+                   ? (static_cast<unsigned char>(png[18]) << 8) | static_cast<unsigned char>(png[19])
+                   : -1;
+    };
+    std::string png;
+    ASSERT_TRUE(ImageToPng(TwoPixelIcon(), 16, png));
+    EXPECT_EQ(pngSide(png), 16);
+    std::string again;
+    ASSERT_TRUE(ImageToPng(png, 48, again));
+    EXPECT_EQ(pngSide(again), 48);
+    EXPECT_FALSE(ImageToPng(png, 0, again));
+    EXPECT_FALSE(ImageToPng(png, 1025, again));
+    EXPECT_FALSE(ImageToPng("not an image at all", 16, again));
+    EXPECT_FALSE(ImageToPng(png.substr(0, 40), 16, again));
 }
