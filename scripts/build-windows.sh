@@ -27,7 +27,7 @@ export DEBIAN_FRONTEND=noninteractive
 PACKAGES=(
   cmake pkg-config g++ zlib1g-dev dpkg-dev xz-utils rapidjson-dev
   mingw-w64 gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev
-  wine wine32 xvfb xauth
+  wine wine32
 )
 
 # The first archive address of the machine's own Debian sources.
@@ -81,7 +81,8 @@ debian_source() {
   local dir
   dir=$(find "$DEPS_SRC" -maxdepth 1 -type d -name "$pkg-[0-9]*" | sort | tail -n1)
   if [ -z "$dir" ]; then
-    (cd "$DEPS_SRC" && apt-get source -q "$pkg" >&2)
+    (cd "$DEPS_SRC" && apt-get source -q "$pkg" >"$DEPS_SRC/$pkg.log" 2>&1) ||
+      { cat "$DEPS_SRC/$pkg.log" >&2; exit 1; }
     dir=$(find "$DEPS_SRC" -maxdepth 1 -type d -name "$pkg-[0-9]*" | sort | tail -n1)
   fi
   [ -n "$dir" ] || { echo "build-windows: no source for $pkg" >&2; exit 1; }
@@ -98,13 +99,18 @@ build_dependency() {
   stamp=$DEPS/.built-$(basename "$src")
   [ -f "$stamp" ] && return 0
   echo "build-windows: cross-building $(basename "$src")"
-  rm -rf "$OUT/deps-build/$pkg"
-  cmake -S "$src" -B "$OUT/deps-build/$pkg" -G "Unix Makefiles" \
-    -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DNORVANE_WIN_DEPS="$DEPS" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$DEPS" -DBUILD_SHARED_LIBS=OFF "$@" >/dev/null
-  cmake --build "$OUT/deps-build/$pkg" -j"$JOBS" >/dev/null
-  cmake --install "$OUT/deps-build/$pkg" >/dev/null
-  rm -rf "$OUT/deps-build/$pkg"
+  local dir=$OUT/deps-build/$pkg log=$OUT/deps-build/$pkg.log
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  # The libraries' own warnings go to the log; it is shown when a step fails.
+  {
+    cmake -S "$src" -B "$dir" -G "Unix Makefiles" \
+      -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DNORVANE_WIN_DEPS="$DEPS" \
+      -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$DEPS" -DBUILD_SHARED_LIBS=OFF "$@" &&
+      cmake --build "$dir" -j"$JOBS" &&
+      cmake --install "$dir"
+  } >"$log" 2>&1 || { tail -n 60 "$log" >&2; exit 1; }
+  rm -rf "$dir"
   touch "$stamp"
 }
 

@@ -14,7 +14,8 @@ cd "$(dirname "$0")/.."
 OUT=${NORVANE_WIN_BUILD:-$PWD/build-windows}
 export WINEPREFIX=${WINEPREFIX:-$OUT/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# No prompt for the .NET runtime; mshtml stays, as it registers the MIME database.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree=}
 
 # Program -> GoogleTest filter of the cases that cannot run on Windows.
 declare -A EXCLUDE=(
@@ -37,7 +38,12 @@ if [ ${#programs[@]} -eq 0 ]; then
   echo "test-windows: no test programs in $OUT/tests (run scripts/build-windows.sh)" >&2
   exit 1
 fi
-[ -d "$WINEPREFIX" ] || wineboot --init >/dev/null 2>&1 || true
+# A new prefix is complete (its registry written) once every wine process of
+# the set-up has ended.
+if [ ! -d "$WINEPREFIX" ]; then
+  wineboot --init >/dev/null 2>&1 || true
+  wineserver -w || true
+fi
 
 passed=0
 failed=0
