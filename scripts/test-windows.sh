@@ -52,13 +52,23 @@ for exe in "${programs[@]}"; do
   filter="*"
   [ -n "${EXCLUDE[$name]:-}" ] && filter="*-${EXCLUDE[$name]}"
   log="$OUT/tests/$name.wine.log"
-  status=0
-  (cd "$OUT/tests" && timeout 600 wine "$exe" --gtest_filter="$filter") >"$log" 2>&1 || status=$?
+  note=""
+  for attempt in 1 2; do
+    status=0
+    (cd "$OUT/tests" && timeout 600 wine "$exe" --gtest_filter="$filter") >"$log" 2>&1 || status=$?
+    # A signal that ended wine's own loader (not the Windows program, whose
+    # faults end it with a code below 128) is wine's fault: one more try.
+    if [ "$status" -gt 128 ] && [ "$status" -ne 137 ] && [ "$attempt" -eq 1 ]; then
+      note=" (wine ended by signal $((status - 128)) once; tried again)"
+      continue
+    fi
+    break
+  done
   if [ "$status" -eq 0 ] && grep -q '^\[  PASSED  \]' "$log" && ! grep -q '^\[  FAILED  \]' "$log"; then
-    echo "PASS $name: $(grep '^\[  PASSED  \]' "$log" | sed 's/^\[  PASSED  \] //')"
+    echo "PASS $name: $(grep '^\[  PASSED  \]' "$log" | sed 's/^\[  PASSED  \] //')$note"
     passed=$((passed + 1))
   else
-    echo "FAIL $name (exit $status); its output:"
+    echo "FAIL $name (exit $status)$note; its output:"
     sed 's/^/    /' "$log"
     failed=$((failed + 1))
   fi

@@ -166,17 +166,20 @@ bool Spawn(const ProcessStartInfo& info, Win32::Handle& process, Win32::Handle& 
         errorWrite = InheritableCopy(::GetStdHandle(STD_ERROR_HANDLE));
     }
 
-    STARTUPINFOEXW startup{};
-    startup.StartupInfo.cb = sizeof startup;
-    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-    startup.StartupInfo.hStdInput = input.Get();
-    startup.StartupInfo.hStdOutput = outputWrite.Get();
-    startup.StartupInfo.hStdError = info.CaptureOutput ? outputWrite.Get() : errorWrite.Get();
-
     std::vector<HANDLE> inherited;
     for (HANDLE h : {input.Get(), outputWrite.Get(), errorWrite.Get()})
         if (h != nullptr)
             inherited.push_back(h);
+
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    // A caller without standard streams (a GUI program) leaves a console
+    // child the streams of its own new console.
+    if (!inherited.empty())
+        startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = input.Get();
+    startup.StartupInfo.hStdOutput = outputWrite.Get();
+    startup.StartupInfo.hStdError = info.CaptureOutput ? outputWrite.Get() : errorWrite.Get();
     SIZE_T listSize = 0;
     ::InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
     std::vector<unsigned char> listBuffer(listSize);

@@ -49,6 +49,8 @@ std::int64_t CurrentProcessId() {
 
 std::optional<std::string> GetEnv(const std::string& name) {
     std::wstring wideName = Win32::Widen(name);
+    // An empty variable also gives 0, without an error of its own.
+    ::SetLastError(ERROR_SUCCESS);
     DWORD size = ::GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
     if (size == 0)
         return ::GetLastError() == ERROR_ENVVAR_NOT_FOUND ? std::nullopt : std::optional<std::string>("");
@@ -61,11 +63,13 @@ std::optional<std::string> GetEnv(const std::string& name) {
 }
 
 // The C runtime keeps a copy of the environment for getenv; both are updated.
+// The runtime's copy first: it passes the change on to the process's
+// environment, and an empty value there would remove the variable.
 void SetEnv(const std::string& name, const std::string& value) {
     std::wstring wideName = Win32::Widen(name);
     std::wstring wideValue = Win32::Widen(value);
-    ::SetEnvironmentVariableW(wideName.c_str(), wideValue.c_str());
     ::_wputenv_s(wideName.c_str(), wideValue.c_str());
+    ::SetEnvironmentVariableW(wideName.c_str(), wideValue.c_str());
 }
 
 void UnsetEnv(const std::string& name) {

@@ -28,6 +28,8 @@ TEST(Win32Text, NonAsciiTextSurvivesTheSystemBoundary) {
                               "e \xE2\x9C\x93 \xF0\x9F\x98\x80"; // Größe ✓ 😀
     SetEnv("NORVANE_WIN32_TEST", value);
     EXPECT_EQ(GetEnv("NORVANE_WIN32_TEST"), value);
+    SetEnv("NORVANE_WIN32_TEST", "");
+    EXPECT_EQ(GetEnv("NORVANE_WIN32_TEST"), "");
     UnsetEnv("NORVANE_WIN32_TEST");
     EXPECT_FALSE(GetEnv("NORVANE_WIN32_TEST").has_value());
     // Ill-formed UTF-8 and an unpaired surrogate become U+FFFD, never a lost character.
