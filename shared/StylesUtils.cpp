@@ -27,6 +27,7 @@ public:
     std::string StyleSheet() const override { return FFile.Property("css"); }
     std::string MenuStyleSheet() const override { return FFile.Property("menucss"); }
     std::string_view Bytes() const { return FBytes; }
+    bool SystemColor(unsigned Index, TRgb& Rgb) const override;
 
 private:
     std::string_view FBytes;
@@ -66,6 +67,62 @@ void DrawCaptionGlyph(TCanvas& Canvas, int Kind, const TRect& R, TRgb Color) {
         Canvas.TextRect(R, "?", Color, TTextAlign::taCenter, true);
         break;
     }
+}
+
+// The style's colour behind each system colour it gives.
+const char* SystemColorKey(unsigned Index) {
+    switch (Index) {
+    case 0:
+        return "scrolltrack"; // scroll bar
+    case 1:
+        return "window"; // desktop background
+    case 2:
+        return "caption"; // active caption
+    case 3:
+        return "captioninactive"; // inactive caption
+    case 4:
+        return "window"; // menu
+    case 5:
+        return "edit"; // window
+    case 6:
+        return "frame"; // window frame
+    case 7:
+        return "text"; // menu text
+    case 8:
+        return "edittext"; // window text
+    case 9:
+        return "captiontext"; // caption text
+    case 13:
+        return "accent"; // highlight
+    case 14:
+        return "selectiontext"; // highlight text
+    case 15:
+        return "window"; // button face
+    case 16:
+        return "buttonborder"; // button shadow
+    case 17:
+        return "disabledtext"; // grey text
+    case 18:
+        return "text"; // button text
+    case 20:
+        return "edit"; // button highlight
+    case 23:
+        return "tooltiptext"; // info text
+    case 24:
+        return "tooltip"; // info background
+    case 26:
+        return "accent"; // hot light
+    default:
+        return nullptr;
+    }
+}
+
+bool TFileStyle::SystemColor(unsigned Index, TRgb& Rgb) const {
+    const char* key = SystemColorKey(Index);
+    if (!key || FFile.Property(key).empty())
+        return false;
+    Rgb = ParseRgb(FFile.Property(key));
+    return true;
 }
 
 } // namespace

@@ -262,6 +262,16 @@ void TWinControl::ApplyColor() {
     }
 }
 
+void TWinControl::ReapplyColors() {
+    ApplyColor();
+    for (TControl* control : FControls) {
+        if (auto* windowed = dynamic_cast<TWinControl*>(control))
+            windowed->ReapplyColors();
+        else
+            control->ApplyColor();
+    }
+}
+
 void TWinControl::SetTabStop(bool Value) {
     FTabStop = Value;
 }

@@ -934,8 +934,10 @@ void TCustomForm::ApplyTitleBar() {
 void Gtk::UpdateFormTitleBars() {
     std::vector<TCustomForm*> forms(LiveForms().begin(), LiveForms().end());
     for (TCustomForm* form : forms)
-        if (LiveForms().count(form))
+        if (LiveForms().count(form)) {
             form->ApplyTitleBar();
+            form->ReapplyColors();
+        }
 }
 
 void TCustomForm::RecreateWnd() {

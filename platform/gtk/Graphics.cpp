@@ -1,6 +1,7 @@
 // Colours from the theme and pictures through gdk-pixbuf.
 #include "platform/ui/Graphics.h"
 #include "platform/gtk/GtkInternal.h"
+#include "platform/ui/Styles.h"
 
 #include <algorithm>
 #include <cstring>
@@ -70,6 +71,9 @@ TRgb ColorToRgb(TColor Color) {
     unsigned index = Color & 0xFF;
     if (index > 30)
         return TRgb{};
+    TRgb styled;
+    if (auto style = TStyleManager::ActiveStyle(); style && style->SystemColor(index, styled))
+        return styled;
     if (ThemeNames[index] && Application().Initialized()) {
         GdkRGBA rgba;
         if (gtk_style_context_lookup_color(ThemeContext(), ThemeNames[index], &rgba))

@@ -118,6 +118,10 @@ bool TStyleManager::TrySetStyle(const std::string& Name) {
     return true;
 }
 
+std::shared_ptr<TCustomStyle> TStyleManager::ActiveStyle() {
+    return State().Active;
+}
+
 std::string TStyleManager::ActiveStyleName() {
     return State().Active ? State().Active->Name() : std::string(SystemStyleName);
 }

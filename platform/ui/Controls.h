@@ -149,6 +149,9 @@ public:
 
     void NotifySysCommand(unsigned Command);
     void HandleRealized();
+    // Resolves the colours of this control and all it holds again (system
+    // colours follow the active style).
+    void ReapplyColors();
 
 protected:
     TWinControl(TComponent* AOwner, void* AWidget, void* AContainer);

@@ -2,6 +2,8 @@
 // parts, one of them active, with "Windows" always present as the system look.
 #pragma once
 
+#include "platform/ui/Graphics.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +18,13 @@ public:
     virtual std::string Name() const = 0;
     virtual std::string StyleSheet() const = 0;
     virtual std::string MenuStyleSheet() const { return {}; }
+    // The style's value of system colour Index (the nn of 0xFF0000nn); false
+    // where the style leaves it to the system.
+    virtual bool SystemColor(unsigned Index, TRgb& Rgb) const {
+        (void)Index;
+        (void)Rgb;
+        return false;
+    }
 };
 
 // The system elements the style engine takes over besides the windows.
@@ -44,6 +53,8 @@ public:
     static void SetSystemHooks(unsigned Hooks);
     // Style sheet now in force (empty for the system look).
     static std::string ActiveStyleSheet();
+    // The active style, null for the system look.
+    static std::shared_ptr<TCustomStyle> ActiveStyle();
 };
 
 } // namespace Norvane::Platform::Ui

@@ -20,8 +20,20 @@ between() {
     done
 }
 
-# pixel X Y: the colour of the screen at X,Y as rrggbb.
-pixel() { import -window root -crop "1x1+$1+$2" -depth 8 txt:- | sed -n 's/.*#\([0-9A-Fa-f]\{6\}\).*/\1/p' | tr 'A-F' 'a-f'; }
+# pixel X Y: the colour of the screen at X,Y as rrggbb, once two readings
+# 0.3 s apart agree (a window still being drawn under load changes).
+read_pixel() { import -window root -crop "1x1+$1+$2" -depth 8 txt:- | sed -n 's/.*#\([0-9A-Fa-f]\{6\}\).*/\1/p' | tr 'A-F' 'a-f'; }
+pixel() {
+    local last now _
+    last=$(read_pixel "$1" "$2")
+    for _ in $(seq 1 20); do
+        sleep 0.3
+        now=$(read_pixel "$1" "$2")
+        [ -n "$now" ] && [ "$now" = "$last" ] && break
+        last=$now
+    done
+    echo "$now"
+}
 
 # A box shown at start (installing the engine is not allowed) in each look:
 # its caption bar and its OK button, sampled on the screen.
@@ -43,7 +55,7 @@ Theme=$theme
     at=$(grep -m1 '^button ' <<<"$block" | sed 's/.* at=\([0-9]*,[0-9]*\) .*/\1/')
     w=$(x_window "$PID" "$MSG_ERROR")
     eval "$(xdotool getwindowgeometry --shell "$w")"
-    sleep 0.5
+    sleep 1
     if [ "$theme" = Windows ]; then
         grep -q ' titlebar=0' <<<"$block" || fail "the system look drew its own title bar"
         CAPTION[$label]=$(pixel $((X + 6)) $((Y - 6)))
@@ -92,7 +104,7 @@ start themes "$app"
 expected="E2E themes start=Carbon;count=40;first=Amakrits;last=Windows10 SlateGray;bad=false;lower=false;now=Ruby Graphite;windows=true,true;sky=true;final=Sky"
 if wait_title "$PID" "E2E themes (start|error)=" 30; then
     [ "$TITLE" = "$expected" ] || fail "theme functions: $TITLE"
-    for _ in $(seq 1 30); do
+    for _ in $(seq 1 100); do
         grep -q "^window title=E2E themes .* titlebar=1" "$T/dump-themes" && break
         sleep 0.1
     done

@@ -248,6 +248,17 @@ if command -v script >/dev/null; then
 fi
 "$PACK" cat out/large site/large.bin | cmp -s - src/site/large.bin || fail "large entry"
 
+# --- The style gallery: 40 names sorted, a picture of each built-in style ---
+"$PACK" themes > themes.txt || fail "themes"
+[ "$(wc -l < themes.txt)" -eq 40 ] || fail "themes lists $(wc -l < themes.txt) names"
+sort -f -c themes.txt || fail "themes are not sorted without regard to case"
+"$PACK" themes --preview previews 2>/dev/null || fail "themes --preview"
+[ "$(find previews -name '*.png' | wc -l)" -eq 39 ] || fail "$(find previews -name '*.png' | wc -l) previews, not 39"
+[ -f "previews/Windows10 SlateGray.png" ] && [ ! -f previews/Windows.png ] || fail "preview names"
+dims=$(python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(24); print(d[:8]==b"\x89PNG\r\n\x1a\n", *struct.unpack(">II", d[16:24]))' previews/Carbon.png)
+[ "$dims" = "True 320 200" ] || fail "Carbon preview is not a 320 x 200 PNG: $dims"
+expect_refusal "themes with a stray argument" "usage" "$PACK" themes --preview
+
 if [ "$FAILS" -ne 0 ]; then
     echo "$FAILS check(s) failed"
     exit 1

@@ -105,10 +105,18 @@ TEST(StylesCatalogue, FortyNamesFromTheEmbeddedFilesSortedWithoutRegardToCase) {
         EXPECT_FALSE(file.Property("css").empty());
     }
     // Unknown names leave the active style alone and show nothing.
+    TStylesUtils::TrySetStyle("carbon", false);
     TStylesUtils::TrySetStyle("No 'such' style", false);
     TStylesUtils::TrySetStyle(std::string(100000, 'x'), false);
     TStylesUtils::TrySetStyle("", false);
+    EXPECT_EQ(TStylesUtils::GetActiveTheme(), "Carbon");
+    // System colours follow the active style.
+    using namespace Norvane::Platform::Ui;
+    EXPECT_EQ(ColorToRgb(clBtnFace), (TRgb{0x2b, 0x2b, 0x2b}));
+    EXPECT_EQ(ColorToRgb(clHighlight), (TRgb{0x6e, 0x7b, 0x8b}));
+    TStylesUtils::TrySetStyle("Windows", false);
     EXPECT_EQ(TStylesUtils::GetActiveTheme(), "Windows");
+    EXPECT_NE(ColorToRgb(clBtnFace), (TRgb{0x2b, 0x2b, 0x2b}));
 }
 
 TEST(StylesPreview, SampleWindowGeometryInTheStyleColours) {
