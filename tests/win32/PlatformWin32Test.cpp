@@ -9,17 +9,21 @@
 #include "platform/MimeRegistry.h"
 #include "platform/Process.h"
 #include "platform/ProcessControl.h"
+#include "platform/Shell.h"
 #include "platform/System.h"
 #include "platform/win32/Win32Internal.h"
 
 #include <gtest/gtest.h>
 
 #include <shellapi.h>
+// <shellapi.h> names the wide variant by macro.
+#undef ShellExecute
 
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 using namespace Norvane::Platform;
 
@@ -226,4 +230,27 @@ TEST(Win32Images, IconAndPngAreScaledIntoPng) {
     EXPECT_FALSE(ImageToPng(png, 1025, again));
     EXPECT_FALSE(ImageToPng("not an image at all", 16, again));
     EXPECT_FALSE(ImageToPng(png.substr(0, 40), 16, again));
+}
+
+TEST(Win32Shell, OpenStartsProgramsWithTheirParametersAndReportsMissingItems) {
+    std::string out = TempFolderPath() + "\\norvane-shell-" + std::to_string(CurrentProcessId()) + ".txt";
+    std::filesystem::remove(out);
+    ASSERT_TRUE(ShellExecute(FindProgram("cmd"), "/C echo opened> \"" + out + "\"")) << LastErrorMessage();
+    auto written = [&] {
+        std::error_code ec;
+        auto size = std::filesystem::file_size(out, ec);
+        return ec ? 0 : size;
+    };
+    for (int i = 0; i < 100 && written() < 6; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::ifstream in(out);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line.substr(0, 6), "opened");
+    in.close();
+    std::filesystem::remove(out);
+
+    EXPECT_FALSE(ShellExecute(TempFolderPath() + "\\norvane-no-such-document.txt", ""));
+    EXPECT_NE(LastErrorCode(), 0);
+    EXPECT_EQ(FileUri("C:\\a b\\c.txt"), "file:///C:/a%20b/c.txt");
 }
