@@ -1,13 +1,12 @@
 // Ending the session with ExitWindowsEx (the shutdown privilege enabled
 // first) and starting programs elevated with ShellExecuteExW's "runas".
 #include "platform/Session.h"
+#include "platform/SessionDefaults.h"
 
 #include "platform/System.h"
 #include "platform/win32/Win32Internal.h"
 
 #include <shellapi.h>
-
-#include <mutex>
 
 namespace Norvane::Platform {
 namespace {
@@ -75,38 +74,14 @@ public:
     }
 };
 
-std::mutex Lock;
-std::shared_ptr<SessionControl> Session;
-std::shared_ptr<Elevation> Elevator;
-
 } // namespace
 
-std::shared_ptr<SessionControl> CurrentSessionControl() {
-    std::lock_guard lock(Lock);
-    if (!Session)
-        Session = std::make_shared<ExitWindowsSessionControl>();
-    return Session;
+std::shared_ptr<SessionControl> MakeSystemSessionControl() {
+    return std::make_shared<ExitWindowsSessionControl>();
 }
 
-std::shared_ptr<SessionControl> SetSessionControl(std::shared_ptr<SessionControl> control) {
-    std::lock_guard lock(Lock);
-    auto previous = std::move(Session);
-    Session = std::move(control);
-    return previous;
-}
-
-std::shared_ptr<Elevation> CurrentElevation() {
-    std::lock_guard lock(Lock);
-    if (!Elevator)
-        Elevator = std::make_shared<RunAsElevation>();
-    return Elevator;
-}
-
-std::shared_ptr<Elevation> SetElevation(std::shared_ptr<Elevation> elevation) {
-    std::lock_guard lock(Lock);
-    auto previous = std::move(Elevator);
-    Elevator = std::move(elevation);
-    return previous;
+std::shared_ptr<Elevation> MakeSystemElevation() {
+    return std::make_shared<RunAsElevation>();
 }
 
 } // namespace Norvane::Platform

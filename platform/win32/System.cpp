@@ -5,26 +5,6 @@
 #include <lmcons.h>
 
 namespace Norvane::Platform {
-namespace {
-
-thread_local int ErrorCode = 0;
-thread_local std::string ErrorMessage;
-
-} // namespace
-
-int LastErrorCode() {
-    return ErrorCode;
-}
-
-std::string LastErrorMessage() {
-    return ErrorMessage.empty() ? SystemErrorMessage(ErrorCode) : ErrorMessage;
-}
-
-void SetLastError(int code, std::string message) {
-    ErrorCode = code;
-    ErrorMessage = std::move(message);
-}
-
 std::string SystemErrorMessage(int code) {
     wchar_t* buffer = nullptr;
     DWORD n = ::FormatMessageW(
