@@ -10,6 +10,9 @@
 # Everything comes from Debian's packages. scripts/test-windows.sh runs the
 # test programs under wine.
 #
+# Exits with 75 when the packages cannot be installed (scripts/test.sh then
+# reports the Windows step as skipped), otherwise with the failing step's code.
+#
 # Environment: NORVANE_WIN_BUILD (default build-windows) names the build
 # folder; NORVANE_WIN_SKIP_INSTALL=1 skips step 1.
 set -euo pipefail
@@ -22,6 +25,8 @@ TOOLCHAIN=$ROOT/cmake/toolchains/i686-w64-mingw32.cmake
 JOBS=${NORVANE_JOBS:-$(nproc)}
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+# The exit code when the packages cannot be installed (EX_TEMPFAIL).
+INSTALL_FAILED=75
 export DEBIAN_FRONTEND=noninteractive
 
 PACKAGES=(
@@ -69,7 +74,13 @@ install_packages() {
     $SUDO apt-get update -q || true
   fi
   if [ ${#missing[@]} -gt 0 ]; then
-    $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+    if ! $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"; then
+      # wine32's i386 libraries must have exactly the versions of the amd64
+      # ones installed: an i386 index that failed to download (a mirror in
+      # the middle of a sync) leaves them unmatched.
+      echo "build-windows: the packages could not be installed: ${missing[*]}" >&2
+      exit "$INSTALL_FAILED"
+    fi
   fi
 }
 
