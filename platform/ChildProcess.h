@@ -61,6 +61,11 @@ std::unique_ptr<ChildProcess> StartProcess(const ProcessStartInfo& info);
 // trace when it ends. True when it could be started (last error set otherwise).
 bool StartDetachedProcess(const ProcessStartInfo& info);
 
+// The arguments that run a command line through the system's command
+// interpreter: /bin/sh -c here; on Windows cmd.exe /C, which reads the line
+// as written.
+std::vector<std::string> CommandInterpreterArguments(const std::string& commandLine);
+
 // The full path of a program: a name containing "/" is made absolute against
 // the current folder; a bare name is looked up in PATH. Empty when there is no
 // executable file of that name.

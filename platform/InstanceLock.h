@@ -4,6 +4,7 @@
 // the next start.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace Norvane::Platform {
@@ -31,13 +32,16 @@ public:
     // norvane-<uid> in the temporary folder (TMPDIR, else /tmp); else norvane in
     // the user's cache folder (XDG_CACHE_HOME, else ~/.cache). Those two are
     // made with mode 0700 and, when they exist, must be real folders of the
-    // effective user with no group or other permissions.
+    // effective user with no group or other permissions. On Windows the lock
+    // is a named mutex of the session ("Local\\norvane-instance-<encoded>"),
+    // and this is its name.
     static std::string LockFilePath(const std::string& Name);
     // Name with every byte outside [A-Za-z0-9._-] written as %XX.
     static std::string EncodeName(const std::string& Name);
 
 private:
-    int FHandle = -1;
+    // The lock file's descriptor (POSIX) or the mutex handle (Windows); -1: none.
+    std::intptr_t FHandle = -1;
 };
 
 } // namespace Norvane::Platform

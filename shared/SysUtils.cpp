@@ -147,7 +147,7 @@ bool TSysUtils::ExitWindows(unsigned Flags) {
 std::string TSysUtils::GetDosOutput(const std::string& CommandLine, const std::string& WorkingDir,
                                     bool /*ShowWindow*/) {
     Platform::ProcessStartInfo info;
-    info.Arguments = {"/bin/sh", "-c", CommandLine};
+    info.Arguments = Platform::CommandInterpreterArguments(CommandLine);
     info.WorkingDir = WorkingDir;
     info.CaptureOutput = true;
     auto process = Platform::StartProcess(info);

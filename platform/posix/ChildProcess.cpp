@@ -242,6 +242,10 @@ bool StartDetachedProcess(const ProcessStartInfo& info) {
     return true;
 }
 
+std::vector<std::string> CommandInterpreterArguments(const std::string& commandLine) {
+    return {"/bin/sh", "-c", commandLine};
+}
+
 std::string FindProgram(const std::string& name) {
     if (name.empty())
         return {};

@@ -1,10 +1,8 @@
 #include "platform/InstanceLock.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <functional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -96,29 +94,6 @@ std::string LockFileName(const std::string& Name) {
 }
 
 } // namespace
-
-std::string TInstanceLock::EncodeName(const std::string& Name) {
-    static const char Hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : Name) {
-        bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
-                     c == '_' || c == '-';
-        if (plain) {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += Hex[c >> 4];
-            out += Hex[c & 15];
-        }
-    }
-    // File names are limited to 255 bytes: keep a readable head and a hash of the whole.
-    if (out.size() > 200) {
-        char hash[17];
-        std::snprintf(hash, sizeof hash, "%016zx", std::hash<std::string>{}(Name));
-        out = out.substr(0, 180) + "~" + hash;
-    }
-    return out;
-}
 
 std::string TInstanceLock::LockFilePath(const std::string& Name) {
     std::string folder;

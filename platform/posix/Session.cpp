@@ -1,10 +1,10 @@
 #include "platform/Session.h"
+#include "platform/SessionDefaults.h"
 
 #include "platform/System.h"
 #include "platform/posix/DBusClient.h"
 
 #include <cerrno>
-#include <mutex>
 
 namespace Norvane::Platform {
 namespace {
@@ -84,38 +84,14 @@ public:
     }
 };
 
-std::mutex Lock;
-std::shared_ptr<SessionControl> Session;
-std::shared_ptr<Elevation> Elevator;
-
 } // namespace
 
-std::shared_ptr<SessionControl> CurrentSessionControl() {
-    std::lock_guard lock(Lock);
-    if (!Session)
-        Session = std::make_shared<LogindSessionControl>();
-    return Session;
+std::shared_ptr<SessionControl> MakeSystemSessionControl() {
+    return std::make_shared<LogindSessionControl>();
 }
 
-std::shared_ptr<SessionControl> SetSessionControl(std::shared_ptr<SessionControl> control) {
-    std::lock_guard lock(Lock);
-    auto previous = std::move(Session);
-    Session = std::move(control);
-    return previous;
-}
-
-std::shared_ptr<Elevation> CurrentElevation() {
-    std::lock_guard lock(Lock);
-    if (!Elevator)
-        Elevator = std::make_shared<DefaultElevation>();
-    return Elevator;
-}
-
-std::shared_ptr<Elevation> SetElevation(std::shared_ptr<Elevation> elevation) {
-    std::lock_guard lock(Lock);
-    auto previous = std::move(Elevator);
-    Elevator = std::move(elevation);
-    return previous;
+std::shared_ptr<Elevation> MakeSystemElevation() {
+    return std::make_shared<DefaultElevation>();
 }
 
 } // namespace Norvane::Platform

@@ -11,26 +11,6 @@
 #include <vector>
 
 namespace Norvane::Platform {
-namespace {
-
-thread_local int ErrorCode = 0;
-thread_local std::string ErrorMessage;
-
-} // namespace
-
-int LastErrorCode() {
-    return ErrorCode;
-}
-
-std::string LastErrorMessage() {
-    return ErrorMessage.empty() ? SystemErrorMessage(ErrorCode) : ErrorMessage;
-}
-
-void SetLastError(int code, std::string message) {
-    ErrorCode = code;
-    ErrorMessage = std::move(message);
-}
-
 std::string SystemErrorMessage(int code) {
     char buffer[256] = {};
     // GNU strerror_r returns the message, which may or may not be the buffer.

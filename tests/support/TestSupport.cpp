@@ -6,7 +6,9 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 namespace Norvane::Testing {
 
@@ -31,15 +33,24 @@ TempDir::~TempDir() {
 CommandResult RunCommand(const std::string& commandLine) {
     CommandResult result;
     std::string full = "( " + commandLine + " ) 2>&1";
+#ifdef _WIN32
+    // cmd.exe reads the same grouping and redirection; _pclose gives the exit code.
+    FILE* pipe = ::_popen(full.c_str(), "rb");
+#else
     FILE* pipe = ::popen(full.c_str(), "r");
+#endif
     if (!pipe)
         return result;
     std::array<char, 4096> buffer{};
     size_t n;
     while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
         result.Output.append(buffer.data(), n);
+#ifdef _WIN32
+    result.ExitCode = ::_pclose(pipe);
+#else
     int status = ::pclose(pipe);
     result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
     return result;
 }
 

@@ -1,5 +1,7 @@
 #include "shared/StrUtils.h"
 
+#include "platform/Process.h"
+
 #include "tests/support/TestSupport.h"
 
 #include <gmock/gmock.h>
@@ -52,18 +54,17 @@ public:
 class EnvScope {
 public:
     EnvScope(const char* name, const std::optional<std::string>& value) : FName(name) {
-        if (const char* old = std::getenv(name))
-            FOld = old;
+        FOld = Norvane::Platform::GetEnv(name);
         if (value)
-            ::setenv(name, value->c_str(), 1);
+            Norvane::Platform::SetEnv(name, *value);
         else
-            ::unsetenv(name);
+            Norvane::Platform::UnsetEnv(name);
     }
     ~EnvScope() {
         if (FOld)
-            ::setenv(FName.c_str(), FOld->c_str(), 1);
+            Norvane::Platform::SetEnv(FName, *FOld);
         else
-            ::unsetenv(FName.c_str());
+            Norvane::Platform::UnsetEnv(FName);
     }
     EnvScope(const EnvScope&) = delete;
     EnvScope& operator=(const EnvScope&) = delete;

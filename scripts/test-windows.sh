@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Runs the cross-built test programs of build-windows/ (scripts/build-windows.sh)
+# under wine, in a wine prefix of their own inside the build folder.
+#
+# A 32-bit program under a wine without its 32-bit part (wine32) ends with 0
+# having run nothing, so an exit code proves nothing: a program passes only
+# when it also printed GoogleTest's own "[  PASSED  ]" line and no failure.
+#
+# Some cases check the POSIX side or need tools of a POSIX system (/bin/sh
+# syntax, zip, iconv, base64, the runtime program that is not built for
+# Windows yet); they are left out here by the filters below.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+OUT=${NORVANE_WIN_BUILD:-$PWD/build-windows}
+export WINEPREFIX=${WINEPREFIX:-$OUT/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+# No prompt for the .NET runtime; mshtml stays, as it registers the MIME database.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree=}
+
+# Program -> GoogleTest filter of the cases that cannot run on Windows.
+declare -A EXCLUDE=(
+  # The built runtime program and helpers started through /bin/sh.
+  [ExeUtilsTest]="ExeUtilsImageEnd.BuiltProgramsEndWhereTheirFilesEnd:ExeUtilsImageEnd.OtherFilesAreRefusedByPath:ExeUtilsCopy.*:ExeUtilsRunning.*"
+  # Expected bytes come from iconv through /bin/sh.
+  [ProjectIniTest]="ProjectIniEncoding.Utf16InBothByteOrdersMatchesIconv:ProjectIniEncoding.Windows1252DefinedBytesMatchIconv:ProjectIniEncoding.SettingsFileWrittenInWindows1252"
+  # The freedesktop content-type files, '/' in expected paths, the base64
+  # tool, and a character class that GoogleTest's regular expressions on
+  # Windows do not have.
+  [StrUtilsTest]="GetFileMIMEType.SystemSourcesOverrideInTheirOrder:GetFileMIMEType.TableIsBuiltAnewForEveryCall:GetFileMIMEType.UsesTheSystemSourcesByDefault:SystemMimeSources.*:GetCompilerCacheDir.*:DecodeBase64.DecodesWhatTheSystemEncoderWritesForEveryLength:GetControlRandomSuffix.NameDashTenCharacters"
+)
+
+# The test programs of the build's current configuration.
+programs=()
+while read -r name; do
+  programs+=("$OUT/tests/$name.exe")
+done < <(ctest --test-dir "$OUT" -N | sed -n 's/^ *Test *#[0-9]*: \(.*\)$/\1/p')
+if [ ${#programs[@]} -eq 0 ]; then
+  echo "test-windows: no test programs in $OUT/tests (run scripts/build-windows.sh)" >&2
+  exit 1
+fi
+# A new prefix is complete (its registry written) once every wine process of
+# the set-up has ended.
+if [ ! -d "$WINEPREFIX" ]; then
+  wineboot --init >/dev/null 2>&1 || true
+  wineserver -w || true
+fi
+
+passed=0
+failed=0
+for exe in "${programs[@]}"; do
+  name=$(basename "$exe" .exe)
+  filter="*"
+  [ -n "${EXCLUDE[$name]:-}" ] && filter="*-${EXCLUDE[$name]}"
+  log="$OUT/tests/$name.wine.log"
+  note=""
+  for attempt in 1 2; do
+    status=0
+    (cd "$OUT/tests" && timeout 600 wine "$exe" --gtest_filter="$filter") >"$log" 2>&1 || status=$?
+    # A signal that ended wine's own loader (not the Windows program, whose
+    # faults end it with a code below 128) is wine's fault: one more try.
+    if [ "$status" -gt 128 ] && [ "$status" -ne 137 ] && [ "$attempt" -eq 1 ]; then
+      note=" (wine ended by signal $((status - 128)) once; tried again)"
+      continue
+    fi
+    break
+  done
+  if [ "$status" -eq 0 ] && grep -q '^\[  PASSED  \]' "$log" && ! grep -q '^\[  FAILED  \]' "$log"; then
+    echo "PASS $name: $(grep '^\[  PASSED  \]' "$log" | sed 's/^\[  PASSED  \] //')$note"
+    passed=$((passed + 1))
+  else
+    echo "FAIL $name (exit $status)$note; its output:"
+    sed 's/^/    /' "$log"
+    failed=$((failed + 1))
+  fi
+done
+echo "windows: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
