@@ -18,7 +18,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
-OUT=${NORVANE_WIN_BUILD:-$ROOT/build-windows}
+OUT=${NORVANE_WIN_BUILD:-$ROOT/build/windows}
 DEPS=$OUT/deps
 DEPS_SRC=$OUT/deps-src
 TOOLCHAIN=$ROOT/cmake/toolchains/i686-w64-mingw32.cmake

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the cross-built test programs of build-windows/ (scripts/build-windows.sh)
+# Runs the cross-built test programs of build/windows/ (scripts/build-windows.sh)
 # under wine, in a wine prefix of their own inside the build folder.
 #
 # A 32-bit program under a wine without its 32-bit part (wine32) ends with 0
@@ -11,7 +11,7 @@
 # Windows yet); they are left out here by the filters below.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-OUT=${NORVANE_WIN_BUILD:-$PWD/build-windows}
+OUT=${NORVANE_WIN_BUILD:-$PWD/build/windows}
 export WINEPREFIX=${WINEPREFIX:-$OUT/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 # No prompt for the .NET runtime; mshtml stays, as it registers the MIME database.

@@ -10,7 +10,7 @@ cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DNORVANE_BUILD_TESTS=OFF
 cmake --build build/release -j"$(nproc)"
 # The libFuzzer harnesses, each for a minute (a separate clang build in build/fuzz).
 bash scripts/fuzz.sh "${NORVANE_FUZZ_SECONDS:-60}"
-# The Windows cross build (mingw-w64, dependencies cached in build-windows/deps)
+# The Windows cross build (mingw-w64, dependencies cached in build/windows/deps)
 # and its test programs under wine. Only a failed package installation (exit
 # 75: the packages cannot be had from the archive right now) skips the step.
 windows=0

@@ -2,7 +2,7 @@
 # model, so std::thread and std::mutex work). Programs and libraries link
 # libgcc, libstdc++ and winpthread statically: the files run alone.
 #
-#   cmake -S . -B build-windows \
+#   cmake -S . -B build/windows \
 #     -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/i686-w64-mingw32.cmake \
 #     -DNORVANE_WIN_DEPS=<prefix of the cross-built libzip, PCRE2, GoogleTest>
 #
