@@ -149,11 +149,11 @@ std::optional<TByteRange> ParseByteRange(const std::string& RequestHeaders, std:
     const std::string value = HeaderValue(RequestHeaders, "Range");
     if (!TStrUtils::StartsText("bytes=", value) || value.find(',') != std::string::npos)
         return std::nullopt;
-    const std::string spec = TrimBlanks(value.substr(6));
-    const std::size_t dash = spec.find('-');
+    const std::string asked = TrimBlanks(value.substr(6));
+    const std::size_t dash = asked.find('-');
     if (dash == std::string::npos)
         return std::nullopt;
-    const std::string from = TrimBlanks(spec.substr(0, dash)), to = TrimBlanks(spec.substr(dash + 1));
+    const std::string from = TrimBlanks(asked.substr(0, dash)), to = TrimBlanks(asked.substr(dash + 1));
     std::uint64_t first = 0, last = 0;
     TByteRange range;
     if (from.empty()) { // the last N bytes
