@@ -913,25 +913,14 @@ void TCustomForm::ApplyTitleBar() {
     const bool styled = StyleDrawsTitleBars();
     if (styled == (gtk_window_get_titlebar(window) != nullptr))
         return;
-    // The toolkit sets a title bar only on a window that is not realized.
-    const bool realized = gtk_widget_get_realized(W(FWindow));
-    const bool visible = gtk_widget_get_visible(W(FWindow));
-    const int x = Left(), y = Top();
-    if (visible)
-        gtk_widget_hide(W(FWindow));
-    if (realized)
-        gtk_widget_unrealize(W(FWindow));
     const bool fixed = FBorderStyle == TBorderStyle::bsDialog || FBorderStyle == TBorderStyle::bsToolWindow ||
                        FBorderStyle == TBorderStyle::bsSizeToolWin;
-    SetStyledTitleBar(window, styled, fixed ? ":close" : ":minimize,maximize,close");
-    FFrameKnown = false;
-    if (visible) {
-        gtk_window_move(window, x, y);
-        gtk_widget_show(W(FWindow));
-    }
+    // The toolkit sets a title bar only on a window that is not realized.
+    RebuildNativeWindow(
+        [&] { SetStyledTitleBar(window, styled, fixed ? ":close" : ":minimize,maximize,close"); });
 }
 
-void Gtk::UpdateFormTitleBars() {
+void Gtk::RestyleForms() {
     std::vector<TCustomForm*> forms(LiveForms().begin(), LiveForms().end());
     for (TCustomForm* form : forms)
         if (LiveForms().count(form)) {
@@ -943,14 +932,22 @@ void Gtk::UpdateFormTitleBars() {
 void TCustomForm::RecreateWnd() {
     if (IsEmbedded() || !gtk_widget_get_realized(W(FWindow)))
         return;
-    bool wasVisible = gtk_widget_get_visible(W(FWindow));
-    int x = Left(), y = Top();
-    if (wasVisible)
+    RebuildNativeWindow([] {});
+}
+
+void TCustomForm::RebuildNativeWindow(const std::function<void()>& Change) {
+    const bool realized = gtk_widget_get_realized(W(FWindow));
+    const bool visible = gtk_widget_get_visible(W(FWindow));
+    const int x = Left(), y = Top();
+    if (visible)
         gtk_widget_hide(W(FWindow));
-    gtk_widget_unrealize(W(FWindow));
+    if (realized)
+        gtk_widget_unrealize(W(FWindow));
+    Change();
     FFrameKnown = false;
-    gtk_widget_realize(W(FWindow));
-    if (wasVisible) {
+    if (realized)
+        gtk_widget_realize(W(FWindow));
+    if (visible) {
         gtk_window_move(GTK_WINDOW(FWindow), x, y);
         gtk_widget_show(W(FWindow));
     }

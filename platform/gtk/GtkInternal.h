@@ -76,8 +76,8 @@ bool StyleDrawsTitleBars();
 // A title bar of the window's own (a header bar with the caption and the
 // buttons of the decoration layout), or the window manager's frame again.
 void SetStyledTitleBar(GtkWindow* Window, bool Styled, const char* Layout);
-// Every form takes the title bar that suits the active style.
-void UpdateFormTitleBars();
+// Every form takes the title bar and the colours of the active style.
+void RestyleForms();
 
 std::string MnemonicFromCaption(const std::string& Caption);
 

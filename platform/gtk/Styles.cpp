@@ -37,7 +37,7 @@ void ApplyActive() {
     }
     gtk_css_provider_load_from_data(state.Provider, css.c_str(), -1, nullptr);
     gtk_style_context_reset_widgets(screen);
-    Gtk::UpdateFormTitleBars();
+    Gtk::RestyleForms();
     GList* list = gtk_window_list_toplevels();
     for (GList* l = list; l; l = l->next)
         gtk_widget_queue_draw(GTK_WIDGET(l->data));

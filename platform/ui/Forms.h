@@ -193,6 +193,9 @@ protected:
     void ApplyVisible() override;
 
 private:
+    // Unmaps and unrealizes the native window, makes the change, and realizes
+    // and shows it again at its place as it was.
+    void RebuildNativeWindow(const std::function<void()>& Change);
     void ApplyBorderStyle();
     void ApplyGeometryHints();
     void ApplyPositionOnFirstShow();
