@@ -9,7 +9,6 @@
 //   button x=<x in its parent> at=<middle on the screen: x,y> <label without mnemonic underscores>
 //   entry visible=<0|1> char=<invisible character> length=<characters> icon=<0|1>
 //   menuitem sensitive=<0|1> <label without mnemonic underscores>
-//   menuitemcolor <rrggbb of its text> <label without mnemonic underscores>
 //   end
 #include <gtk/gtk.h>
 
@@ -88,15 +87,6 @@ void DumpWidget(GtkWidget* Widget, std::string& Out) {
         const char* text = label ? gtk_label_get_text(GTK_LABEL(label)) : "";
         Out += "menuitem sensitive=" + std::to_string(gtk_widget_is_sensitive(Widget) ? 1 : 0) + " " +
                OneLine(text) + "\n";
-        if (label) {
-            GdkRGBA rgba;
-            GtkStyleContext* context = gtk_widget_get_style_context(label);
-            gtk_style_context_get_color(context, gtk_style_context_get_state(context), &rgba);
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "%02x%02x%02x", static_cast<unsigned>(rgba.red * 255 + 0.5),
-                          static_cast<unsigned>(rgba.green * 255 + 0.5), static_cast<unsigned>(rgba.blue * 255 + 0.5));
-            Out += std::string("menuitemcolor ") + hex + " " + OneLine(text) + "\n";
-        }
         return;
     }
     if (GTK_IS_LABEL(Widget)) {
