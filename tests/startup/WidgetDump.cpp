@@ -103,6 +103,13 @@ gboolean Dump(gpointer) {
         return G_SOURCE_REMOVE;
     std::string out;
     GList* list = gtk_window_list_toplevels();
+    // Only a process that has had windows reports: another program of the
+    // application that loads the module too (without windows) must not
+    // overwrite the report with an empty one.
+    static bool hadWindows = false;
+    hadWindows = hadWindows || list != nullptr;
+    if (!hadWindows)
+        return G_SOURCE_CONTINUE;
     for (GList* l = list; l; l = l->next) {
         GtkWidget* widget = GTK_WIDGET(l->data);
         if (!gtk_widget_get_mapped(widget))
