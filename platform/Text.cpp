@@ -173,4 +173,19 @@ std::string JsonStringLiteral(std::string_view Text, const JsonEscaping& How) {
     return out;
 }
 
+void AppendPercentEncoded(std::string& Out, std::string_view Text, std::string_view Keep) {
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    for (unsigned char c : Text) {
+        bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                          c == '-' || c == '.' || c == '_' || c == '~';
+        if (unreserved || Keep.find(static_cast<char>(c)) != std::string_view::npos) {
+            Out += static_cast<char>(c);
+        } else {
+            Out += '%';
+            Out += Hex[c >> 4];
+            Out += Hex[c & 15];
+        }
+    }
+}
+
 } // namespace Norvane::Platform::Text

@@ -67,6 +67,13 @@ void AppendJsonEscaped(std::string& Out, std::string_view Text, const JsonEscapi
 // Text as a JSON string literal, with its quotes.
 std::string JsonStringLiteral(std::string_view Text, const JsonEscaping& How);
 
+// ---- Addresses ----------------------------------------------------------------
+
+// Appends Text with every byte outside the unreserved characters of an address
+// (ASCII letters and digits, '-', '.', '_', '~') and outside Keep written as
+// %XX (upper-case hexadecimal digits).
+void AppendPercentEncoded(std::string& Out, std::string_view Text, std::string_view Keep);
+
 // ---- ASCII case -------------------------------------------------------------
 // Only the letters A–Z fold; every other byte (non-ASCII included) compares
 // exactly, whatever the locale.

@@ -3,6 +3,7 @@
 #include "platform/ChildProcess.h"
 #include "platform/CommandLine.h"
 #include "platform/System.h"
+#include "platform/Text.h"
 #include "platform/posix/DBusClient.h"
 
 #include <cctype>
@@ -56,17 +57,8 @@ bool StartExecutable(const std::string& program, const std::string& parameters) 
 } // namespace
 
 std::string FileUri(const std::string& path) {
-    static const char* hex = "0123456789ABCDEF";
     std::string out = "file://";
-    for (unsigned char c : Absolute(path)) {
-        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
+    Text::AppendPercentEncoded(out, Absolute(path), "/");
     return out;
 }
 

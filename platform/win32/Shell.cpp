@@ -3,6 +3,7 @@
 
 #include "platform/ChildProcess.h"
 #include "platform/System.h"
+#include "platform/Text.h"
 #include "platform/win32/Win32Internal.h"
 
 #include <shellapi.h>
@@ -48,22 +49,13 @@ std::wstring FullPath(const std::string& path) {
 } // namespace
 
 std::string FileUri(const std::string& path) {
-    static const char* hex = "0123456789ABCDEF";
     std::string full = Win32::Narrow(FullPath(path));
     for (char& c : full)
         if (c == '\\')
             c = '/';
     // A share (//server/share) keeps its host; a drive path gets the empty host.
     std::string out = full.compare(0, 2, "//") == 0 ? "file:" : "file:///";
-    for (unsigned char c : full) {
-        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/' || c == ':') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
+    Text::AppendPercentEncoded(out, full, "/:");
     return out;
 }
 

@@ -119,3 +119,12 @@ TEST(TextAsciiCase, OnlyLettersAToZFold) {
     EXPECT_FALSE(Text::StartsWithNoCase("fil", "file:"));
     EXPECT_FALSE(Text::StartsWithNoCase("blob:file:", "file:"));
 }
+
+TEST(TextAddresses, PercentEncodingKeepsUnreservedAndTheGivenSet) {
+    std::string out = "file://";
+    Text::AppendPercentEncoded(out, std::string("/a b/\xC3\xA9%x:y?#\x7F~._-", 18), "/");
+    EXPECT_EQ(out, "file:///a%20b/%C3%A9%25x%3Ay%3F%23%7F~._-");
+    out.clear();
+    Text::AppendPercentEncoded(out, std::string("C:/d\0e", 6), "/:");
+    EXPECT_EQ(out, "C:/d%00e");
+}
