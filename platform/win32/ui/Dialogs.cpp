@@ -6,6 +6,8 @@
 #include "platform/win32/ui/Win32Graphics.h"
 
 #include <shobjidl.h>
+// The framework has a MessageBox function of its own.
+#undef MessageBox
 
 #include <algorithm>
 #include <filesystem>

@@ -4,7 +4,6 @@
 #include "platform/ui/Styles.h"
 #include "platform/win32/ui/Win32Graphics.h"
 
-#include <shellapi.h>
 #include <wincodec.h>
 
 #include <algorithm>
@@ -120,39 +119,6 @@ TBitmap IconToBitmap(HICON Icon, int Size) {
             p[3] = static_cast<std::uint8_t>(a);
         }
     return result;
-}
-
-bool FileIcon(const std::string& Path, int& Width, int& Height, std::vector<std::uint8_t>& Pixels) {
-    ComApartment com;
-    SHFILEINFOW info{};
-    std::wstring path = Widen(Path);
-    if (!::SHGetFileInfoW(path.c_str(), 0, &info, sizeof(info), SHGFI_ICON | SHGFI_LARGEICON) || !info.hIcon)
-        return false;
-    TBitmap bitmap = IconToBitmap(info.hIcon, 32);
-    ::DestroyIcon(info.hIcon);
-    Width = bitmap.Width();
-    Height = bitmap.Height();
-    Pixels = bitmap.Pixels();
-    return true;
-}
-
-int TextWidth(const std::string& Font, int Size, bool Bold, bool Italic, const std::string& Text) {
-    LOGFONTW font{};
-    HDC screen = ::GetDC(nullptr);
-    font.lfHeight = -::MulDiv(std::clamp(Size, 1, 1000), ::GetDeviceCaps(screen, LOGPIXELSY), 72);
-    ::ReleaseDC(nullptr, screen);
-    font.lfWeight = Bold ? FW_BOLD : FW_NORMAL;
-    font.lfItalic = Italic ? TRUE : FALSE;
-    font.lfCharSet = DEFAULT_CHARSET;
-    std::wstring face = Widen(Font);
-    face.resize(std::min<std::size_t>(face.size(), LF_FACESIZE - 1));
-    std::wcsncpy(font.lfFaceName, face.c_str(), LF_FACESIZE - 1);
-    HFONT handle = ::CreateFontIndirectW(&font);
-    if (!handle)
-        return 0;
-    int width = MeasureText(handle, Text).cx;
-    ::DeleteObject(handle);
-    return width;
 }
 
 } // namespace Win32

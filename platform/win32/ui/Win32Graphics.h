@@ -1,7 +1,6 @@
 // Pieces of the Win32 user-interface layer shared by the dialogs, the canvas,
 // the colours and the styles: COM references and apartments, 32-bit DIB
-// sections, GDI fonts, and the services behind the optional hooks of
-// platform/Ui.h that draw or measure (file icons, text widths).
+// sections, GDI fonts and the caption colours of a style.
 #pragma once
 
 #include "platform/ui/Graphics.h"
@@ -92,12 +91,6 @@ SIZE MeasureText(HFONT Font, const std::string& Text, int WrapWidth = 0);
 // drawings on black and on white, so icons without an alpha channel also
 // come out right).
 TBitmap IconToBitmap(HICON Icon, int Size);
-
-// Services behind the optional hooks of platform/Ui.h.
-// The icon the shell shows for a file, 32 x 32, as R, G, B, A bytes.
-bool FileIcon(const std::string& Path, int& Width, int& Height, std::vector<std::uint8_t>& Pixels);
-// Width in pixels of a text in a font (size in points).
-int TextWidth(const std::string& Font, int Size, bool Bold, bool Italic, const std::string& Text);
 
 // Frees a key message made by MessageToNativeKeyEvent (platform/ui/Keys.h),
 // which on this system is a MSG.
