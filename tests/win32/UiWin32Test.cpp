@@ -211,7 +211,9 @@ TEST_F(UiWin32, MenuCommandAndShortCutThroughPostedKey) {
             Key = 0;
     };
     PostMessageW(static_cast<HWND>(edit->Widget()), WM_KEYDOWN, 'S', data);
-    PumpUntil([] { return false; });
+    bool after = false; // posted messages come in order: this runs after the key
+    Application().Queue([&] { after = true; });
+    EXPECT_TRUE(PumpUntil([&] { return after; }));
     EXPECT_EQ(saved, 2);
 
     // A disabled item does not run.
