@@ -5,6 +5,7 @@
 #include "platform/ui/Forms.h"
 #include "platform/ui/Menus.h"
 
+#include "platform/ChildProcess.h"
 #include "platform/Ui.h"
 
 #include <gtest/gtest.h>
@@ -246,7 +247,17 @@ TEST_F(UiWin32, PasswordEditAndCornerPreference) {
 }
 
 // Last: the application stays terminated.
-TEST_F(UiWin32, MainFormCloseEndsRun) {
+TEST_F(UiWin32, WaitForChildThenMainFormCloseEndsRun) {
+    // The wait hook handles messages while the child runs and returns its code.
+    Norvane::Platform::ProcessStartInfo info;
+    info.Arguments = Norvane::Platform::CommandInterpreterArguments("exit 3");
+    auto child = Norvane::Platform::StartProcess(info);
+    ASSERT_NE(child, nullptr);
+    bool pieceRan = false;
+    Application().Queue([&] { pieceRan = true; });
+    EXPECT_EQ(Norvane::Platform::WaitForChildProcess(*child), 3);
+    EXPECT_TRUE(pieceRan);
+
     bool queuedRan = false;
     Application().Queue([&] { queuedRan = true; });
     auto* form = Application().CreateForm<TForm>();

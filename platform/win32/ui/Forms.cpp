@@ -512,7 +512,10 @@ bool TCustomForm::HandleKeyPress(void* Event) {
     if (IsShortCut(message))
         return true;
     TShiftState shift = KeyDataToShiftState(message.KeyData);
-    if (message.Msg == WM_KEYDOWN && message.CharCode == VK_TAB && (shift & (ssCtrl | ssAlt)) == 0) {
+    // Tab moves between the framework's controls; native content of no
+    // control (a browser engine's view) keeps its own Tab.
+    if (message.Msg == WM_KEYDOWN && message.CharCode == VK_TAB && (shift & (ssCtrl | ssAlt)) == 0 &&
+        ControlOf(msg->hwnd)) {
         SelectNext(FActiveControl, (shift & ssShift) == 0, true);
         return true;
     }
