@@ -3,6 +3,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/ImageList.h"
 #include "platform/ui/Menus.h"
 
 #include "platform/ChildProcess.h"
@@ -97,6 +98,13 @@ TEST_F(UiWin32, FormGeometryWithMenuBarAndAlignLayout) {
     top->SetVisible(false);
     EXPECT_EQ(client->Top(), 0);
     EXPECT_EQ(client->Height(), 250);
+
+    // A state asked for while hidden survives size changes and shows.
+    form->SetWindowState(TWindowState::wsMaximized);
+    form->SetBounds(10, 10, 300, 200);
+    EXPECT_EQ(form->WindowState(), TWindowState::wsMaximized);
+    form->Show();
+    EXPECT_TRUE(IsZoomed(static_cast<HWND>(form->NativeWindow())));
     delete form;
 }
 
@@ -216,6 +224,19 @@ TEST_F(UiWin32, MenuCommandAndShortCutThroughPostedKey) {
     Application().Queue([&] { after = true; });
     EXPECT_TRUE(PumpUntil([&] { return after; }));
     EXPECT_EQ(saved, 2);
+
+    // An item's image from the menu's image list.
+    auto* images = new TImageList(form);
+    TBitmap picture(16, 16);
+    picture.Fill(TRgb{200, 30, 30});
+    images->Add(picture, "red");
+    menu->SetImages(images);
+    save->SetImageName("red");
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_BITMAP;
+    ASSERT_TRUE(GetMenuItemInfoW(GetSubMenu(bar, 0), 0, TRUE, &info));
+    EXPECT_NE(info.hbmpItem, nullptr);
 
     // A disabled item does not run.
     form->SetKeyPreview(false);

@@ -602,15 +602,18 @@ void TCustomForm::ApplyVisible() {
         return;
     }
     if (Visible()) {
-        int command = SW_SHOW;
         if (!FShownOnce) {
             FShownOnce = true;
             ApplyPositionOnFirstShow();
-            if (FWindowState == TWindowState::wsMaximized)
-                command = SW_SHOWMAXIMIZED;
-            else if (FWindowState == TWindowState::wsMinimized)
-                command = SW_SHOWMINIMIZED;
         }
+        // Shown in the state asked for while hidden.
+        int command = SW_SHOW;
+        if (FWindowState == TWindowState::wsMaximized)
+            command = SW_SHOWMAXIMIZED;
+        else if (FWindowState == TWindowState::wsMinimized)
+            command = SW_SHOWMINIMIZED;
+        else if (IsZoomed(H(FWindow)) || IsIconic(H(FWindow)))
+            command = SW_SHOWNORMAL;
         ShowWindow(H(FWindow), command);
         if (!RealizedControls().count(this))
             HandleWindowRealized();
@@ -948,7 +951,8 @@ LRESULT CALLBACK Win32Ui::WindowProc(HWND Window, UINT Message, WPARAM WParam, L
             TWindowState state = WParam == SIZE_MINIMIZED   ? TWindowState::wsMinimized
                                  : WParam == SIZE_MAXIMIZED ? TWindowState::wsMaximized
                                                             : TWindowState::wsNormal;
-            if (WParam <= SIZE_MAXIMIZED)
+            // A hidden window keeps the state asked for.
+            if (WParam <= SIZE_MAXIMIZED && IsWindowVisible(Window))
                 Guard([&] { form->HandleWindowState(static_cast<unsigned>(state), 0); });
             return 0;
         }
