@@ -522,7 +522,13 @@ bool TCustomForm::HandleKeyPress(void* Event) {
     if ((message.CharCode == VK_ESCAPE || message.CharCode == VK_RETURN) && (shift & (ssCtrl | ssAlt)) == 0) {
         std::vector<TButton*> buttons;
         CollectButtons(this, buttons);
-        bool focusOnButton = dynamic_cast<TButton*>(TControl::FromWidget(GetFocus())) != nullptr;
+        auto* focusedButton = dynamic_cast<TButton*>(TControl::FromWidget(GetFocus()));
+        bool focusOnButton = focusedButton != nullptr;
+        // A system button has no Enter of its own outside dialog boxes.
+        if (message.CharCode == VK_RETURN && focusedButton && focusedButton->Enabled()) {
+            focusedButton->Click();
+            return true;
+        }
         for (TButton* b : buttons) {
             if (!b->Showing() || !b->Enabled())
                 continue;
@@ -992,25 +998,32 @@ LRESULT CALLBACK Win32Ui::WindowProc(HWND Window, UINT Message, WPARAM WParam, L
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORBTN: {
+        // Colours resolve through the active style: the control's own, else
+        // (labels, buttons) the nearest parent's, else the system colours.
         TControl* child = ControlOf(reinterpret_cast<HWND>(LParam));
         auto* dc = reinterpret_cast<HDC>(WParam);
-        TColor own = child ? child->Color() : clDefault;
-        bool hasOwn = own != clDefault && own != clNone;
-        bool parentColored = control && control->Color() != clDefault && control->Color() != clNone;
-        if (hasOwn || (Message == WM_CTLCOLORSTATIC && parentColored)) {
-            COLORREF color = ToColorRef(hasOwn ? own : control->Color());
-            SetBkColor(dc, color);
-            return reinterpret_cast<LRESULT>(SolidBrush(color));
-        }
-        break;
+        const bool edit = Message == WM_CTLCOLOREDIT;
+        TColor back = edit ? clWindow : clBtnFace;
+        auto has = [](TColor Color) { return Color != clDefault && Color != clNone; };
+        if (child && has(child->Color()))
+            back = child->Color();
+        else if (!edit)
+            for (TControl* c = control; c; c = c->Parent())
+                if (has(c->Color())) {
+                    back = c->Color();
+                    break;
+                }
+        COLORREF color = ToColorRef(back);
+        SetBkColor(dc, color);
+        SetTextColor(dc, ToColorRef(edit ? clWindowText : clBtnText));
+        return reinterpret_cast<LRESULT>(SolidBrush(color));
     }
     case WM_ERASEBKGND:
         if (control && !isFormWindow) {
             RECT r{};
             GetClientRect(Window, &r);
             TColor color = control->Color();
-            HBRUSH brush = color != clDefault && color != clNone ? SolidBrush(ToColorRef(color))
-                                                                 : GetSysColorBrush(COLOR_BTNFACE);
+            HBRUSH brush = SolidBrush(ToColorRef(color != clDefault && color != clNone ? color : clBtnFace));
             FillRect(reinterpret_cast<HDC>(WParam), &r, brush);
             return 1;
         }

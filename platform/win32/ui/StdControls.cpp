@@ -55,7 +55,7 @@ COLORREF BackgroundOf(const TControl* Control) {
     for (const TControl* c = Control; c; c = c->Parent())
         if (c->Color() != clDefault && c->Color() != clNone)
             return ToColorRef(c->Color());
-    return GetSysColor(COLOR_BTNFACE);
+    return ToColorRef(clBtnFace);
 }
 
 } // namespace
