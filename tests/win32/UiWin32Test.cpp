@@ -91,6 +91,14 @@ TEST_F(UiWin32, FormGeometryWithMenuBarAndAlignLayout) {
     EXPECT_EQ(r.top, 6);
     EXPECT_EQ(r.right - r.left, 70);
 
+    // A label given no size still shows its text.
+    auto* label = new TLabel(form);
+    label->SetParent(client);
+    label->SetCaption("A caption of some length");
+    GetWindowRect(static_cast<HWND>(label->Widget()), &r);
+    EXPECT_GT(r.right - r.left, 60);
+    EXPECT_GT(r.bottom - r.top, 5);
+
     // The layout follows a resize of the window, and a hidden panel leaves its place.
     form->SetClientSize(400, 250);
     EXPECT_EQ(client->Width(), 360);

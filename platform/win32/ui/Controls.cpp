@@ -30,7 +30,12 @@ bool IsBox(HWND Window) {
     return Window && GetClassNameW(Window, name, 32) > 0 && std::wstring(name) == BoxClass;
 }
 
-void Place(HWND Child, HWND Parent, const RECT& Rect) {
+void Place(HWND Child, HWND Parent, RECT Rect) {
+    if (TControl* control = ControlOf(Child)) {
+        SIZE minimum = MinimumSize(control);
+        Rect.right = std::max<LONG>(Rect.right, Rect.left + minimum.cx);
+        Rect.bottom = std::max<LONG>(Rect.bottom, Rect.top + minimum.cy);
+    }
     RECT now{};
     GetWindowRect(Child, &now);
     MapWindowPoints(nullptr, Parent, reinterpret_cast<POINT*>(&now), 2);

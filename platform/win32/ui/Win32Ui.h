@@ -68,6 +68,10 @@ void ControlNotify(TControl* Control, unsigned Code);
 // Paints a control of the framework's paint class.
 void PaintControl(TControl* Control, HDC Dc, const RECT& Rect);
 
+// The smallest size a control is shown at whatever its bounds (the text of
+// labels and buttons, a line of an edit), as the GTK backend's natural minimum.
+SIZE MinimumSize(TControl* Control);
+
 // Messages of an edit's left button window; false for other windows.
 bool EditButtonMessage(HWND Window, UINT Message, LRESULT& Result);
 
