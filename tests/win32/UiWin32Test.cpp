@@ -254,8 +254,16 @@ TEST_F(UiWin32, MenuCommandAndShortCutThroughPostedKey) {
     delete form;
 }
 
-TEST_F(UiWin32, PasswordEditAndCornerPreference) {
-    auto* form = new TForm();
+class TCountingForm : public TForm {
+public:
+    int Created = 0;
+
+protected:
+    void CreateWnd() override { ++Created; }
+};
+
+TEST_F(UiWin32, PasswordEditWindowRebuildAndCorners) {
+    auto* form = new TCountingForm();
     auto* edit = new TEdit(form);
     edit->SetParent(form);
     const std::string secret = "pa\xC3\x9F w\xC3\xB6rd \xE2\x82\xAC";
@@ -267,7 +275,25 @@ TEST_F(UiWin32, PasswordEditAndCornerPreference) {
     EXPECT_EQ(SendMessageW(static_cast<HWND>(edit->Widget()), EM_GETPASSWORDCHAR, 0, 0), 0);
     EXPECT_EQ(edit->Text(), secret);
 
+    EXPECT_EQ(form->Created, 0) << "the window is created when first shown";
     form->Show();
+    EXPECT_EQ(form->Created, 1);
+    EXPECT_TRUE(form->HandleAllocated());
+
+    // A drop shadow makes the window anew with its controls, and CreateWnd runs again.
+    HWND before = static_cast<HWND>(form->NativeWindow());
+    form->SetClientSize(280, 120);
+    form->SetDropShadow(true);
+    HWND after = static_cast<HWND>(form->NativeWindow());
+    EXPECT_NE(after, before);
+    EXPECT_FALSE(IsWindow(before));
+    EXPECT_TRUE(GetClassLongPtrW(after, GCL_STYLE) & CS_DROPSHADOW);
+    EXPECT_EQ(GetAncestor(static_cast<HWND>(edit->Widget()), GA_ROOT), after);
+    EXPECT_TRUE(IsWindowVisible(after));
+    EXPECT_EQ(form->ClientWidth(), 280);
+    EXPECT_EQ(form->Created, 2);
+    EXPECT_EQ(edit->Text(), secret);
+
     // Wine has no window-corner attribute: the call reports false.
     EXPECT_FALSE(form->SetWindowCornerPreference(2));
     EXPECT_FALSE(form->SetWindowCornerPreference(7));

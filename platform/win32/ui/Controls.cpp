@@ -134,6 +134,9 @@ void Win32Ui::RegisterClasses() {
     c.style = CS_DBLCLKS;
     c.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     RegisterClassExW(&c);
+    c.lpszClassName = ShadowFormClass;
+    c.style = CS_DBLCLKS | CS_DROPSHADOW;
+    RegisterClassExW(&c);
     c.lpszClassName = ParkingClass;
     c.lpfnWndProc = DefWindowProcW;
     RegisterClassExW(&c);

@@ -44,12 +44,12 @@ void StyleOf(TBorderStyle Border, DWORD& Style, DWORD& ExStyle) {
     Style |= WS_CLIPCHILDREN;
 }
 
-HWND CreateFormWindow(TCustomForm* Form, TBorderStyle Border, int X, int Y, int W, int H) {
+HWND CreateFormWindow(TCustomForm* Form, TBorderStyle Border, bool Shadow, int X, int Y, int W, int H) {
     EnsureToolkit();
     DWORD style = 0, exStyle = 0;
     StyleOf(Border, style, exStyle);
-    HWND window =
-        CreateWindowExW(exStyle, FormClass, L"", style, X, Y, W, H, nullptr, nullptr, Instance(), nullptr);
+    HWND window = CreateWindowExW(exStyle, Shadow ? ShadowFormClass : FormClass, L"", style, X, Y, W, H,
+                                  nullptr, nullptr, Instance(), nullptr);
     if (!window)
         throw EUiError("Cannot create a window");
     SetControlOf(window, Form);
@@ -179,7 +179,7 @@ TCustomForm::TCustomForm(TComponent* AOwner)
     : TWinControl(AOwner, NewChild(BoxClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT), nullptr) {
     FContainer = FWidget;
     FormList().push_back(this);
-    FWindow = CreateFormWindow(this, FBorderStyle, CW_USEDEFAULT, CW_USEDEFAULT, 400, 300);
+    FWindow = CreateFormWindow(this, FBorderStyle, false, CW_USEDEFAULT, CW_USEDEFAULT, 400, 300);
     ::SetParent(H(FWidget), H(FWindow));
     TControl::SetVisible(false);
     ShowWindow(H(FWidget), SW_SHOWNA);
@@ -849,7 +849,8 @@ void TCustomForm::RebuildNativeWindow(const std::function<void()>& Change) {
     GetWindowPlacement(old, &placement);
     RECT r{};
     GetWindowRect(old, &r);
-    HWND window = CreateFormWindow(this, FBorderStyle, r.left, r.top, r.right - r.left, r.bottom - r.top);
+    HWND window =
+        CreateFormWindow(this, FBorderStyle, FDropShadow, r.left, r.top, r.right - r.left, r.bottom - r.top);
     SetWindowTextW(window, Win32::Widen(FCaption).c_str());
     auto exStyle = GetWindowLongPtrW(old, GWL_EXSTYLE);
     if (exStyle & WS_EX_TOPMOST)
@@ -866,7 +867,8 @@ void TCustomForm::RebuildNativeWindow(const std::function<void()>& Change) {
     RECT client{};
     GetClientRect(window, &client);
     SetWindowPos(H(FWidget), nullptr, 0, 0, client.right, client.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
-    CreateWnd();
+    if (RealizedControls().count(this))
+        CreateWnd();
 }
 
 bool TCustomForm::SetWindowRoundRectRegion(int X1, int Y1, int X2, int Y2, int AWidth, int AHeight) {
@@ -887,8 +889,13 @@ void TCustomForm::ClearWindowRegion() {
         SetWindowRgn(H(FWindow), nullptr, TRUE);
 }
 
+// The shadow belongs to the window's class: a change makes the window anew.
 void TCustomForm::SetDropShadow(bool Value) {
+    if (FDropShadow == Value)
+        return;
     FDropShadow = Value;
+    if (!IsEmbedded())
+        RebuildNativeWindow([] {});
 }
 
 bool TCustomForm::SetWindowCornerPreference(int Value) {

@@ -33,12 +33,13 @@
 namespace Norvane::Platform::Ui::Win32Ui {
 
 // Window classes of the framework.
-inline constexpr const wchar_t* BoxClass = L"NorvaneBox";            // TWinControl::Handle()
-inline constexpr const wchar_t* FormClass = L"NorvaneForm";          // top-level form window
-inline constexpr const wchar_t* PaintClass = L"NorvanePaint";        // drawn controls (image, indicator)
-inline constexpr const wchar_t* QueueClass = L"NorvaneQueue";        // message-only thread queue
-inline constexpr const wchar_t* ParkingClass = L"NorvaneParking";    // parent of unplaced controls
-inline constexpr const wchar_t* ControlProperty = L"NorvaneControl"; // window property: TControl*
+inline constexpr const wchar_t* BoxClass = L"NorvaneBox";               // TWinControl::Handle()
+inline constexpr const wchar_t* FormClass = L"NorvaneForm";             // top-level form window
+inline constexpr const wchar_t* ShadowFormClass = L"NorvaneFormShadow"; // the same with a drop shadow
+inline constexpr const wchar_t* PaintClass = L"NorvanePaint";           // drawn controls (image, indicator)
+inline constexpr const wchar_t* QueueClass = L"NorvaneQueue";           // message-only thread queue
+inline constexpr const wchar_t* ParkingClass = L"NorvaneParking";       // parent of unplaced controls
+inline constexpr const wchar_t* ControlProperty = L"NorvaneControl";    // window property: TControl*
 
 // Starts the toolkit (initialises the application object; raises EUiError
 // when it cannot).
