@@ -1073,6 +1073,7 @@ LRESULT CALLBACK Win32Ui::WindowProc(HWND Window, UINT Message, WPARAM WParam, L
         if (isFormWindow) {
             // The size the system suggests for the new monitor's scale.
             const auto* r = reinterpret_cast<const RECT*>(LParam);
+            ApplyFonts(Window);
             SetWindowPos(Window, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
                          SWP_NOZORDER | SWP_NOACTIVATE);
             return 0;

@@ -124,7 +124,8 @@ SIZE Win32Ui::MinimumSize(TControl* Control) {
     HDC dc = GetDC(window);
     if (!dc)
         return none;
-    HGDIOBJ old = SelectObject(dc, DefaultFont());
+    auto font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
+    HGDIOBJ old = SelectObject(dc, font ? font : DefaultFont());
     RECT r{0, 0, 0, 0};
     UINT flags = DT_CALCRECT | DT_LEFT | (label ? DT_NOPREFIX : 0);
     DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &r, flags);

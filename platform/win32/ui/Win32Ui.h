@@ -76,8 +76,15 @@ SIZE MinimumSize(TControl* Control);
 // Messages of an edit's left button window; false for other windows.
 bool EditButtonMessage(HWND Window, UINT Message, LRESULT& Result);
 
-// The font of native controls (the system's message font).
+// The font of native controls: the system's message font at the scale of a
+// monitor (dots per inch), or at the system's scale.
+HFONT FontForDpi(UINT Dpi);
 HFONT DefaultFont();
+// The scale of a window's monitor (the system's for null or on systems
+// without per-monitor scales).
+UINT WindowDpi(HWND Window);
+// Gives the native controls inside a window the font of its scale.
+void ApplyFonts(HWND Window);
 // A solid brush of a colour (cached for the life of the process).
 HBRUSH SolidBrush(COLORREF Color);
 COLORREF ToColorRef(TColor Color);
