@@ -298,6 +298,11 @@ TEST_F(UiWin32, PasswordEditWindowRebuildAndCorners) {
     EXPECT_FALSE(form->SetWindowCornerPreference(2));
     EXPECT_FALSE(form->SetWindowCornerPreference(7));
     EXPECT_TRUE(form->SetWindowRoundRectRegion(0, 0, form->Width(), form->Height(), 16, 16));
+    form->RecreateWnd();
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetWindowRgn(static_cast<HWND>(form->NativeWindow()), region), COMPLEXREGION)
+        << "a window made anew keeps the region";
+    DeleteObject(region);
     delete form;
 }
 

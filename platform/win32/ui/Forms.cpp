@@ -199,6 +199,8 @@ TCustomForm::~TCustomForm() {
     while (ControlCount() > 0)
         delete Controls(ControlCount() - 1);
     RealizedControls().erase(this);
+    if (FRegion)
+        DeleteObject(static_cast<HRGN>(FRegion));
     if (FWindow) {
         HWND window = H(FWindow);
         FWindow = nullptr;
@@ -856,6 +858,14 @@ void TCustomForm::RebuildNativeWindow(const std::function<void()>& Change) {
     if (exStyle & WS_EX_TOPMOST)
         SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ::SetMenu(old, nullptr);
+    if (FRegion) {
+        HRGN copy = CreateRectRgn(0, 0, 0, 0);
+        if (copy && CombineRgn(copy, static_cast<HRGN>(FRegion), nullptr, RGN_COPY) != ERROR &&
+            SetWindowRgn(window, copy, FALSE))
+            copy = nullptr;
+        if (copy)
+            DeleteObject(copy);
+    }
     FWindow = window;
     ::SetParent(H(FWidget), window);
     SetControlOf(old, nullptr);
@@ -881,10 +891,18 @@ bool TCustomForm::SetWindowRoundRectRegion(int X1, int Y1, int X2, int Y2, int A
         DeleteObject(region);
         return false;
     }
-    return true; // the system owns the region now
+    // The system owns the region now; a copy stays for a window made anew.
+    if (FRegion)
+        DeleteObject(static_cast<HRGN>(FRegion));
+    FRegion = CreateRoundRectRgn(X1, Y1, X2, Y2, AWidth, AHeight);
+    return true;
 }
 
 void TCustomForm::ClearWindowRegion() {
+    if (FRegion) {
+        DeleteObject(static_cast<HRGN>(FRegion));
+        FRegion = nullptr;
+    }
     if (FWindow)
         SetWindowRgn(H(FWindow), nullptr, TRUE);
 }
