@@ -77,6 +77,11 @@ LRESULT CALLBACK NativeSubclassProc(HWND Window, UINT Message, WPARAM WParam, LP
         }
         break;
     }
+    case WM_CHAR:
+        // A one-line edit has no use for Enter or Escape and would only beep.
+        if ((WParam == L'\r' || WParam == L'\n' || WParam == 0x1B) && dynamic_cast<TEdit*>(ControlOf(Window)))
+            return 0;
+        break;
     case WM_NCDESTROY:
         RemoveWindowSubclass(Window, NativeSubclassProc, 0);
         break;
