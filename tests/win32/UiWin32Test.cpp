@@ -107,6 +107,21 @@ TEST_F(UiWin32, FormGeometryWithMenuBarAndAlignLayout) {
     EXPECT_EQ(client->Top(), 0);
     EXPECT_EQ(client->Height(), 250);
 
+    // The controls of a shown form are told of minimize and restore.
+    struct TCommands : TPanel {
+        using TPanel::TPanel;
+        std::vector<unsigned> Got;
+        void SysCommand(unsigned Command) override { Got.push_back(Command); }
+    };
+    auto* commands = new TCommands(form);
+    commands->SetParent(client);
+    form->Show();
+    form->SetWindowState(TWindowState::wsMinimized);
+    EXPECT_EQ(form->WindowState(), TWindowState::wsMinimized);
+    form->SetWindowState(TWindowState::wsNormal);
+    EXPECT_EQ(commands->Got, (std::vector<unsigned>{SC_MINIMIZE, SC_RESTORE}));
+    form->Hide();
+
     // A state asked for while hidden survives size changes and shows.
     form->SetWindowState(TWindowState::wsMaximized);
     form->SetBounds(10, 10, 300, 200);
