@@ -261,6 +261,15 @@ TEST_F(UiWin32, MenuCommandAndShortCutThroughPostedKey) {
     ASSERT_TRUE(GetMenuItemInfoW(GetSubMenu(bar, 0), 0, TRUE, &info));
     EXPECT_NE(info.hbmpItem, nullptr);
 
+    // Alt and a button's access key click the button.
+    auto* button = new TButton(form);
+    button->SetParent(form);
+    button->SetCaption("&Apply");
+    int applied = 0;
+    button->OnClick = [&](TObject*) { ++applied; };
+    PostMessageW(static_cast<HWND>(edit->Widget()), WM_SYSKEYDOWN, 'A', (1 << 29) | (1 << 27) | 1);
+    EXPECT_TRUE(PumpUntil([&] { return applied == 1; }));
+
     // A disabled item does not run.
     form->SetKeyPreview(false);
     save->SetEnabled(false);

@@ -537,6 +537,21 @@ bool TCustomForm::HandleKeyPress(void* Event) {
         SelectNext(FActiveControl, (shift & ssShift) == 0, true);
         return true;
     }
+    // Alt and a button's access key click it (the menu bar's keys come after).
+    if (message.Msg == WM_SYSKEYDOWN && (shift & ssAlt) && !(shift & ssCtrl) &&
+        ((message.CharCode >= 'A' && message.CharCode <= 'Z') ||
+         (message.CharCode >= '0' && message.CharCode <= '9'))) {
+        std::vector<TButton*> buttons;
+        CollectButtons(this, buttons);
+        const auto key = static_cast<char32_t>(message.CharCode >= 'A' && message.CharCode <= 'Z'
+                                                   ? message.CharCode - 'A' + 'a'
+                                                   : message.CharCode);
+        for (TButton* b : buttons)
+            if (b->Showing() && b->Enabled() && CaptionAccessKey(b->Caption()) == key) {
+                b->Click();
+                return true;
+            }
+    }
     if ((message.CharCode == VK_ESCAPE || message.CharCode == VK_RETURN) && (shift & (ssCtrl | ssAlt)) == 0) {
         std::vector<TButton*> buttons;
         CollectButtons(this, buttons);
