@@ -178,8 +178,8 @@ bool Win32Ui::PreTranslateKey(MSG& Message) {
 TCustomForm::TCustomForm(TComponent* AOwner)
     : TWinControl(AOwner, NewChild(BoxClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT), nullptr) {
     FContainer = FWidget;
-    FormList().push_back(this);
     FWindow = CreateFormWindow(this, FBorderStyle, false, CW_USEDEFAULT, CW_USEDEFAULT, 400, 300);
+    FormList().push_back(this);
     ::SetParent(H(FWidget), H(FWindow));
     TControl::SetVisible(false);
     ShowWindow(H(FWidget), SW_SHOWNA);
