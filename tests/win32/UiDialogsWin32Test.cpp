@@ -283,11 +283,23 @@ TEST_F(UiDialogsWin32, StyleSwitchChangesTheSystemColours) {
     TForm form;
     form.SetColor(clBtnFace);
     form.Show();
+    auto painted = [&] {
+        Application().ProcessMessages();
+        HWND box = static_cast<HWND>(form.Handle());
+        ::UpdateWindow(box);
+        HDC dc = ::GetDC(box);
+        const COLORREF pixel = ::GetPixel(dc, 5, 5);
+        ::ReleaseDC(box, dc);
+        return PlainColorToRgb(pixel);
+    };
     EXPECT_EQ(ColorToRgb(clBtnFace), system);
+    EXPECT_EQ(painted(), system);
     ASSERT_TRUE(TStyleManager::TrySetStyle("test dark"));
     EXPECT_EQ(TStyleManager::ActiveStyleName(), "Test Dark");
     EXPECT_EQ(ColorToRgb(clBtnFace), (TRgb{30, 31, 32}));
     EXPECT_EQ(ColorToRgb(clWindow), window); // left to the system
+    // The shown form paints its background in the style's colour.
+    EXPECT_EQ(painted(), (TRgb{30, 31, 32}));
     EXPECT_FALSE(TStyleManager::TrySetStyle("No such style"));
     EXPECT_EQ(TStyleManager::ActiveStyleName(), "Test Dark");
     ASSERT_TRUE(TStyleManager::TrySetStyle("Windows"));
