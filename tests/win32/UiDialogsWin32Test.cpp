@@ -12,10 +12,13 @@
 #include <gtest/gtest.h>
 
 #include <shobjidl.h>
+// The framework's MessageBox, not the system's macro.
+#undef MessageBox
 
 #include <chrono>
 #include <functional>
 #include <map>
+#include <memory>
 
 using namespace Norvane::Platform;
 using namespace Norvane::Platform::Ui;
@@ -163,6 +166,30 @@ TEST_F(UiDialogsWin32, MessageDialogWithoutCancelButtonAnswersEscapeWithCancel) 
                  [&] { dialog->SetModalResult(mrAbort); });
     EXPECT_EQ(dialog->ShowModal(), mrCancel);
     delete dialog;
+}
+
+TEST_F(UiDialogsWin32, MessageBoxAnswersAndItsCloseBox) {
+    // The system's box, found by its title; WM_CLOSE stands for the close box.
+    auto answer = [](const wchar_t* Title, UINT Message, WPARAM Command) {
+        return std::make_unique<TWatch>(
+            [Title] { return ::FindWindowW(L"#32770", Title) != nullptr; },
+            [=] { ::PostMessageW(::FindWindowW(L"#32770", Title), Message, Command, 0); },
+            [] { ::PostMessageW(::FindWindowW(L"#32770", nullptr), WM_CLOSE, 0, 0); });
+    };
+    {
+        auto watch = answer(L"Question", WM_COMMAND, IDNO);
+        EXPECT_EQ(MessageBox("Keep it?", "Question", TMessageBoxIcon::Question, TMessageBoxKind::YesNo),
+                  mrNo);
+    }
+    {
+        auto watch = answer(L"Three ways", WM_CLOSE, 0);
+        EXPECT_EQ(MessageBox("Save?", "Three ways", TMessageBoxIcon::Warning, TMessageBoxKind::YesNoCancel),
+                  mrCancel);
+    }
+    {
+        auto watch = answer(L"Just so", WM_CLOSE, 0);
+        EXPECT_EQ(MessageBox("Done.", "Just so", TMessageBoxIcon::Information), mrOk);
+    }
 }
 
 TEST_F(UiDialogsWin32, CanvasDrawingLandsInTheBitmap) {
