@@ -241,20 +241,12 @@ TForm* CreateMessageDialog(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgB
     }
     form->SetClientSize(clientW, buttonsTop + buttonH + margin);
     form->SetKeyPreview(true);
-    form->OnKeyDown = [form, hasCancel](TObject*, std::uint16_t& Key, TShiftState Shift) {
+    form->OnKeyDown = [form, hasCancel](TObject*, std::uint16_t& Key, TShiftState) {
         // Without a cancel button Escape closes like the close box.
         if (Key == VK_ESCAPE && !hasCancel) {
             Key = 0;
             form->SetModalResult(mrCancel);
         }
-        // Enter presses the focused button, as in the system's dialogs (a
-        // push button itself takes only the space bar).
-        if (Key == VK_RETURN && (Shift & (ssCtrl | ssAlt)) == 0)
-            if (auto* focused = dynamic_cast<TButton*>(TControl::FromWidget(::GetFocus()));
-                focused && focused->GetParentForm() == form) {
-                Key = 0;
-                focused->Click();
-            }
     };
     for (TButton* b : buttons)
         if (b->Default())
