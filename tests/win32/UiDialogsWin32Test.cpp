@@ -12,10 +12,15 @@
 #include <gtest/gtest.h>
 
 #include <shobjidl.h>
+// The framework's MessageBox, not the system's macro.
+#undef MessageBox
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
 
 using namespace Norvane::Platform;
 using namespace Norvane::Platform::Ui;
@@ -89,6 +94,20 @@ void PressKey(WORD Key) {
     HWND focus = ::GetFocus();
     ::PostMessageW(focus, WM_KEYDOWN, Key, 1);
     ::PostMessageW(focus, WM_KEYUP, Key, static_cast<LPARAM>(0xC0000001u));
+}
+
+// The running file dialog's window, or null before it shows.
+HWND FileDialogWindow() {
+    HWND hwnd = nullptr;
+    if (TCustomFileDialog* running = RunningFileDialog()) {
+        auto* native = static_cast<IFileDialog*>(running->NativeDialog());
+        IOleWindow* ole = nullptr;
+        if (native && SUCCEEDED(native->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(&ole)))) {
+            ole->GetWindow(&hwnd);
+            ole->Release();
+        }
+    }
+    return hwnd && ::IsWindowVisible(hwnd) ? hwnd : nullptr;
 }
 
 } // namespace
@@ -165,6 +184,30 @@ TEST_F(UiDialogsWin32, MessageDialogWithoutCancelButtonAnswersEscapeWithCancel) 
     delete dialog;
 }
 
+TEST_F(UiDialogsWin32, MessageBoxAnswersAndItsCloseBox) {
+    // The system's box, found by its title; WM_CLOSE stands for the close box.
+    auto answer = [](const wchar_t* Title, UINT Message, WPARAM Command) {
+        return std::make_unique<TWatch>(
+            [Title] { return ::FindWindowW(L"#32770", Title) != nullptr; },
+            [=] { ::PostMessageW(::FindWindowW(L"#32770", Title), Message, Command, 0); },
+            [] { ::PostMessageW(::FindWindowW(L"#32770", nullptr), WM_CLOSE, 0, 0); });
+    };
+    {
+        auto watch = answer(L"Question", WM_COMMAND, IDNO);
+        EXPECT_EQ(MessageBox("Keep it?", "Question", TMessageBoxIcon::Question, TMessageBoxKind::YesNo),
+                  mrNo);
+    }
+    {
+        auto watch = answer(L"Three ways", WM_CLOSE, 0);
+        EXPECT_EQ(MessageBox("Save?", "Three ways", TMessageBoxIcon::Warning, TMessageBoxKind::YesNoCancel),
+                  mrCancel);
+    }
+    {
+        auto watch = answer(L"Just so", WM_CLOSE, 0);
+        EXPECT_EQ(MessageBox("Done.", "Just so", TMessageBoxIcon::Information), mrOk);
+    }
+}
+
 TEST_F(UiDialogsWin32, CanvasDrawingLandsInTheBitmap) {
     const TRgb red{200, 0, 0}, green{0, 160, 0}, blue{0, 0, 220}, back{10, 20, 30};
     TBitmap bitmap(80, 40);
@@ -232,18 +275,7 @@ TEST_F(UiDialogsWin32, FileDialogClosedWhileRunningAnswersFalse) {
     dialog.SetFileName("C:\\windows\\win.ini");
     dialog.FileTypes() = {{"Settings", "*.ini"}, {"All files", "*.*"}};
     std::wstring title;
-    auto window = [] {
-        HWND hwnd = nullptr;
-        if (TCustomFileDialog* running = RunningFileDialog()) {
-            auto* native = static_cast<IFileDialog*>(running->NativeDialog());
-            IOleWindow* ole = nullptr;
-            if (native && SUCCEEDED(native->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(&ole)))) {
-                ole->GetWindow(&hwnd);
-                ole->Release();
-            }
-        }
-        return hwnd && ::IsWindowVisible(hwnd) ? hwnd : nullptr;
-    };
+    auto window = FileDialogWindow;
     auto close = [] {
         if (TCustomFileDialog* running = RunningFileDialog())
             static_cast<IFileDialog*>(running->NativeDialog())->Close(HRESULT_FROM_WIN32(ERROR_CANCELLED));
@@ -264,6 +296,42 @@ TEST_F(UiDialogsWin32, FileDialogClosedWhileRunningAnswersFalse) {
     EXPECT_FALSE(dialog.Executing());
     EXPECT_EQ(RunningFileDialog(), nullptr);
     EXPECT_EQ(dialog.FileName(), "C:\\windows\\win.ini");
+}
+
+TEST_F(UiDialogsWin32, FileDialogsGiveTheChosenFilesWithTheDefaultExtension) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "norvane-dialogs";
+    std::filesystem::create_directories(dir);
+    for (const char* name : {"a.txt", "b.txt"})
+        std::ofstream(dir / name) << "x";
+    auto confirm = [] {
+        return std::make_unique<TWatch>(
+            [] { return FileDialogWindow() != nullptr; },
+            [] { ::PostMessageW(FileDialogWindow(), WM_COMMAND, IDOK, 0); },
+            [] {
+                if (TCustomFileDialog* running = RunningFileDialog())
+                    static_cast<IFileDialog*>(running->NativeDialog())->Close(E_ABORT);
+            });
+    };
+    TFileSaveDialog save;
+    save.SetDefaultExtension("txt");
+    save.SetFileName((dir / "report").string());
+    {
+        auto watch = confirm();
+        ASSERT_TRUE(save.Execute());
+    }
+    EXPECT_EQ(save.FileName(), (dir / "report.txt").string());
+    EXPECT_EQ(save.Files(), std::vector<std::string>{save.FileName()});
+
+    TFileOpenDialog open;
+    open.SetOptions(fdoAllowMultiSelect);
+    open.SetFileName((dir / "\"a.txt\" \"b.txt\"").string());
+    {
+        auto watch = confirm();
+        ASSERT_TRUE(open.Execute());
+    }
+    EXPECT_EQ(open.Files(), (std::vector<std::string>{(dir / "a.txt").string(), (dir / "b.txt").string()}));
+    EXPECT_EQ(open.FileName(), (dir / "a.txt").string());
+    std::filesystem::remove_all(dir);
 }
 
 TEST_F(UiDialogsWin32, StyleSwitchChangesTheSystemColours) {

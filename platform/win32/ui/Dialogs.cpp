@@ -126,6 +126,16 @@ std::wstring Patterns(const std::string& Masks) {
     return result.empty() ? std::wstring(L"*.*") : result;
 }
 
+// The item's path in the file system, empty when it has none.
+std::string FileSystemPath(IShellItem* Item) {
+    PWSTR name = nullptr;
+    if (FAILED(Item->GetDisplayName(SIGDN_FILESYSPATH, &name)) || !name)
+        return {};
+    std::string path = Narrow(name);
+    ::CoTaskMemFree(name);
+    return path;
+}
+
 // Registers the dialog as running for as long as the object lives.
 class TRunningScope {
 public:
@@ -231,20 +241,12 @@ TForm* CreateMessageDialog(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgB
     }
     form->SetClientSize(clientW, buttonsTop + buttonH + margin);
     form->SetKeyPreview(true);
-    form->OnKeyDown = [form, hasCancel](TObject*, std::uint16_t& Key, TShiftState Shift) {
+    form->OnKeyDown = [form, hasCancel](TObject*, std::uint16_t& Key, TShiftState) {
         // Without a cancel button Escape closes like the close box.
         if (Key == VK_ESCAPE && !hasCancel) {
             Key = 0;
             form->SetModalResult(mrCancel);
         }
-        // Enter presses the focused button, as in the system's dialogs (a
-        // push button itself takes only the space bar).
-        if (Key == VK_RETURN && (Shift & (ssCtrl | ssAlt)) == 0)
-            if (auto* focused = dynamic_cast<TButton*>(TControl::FromWidget(::GetFocus()));
-                focused && focused->GetParentForm() == form) {
-                Key = 0;
-                focused->Click();
-            }
     };
     for (TButton* b : buttons)
         if (b->Default())
@@ -331,6 +333,7 @@ bool TCustomFileDialog::Execute(TCustomForm* OwnerForm) {
     Application().Initialize();
     if (FExecuting)
         throw EUiError("The dialog is already open");
+    FFiles.clear();
     Win32::ComApartment com;
     if (!com.Usable())
         throw EUiError("The file dialog cannot start: COM is not available");
@@ -353,8 +356,14 @@ bool TCustomFileDialog::Execute(TCustomForm* OwnerForm) {
         dialog->SetFileTypes(static_cast<UINT>(specs.size()), specs.data());
         dialog->SetFileTypeIndex(1);
     }
-    // No default extension: a typed name comes back as typed, as on the
-    // other backends.
+    // A name typed without an extension gets the default one (the system
+    // asks before overwriting under the completed name).
+    if (FSave) {
+        std::string extension = FDefaultExtension;
+        extension.erase(0, std::min(extension.find_first_not_of('.'), extension.size()));
+        if (!extension.empty())
+            dialog->SetDefaultExtension(Widen(extension).c_str());
+    }
 
     FILEOPENDIALOGOPTIONS options = 0;
     dialog->GetOptions(&options);
@@ -364,6 +373,8 @@ bool TCustomFileDialog::Execute(TCustomForm* OwnerForm) {
                                                   : (options & ~FOS_OVERWRITEPROMPT);
     if (FOptions & fdoFileMustExist)
         options |= FOS_FILEMUSTEXIST;
+    if (!FSave && (FOptions & fdoAllowMultiSelect))
+        options |= FOS_ALLOWMULTISELECT;
     dialog->SetOptions(options);
     if (!FTitle.empty())
         dialog->SetTitle(Widen(FTitle).c_str());
@@ -391,12 +402,29 @@ bool TCustomFileDialog::Execute(TCustomForm* OwnerForm) {
     }
     if (FAILED(shown))
         return false; // cancelled (or the dialog could not be shown)
-    Win32::ComRef<IShellItem> item;
-    PWSTR name = nullptr;
-    if (FAILED(dialog->GetResult(&item)) || FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &name)) || !name)
+    std::vector<std::string> files;
+    Win32::ComRef<IFileOpenDialog> open;
+    Win32::ComRef<IShellItemArray> items;
+    if (!FSave && SUCCEEDED(dialog->QueryInterface(IID_IFileOpenDialog, reinterpret_cast<void**>(&open))) &&
+        SUCCEEDED(open->GetResults(&items))) {
+        DWORD count = 0;
+        items->GetCount(&count);
+        for (DWORD i = 0; i < count; ++i) {
+            Win32::ComRef<IShellItem> item;
+            if (SUCCEEDED(items->GetItemAt(i, &item)))
+                if (std::string path = FileSystemPath(item.Get()); !path.empty())
+                    files.push_back(std::move(path));
+        }
+    } else {
+        Win32::ComRef<IShellItem> item;
+        if (SUCCEEDED(dialog->GetResult(&item)))
+            if (std::string path = FileSystemPath(item.Get()); !path.empty())
+                files.push_back(std::move(path));
+    }
+    if (files.empty())
         return false;
-    FFileName = Narrow(name);
-    ::CoTaskMemFree(name);
+    FFileName = files.front();
+    FFiles = std::move(files);
     return true;
 }
 
