@@ -5,8 +5,9 @@
 # The fake's completions "from the main loop" go through the toolkit's loop: a
 # GLib idle source, or a message-only window on Windows. There its loader
 # entries are __stdcall, exported under their plain names (--kill-at) as the
-# control looks them up, and everything else is exported for the tests that
-# link it (a library with explicit exports exports nothing else by itself).
+# control looks them up, and the library's own code is exported for the tests
+# that link it (a library with explicit exports exports nothing else by
+# itself); the static runtime libraries inside it stay its own.
 if(TARGET norvane_EdgeEx)
   set(NORVANE_FAKE_ENGINE_DIR ${CMAKE_SOURCE_DIR}/tests/fakeengine)
   if(WIN32)
@@ -23,7 +24,7 @@ if(TARGET norvane_EdgeEx)
   set_target_properties(norvane_fake_engine_without_version PROPERTIES CXX_VISIBILITY_PRESET hidden)
 
   if(WIN32)
-    target_link_options(norvane_fake_engine PRIVATE -Wl,--kill-at -Wl,--export-all-symbols)
+    target_link_options(norvane_fake_engine PRIVATE -Wl,--kill-at -Wl,--export-all-symbols -Wl,--exclude-libs,libpthread.a:libgcc_eh.a)
     target_link_libraries(norvane_fake_engine PRIVATE user32)
     target_link_options(norvane_fake_engine_without_version PRIVATE -Wl,--kill-at)
   else()

@@ -408,9 +408,25 @@ TWindowState TCustomForm::WindowState() const {
 }
 
 void TCustomForm::SetWindowState(TWindowState Value) {
+    if (IsEmbedded() || !IsWindowVisible(H(FWindow))) {
+        FWindowState = Value; // applied when the window is shown
+        return;
+    }
+    // The size message of the change finds the state before it, so that it
+    // records the new one and tells the controls (HandleWindowState).
+    switch (Value) {
+    case TWindowState::wsNormal:
+        if (IsIconic(H(FWindow)) || IsZoomed(H(FWindow)))
+            ShowWindow(H(FWindow), SW_RESTORE);
+        break;
+    case TWindowState::wsMinimized:
+        ShowWindow(H(FWindow), SW_MINIMIZE);
+        break;
+    case TWindowState::wsMaximized:
+        ShowWindow(H(FWindow), SW_MAXIMIZE);
+        break;
+    }
     FWindowState = Value;
-    if (!IsEmbedded() && IsWindowVisible(H(FWindow)))
-        ApplyWindowStateNative();
 }
 
 void TCustomForm::ApplyWindowStateNative() {
