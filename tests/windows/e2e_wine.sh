@@ -6,8 +6,10 @@
 #  - a package whose engine library is unusable offers the engine's
 #    installation; the refusal removes the application's data folder and
 #    ends with 0;
-#  - a package with an access password refuses a wrong password and goes on
-#    to the engine step after the right one, typed with real keys.
+#  - a package with an access password refuses a wrong password and opens
+#    the main window after the right one, typed with real keys (its engine
+#    library is the stand-in tests/fixtures/SysUtils/EngineLoaderFixture,
+#    which reports a version).
 # Windows are found by title with xdotool and read with the build's
 # norvane_window_texts.exe (the system's own window texts). Each check prints
 # a PASS or FAIL line; the exit code is 1 when any failed.
@@ -33,8 +35,9 @@ export LANG=en_US.UTF-8
 PACK_EXE=$OUT/packer/norvane-pack.exe
 RUNTIME_EXE=$OUT/runtime/norvane-runtime.exe
 TEXTS_EXE=$OUT/tests/norvane_window_texts.exe
+ENGINE_FIXTURE=$OUT/tests/sysutils_engine_fixture.dll
 LINUX_PACK=$NATIVE/packer/norvane-pack
-for f in "$PACK_EXE" "$RUNTIME_EXE" "$TEXTS_EXE"; do
+for f in "$PACK_EXE" "$RUNTIME_EXE" "$TEXTS_EXE" "$ENGINE_FIXTURE"; do
     [ -f "$f" ] || { echo "FAIL e2e: $f is not built (scripts/build-windows.sh)"; exit 1; }
 done
 command -v xdotool >/dev/null || { echo "FAIL e2e: xdotool is needed"; exit 1; }
@@ -50,6 +53,8 @@ STARTED=()
 cleanup() {
     for p in "${STARTED[@]}"; do kill "$p" 2>/dev/null || true; done
     rm -rf "$T"
+    # The applications' data folders in the wine user's profile.
+    find "$WINEPREFIX/drive_c/users" -maxdepth 5 -type d -name "e2e-wine-$$*" -prune -exec rm -rf {} + 2>/dev/null
 }
 trap cleanup EXIT
 if [ ! -d "$WINEPREFIX" ]; then
@@ -164,20 +169,34 @@ expect_exit() {
 # The application data folder of an ID in the wine user's local application data.
 data_folder() { find "$WINEPREFIX/drive_c/users" -maxdepth 5 -type d -name "$1" 2>/dev/null | head -n1; }
 
+# --- The programs themselves: subsystems and the runtime's manifest ---
+# subsystem FILE: the PE optional header's subsystem (2 GUI, 3 console).
+subsystem() {
+    local pe
+    pe=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+    od -An -tu2 -j$((pe + 92)) -N2 "$1" | tr -d ' '
+}
+check "norvane-runtime.exe is a GUI program" test "$(subsystem "$RUNTIME_EXE")" = 2
+check "norvane-pack.exe is a console program" test "$(subsystem "$PACK_EXE")" = 3
+check "norvane-runtime.exe carries its manifest (per-monitor DPI v2, asInvoker, common controls 6)" \
+    bash -c 'grep -q "PerMonitorV2, PerMonitor" "$1" && grep -q "asInvoker" "$1" &&
+        grep -q "Microsoft.Windows.Common-Controls" "$1"' _ "$RUNTIME_EXE"
+
 # --- Packing with the Windows packer, listing with the Linux one ---
 mkdir -p "$T/src/site/css"
 printf '<!doctype html><title>Wine App</title>\n' >"$T/src/site/index.html"
 printf 'body { margin: 0 }\n' >"$T/src/site/css/site.css"
 : >"$T/empty-loader"
 ID="e2e-wine-$$"
-# ini NAME PASSWORD
-ini() { printf '[App]\nID=%s\nName=%s\nDirName=site\nPassword=%s\n' "$ID" "$1" "$2" >"$T/qvx-$1.ini"; }
-ini "Wine App" ""
-ini "Locked App" "Secret1"
-# pack_exe NAME OUTPUT: norvane-pack.exe with the runtime beside it (its default).
+# ini NAME ID PASSWORD
+ini() { printf '[App]\nID=%s\nName=%s\nDirName=site\nPassword=%s\n' "$2" "$1" "$3" >"$T/qvx-$1.ini"; }
+ini "Wine App" "$ID" ""
+ini "Locked App" "$ID-locked" "Secret1"
+# pack_exe NAME OUTPUT [LOADER]: norvane-pack.exe with the runtime beside it
+# (its default); the engine library is an empty file unless given.
 pack_exe() {
     (cd "$T" && wine "$PACK_EXE" build --app "$(winpath "$T/src/site")" --ini "$(winpath "$T/qvx-$1.ini")" \
-        --loader "$(winpath "$T/empty-loader")" -o "$(winpath "$2")") >"$T/pack-$1.log" 2>&1
+        --loader "$(winpath "${3:-$T/empty-loader}")" -o "$(winpath "$2")") >"$T/pack-$1.log" 2>&1
 }
 if pack_exe "Wine App" "$T/app.exe" && [ -f "$T/app.exe" ]; then
     pass "norvane-pack.exe build packs onto norvane-runtime.exe"
@@ -203,6 +222,12 @@ check "norvane-pack.exe lists a package of the Linux packer" \
 start bare "$RUNTIME_EXE"
 expect_dialog "no payload" "$MSG_ERROR" "$MSG_NO_PAYLOAD" "$MSG_ACCEPT"
 press "$MSG_ERROR" Return
+if wait_gone "$MSG_ERROR" 3; then
+    pass "no payload: Return presses the focused Accept button"
+else
+    fail "no payload: Return did not press the focused Accept button; closed with the space bar"
+    press "$MSG_ERROR" space
+fi
 expect_exit "no payload" 0
 
 # --- An unusable engine library: the installation offer; refused, the data
@@ -215,30 +240,37 @@ check "engine missing: the data folder holds the extracted engine library" \
 press "$MSG_CONFIRM" Escape
 expect_dialog "offer refused" "$MSG_ERROR" "$MSG_INSTALL_REFUSED" "$MSG_ACCEPT"
 check "offer refused: the data folder is removed" [ -z "$(data_folder "$ID")" ]
-press "$MSG_ERROR" Return
+press "$MSG_ERROR" space
 expect_exit "offer refused" 0
 
-# --- The access password: a wrong one is refused, the right one goes on to
-# the engine step ---
-pack_exe "Locked App" "$T/locked.exe" || fail "packing the locked application: $(tr -d '\r' <"$T/pack-Locked App.log")"
+# --- The access password: a wrong one is refused, the right one lets the
+# start go on to the main window (the engine library is the stand-in that
+# reports a version) ---
+pack_exe "Locked App" "$T/locked.exe" "$ENGINE_FIXTURE" ||
+    fail "packing the locked application: $(tr -d '\r' <"$T/pack-Locked App.log")"
 start locked "$T/locked.exe"
-if window_texts "Locked App" >/dev/null; then
-    pass "password: the password window is shown"
+if grep -qx "Edit " <<<"$(window_texts "Locked App")"; then
+    pass "password: the password window with its edit is shown"
     type_text "Locked App" "secret1"
-    press "Locked App" Return
+    press "Locked App" Return Escape
     sleep 1
-    check "password: a wrong password is refused (the window stays)" [ -n "$(x_window "Locked App")" ]
-    check "password: no other window after the wrong password" \
-        test -z "$(x_window "$MSG_CONFIRM")$(x_window "$MSG_ERROR")"
+    check "password: a wrong password is refused (the prompt stays, nothing else shown)" \
+        test "$(window_texts "Locked App" 1 | grep -cx "Edit ")$(x_window "$MSG_ERROR")" = 1
     press "Locked App" End BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace
     type_text "Locked App" "Secret1"
-    check "password: the right password closes the password window" wait_gone "Locked App" 10
-    expect_dialog "password accepted: start-up goes on to the engine step" "$MSG_CONFIRM" "$MSG_INSTALL_OFFER"
-    press "$MSG_CONFIRM" Escape
-    window_texts "$MSG_ERROR" >/dev/null && press "$MSG_ERROR" Return
-    expect_exit "password accepted, offer refused" 0
+    main=""
+    for _ in $(seq 1 20); do
+        texts=$(window_texts "Locked App" 1)
+        if [ -n "$texts" ] && ! grep -qx "Edit " <<<"$texts"; then main=$texts; break; fi
+        sleep 0.5
+    done
+    check "password: the right password is accepted and the main window follows" test -n "$main"
+    kill -0 "$PID" 2>/dev/null
+    check "password: the application runs on" test $? -eq 0
+    kill "$PID" 2>/dev/null
+    wait "$PID" 2>/dev/null
 else
-    fail "password: no password window \"Locked App\""
+    fail "password: no password window \"Locked App\" with an edit"
 fi
 
 echo "e2e: $PASSED passed, $FAILED failed"
