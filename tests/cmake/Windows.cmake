@@ -9,7 +9,8 @@ if(NOT WIN32 AND TARGET norvane_MainForm AND TARGET norvane_fake_engine)
     ${CMAKE_SOURCE_DIR}/tests/windows/BrowserFormTest.cpp
     ${CMAKE_SOURCE_DIR}/tests/windows/BrowserExternalModuleTest.cpp
     ${CMAKE_SOURCE_DIR}/tests/windows/MainFormTest.cpp
-    ${CMAKE_SOURCE_DIR}/tests/edgeex/EdgeExTestSupport.cpp)
+    ${CMAKE_SOURCE_DIR}/tests/edgeex/EdgeExTestSupport.cpp
+    ${CMAKE_SOURCE_DIR}/tests/edgeex/TestProcess.cpp)
   target_link_libraries(WindowsTest PRIVATE norvane_MainForm norvane_BrowserExternalModule norvane_BrowserForm
                         norvane_fake_engine norvane_test_support PkgConfig::NORVANE_WINDOWS_TEST_LIBS
                         GTest::gtest GTest::gmock norvane_warnings)
