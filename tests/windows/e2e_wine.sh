@@ -109,8 +109,13 @@ wait_gone() {
 
 # activate TITLE: gives the window the input focus.
 activate() {
-    local w
-    w=$(x_window "$1")
+    local w=""
+    # The X window gets its title a moment after the system shows the window.
+    for _ in $(seq 1 50); do
+        w=$(x_window "$1")
+        [ -n "$w" ] && break
+        sleep 0.1
+    done
     [ -n "$w" ] || { echo "no X window \"$1\"" >&2; return 1; }
     for _ in $(seq 1 30); do
         xdotool windowactivate "$w" >/dev/null 2>&1 || xdotool windowfocus "$w" >/dev/null 2>&1
@@ -192,27 +197,40 @@ ID="e2e-wine-$$"
 ini() { printf '[App]\nID=%s\nName=%s\nDirName=site\nPassword=%s\n' "$2" "$1" "$3" >"$T/qvx-$1.ini"; }
 ini "Wine App" "$ID" ""
 ini "Locked App" "$ID-locked" "Secret1"
-# pack_exe NAME OUTPUT [LOADER]: norvane-pack.exe with the runtime beside it
-# (its default); the engine library is an empty file unless given.
+# pack_exe NAME OUTPUT [LOADER [OPTIONS...]]: norvane-pack.exe with the
+# runtime beside it (its default); the engine library is an empty file
+# unless given.
 pack_exe() {
-    (cd "$T" && wine "$PACK_EXE" build --app "$(winpath "$T/src/site")" --ini "$(winpath "$T/qvx-$1.ini")" \
-        --loader "$(winpath "${3:-$T/empty-loader}")" -o "$(winpath "$2")") >"$T/pack-$1.log" 2>&1
+    local name=$1 output=$2 loader=${3:-$T/empty-loader}
+    shift 2
+    [ $# -gt 0 ] && shift
+    (cd "$T" && wine "$PACK_EXE" build --app "$(winpath "$T/src/site")" --ini "$(winpath "$T/qvx-$name.ini")" \
+        --loader "$(winpath "$loader")" "$@" -o "$(winpath "$output")") >"$T/pack-$name.log" 2>&1
 }
-if pack_exe "Wine App" "$T/app.exe" && [ -f "$T/app.exe" ]; then
+# With the application's icon and version texts in the runtime copy's resources.
+if pack_exe "Wine App" "$T/app.exe" "$T/empty-loader" --icon "$(winpath "$ROOT/tests/fuzz/corpus/icon/red16.ico")" \
+    --version-info "ProductName=Wine App" --version-info "FileVersion=2.5.0.1" && [ -f "$T/app.exe" ]; then
     pass "norvane-pack.exe build packs onto norvane-runtime.exe"
 else
     fail "norvane-pack.exe build: $(tr -d '\r' <"$T/pack-Wine App.log")"
 fi
+check "the package carries the version texts given" \
+    bash -c 'strings -el "$1" | grep -qx "Wine App" && strings -el "$1" | grep -qx "2.5.0.1"' _ "$T/app.exe"
+check "the package carries the application's icon as MAINICON" \
+    bash -c 'strings -el "$1" | grep -qx MAINICON' _ "$T/app.exe"
+# The Linux packer's payload behind the unchanged runtime: exactly what
+# follows the runtime's image.
+"$LINUX_PACK" build --app "$T/src/site" --ini "$T/qvx-Wine App.ini" --loader "$T/empty-loader" \
+    --runtime "$RUNTIME_EXE" -o "$T/linux-packed.exe" >"$T/pack-linux.log" 2>&1
 size=$(stat -c %s "$RUNTIME_EXE")
-check "the package starts with the runtime, byte for byte" cmp -s -n "$size" "$RUNTIME_EXE" "$T/app.exe"
-check "the package has a payload behind the runtime" [ "$(stat -c %s "$T/app.exe" 2>/dev/null || echo 0)" -gt "$size" ]
+check "a package starts with the runtime, byte for byte" cmp -s -n "$size" "$RUNTIME_EXE" "$T/linux-packed.exe"
+check "a package has a payload behind the runtime" \
+    test "$(stat -c %s "$T/linux-packed.exe" 2>/dev/null || echo 0)" -gt "$size"
 "$LINUX_PACK" list "$T/app.exe" >"$T/list-linux" 2>&1
 names=$(grep -oE '(qvx\.ini|WebView2LoaderWin32\.dll|site/index\.html|site/css/site\.css)' "$T/list-linux" | sort -u | paste -sd' ')
 check "the Linux norvane-pack lists the Windows package ($names)" \
     [ "$names" = "WebView2LoaderWin32.dll qvx.ini site/css/site.css site/index.html" ]
-# The other way round: the Linux packer onto the Windows runtime, listed by norvane-pack.exe.
-"$LINUX_PACK" build --app "$T/src/site" --ini "$T/qvx-Wine App.ini" --loader "$T/empty-loader" \
-    --runtime "$RUNTIME_EXE" -o "$T/linux-packed.exe" >"$T/pack-linux.log" 2>&1
+# The other way round: the Linux packer's package listed by norvane-pack.exe.
 wine "$PACK_EXE" list "$(winpath "$T/linux-packed.exe")" 2>&1 | tr -d '\r' >"$T/list-windows"
 check "norvane-pack.exe lists a package of the Linux packer" \
     diff <(grep -oE '[^ ]*(qvx\.ini|\.dll|\.html|\.css)' "$T/list-linux" | sort) \
@@ -230,8 +248,10 @@ else
 fi
 expect_exit "no payload" 0
 
-# --- An unusable engine library: the installation offer; refused, the data
-# folder goes (the shell's delete) and the refusal message ends with 0 ---
+# --- An unusable engine library: the installation offer (the package with
+# the rewritten resources starts, its payload found behind the new image
+# end); refused, the data folder goes (the shell's delete) and the refusal
+# message ends with 0 ---
 start engine "$T/app.exe"
 expect_dialog "engine missing" "$MSG_CONFIRM" "$MSG_INSTALL_OFFER" "$MSG_ACCEPT" "$MSG_CANCEL"
 data=$(data_folder "$ID")
