@@ -2,7 +2,8 @@
 # The Windows programs end to end under wine:
 #  - norvane-pack.exe packs an application onto norvane-runtime.exe, and the
 #    Linux norvane-pack lists that package (and the other way round);
-#  - the bare runtime (no payload) shows its message and ends with 0;
+#  - the bare runtime (no payload) shows its message and ends with 0, one
+#    with a damaged payload its error report and ends with 1;
 #  - a package whose engine library is unusable offers the engine's
 #    installation; the refusal removes the application's data folder and
 #    ends with 0;
@@ -247,6 +248,15 @@ else
     press "$MSG_ERROR" space
 fi
 expect_exit "no payload" 0
+
+# --- A damaged payload: the error report (titled by the program's name), then
+# the end with exit code 1 ---
+cp "$RUNTIME_EXE" "$T/damaged.exe"
+head -c 5000 /dev/urandom >>"$T/damaged.exe"
+start damaged "$T/damaged.exe"
+expect_dialog "damaged payload" damaged "not a ZIP archive" OK
+press damaged Return
+expect_exit "damaged payload" 1
 
 # --- An unusable engine library: the installation offer (the package with
 # the rewritten resources starts, its payload found behind the new image
