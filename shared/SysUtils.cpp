@@ -135,6 +135,17 @@ void TSysUtils::GetWindowsCaptions(std::vector<std::string>& List) {
 
 namespace {
 
+// Paths from and to UTF-8 text on every system (a path made from a plain
+// std::string takes its bytes in the ANSI code page on Windows).
+fs::path Utf8Path(const std::string& Text) {
+    return fs::path(std::u8string(Text.begin(), Text.end()));
+}
+
+std::string Utf8Text(const fs::path& Path) {
+    const std::u8string text = Path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 // The item that DeleteDirectory removes for DirPath (see there); empty when
 // there is none.
 fs::path ItemToDelete(const std::string& DirPath) {
@@ -154,14 +165,14 @@ fs::path ItemToDelete(const std::string& DirPath) {
             slash == std::string::npos ? std::string() : WithoutTrailingSeparators(head.substr(0, slash + 1));
     }
     if (!dotted)
-        return head;
+        return Utf8Path(head);
     // Such a path names a folder, as the system reads it, or nothing.
-    if (!fs::is_directory(fs::status(DirPath, ec)))
+    if (!fs::is_directory(fs::status(Utf8Path(DirPath), ec)))
         return {};
     if (!parent && !head.empty())
-        return head;
+        return Utf8Path(head);
     // ".." is the system's: the folder it names, links resolved.
-    fs::path folder = fs::canonical(DirPath, ec);
+    fs::path folder = fs::canonical(Utf8Path(DirPath), ec);
     return ec ? fs::path() : folder;
 }
 
@@ -173,10 +184,10 @@ bool IsProtectedFolder(const fs::path& Path) {
     std::error_code absoluteError;
     fs::path absolute = fs::absolute(Path, absoluteError);
     if (!absoluteError && absolute.has_root_path())
-        protectedFolders.push_back(absolute.root_path().string());
+        protectedFolders.push_back(Utf8Text(absolute.root_path()));
     for (const std::string& folder : protectedFolders) {
         std::error_code ec;
-        if (fs::equivalent(Path, folder, ec) && !ec)
+        if (fs::equivalent(Path, Utf8Path(folder), ec) && !ec)
             return true;
     }
     return false;
@@ -191,7 +202,7 @@ bool TSysUtils::DeleteDirectory(const std::string& DirPath) {
     std::error_code ec;
     if (path.empty() || IsProtectedFolder(path) || !fs::exists(fs::symlink_status(path, ec)))
         return false;
-    return Platform::RemoveItem(path.string());
+    return Platform::RemoveItem(Utf8Text(path));
 }
 
 bool TSysUtils::ShellExec(const std::string& FilePath, const std::string& Arguments) {

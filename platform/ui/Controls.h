@@ -65,7 +65,7 @@ public:
     // The form that contains this control (the top-most form of the parent chain).
     TCustomForm* GetParentForm() const;
 
-    // The native widget (GtkWidget*).
+    // The native widget (GtkWidget*; the control's HWND on Windows).
     void* Widget() const { return FWidget; }
     // The control a native widget belongs to (the nearest one upwards), or null.
     static TControl* FromWidget(void* Widget);
@@ -113,7 +113,8 @@ public:
     explicit TWinControl(TComponent* AOwner = nullptr);
     ~TWinControl() override;
 
-    // The native handle: the GtkContainer* described above.
+    // The native handle: the GtkContainer* described above (on Windows the HWND
+    // of a window that lays out its children the same way).
     void* Handle() const { return FContainer; }
     // True once the native window exists (the container is realized).
     bool HandleAllocated() const;
@@ -302,7 +303,8 @@ public:
     static constexpr int FrameCount = 60;
 
     void NextFrame();
-    // Draws the current frame on a cairo context (cairo_t*) of Width x Height.
+    // Draws the current frame on a cairo context (cairo_t*; an HDC on Windows)
+    // of Width x Height.
     void Draw(void* Cairo) const;
 
 private:

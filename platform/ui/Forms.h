@@ -160,7 +160,7 @@ public:
     // Gives the window a title bar of its own while a style is active (the
     // window manager's frame otherwise); a shown window is mapped again.
     void ApplyTitleBar();
-    // The native top-level window (GtkWindow*).
+    // The native top-level window (GtkWindow*; HWND on Windows).
     void* NativeWindow() const { return FWindow; }
 
     TNotifyEvent OnCreate;

@@ -61,7 +61,8 @@ public:
     TMenuItem* FindItemByShortCut(TShortCut Value);
 
     TMainMenu* GetMenu() const;
-    // Native widgets (GtkMenuItem*, GtkMenu* of the children).
+    // Native widgets (GtkMenuItem*, GtkMenu* of the children; on Windows no
+    // widget of the item and the children's HMENU).
     void* Widget() const { return FWidget; }
     void* SubmenuWidget() const { return FSubmenu; }
 
@@ -106,7 +107,7 @@ public:
     // Clicks the enabled item with the short-cut; true when there was one.
     bool IsShortCut(TShortCut Value);
     bool IsShortCut(const TWMKey& Message) { return IsShortCut(ShortCutFromMessage(Message)); }
-    // The native menu bar (GtkMenuBar*).
+    // The native menu bar (GtkMenuBar*; HMENU on Windows).
     void* Widget() const { return FBar; }
     // The form the menu bar is attached to (framework use for the setter).
     TCustomForm* OwnerForm() const { return FForm; }

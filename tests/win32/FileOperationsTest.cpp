@@ -34,6 +34,17 @@ TEST(Win32FileOperations, RemoveTakesTheWholeTreeAndNothingBeside) {
 
     EXPECT_TRUE(RemoveItem(dir / "tree-beside.txt"));
     EXPECT_TRUE(fs::is_empty(dir.Path()));
+
+    // Paths are UTF-8, whatever the ANSI code page.
+    const std::string name = "Gr\xC3\xB6\xC3\x9F"
+                             "e \xE2\x9C\x93";
+    const fs::path wide = dir.Path() / fs::path(std::u8string(name.begin(), name.end()));
+    fs::create_directories(wide / "inner");
+    const std::u8string utf8 = wide.u8string();
+    EXPECT_TRUE(CopyItem(std::string(utf8.begin(), utf8.end()), dir / "copy"));
+    EXPECT_TRUE(fs::is_directory(dir.Path() / "copy" / "inner"));
+    EXPECT_TRUE(RemoveItem(std::string(utf8.begin(), utf8.end())));
+    EXPECT_FALSE(fs::exists(wide));
 }
 
 TEST(Win32FileOperations, CopyGoesIntoFoldersOrToTheNewName) {

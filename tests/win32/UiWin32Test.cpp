@@ -3,8 +3,10 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/ImageList.h"
 #include "platform/ui/Menus.h"
 
+#include "platform/ChildProcess.h"
 #include "platform/Ui.h"
 
 #include <gtest/gtest.h>
@@ -89,6 +91,14 @@ TEST_F(UiWin32, FormGeometryWithMenuBarAndAlignLayout) {
     EXPECT_EQ(r.top, 6);
     EXPECT_EQ(r.right - r.left, 70);
 
+    // A label given no size still shows its text.
+    auto* label = new TLabel(form);
+    label->SetParent(client);
+    label->SetCaption("A caption of some length");
+    GetWindowRect(static_cast<HWND>(label->Widget()), &r);
+    EXPECT_GT(r.right - r.left, 60);
+    EXPECT_GT(r.bottom - r.top, 5);
+
     // The layout follows a resize of the window, and a hidden panel leaves its place.
     form->SetClientSize(400, 250);
     EXPECT_EQ(client->Width(), 360);
@@ -96,6 +106,28 @@ TEST_F(UiWin32, FormGeometryWithMenuBarAndAlignLayout) {
     top->SetVisible(false);
     EXPECT_EQ(client->Top(), 0);
     EXPECT_EQ(client->Height(), 250);
+
+    // The controls of a shown form are told of minimize and restore.
+    struct TCommands : TPanel {
+        using TPanel::TPanel;
+        std::vector<unsigned> Got;
+        void SysCommand(unsigned Command) override { Got.push_back(Command); }
+    };
+    auto* commands = new TCommands(form);
+    commands->SetParent(client);
+    form->Show();
+    form->SetWindowState(TWindowState::wsMinimized);
+    EXPECT_EQ(form->WindowState(), TWindowState::wsMinimized);
+    form->SetWindowState(TWindowState::wsNormal);
+    EXPECT_EQ(commands->Got, (std::vector<unsigned>{SC_MINIMIZE, SC_RESTORE}));
+    form->Hide();
+
+    // A state asked for while hidden survives size changes and shows.
+    form->SetWindowState(TWindowState::wsMaximized);
+    form->SetBounds(10, 10, 300, 200);
+    EXPECT_EQ(form->WindowState(), TWindowState::wsMaximized);
+    form->Show();
+    EXPECT_TRUE(IsZoomed(static_cast<HWND>(form->NativeWindow())));
     delete form;
 }
 
@@ -211,8 +243,32 @@ TEST_F(UiWin32, MenuCommandAndShortCutThroughPostedKey) {
             Key = 0;
     };
     PostMessageW(static_cast<HWND>(edit->Widget()), WM_KEYDOWN, 'S', data);
-    PumpUntil([] { return false; });
+    bool after = false; // posted messages come in order: this runs after the key
+    Application().Queue([&] { after = true; });
+    EXPECT_TRUE(PumpUntil([&] { return after; }));
     EXPECT_EQ(saved, 2);
+
+    // An item's image from the menu's image list.
+    auto* images = new TImageList(form);
+    TBitmap picture(16, 16);
+    picture.Fill(TRgb{200, 30, 30});
+    images->Add(picture, "red");
+    menu->SetImages(images);
+    save->SetImageName("red");
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_BITMAP;
+    ASSERT_TRUE(GetMenuItemInfoW(GetSubMenu(bar, 0), 0, TRUE, &info));
+    EXPECT_NE(info.hbmpItem, nullptr);
+
+    // Alt and a button's access key click the button.
+    auto* button = new TButton(form);
+    button->SetParent(form);
+    button->SetCaption("&Apply");
+    int applied = 0;
+    button->OnClick = [&](TObject*) { ++applied; };
+    PostMessageW(static_cast<HWND>(edit->Widget()), WM_SYSKEYDOWN, 'A', (1 << 29) | (1 << 27) | 1);
+    EXPECT_TRUE(PumpUntil([&] { return applied == 1; }));
 
     // A disabled item does not run.
     form->SetKeyPreview(false);
@@ -222,8 +278,16 @@ TEST_F(UiWin32, MenuCommandAndShortCutThroughPostedKey) {
     delete form;
 }
 
-TEST_F(UiWin32, PasswordEditAndCornerPreference) {
-    auto* form = new TForm();
+class TCountingForm : public TForm {
+public:
+    int Created = 0;
+
+protected:
+    void CreateWnd() override { ++Created; }
+};
+
+TEST_F(UiWin32, PasswordEditWindowRebuildAndCorners) {
+    auto* form = new TCountingForm();
     auto* edit = new TEdit(form);
     edit->SetParent(form);
     const std::string secret = "pa\xC3\x9F w\xC3\xB6rd \xE2\x82\xAC";
@@ -235,16 +299,49 @@ TEST_F(UiWin32, PasswordEditAndCornerPreference) {
     EXPECT_EQ(SendMessageW(static_cast<HWND>(edit->Widget()), EM_GETPASSWORDCHAR, 0, 0), 0);
     EXPECT_EQ(edit->Text(), secret);
 
+    EXPECT_EQ(form->Created, 0) << "the window is created when first shown";
     form->Show();
+    EXPECT_EQ(form->Created, 1);
+    EXPECT_TRUE(form->HandleAllocated());
+
+    // A drop shadow makes the window anew with its controls, and CreateWnd runs again.
+    HWND before = static_cast<HWND>(form->NativeWindow());
+    form->SetClientSize(280, 120);
+    form->SetDropShadow(true);
+    HWND after = static_cast<HWND>(form->NativeWindow());
+    EXPECT_NE(after, before);
+    EXPECT_FALSE(IsWindow(before));
+    EXPECT_TRUE(GetClassLongPtrW(after, GCL_STYLE) & CS_DROPSHADOW);
+    EXPECT_EQ(GetAncestor(static_cast<HWND>(edit->Widget()), GA_ROOT), after);
+    EXPECT_TRUE(IsWindowVisible(after));
+    EXPECT_EQ(form->ClientWidth(), 280);
+    EXPECT_EQ(form->Created, 2);
+    EXPECT_EQ(edit->Text(), secret);
+
     // Wine has no window-corner attribute: the call reports false.
     EXPECT_FALSE(form->SetWindowCornerPreference(2));
     EXPECT_FALSE(form->SetWindowCornerPreference(7));
     EXPECT_TRUE(form->SetWindowRoundRectRegion(0, 0, form->Width(), form->Height(), 16, 16));
+    form->RecreateWnd();
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetWindowRgn(static_cast<HWND>(form->NativeWindow()), region), COMPLEXREGION)
+        << "a window made anew keeps the region";
+    DeleteObject(region);
     delete form;
 }
 
 // Last: the application stays terminated.
-TEST_F(UiWin32, MainFormCloseEndsRun) {
+TEST_F(UiWin32, WaitForChildThenMainFormCloseEndsRun) {
+    // The wait hook handles messages while the child runs and returns its code.
+    Norvane::Platform::ProcessStartInfo info;
+    info.Arguments = Norvane::Platform::CommandInterpreterArguments("exit 3");
+    auto child = Norvane::Platform::StartProcess(info);
+    ASSERT_NE(child, nullptr);
+    bool pieceRan = false;
+    Application().Queue([&] { pieceRan = true; });
+    EXPECT_EQ(Norvane::Platform::WaitForChildProcess(*child), 3);
+    EXPECT_TRUE(pieceRan);
+
     bool queuedRan = false;
     Application().Queue([&] { queuedRan = true; });
     auto* form = Application().CreateForm<TForm>();

@@ -2,12 +2,15 @@
 # The Windows programs end to end under wine:
 #  - norvane-pack.exe packs an application onto norvane-runtime.exe, and the
 #    Linux norvane-pack lists that package (and the other way round);
-#  - the bare runtime (no payload) shows its message and ends with 0;
+#  - the bare runtime (no payload) shows its message and ends with 0, one
+#    with a damaged payload its error report and ends with 1;
 #  - a package whose engine library is unusable offers the engine's
 #    installation; the refusal removes the application's data folder and
 #    ends with 0;
-#  - a package with an access password refuses a wrong password and goes on
-#    to the engine step after the right one, typed with real keys.
+#  - a package with an access password refuses a wrong password and opens
+#    the main window after the right one, typed with real keys (its engine
+#    library is the stand-in tests/fixtures/SysUtils/EngineLoaderFixture,
+#    which reports a version).
 # Windows are found by title with xdotool and read with the build's
 # norvane_window_texts.exe (the system's own window texts). Each check prints
 # a PASS or FAIL line; the exit code is 1 when any failed.
@@ -33,8 +36,9 @@ export LANG=en_US.UTF-8
 PACK_EXE=$OUT/packer/norvane-pack.exe
 RUNTIME_EXE=$OUT/runtime/norvane-runtime.exe
 TEXTS_EXE=$OUT/tests/norvane_window_texts.exe
+ENGINE_FIXTURE=$OUT/tests/sysutils_engine_fixture.dll
 LINUX_PACK=$NATIVE/packer/norvane-pack
-for f in "$PACK_EXE" "$RUNTIME_EXE" "$TEXTS_EXE"; do
+for f in "$PACK_EXE" "$RUNTIME_EXE" "$TEXTS_EXE" "$ENGINE_FIXTURE"; do
     [ -f "$f" ] || { echo "FAIL e2e: $f is not built (scripts/build-windows.sh)"; exit 1; }
 done
 command -v xdotool >/dev/null || { echo "FAIL e2e: xdotool is needed"; exit 1; }
@@ -50,6 +54,8 @@ STARTED=()
 cleanup() {
     for p in "${STARTED[@]}"; do kill "$p" 2>/dev/null || true; done
     rm -rf "$T"
+    # The applications' data folders in the wine user's profile.
+    find "$WINEPREFIX/drive_c/users" -maxdepth 5 -type d -name "e2e-wine-$$*" -prune -exec rm -rf {} + 2>/dev/null
 }
 trap cleanup EXIT
 if [ ! -d "$WINEPREFIX" ]; then
@@ -104,8 +110,13 @@ wait_gone() {
 
 # activate TITLE: gives the window the input focus.
 activate() {
-    local w
-    w=$(x_window "$1")
+    local w=""
+    # The X window gets its title a moment after the system shows the window.
+    for _ in $(seq 1 50); do
+        w=$(x_window "$1")
+        [ -n "$w" ] && break
+        sleep 0.1
+    done
     [ -n "$w" ] || { echo "no X window \"$1\"" >&2; return 1; }
     for _ in $(seq 1 30); do
         xdotool windowactivate "$w" >/dev/null 2>&1 || xdotool windowfocus "$w" >/dev/null 2>&1
@@ -164,36 +175,63 @@ expect_exit() {
 # The application data folder of an ID in the wine user's local application data.
 data_folder() { find "$WINEPREFIX/drive_c/users" -maxdepth 5 -type d -name "$1" 2>/dev/null | head -n1; }
 
+# --- The programs themselves: subsystems and the runtime's manifest ---
+# subsystem FILE: the PE optional header's subsystem (2 GUI, 3 console).
+subsystem() {
+    local pe
+    pe=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+    od -An -tu2 -j$((pe + 92)) -N2 "$1" | tr -d ' '
+}
+check "norvane-runtime.exe is a GUI program" test "$(subsystem "$RUNTIME_EXE")" = 2
+check "norvane-pack.exe is a console program" test "$(subsystem "$PACK_EXE")" = 3
+check "norvane-runtime.exe carries its manifest (per-monitor DPI v2, asInvoker, common controls 6)" \
+    bash -c 'grep -q "PerMonitorV2, PerMonitor" "$1" && grep -q "asInvoker" "$1" &&
+        grep -q "Microsoft.Windows.Common-Controls" "$1"' _ "$RUNTIME_EXE"
+
 # --- Packing with the Windows packer, listing with the Linux one ---
 mkdir -p "$T/src/site/css"
 printf '<!doctype html><title>Wine App</title>\n' >"$T/src/site/index.html"
 printf 'body { margin: 0 }\n' >"$T/src/site/css/site.css"
 : >"$T/empty-loader"
 ID="e2e-wine-$$"
-# ini NAME PASSWORD
-ini() { printf '[App]\nID=%s\nName=%s\nDirName=site\nPassword=%s\n' "$ID" "$1" "$2" >"$T/qvx-$1.ini"; }
-ini "Wine App" ""
-ini "Locked App" "Secret1"
-# pack_exe NAME OUTPUT: norvane-pack.exe with the runtime beside it (its default).
+# ini NAME ID PASSWORD
+ini() { printf '[App]\nID=%s\nName=%s\nDirName=site\nPassword=%s\n' "$2" "$1" "$3" >"$T/qvx-$1.ini"; }
+ini "Wine App" "$ID" ""
+ini "Locked App" "$ID-locked" "Secret1"
+# pack_exe NAME OUTPUT [LOADER [OPTIONS...]]: norvane-pack.exe with the
+# runtime beside it (its default); the engine library is an empty file
+# unless given.
 pack_exe() {
-    (cd "$T" && wine "$PACK_EXE" build --app "$(winpath "$T/src/site")" --ini "$(winpath "$T/qvx-$1.ini")" \
-        --loader "$(winpath "$T/empty-loader")" -o "$(winpath "$2")") >"$T/pack-$1.log" 2>&1
+    local name=$1 output=$2 loader=${3:-$T/empty-loader}
+    shift 2
+    [ $# -gt 0 ] && shift
+    (cd "$T" && wine "$PACK_EXE" build --app "$(winpath "$T/src/site")" --ini "$(winpath "$T/qvx-$name.ini")" \
+        --loader "$(winpath "$loader")" "$@" -o "$(winpath "$output")") >"$T/pack-$name.log" 2>&1
 }
-if pack_exe "Wine App" "$T/app.exe" && [ -f "$T/app.exe" ]; then
+# With the application's icon and version texts in the runtime copy's resources.
+if pack_exe "Wine App" "$T/app.exe" "$T/empty-loader" --icon "$(winpath "$ROOT/tests/fuzz/corpus/icon/red16.ico")" \
+    --version-info "ProductName=Wine App" --version-info "FileVersion=2.5.0.1" && [ -f "$T/app.exe" ]; then
     pass "norvane-pack.exe build packs onto norvane-runtime.exe"
 else
     fail "norvane-pack.exe build: $(tr -d '\r' <"$T/pack-Wine App.log")"
 fi
+check "the package carries the version texts given" \
+    bash -c 'strings -el "$1" | grep -qx "Wine App" && strings -el "$1" | grep -qx "2.5.0.1"' _ "$T/app.exe"
+check "the package carries the application's icon as MAINICON" \
+    bash -c 'strings -el "$1" | grep -qx MAINICON' _ "$T/app.exe"
+# The Linux packer's payload behind the unchanged runtime: exactly what
+# follows the runtime's image.
+"$LINUX_PACK" build --app "$T/src/site" --ini "$T/qvx-Wine App.ini" --loader "$T/empty-loader" \
+    --runtime "$RUNTIME_EXE" -o "$T/linux-packed.exe" >"$T/pack-linux.log" 2>&1
 size=$(stat -c %s "$RUNTIME_EXE")
-check "the package starts with the runtime, byte for byte" cmp -s -n "$size" "$RUNTIME_EXE" "$T/app.exe"
-check "the package has a payload behind the runtime" [ "$(stat -c %s "$T/app.exe" 2>/dev/null || echo 0)" -gt "$size" ]
+check "a package starts with the runtime, byte for byte" cmp -s -n "$size" "$RUNTIME_EXE" "$T/linux-packed.exe"
+check "a package has a payload behind the runtime" \
+    test "$(stat -c %s "$T/linux-packed.exe" 2>/dev/null || echo 0)" -gt "$size"
 "$LINUX_PACK" list "$T/app.exe" >"$T/list-linux" 2>&1
 names=$(grep -oE '(qvx\.ini|WebView2LoaderWin32\.dll|site/index\.html|site/css/site\.css)' "$T/list-linux" | sort -u | paste -sd' ')
 check "the Linux norvane-pack lists the Windows package ($names)" \
     [ "$names" = "WebView2LoaderWin32.dll qvx.ini site/css/site.css site/index.html" ]
-# The other way round: the Linux packer onto the Windows runtime, listed by norvane-pack.exe.
-"$LINUX_PACK" build --app "$T/src/site" --ini "$T/qvx-Wine App.ini" --loader "$T/empty-loader" \
-    --runtime "$RUNTIME_EXE" -o "$T/linux-packed.exe" >"$T/pack-linux.log" 2>&1
+# The other way round: the Linux packer's package listed by norvane-pack.exe.
 wine "$PACK_EXE" list "$(winpath "$T/linux-packed.exe")" 2>&1 | tr -d '\r' >"$T/list-windows"
 check "norvane-pack.exe lists a package of the Linux packer" \
     diff <(grep -oE '[^ ]*(qvx\.ini|\.dll|\.html|\.css)' "$T/list-linux" | sort) \
@@ -203,10 +241,27 @@ check "norvane-pack.exe lists a package of the Linux packer" \
 start bare "$RUNTIME_EXE"
 expect_dialog "no payload" "$MSG_ERROR" "$MSG_NO_PAYLOAD" "$MSG_ACCEPT"
 press "$MSG_ERROR" Return
+if wait_gone "$MSG_ERROR" 3; then
+    pass "no payload: Return presses the focused Accept button"
+else
+    fail "no payload: Return did not press the focused Accept button; closed with the space bar"
+    press "$MSG_ERROR" space
+fi
 expect_exit "no payload" 0
 
-# --- An unusable engine library: the installation offer; refused, the data
-# folder goes (the shell's delete) and the refusal message ends with 0 ---
+# --- A damaged payload: the error report (titled by the program's name), then
+# the end with exit code 1 ---
+cp "$RUNTIME_EXE" "$T/damaged.exe"
+head -c 5000 /dev/urandom >>"$T/damaged.exe"
+start damaged "$T/damaged.exe"
+expect_dialog "damaged payload" damaged "not a ZIP archive" OK
+press damaged Return
+expect_exit "damaged payload" 1
+
+# --- An unusable engine library: the installation offer (the package with
+# the rewritten resources starts, its payload found behind the new image
+# end); refused, the data folder goes (the shell's delete) and the refusal
+# message ends with 0 ---
 start engine "$T/app.exe"
 expect_dialog "engine missing" "$MSG_CONFIRM" "$MSG_INSTALL_OFFER" "$MSG_ACCEPT" "$MSG_CANCEL"
 data=$(data_folder "$ID")
@@ -215,30 +270,37 @@ check "engine missing: the data folder holds the extracted engine library" \
 press "$MSG_CONFIRM" Escape
 expect_dialog "offer refused" "$MSG_ERROR" "$MSG_INSTALL_REFUSED" "$MSG_ACCEPT"
 check "offer refused: the data folder is removed" [ -z "$(data_folder "$ID")" ]
-press "$MSG_ERROR" Return
+press "$MSG_ERROR" space
 expect_exit "offer refused" 0
 
-# --- The access password: a wrong one is refused, the right one goes on to
-# the engine step ---
-pack_exe "Locked App" "$T/locked.exe" || fail "packing the locked application: $(tr -d '\r' <"$T/pack-Locked App.log")"
+# --- The access password: a wrong one is refused, the right one lets the
+# start go on to the main window (the engine library is the stand-in that
+# reports a version) ---
+pack_exe "Locked App" "$T/locked.exe" "$ENGINE_FIXTURE" ||
+    fail "packing the locked application: $(tr -d '\r' <"$T/pack-Locked App.log")"
 start locked "$T/locked.exe"
-if window_texts "Locked App" >/dev/null; then
-    pass "password: the password window is shown"
+if grep -qx "Edit " <<<"$(window_texts "Locked App")"; then
+    pass "password: the password window with its edit is shown"
     type_text "Locked App" "secret1"
-    press "Locked App" Return
+    press "Locked App" Return Escape
     sleep 1
-    check "password: a wrong password is refused (the window stays)" [ -n "$(x_window "Locked App")" ]
-    check "password: no other window after the wrong password" \
-        test -z "$(x_window "$MSG_CONFIRM")$(x_window "$MSG_ERROR")"
+    check "password: a wrong password is refused (the prompt stays, nothing else shown)" \
+        test "$(window_texts "Locked App" 1 | grep -cx "Edit ")$(x_window "$MSG_ERROR")" = 1
     press "Locked App" End BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace
     type_text "Locked App" "Secret1"
-    check "password: the right password closes the password window" wait_gone "Locked App" 10
-    expect_dialog "password accepted: start-up goes on to the engine step" "$MSG_CONFIRM" "$MSG_INSTALL_OFFER"
-    press "$MSG_CONFIRM" Escape
-    window_texts "$MSG_ERROR" >/dev/null && press "$MSG_ERROR" Return
-    expect_exit "password accepted, offer refused" 0
+    main=""
+    for _ in $(seq 1 20); do
+        texts=$(window_texts "Locked App" 1)
+        if [ -n "$texts" ] && ! grep -qx "Edit " <<<"$texts"; then main=$texts; break; fi
+        sleep 0.5
+    done
+    check "password: the right password is accepted and the main window follows" test -n "$main"
+    kill -0 "$PID" 2>/dev/null
+    check "password: the application runs on" test $? -eq 0
+    kill "$PID" 2>/dev/null
+    wait "$PID" 2>/dev/null
 else
-    fail "password: no password window \"Locked App\""
+    fail "password: no password window \"Locked App\" with an edit"
 fi
 
 echo "e2e: $PASSED passed, $FAILED failed"

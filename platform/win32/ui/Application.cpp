@@ -40,30 +40,27 @@ void WakeQueueLocked(TQueueState& State) {
         State.WakePosted = true;
 }
 
-// Runs the queued pieces one at a time; a piece that runs a nested loop lets
-// that loop run the later ones (each queueing posts a new wake-up).
-void RunQueuedPieces() {
+// Runs the first queued piece: one piece per message, as each is an event of
+// its own (a loop looks at its state between two pieces); a wake-up for the
+// next one is posted first.
+void RunQueuedPiece() {
     auto& state = QueueState();
+    std::function<void()> piece;
     {
         std::lock_guard lock(state.Lock);
         state.WakePosted = false;
+        if (state.Pieces.empty())
+            return;
+        piece = std::move(state.Pieces.front());
+        state.Pieces.pop_front();
+        WakeQueueLocked(state);
     }
-    for (;;) {
-        std::function<void()> piece;
-        {
-            std::lock_guard lock(state.Lock);
-            if (state.Pieces.empty())
-                return;
-            piece = std::move(state.Pieces.front());
-            state.Pieces.pop_front();
-        }
-        Application().Guard(piece);
-    }
+    Application().Guard(piece);
 }
 
 LRESULT CALLBACK QueueProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) {
     if (Message == QueueMessage) {
-        RunQueuedPieces();
+        RunQueuedPiece();
         return 0;
     }
     return DefWindowProcW(Window, Message, WParam, LParam);

@@ -30,7 +30,12 @@ bool IsBox(HWND Window) {
     return Window && GetClassNameW(Window, name, 32) > 0 && std::wstring(name) == BoxClass;
 }
 
-void Place(HWND Child, HWND Parent, const RECT& Rect) {
+void Place(HWND Child, HWND Parent, RECT Rect) {
+    if (TControl* control = ControlOf(Child)) {
+        SIZE minimum = MinimumSize(control);
+        Rect.right = std::max<LONG>(Rect.right, Rect.left + minimum.cx);
+        Rect.bottom = std::max<LONG>(Rect.bottom, Rect.top + minimum.cy);
+    }
     RECT now{};
     GetWindowRect(Child, &now);
     MapWindowPoints(nullptr, Parent, reinterpret_cast<POINT*>(&now), 2);
@@ -72,6 +77,11 @@ LRESULT CALLBACK NativeSubclassProc(HWND Window, UINT Message, WPARAM WParam, LP
         }
         break;
     }
+    case WM_CHAR:
+        // A one-line edit has no use for Enter or Escape and would only beep.
+        if ((WParam == L'\r' || WParam == L'\n' || WParam == 0x1B) && dynamic_cast<TEdit*>(ControlOf(Window)))
+            return 0;
+        break;
     case WM_NCDESTROY:
         RemoveWindowSubclass(Window, NativeSubclassProc, 0);
         break;
@@ -129,6 +139,9 @@ void Win32Ui::RegisterClasses() {
     c.style = CS_DBLCLKS;
     c.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     RegisterClassExW(&c);
+    c.lpszClassName = ShadowFormClass;
+    c.style = CS_DBLCLKS | CS_DROPSHADOW;
+    RegisterClassExW(&c);
     c.lpszClassName = ParkingClass;
     c.lpfnWndProc = DefWindowProcW;
     RegisterClassExW(&c);
@@ -156,17 +169,59 @@ HWND Win32Ui::NewChild(const wchar_t* ClassName, DWORD Style, DWORD ExStyle, con
     return window;
 }
 
-HFONT Win32Ui::DefaultFont() {
-    static HFONT font = nullptr;
-    if (!font) {
-        NONCLIENTMETRICSW metrics{};
-        metrics.cbSize = sizeof metrics;
-        if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-            font = CreateFontIndirectW(&metrics.lfMessageFont);
-        if (!font)
-            font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+UINT Win32Ui::WindowDpi(HWND Window) {
+    using TGetDpiForWindow = UINT(WINAPI*)(HWND);
+    static auto get = reinterpret_cast<TGetDpiForWindow>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    UINT dpi = get && Window ? get(Window) : 0;
+    if (dpi == 0) {
+        HDC screen = GetDC(nullptr);
+        dpi = screen ? static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY)) : 96;
+        if (screen)
+            ReleaseDC(nullptr, screen);
     }
+    return dpi ? dpi : 96;
+}
+
+// The system's message font at a scale (one font per scale, kept).
+HFONT Win32Ui::FontForDpi(UINT Dpi) {
+    static auto* fonts = new std::map<UINT, HFONT>();
+    if (auto it = fonts->find(Dpi); it != fonts->end())
+        return it->second;
+    using TParametersForDpi = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+    static auto forDpi = reinterpret_cast<TParametersForDpi>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "SystemParametersInfoForDpi")));
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    HFONT font = nullptr;
+    if (forDpi && forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, Dpi)) {
+        font = CreateFontIndirectW(&metrics.lfMessageFont);
+    } else if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+        // The metrics are those of the system's scale.
+        metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(Dpi),
+                                                static_cast<int>(WindowDpi(nullptr)));
+        font = CreateFontIndirectW(&metrics.lfMessageFont);
+    }
+    if (!font)
+        font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    (*fonts)[Dpi] = font;
     return font;
+}
+
+HFONT Win32Ui::DefaultFont() {
+    return FontForDpi(WindowDpi(nullptr));
+}
+
+namespace {
+BOOL CALLBACK SetFontOfChild(HWND Window, LPARAM Font) {
+    if (!IsBox(Window))
+        SendMessageW(Window, WM_SETFONT, static_cast<WPARAM>(Font), TRUE);
+    return TRUE;
+}
+} // namespace
+
+void Win32Ui::ApplyFonts(HWND Window) {
+    EnumChildWindows(Window, SetFontOfChild, reinterpret_cast<LPARAM>(FontForDpi(WindowDpi(Window))));
 }
 
 HBRUSH Win32Ui::SolidBrush(COLORREF Color) {
@@ -373,6 +428,12 @@ void TControl::SetParent(TWinControl* AParent) {
     if (AParent) {
         AParent->InsertControl(this);
         ::SetParent(H(FWidget), H(AParent->Handle()));
+        // Text at the scale of the parent's monitor.
+        if (UINT dpi = WindowDpi(H(AParent->Handle())); dpi != WindowDpi(ParkingWindow())) {
+            if (!IsBox(H(FWidget)))
+                SendMessageW(H(FWidget), WM_SETFONT, reinterpret_cast<WPARAM>(FontForDpi(dpi)), TRUE);
+            ApplyFonts(H(FWidget));
+        }
         LayoutChildren(AParent);
         if (auto* windowed = dynamic_cast<TWinControl*>(this))
             windowed->HandleRealized();

@@ -126,20 +126,6 @@ std::wstring Patterns(const std::string& Masks) {
     return result.empty() ? std::wstring(L"*.*") : result;
 }
 
-// The extension of the first mask naming one ("*.txt" gives "txt"), empty
-// when the first type has none (every file, or a name pattern).
-std::wstring DefaultExtension(const std::vector<TFileTypeItem>& Types) {
-    if (Types.empty())
-        return {};
-    std::string mask = Trim(Types.front().FileMask.substr(0, Types.front().FileMask.find(';')));
-    if (mask.size() < 3 || mask.compare(0, 2, "*.") != 0)
-        return {};
-    std::string extension = mask.substr(2);
-    if (extension.find_first_of("*?.") != std::string::npos)
-        return {};
-    return Widen(extension);
-}
-
 // Registers the dialog as running for as long as the object lives.
 class TRunningScope {
 public:
@@ -245,12 +231,20 @@ TForm* CreateMessageDialog(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgB
     }
     form->SetClientSize(clientW, buttonsTop + buttonH + margin);
     form->SetKeyPreview(true);
-    form->OnKeyDown = [form, hasCancel](TObject*, std::uint16_t& Key, TShiftState) {
+    form->OnKeyDown = [form, hasCancel](TObject*, std::uint16_t& Key, TShiftState Shift) {
         // Without a cancel button Escape closes like the close box.
         if (Key == VK_ESCAPE && !hasCancel) {
             Key = 0;
             form->SetModalResult(mrCancel);
         }
+        // Enter presses the focused button, as in the system's dialogs (a
+        // push button itself takes only the space bar).
+        if (Key == VK_RETURN && (Shift & (ssCtrl | ssAlt)) == 0)
+            if (auto* focused = dynamic_cast<TButton*>(TControl::FromWidget(::GetFocus()));
+                focused && focused->GetParentForm() == form) {
+                Key = 0;
+                focused->Click();
+            }
     };
     for (TButton* b : buttons)
         if (b->Default())
@@ -359,9 +353,8 @@ bool TCustomFileDialog::Execute(TCustomForm* OwnerForm) {
         dialog->SetFileTypes(static_cast<UINT>(specs.size()), specs.data());
         dialog->SetFileTypeIndex(1);
     }
-    // A name typed without an extension gets the one of the chosen type.
-    if (std::wstring extension = DefaultExtension(FFileTypes); !extension.empty())
-        dialog->SetDefaultExtension(extension.c_str());
+    // No default extension: a typed name comes back as typed, as on the
+    // other backends.
 
     FILEOPENDIALOGOPTIONS options = 0;
     dialog->GetOptions(&options);

@@ -44,12 +44,12 @@ void StyleOf(TBorderStyle Border, DWORD& Style, DWORD& ExStyle) {
     Style |= WS_CLIPCHILDREN;
 }
 
-HWND CreateFormWindow(TCustomForm* Form, TBorderStyle Border, int X, int Y, int W, int H) {
+HWND CreateFormWindow(TCustomForm* Form, TBorderStyle Border, bool Shadow, int X, int Y, int W, int H) {
     EnsureToolkit();
     DWORD style = 0, exStyle = 0;
     StyleOf(Border, style, exStyle);
-    HWND window =
-        CreateWindowExW(exStyle, FormClass, L"", style, X, Y, W, H, nullptr, nullptr, Instance(), nullptr);
+    HWND window = CreateWindowExW(exStyle, Shadow ? ShadowFormClass : FormClass, L"", style, X, Y, W, H,
+                                  nullptr, nullptr, Instance(), nullptr);
     if (!window)
         throw EUiError("Cannot create a window");
     SetControlOf(window, Form);
@@ -178,8 +178,8 @@ bool Win32Ui::PreTranslateKey(MSG& Message) {
 TCustomForm::TCustomForm(TComponent* AOwner)
     : TWinControl(AOwner, NewChild(BoxClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT), nullptr) {
     FContainer = FWidget;
+    FWindow = CreateFormWindow(this, FBorderStyle, false, CW_USEDEFAULT, CW_USEDEFAULT, 400, 300);
     FormList().push_back(this);
-    FWindow = CreateFormWindow(this, FBorderStyle, CW_USEDEFAULT, CW_USEDEFAULT, 400, 300);
     ::SetParent(H(FWidget), H(FWindow));
     TControl::SetVisible(false);
     ShowWindow(H(FWidget), SW_SHOWNA);
@@ -199,6 +199,8 @@ TCustomForm::~TCustomForm() {
     while (ControlCount() > 0)
         delete Controls(ControlCount() - 1);
     RealizedControls().erase(this);
+    if (FRegion)
+        DeleteObject(static_cast<HRGN>(FRegion));
     if (FWindow) {
         HWND window = H(FWindow);
         FWindow = nullptr;
@@ -528,14 +530,38 @@ bool TCustomForm::HandleKeyPress(void* Event) {
     if (IsShortCut(message))
         return true;
     TShiftState shift = KeyDataToShiftState(message.KeyData);
-    if (message.Msg == WM_KEYDOWN && message.CharCode == VK_TAB && (shift & (ssCtrl | ssAlt)) == 0) {
+    // Tab moves between the framework's controls; native content of no
+    // control (a browser engine's view) keeps its own Tab.
+    if (message.Msg == WM_KEYDOWN && message.CharCode == VK_TAB && (shift & (ssCtrl | ssAlt)) == 0 &&
+        ControlOf(msg->hwnd)) {
         SelectNext(FActiveControl, (shift & ssShift) == 0, true);
         return true;
+    }
+    // Alt and a button's access key click it (the menu bar's keys come after).
+    if (message.Msg == WM_SYSKEYDOWN && (shift & ssAlt) && !(shift & ssCtrl) &&
+        ((message.CharCode >= 'A' && message.CharCode <= 'Z') ||
+         (message.CharCode >= '0' && message.CharCode <= '9'))) {
+        std::vector<TButton*> buttons;
+        CollectButtons(this, buttons);
+        const auto key = static_cast<char32_t>(message.CharCode >= 'A' && message.CharCode <= 'Z'
+                                                   ? message.CharCode - 'A' + 'a'
+                                                   : message.CharCode);
+        for (TButton* b : buttons)
+            if (b->Showing() && b->Enabled() && CaptionAccessKey(b->Caption()) == key) {
+                b->Click();
+                return true;
+            }
     }
     if ((message.CharCode == VK_ESCAPE || message.CharCode == VK_RETURN) && (shift & (ssCtrl | ssAlt)) == 0) {
         std::vector<TButton*> buttons;
         CollectButtons(this, buttons);
-        bool focusOnButton = dynamic_cast<TButton*>(TControl::FromWidget(GetFocus())) != nullptr;
+        auto* focusedButton = dynamic_cast<TButton*>(TControl::FromWidget(GetFocus()));
+        bool focusOnButton = focusedButton != nullptr;
+        // A system button has no Enter of its own outside dialog boxes.
+        if (message.CharCode == VK_RETURN && focusedButton && focusedButton->Enabled()) {
+            focusedButton->Click();
+            return true;
+        }
         for (TButton* b : buttons) {
             if (!b->Showing() || !b->Enabled())
                 continue;
@@ -615,15 +641,18 @@ void TCustomForm::ApplyVisible() {
         return;
     }
     if (Visible()) {
-        int command = SW_SHOW;
         if (!FShownOnce) {
             FShownOnce = true;
             ApplyPositionOnFirstShow();
-            if (FWindowState == TWindowState::wsMaximized)
-                command = SW_SHOWMAXIMIZED;
-            else if (FWindowState == TWindowState::wsMinimized)
-                command = SW_SHOWMINIMIZED;
         }
+        // Shown in the state asked for while hidden.
+        int command = SW_SHOW;
+        if (FWindowState == TWindowState::wsMaximized)
+            command = SW_SHOWMAXIMIZED;
+        else if (FWindowState == TWindowState::wsMinimized)
+            command = SW_SHOWMINIMIZED;
+        else if (IsZoomed(H(FWindow)) || IsIconic(H(FWindow)))
+            command = SW_SHOWNORMAL;
         ShowWindow(H(FWindow), command);
         if (!RealizedControls().count(this))
             HandleWindowRealized();
@@ -853,12 +882,21 @@ void TCustomForm::RebuildNativeWindow(const std::function<void()>& Change) {
     GetWindowPlacement(old, &placement);
     RECT r{};
     GetWindowRect(old, &r);
-    HWND window = CreateFormWindow(this, FBorderStyle, r.left, r.top, r.right - r.left, r.bottom - r.top);
+    HWND window =
+        CreateFormWindow(this, FBorderStyle, FDropShadow, r.left, r.top, r.right - r.left, r.bottom - r.top);
     SetWindowTextW(window, Win32::Widen(FCaption).c_str());
     auto exStyle = GetWindowLongPtrW(old, GWL_EXSTYLE);
     if (exStyle & WS_EX_TOPMOST)
         SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ::SetMenu(old, nullptr);
+    if (FRegion) {
+        HRGN copy = CreateRectRgn(0, 0, 0, 0);
+        if (copy && CombineRgn(copy, static_cast<HRGN>(FRegion), nullptr, RGN_COPY) != ERROR &&
+            SetWindowRgn(window, copy, FALSE))
+            copy = nullptr;
+        if (copy)
+            DeleteObject(copy);
+    }
     FWindow = window;
     ::SetParent(H(FWidget), window);
     SetControlOf(old, nullptr);
@@ -870,7 +908,8 @@ void TCustomForm::RebuildNativeWindow(const std::function<void()>& Change) {
     RECT client{};
     GetClientRect(window, &client);
     SetWindowPos(H(FWidget), nullptr, 0, 0, client.right, client.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
-    CreateWnd();
+    if (RealizedControls().count(this))
+        CreateWnd();
 }
 
 bool TCustomForm::SetWindowRoundRectRegion(int X1, int Y1, int X2, int Y2, int AWidth, int AHeight) {
@@ -883,16 +922,29 @@ bool TCustomForm::SetWindowRoundRectRegion(int X1, int Y1, int X2, int Y2, int A
         DeleteObject(region);
         return false;
     }
-    return true; // the system owns the region now
+    // The system owns the region now; a copy stays for a window made anew.
+    if (FRegion)
+        DeleteObject(static_cast<HRGN>(FRegion));
+    FRegion = CreateRoundRectRgn(X1, Y1, X2, Y2, AWidth, AHeight);
+    return true;
 }
 
 void TCustomForm::ClearWindowRegion() {
+    if (FRegion) {
+        DeleteObject(static_cast<HRGN>(FRegion));
+        FRegion = nullptr;
+    }
     if (FWindow)
         SetWindowRgn(H(FWindow), nullptr, TRUE);
 }
 
+// The shadow belongs to the window's class: a change makes the window anew.
 void TCustomForm::SetDropShadow(bool Value) {
+    if (FDropShadow == Value)
+        return;
     FDropShadow = Value;
+    if (!IsEmbedded())
+        RebuildNativeWindow([] {});
 }
 
 bool TCustomForm::SetWindowCornerPreference(int Value) {
@@ -961,7 +1013,8 @@ LRESULT CALLBACK Win32Ui::WindowProc(HWND Window, UINT Message, WPARAM WParam, L
             TWindowState state = WParam == SIZE_MINIMIZED   ? TWindowState::wsMinimized
                                  : WParam == SIZE_MAXIMIZED ? TWindowState::wsMaximized
                                                             : TWindowState::wsNormal;
-            if (WParam <= SIZE_MAXIMIZED)
+            // A hidden window keeps the state asked for.
+            if (WParam <= SIZE_MAXIMIZED && IsWindowVisible(Window))
                 Guard([&] { form->HandleWindowState(static_cast<unsigned>(state), 0); });
             return 0;
         }
@@ -1001,25 +1054,32 @@ LRESULT CALLBACK Win32Ui::WindowProc(HWND Window, UINT Message, WPARAM WParam, L
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORBTN: {
+        // Colours resolve through the active style: the control's own, else
+        // (labels, buttons) the nearest parent's, else the system colours.
         TControl* child = ControlOf(reinterpret_cast<HWND>(LParam));
         auto* dc = reinterpret_cast<HDC>(WParam);
-        TColor own = child ? child->Color() : clDefault;
-        bool hasOwn = own != clDefault && own != clNone;
-        bool parentColored = control && control->Color() != clDefault && control->Color() != clNone;
-        if (hasOwn || (Message == WM_CTLCOLORSTATIC && parentColored)) {
-            COLORREF color = ToColorRef(hasOwn ? own : control->Color());
-            SetBkColor(dc, color);
-            return reinterpret_cast<LRESULT>(SolidBrush(color));
-        }
-        break;
+        const bool edit = Message == WM_CTLCOLOREDIT;
+        TColor back = edit ? clWindow : clBtnFace;
+        auto has = [](TColor Color) { return Color != clDefault && Color != clNone; };
+        if (child && has(child->Color()))
+            back = child->Color();
+        else if (!edit)
+            for (TControl* c = control; c; c = c->Parent())
+                if (has(c->Color())) {
+                    back = c->Color();
+                    break;
+                }
+        COLORREF color = ToColorRef(back);
+        SetBkColor(dc, color);
+        SetTextColor(dc, ToColorRef(edit ? clWindowText : clBtnText));
+        return reinterpret_cast<LRESULT>(SolidBrush(color));
     }
     case WM_ERASEBKGND:
         if (control && !isFormWindow) {
             RECT r{};
             GetClientRect(Window, &r);
             TColor color = control->Color();
-            HBRUSH brush = color != clDefault && color != clNone ? SolidBrush(ToColorRef(color))
-                                                                 : GetSysColorBrush(COLOR_BTNFACE);
+            HBRUSH brush = SolidBrush(ToColorRef(color != clDefault && color != clNone ? color : clBtnFace));
             FillRect(reinterpret_cast<HDC>(WParam), &r, brush);
             return 1;
         }
@@ -1062,6 +1122,7 @@ LRESULT CALLBACK Win32Ui::WindowProc(HWND Window, UINT Message, WPARAM WParam, L
         if (isFormWindow) {
             // The size the system suggests for the new monitor's scale.
             const auto* r = reinterpret_cast<const RECT*>(LParam);
+            ApplyFonts(Window);
             SetWindowPos(Window, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
                          SWP_NOZORDER | SWP_NOACTIVATE);
             return 0;

@@ -55,7 +55,7 @@ COLORREF BackgroundOf(const TControl* Control) {
     for (const TControl* c = Control; c; c = c->Parent())
         if (c->Color() != clDefault && c->Color() != clNone)
             return ToColorRef(c->Color());
-    return GetSysColor(COLOR_BTNFACE);
+    return ToColorRef(clBtnFace);
 }
 
 } // namespace
@@ -109,6 +109,39 @@ void Win32Ui::PaintControl(TControl* Control, HDC Dc, const RECT& Rect) {
     }
 }
 
+SIZE Win32Ui::MinimumSize(TControl* Control) {
+    SIZE none{0, 0};
+    HWND window = H(Control->Widget());
+    const bool label = dynamic_cast<TLabel*>(Control) != nullptr;
+    const bool button = dynamic_cast<TButton*>(Control) != nullptr;
+    const bool edit = dynamic_cast<TEdit*>(Control) != nullptr;
+    if (!window || (!label && !button && !edit))
+        return none;
+    // A wrapping label takes the width it is given.
+    if (label && (GetWindowLongPtrW(window, GWL_STYLE) & SS_TYPEMASK) == SS_LEFT)
+        return none;
+    std::wstring text = edit ? std::wstring(L"Wg") : WindowText(window);
+    HDC dc = GetDC(window);
+    if (!dc)
+        return none;
+    auto font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
+    HGDIOBJ old = SelectObject(dc, font ? font : DefaultFont());
+    RECT r{0, 0, 0, 0};
+    UINT flags = DT_CALCRECT | DT_LEFT | (label ? DT_NOPREFIX : 0);
+    DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &r, flags);
+    SelectObject(dc, old);
+    ReleaseDC(window, dc);
+    SIZE size{r.right - r.left, r.bottom - r.top};
+    if (button) {
+        size.cx += 16;
+        size.cy += 8;
+    } else if (edit) {
+        size.cx = 0;
+        size.cy += 6;
+    }
+    return size;
+}
+
 // TLabel.
 
 TLabel::TLabel(TComponent* AOwner) : TControl(AOwner, NewChild(L"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX)) {}
@@ -119,6 +152,7 @@ std::string TLabel::Caption() const {
 
 void TLabel::SetCaption(const std::string& Value) {
     SetWindowTextW(H(FWidget), Win32::Widen(Value).c_str());
+    RequestLayout(); // the text may need more room
 }
 
 void TLabel::SetWordWrap(bool Value) {
@@ -126,6 +160,7 @@ void TLabel::SetWordWrap(bool Value) {
     style = (style & ~static_cast<DWORD>(SS_TYPEMASK)) | (Value ? SS_LEFT : SS_LEFTNOWORDWRAP);
     SetWindowLongPtrW(H(FWidget), GWL_STYLE, static_cast<LONG_PTR>(style));
     InvalidateRect(H(FWidget), nullptr, TRUE);
+    RequestLayout();
 }
 
 // TButton.
@@ -141,6 +176,7 @@ std::string TButton::Caption() const {
 
 void TButton::SetCaption(const std::string& Value) {
     SetWindowTextW(H(FWidget), Win32::Widen(Value).c_str());
+    RequestLayout();
 }
 
 void TButton::SetDefault(bool Value) {

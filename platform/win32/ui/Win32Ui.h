@@ -33,12 +33,13 @@
 namespace Norvane::Platform::Ui::Win32Ui {
 
 // Window classes of the framework.
-inline constexpr const wchar_t* BoxClass = L"NorvaneBox";            // TWinControl::Handle()
-inline constexpr const wchar_t* FormClass = L"NorvaneForm";          // top-level form window
-inline constexpr const wchar_t* PaintClass = L"NorvanePaint";        // drawn controls (image, indicator)
-inline constexpr const wchar_t* QueueClass = L"NorvaneQueue";        // message-only thread queue
-inline constexpr const wchar_t* ParkingClass = L"NorvaneParking";    // parent of unplaced controls
-inline constexpr const wchar_t* ControlProperty = L"NorvaneControl"; // window property: TControl*
+inline constexpr const wchar_t* BoxClass = L"NorvaneBox";               // TWinControl::Handle()
+inline constexpr const wchar_t* FormClass = L"NorvaneForm";             // top-level form window
+inline constexpr const wchar_t* ShadowFormClass = L"NorvaneFormShadow"; // the same with a drop shadow
+inline constexpr const wchar_t* PaintClass = L"NorvanePaint";           // drawn controls (image, indicator)
+inline constexpr const wchar_t* QueueClass = L"NorvaneQueue";           // message-only thread queue
+inline constexpr const wchar_t* ParkingClass = L"NorvaneParking";       // parent of unplaced controls
+inline constexpr const wchar_t* ControlProperty = L"NorvaneControl";    // window property: TControl*
 
 // Starts the toolkit (initialises the application object; raises EUiError
 // when it cannot).
@@ -68,11 +69,22 @@ void ControlNotify(TControl* Control, unsigned Code);
 // Paints a control of the framework's paint class.
 void PaintControl(TControl* Control, HDC Dc, const RECT& Rect);
 
+// The smallest size a control is shown at whatever its bounds (the text of
+// labels and buttons, a line of an edit), as the GTK backend's natural minimum.
+SIZE MinimumSize(TControl* Control);
+
 // Messages of an edit's left button window; false for other windows.
 bool EditButtonMessage(HWND Window, UINT Message, LRESULT& Result);
 
-// The font of native controls (the system's message font).
+// The font of native controls: the system's message font at the scale of a
+// monitor (dots per inch), or at the system's scale.
+HFONT FontForDpi(UINT Dpi);
 HFONT DefaultFont();
+// The scale of a window's monitor (the system's for null or on systems
+// without per-monitor scales).
+UINT WindowDpi(HWND Window);
+// Gives the native controls inside a window the font of its scale.
+void ApplyFonts(HWND Window);
 // A solid brush of a colour (cached for the life of the process).
 HBRUSH SolidBrush(COLORREF Color);
 COLORREF ToColorRef(TColor Color);

@@ -6,8 +6,8 @@
 //
 // Waits up to SECONDS (default 10) for a visible top-level window with exactly
 // that title, then prints for each one "window <title>" followed by a line
-// "<class> <text>" for every child window with a text. Exit code 1 when none
-// was shown in time.
+// "<class> <text>" for every child window (the text may be empty). Exit code
+// 1 when none was shown in time.
 #include "platform/win32/Win32Internal.h"
 
 #include <cstdio>
@@ -47,9 +47,7 @@ BOOL CALLBACK CollectTopLevel(HWND window, LPARAM data) {
 }
 
 BOOL CALLBACK PrintChild(HWND window, LPARAM) {
-    std::wstring text = TextOf(window);
-    if (!text.empty())
-        std::printf("%s %s\n", Narrow(ClassOf(window)).c_str(), Narrow(text).c_str());
+    std::printf("%s %s\n", Narrow(ClassOf(window)).c_str(), Narrow(TextOf(window)).c_str());
     return TRUE;
 }
 
