@@ -252,8 +252,9 @@ void BuildPackage(const TBuildOptions& Options) {
                  "\"; the entry \"" + LoaderEntryName + "\" is left empty");
         }
     }
-    std::string runtime = Options.RuntimeFile.empty() ? BesidePacker("../runtime/norvane-runtime").string()
-                                                      : Options.RuntimeFile;
+    std::string runtime = Options.RuntimeFile.empty()
+                              ? BesidePacker("../runtime/norvane-runtime" NORVANE_EXECUTABLE_SUFFIX).string()
+                              : Options.RuntimeFile;
     CheckRuntime(runtime);
     bool peRuntime = CheckBranding(Options, runtime);
 

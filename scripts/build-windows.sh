@@ -2,7 +2,8 @@
 # Cross-builds the tree for 32-bit Windows into build-windows/ on a Debian
 # machine:
 #  1. installs mingw-w64 (i686, -posix threads), the mingw-w64 zlib, wine and
-#     wine32 (the i386 architecture is added for it), and the build tools;
+#     wine32 (the i386 architecture is added for it), the build tools, and
+#     Xvfb, openbox and xdotool for the tests' windows;
 #  2. cross-builds libzip, PCRE2 and GoogleTest from their Debian sources
 #     (apt-get source; a deb-src entry is added when there is none) into the
 #     prefix build-windows/deps, which later runs reuse;
@@ -33,6 +34,8 @@ PACKAGES=(
   cmake pkg-config g++ zlib1g-dev dpkg-dev xz-utils rapidjson-dev
   mingw-w64 gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev
   wine wine32
+  # The display and the input of the tests under wine (scripts/test-windows.sh).
+  xvfb x11-utils openbox xdotool
 )
 
 # The first archive address of the machine's own Debian sources.
@@ -85,16 +88,17 @@ install_packages() {
 }
 
 # Fetches and unpacks the Debian source of a package into $DEPS_SRC; prints
-# the unpacked folder.
+# the unpacked folder. ("$DEPS_SRC/": find looks into the folder also when it
+# is a symbolic link to the sources of another build folder.)
 debian_source() {
   local pkg=$1
   mkdir -p "$DEPS_SRC"
   local dir
-  dir=$(find "$DEPS_SRC" -maxdepth 1 -type d -name "$pkg-[0-9]*" | sort | tail -n1)
+  dir=$(find "$DEPS_SRC/" -maxdepth 1 -type d -name "$pkg-[0-9]*" | sort | tail -n1)
   if [ -z "$dir" ]; then
     (cd "$DEPS_SRC" && apt-get source -q "$pkg" >"$DEPS_SRC/$pkg.log" 2>&1) ||
       { cat "$DEPS_SRC/$pkg.log" >&2; exit 1; }
-    dir=$(find "$DEPS_SRC" -maxdepth 1 -type d -name "$pkg-[0-9]*" | sort | tail -n1)
+    dir=$(find "$DEPS_SRC/" -maxdepth 1 -type d -name "$pkg-[0-9]*" | sort | tail -n1)
   fi
   [ -n "$dir" ] || { echo "build-windows: no source for $pkg" >&2; exit 1; }
   echo "$dir"

@@ -7,8 +7,10 @@
 # when it also printed GoogleTest's own "[  PASSED  ]" line and no failure.
 #
 # Some cases check the POSIX side or need tools of a POSIX system (/bin/sh
-# syntax, zip, iconv, base64, the runtime program that is not built for
-# Windows yet); they are left out here by the filters below.
+# syntax, zip, iconv, base64, the runtime program at its Linux place); they
+# are left out here by the filters below. After the test programs, the
+# end-to-end run of the packer and the runtime (tests/windows/e2e_wine.sh)
+# counts as one more program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 OUT=${NORVANE_WIN_BUILD:-$PWD/build/windows}
@@ -27,6 +29,9 @@ declare -A EXCLUDE=(
   # tool, and a character class that GoogleTest's regular expressions on
   # Windows do not have.
   [StrUtilsTest]="GetFileMIMEType.SystemSourcesOverrideInTheirOrder:GetFileMIMEType.TableIsBuiltAnewForEveryCall:GetFileMIMEType.UsesTheSystemSourcesByDefault:SystemMimeSources.*:GetCompilerCacheDir.*:DecodeBase64.DecodesWhatTheSystemEncoderWritesForEveryLength:GetControlRandomSuffix.NameDashTenCharacters"
+  # A file name holding '?' and a POSIX absolute path taken again as a path
+  # beside the executable: neither exists on Windows.
+  [WindowsTest]="ResourceHandlerTest.ArchiveFirstThenBesideTheExecutableThenTheAbsolutePath:ResourceHandlerTest.OnlyPercentTwentyIsDecodedAndAQueryStaysInTheName"
 )
 
 # The test programs of the build's current configuration.
@@ -73,5 +78,22 @@ for exe in "${programs[@]}"; do
     failed=$((failed + 1))
   fi
 done
+# End to end: the packer and the runtime's start-up windows (tests/windows/e2e_wine.sh).
+if [ -f "$OUT/runtime/norvane-runtime.exe" ]; then
+  status=0
+  bash tests/windows/e2e_wine.sh "$OUT" >"$OUT/tests/e2e_wine.log" 2>&1 || status=$?
+  if [ "$status" -eq 0 ]; then
+    grep '^PASS ' "$OUT/tests/e2e_wine.log" | sed 's/^/    /'
+    echo "PASS e2e_wine: $(grep '^e2e: ' "$OUT/tests/e2e_wine.log" | sed 's/^e2e: //')"
+    passed=$((passed + 1))
+  else
+    echo "FAIL e2e_wine (exit $status); its output:"
+    sed 's/^/    /' "$OUT/tests/e2e_wine.log"
+    failed=$((failed + 1))
+  fi
+else
+  echo "FAIL e2e_wine: $OUT/runtime/norvane-runtime.exe is not built"
+  failed=$((failed + 1))
+fi
 echo "windows: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

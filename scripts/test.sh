@@ -11,8 +11,9 @@ cmake --build build/release -j"$(nproc)"
 # The libFuzzer harnesses, each for a minute (a separate clang build in build/fuzz).
 bash scripts/fuzz.sh "${NORVANE_FUZZ_SECONDS:-60}"
 # The Windows cross build (mingw-w64, dependencies cached in build/windows/deps)
-# and its test programs under wine. Only a failed package installation (exit
-# 75: the packages cannot be had from the archive right now) skips the step.
+# and its test programs and end-to-end run under wine. Only a failed package
+# installation (exit 75: the packages cannot be had from the archive right now)
+# skips the step.
 windows=0
 bash scripts/build-windows.sh || windows=$?
 if [ "$windows" -eq 75 ]; then
@@ -20,5 +21,7 @@ if [ "$windows" -eq 75 ]; then
 elif [ "$windows" -ne 0 ]; then
   exit "$windows"
 else
-  bash scripts/test-windows.sh
+  # The user-interface tests and the end-to-end run open windows: a display
+  # (Xvfb when there is none).
+  bash scripts/with-display.sh bash scripts/test-windows.sh
 fi

@@ -42,13 +42,21 @@ class TLoaderModule {
 public:
     TLoaderModule() {
         // Every floating-point exception of this thread gives its default
-        // result instead of trapping, the engine's code included. Only the
-        // standard <cfenv> is used: feholdexcept clears the flags and installs
-        // the non-stop mode (on x86 it masks all six exceptions, the denormal
-        // operand included); the saved environment is deliberately never
-        // restored.
+        // result instead of trapping, the engine's code included. The
+        // standard <cfenv> does it: feholdexcept clears the flags and installs
+        // the non-stop mode (with glibc on x86 it masks all six exceptions of
+        // both units, the denormal operand included); the saved environment is
+        // deliberately never restored.
         std::fenv_t previous;
         std::feholdexcept(&previous);
+#if defined(__i386__) || defined(__x86_64__)
+        // MinGW's feholdexcept leaves the SSE unit alone: its control register
+        // gets the same, all six masks set and the flags cleared.
+        unsigned control = 0;
+        __asm__ volatile("stmxcsr %0" : "=m"(control));
+        control = (control | 0x1F80u) & ~0x3Fu;
+        __asm__ volatile("ldmxcsr %0" : : "m"(control));
+#endif
     }
     ~TLoaderModule() {
         std::lock_guard guard(FLock);

@@ -2,6 +2,7 @@
 
 #include "platform/ChildProcess.h"
 #include "platform/CommandLine.h"
+#include "platform/FileOperations.h"
 #include "platform/KnownFolders.h"
 #include "platform/Process.h"
 #include "platform/Session.h"
@@ -29,8 +30,13 @@ std::string WithSeparator(std::string path) {
     return path;
 }
 
+// '/' and the system's own separator ('\\' on Windows).
+bool IsSeparator(char c) {
+    return c == '/' || c == Platform::PathDelimiter();
+}
+
 std::string WithoutTrailingSeparators(std::string path) {
-    while (path.size() > 1 && path.back() == '/')
+    while (path.size() > 1 && IsSeparator(path.back()))
         path.pop_back();
     return path;
 }
@@ -67,51 +73,6 @@ bool WildcardMatch(const std::string& name, const std::string& mask) {
     while (m < mask.size() && mask[m] == '*')
         ++m;
     return m == mask.size();
-}
-
-// Copy of a file or folder in the manner of the shell's copy operation.
-bool ShellCopy(const std::string& fromPath, const std::string& toPath) {
-    if (fromPath.empty() || toPath.empty())
-        return false;
-    std::error_code ec;
-    fs::path from = fs::path(WithoutTrailingSeparators(fromPath)).lexically_normal();
-    fs::path to = fs::path(WithoutTrailingSeparators(toPath)).lexically_normal();
-    fs::file_status source = fs::status(from, ec);
-    if (ec || !fs::exists(source))
-        return false;
-    fs::path target = to;
-    if (fs::is_directory(to, ec) && !from.filename().empty())
-        target = to / from.filename();
-    if (fs::is_directory(source)) {
-        // A folder copied onto itself or into its own subtree would never end.
-        fs::path canonicalFrom = fs::weakly_canonical(from, ec);
-        if (ec)
-            return false;
-        fs::path canonicalTarget = fs::weakly_canonical(target, ec);
-        if (ec)
-            return false;
-        auto [fromEnd, targetIt] = std::mismatch(canonicalFrom.begin(), canonicalFrom.end(),
-                                                 canonicalTarget.begin(), canonicalTarget.end());
-        if (fromEnd == canonicalFrom.end())
-            return false;
-        fs::create_directories(target, ec);
-        if (ec)
-            return false;
-        fs::copy(from, target,
-                 fs::copy_options::recursive | fs::copy_options::overwrite_existing |
-                     fs::copy_options::copy_symlinks,
-                 ec);
-        return !ec;
-    }
-    if (fs::exists(target, ec) && fs::equivalent(from, target, ec))
-        return false;
-    if (target.has_parent_path()) {
-        fs::create_directories(target.parent_path(), ec);
-        if (ec)
-            return false;
-    }
-    fs::copy_file(from, target, fs::copy_options::overwrite_existing, ec);
-    return !ec;
 }
 
 // Size and divisor to a number with at most two decimals, rounded half away
@@ -174,6 +135,17 @@ void TSysUtils::GetWindowsCaptions(std::vector<std::string>& List) {
 
 namespace {
 
+// Paths from and to UTF-8 text on every system (a path made from a plain
+// std::string takes its bytes in the ANSI code page on Windows).
+fs::path Utf8Path(const std::string& Text) {
+    return fs::path(std::u8string(Text.begin(), Text.end()));
+}
+
+std::string Utf8Text(const fs::path& Path) {
+    const std::u8string text = Path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 // The item that DeleteDirectory removes for DirPath (see there); empty when
 // there is none.
 fs::path ItemToDelete(const std::string& DirPath) {
@@ -183,7 +155,7 @@ fs::path ItemToDelete(const std::string& DirPath) {
     bool dotted = false;
     bool parent = false;
     for (;;) {
-        const std::size_t slash = head.rfind('/');
+        const std::size_t slash = head.find_last_of(std::string{'/', Platform::PathDelimiter()});
         const std::string last = slash == std::string::npos ? head : head.substr(slash + 1);
         if (last != "." && last != "..")
             break;
@@ -193,24 +165,29 @@ fs::path ItemToDelete(const std::string& DirPath) {
             slash == std::string::npos ? std::string() : WithoutTrailingSeparators(head.substr(0, slash + 1));
     }
     if (!dotted)
-        return head;
+        return Utf8Path(head);
     // Such a path names a folder, as the system reads it, or nothing.
-    if (!fs::is_directory(fs::status(DirPath, ec)))
+    if (!fs::is_directory(fs::status(Utf8Path(DirPath), ec)))
         return {};
     if (!parent && !head.empty())
-        return head;
+        return Utf8Path(head);
     // ".." is the system's: the folder it names, links resolved.
-    fs::path folder = fs::canonical(DirPath, ec);
+    fs::path folder = fs::canonical(Utf8Path(DirPath), ec);
     return ec ? fs::path() : folder;
 }
 
-// The root and the user's home folder, links followed.
+// The root (of the path's own drive too) and the user's home folder, links
+// followed.
 bool IsProtectedFolder(const fs::path& Path) {
     std::vector<std::string> protectedFolders = Platform::HomeFolderPaths();
     protectedFolders.push_back("/");
+    std::error_code absoluteError;
+    fs::path absolute = fs::absolute(Path, absoluteError);
+    if (!absoluteError && absolute.has_root_path())
+        protectedFolders.push_back(Utf8Text(absolute.root_path()));
     for (const std::string& folder : protectedFolders) {
         std::error_code ec;
-        if (fs::equivalent(Path, folder, ec) && !ec)
+        if (fs::equivalent(Path, Utf8Path(folder), ec) && !ec)
             return true;
     }
     return false;
@@ -225,8 +202,7 @@ bool TSysUtils::DeleteDirectory(const std::string& DirPath) {
     std::error_code ec;
     if (path.empty() || IsProtectedFolder(path) || !fs::exists(fs::symlink_status(path, ec)))
         return false;
-    fs::remove_all(path, ec);
-    return !ec;
+    return Platform::RemoveItem(Utf8Text(path));
 }
 
 bool TSysUtils::ShellExec(const std::string& FilePath, const std::string& Arguments) {
@@ -339,11 +315,11 @@ std::string TSysUtils::ExpandFileNameRelBaseDir(const std::string& FileName, con
 }
 
 bool TSysUtils::CopyFile(const std::string& FromPath, const std::string& ToPath) {
-    return ShellCopy(FromPath, ToPath);
+    return Platform::CopyItem(FromPath, ToPath);
 }
 
 bool TSysUtils::CopyDirectory(const std::string& FromDirPath, const std::string& ToDirPath) {
-    return ShellCopy(FromDirPath, ToDirPath);
+    return Platform::CopyItem(FromDirPath, ToDirPath);
 }
 
 std::string TSysUtils::GetLnkFilePath(const std::string& LnkFilePath) {

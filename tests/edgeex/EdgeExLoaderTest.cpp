@@ -6,7 +6,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <fenv.h>
-#if defined(__x86_64__) || defined(__i386__)
+#if !defined(_WIN32) && (defined(__x86_64__) || defined(__i386__))
 #include <xmmintrin.h>
 #endif
 
@@ -15,22 +15,50 @@ using namespace Norvane::Testing::FakeEngine;
 
 namespace {
 
-// Runs before the browser control's module is initialized (objects of the
-// program come before the libraries' in the initialization order): unmasks
-// some floating-point exceptions, which the module must mask again.
+#ifdef _WIN32
+// The C runtime here has no feenableexcept, and the 32-bit build no SSE
+// intrinsics: the x87 control word and the SSE control register directly.
+unsigned X87Control() {
+    unsigned short word = 0;
+    __asm__ volatile("fnstcw %0" : "=m"(word));
+    return word;
+}
+unsigned SseControl() {
+    unsigned word = 0;
+    __asm__ volatile("stmxcsr %0" : "=m"(word));
+    return word;
+}
+#endif
+
+// Runs before the browser control's module is initialized (the highest
+// priority of the program's static objects): unmasks some floating-point
+// exceptions, which the module must mask again.
 struct UnmaskSomeExceptions {
     UnmaskSomeExceptions() {
+#ifdef _WIN32
+        constexpr unsigned some = 0x01 | 0x04 | 0x08; // invalid, division by zero, overflow
+        unsigned short x87 = static_cast<unsigned short>(X87Control() & ~some);
+        __asm__ volatile("fldcw %0" : : "m"(x87));
+        unsigned sse = SseControl() & ~((some << 7) | 0x0100u); // and the denormal operand
+        __asm__ volatile("ldmxcsr %0" : : "m"(sse));
+#else
         feenableexcept(FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW);
 #if defined(__x86_64__) || defined(__i386__)
         _mm_setcsr(_mm_getcsr() & ~0x0100u); // the denormal-operand exception
 #endif
+#endif
     }
-} unmaskSomeExceptions;
+} unmaskSomeExceptions __attribute__((init_priority(101)));
 
 TEST(FloatingPointTest, TheModuleMasksEveryFloatingPointExceptionOfItsThread) {
+#ifdef _WIN32
+    EXPECT_EQ(X87Control() & 0x3Fu, 0x3Fu);     // all six mask bits of the x87 unit
+    EXPECT_EQ(SseControl() & 0x1F80u, 0x1F80u); // and of SSE, the denormal operand included
+#else
     EXPECT_EQ(fegetexcept(), 0);
 #if defined(__x86_64__) || defined(__i386__)
     EXPECT_EQ(_mm_getcsr() & 0x1F80u, 0x1F80u); // all six mask bits, the denormal operand included
+#endif
 #endif
     volatile double zero = 0.0;
     volatile double quotient = 1.0 / zero; // no trap: the default result

@@ -1,4 +1,5 @@
 #include "tests/edgeex/EdgeExTestSupport.h"
+#include "tests/edgeex/TestProcess.h"
 
 #include <chrono>
 
@@ -42,8 +43,11 @@ void Settle() {
 }
 
 int RunTests(int argc, char** argv) {
+    if (argc > 1 && RunAsTestProcess(argv[1]))
+        return 0;
     ::testing::InitGoogleTest(&argc, argv);
     TheUiThread = std::this_thread::get_id();
+    FakeEngine::Engine().SetThreadIdentity([] { return std::this_thread::get_id(); });
     if (!GTEST_FLAG_GET(list_tests)) {
         Ui::Application().Initialize();
         Ui::Application().OnException = [](const std::string& Message) {

@@ -1,6 +1,5 @@
 #include "tests/fakeengine/FakeEngine.h"
-
-#include <glib.h>
+#include "tests/fakeengine/UiLoop.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,11 +20,6 @@ std::string HexCode(HRESULT Code) {
 std::string PointerText(const void* Pointer) {
     return std::to_string(reinterpret_cast<std::uintptr_t>(Pointer));
 }
-
-struct TIdlePiece {
-    std::function<void()> Piece;
-    unsigned Generation;
-};
 
 } // namespace
 
@@ -103,6 +97,7 @@ void TEngine::JoinThreads() {
 }
 
 void TEngine::Reset(const TScenario& Scenario) {
+    BindUiLoop();
     JoinThreads();
     ++Generation;
     std::function<void()> environment, controller;
@@ -126,12 +121,12 @@ void TEngine::Reset(const TScenario& Scenario) {
 
 void TEngine::Record(const std::string& Name, const std::string& Detail) {
     std::lock_guard guard(FLock);
-    FCalls.push_back({Name, Detail, std::this_thread::get_id()});
+    FCalls.push_back({Name, Detail, CurrentThread()});
 }
 
 HRESULT TEngine::Enter(const std::string& Name, const std::string& Detail) {
     std::lock_guard guard(FLock);
-    FCalls.push_back({Name, Detail, std::this_thread::get_id()});
+    FCalls.push_back({Name, Detail, CurrentThread()});
     auto it = FScenario.Results.find(Name);
     return it == FScenario.Results.end() ? S_OK : it->second;
 }
@@ -204,18 +199,12 @@ void TEngine::Deliver(TDelivery Delivery, std::function<void()> Piece) {
     }
     case TDelivery::UiIdle: {
         ++FInFlight;
-        auto* data = new TIdlePiece{std::move(Piece), Generation.load()};
-        g_idle_add_full(
-            G_PRIORITY_DEFAULT,
-            [](gpointer Data) -> gboolean {
-                auto* piece = static_cast<TIdlePiece*>(Data);
-                if (piece->Generation == Generation.load()) {
-                    piece->Piece();
-                    --Engine().FInFlight;
-                }
-                return G_SOURCE_REMOVE;
-            },
-            data, [](gpointer Data) { delete static_cast<TIdlePiece*>(Data); });
+        PostToUiLoop([Piece = std::move(Piece), generation = Generation.load()] {
+            if (generation == Generation.load()) {
+                Piece();
+                --Engine().FInFlight;
+            }
+        });
         return;
     }
     }
@@ -573,21 +562,21 @@ std::string TFakeWebResourceResponse::Body() {
 using namespace Norvane::WebView2;
 using Norvane::Testing::FakeEngine::Engine;
 
-NV_EXPORT HRESULT
+NV_EXPORT HRESULT NV_STDCALL
 CreateCoreWebView2Environment(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* Handler) {
     return Engine().CreateEnvironment(Handler);
 }
 
-NV_EXPORT HRESULT GetCoreWebView2BrowserVersionString(const char* BrowserExecutableFolder,
-                                                      char** VersionInfo) {
+NV_EXPORT HRESULT NV_STDCALL GetCoreWebView2BrowserVersionString(const char* BrowserExecutableFolder,
+                                                                 char** VersionInfo) {
     return Engine().BrowserVersion(BrowserExecutableFolder, VersionInfo);
 }
 
-NV_EXPORT HRESULT GetAvailableCoreWebView2BrowserVersionString(const char* BrowserExecutableFolder,
-                                                               char** VersionInfo) {
+NV_EXPORT HRESULT NV_STDCALL GetAvailableCoreWebView2BrowserVersionString(const char* BrowserExecutableFolder,
+                                                                          char** VersionInfo) {
     return Engine().BrowserVersion(BrowserExecutableFolder, VersionInfo);
 }
 
-NV_EXPORT void CoTaskMemFree(void* Block) {
+NV_EXPORT void NV_STDCALL CoTaskMemFree(void* Block) {
     Engine().FreeText(Block);
 }

@@ -125,6 +125,16 @@ public:
     void Reset(const TScenario& Scenario = {});
     TScenario& Scenario() { return FScenario; }
 
+    // The thread identity that calls are recorded with. A program that keeps
+    // its own copy of the thread library (a statically linked Windows program:
+    // every module has one, each numbering threads its own way) hands in its
+    // own query, so that recorded threads compare equal to the ones it takes.
+    void SetThreadIdentity(std::thread::id (*Query)()) { FThreadIdentity = Query; }
+    std::thread::id CurrentThread() const {
+        const auto query = FThreadIdentity.load();
+        return query ? query() : std::this_thread::get_id();
+    }
+
     // Records a call and answers the scenario's result for its name.
     HRESULT Enter(const std::string& Name, const std::string& Detail = {});
     void Record(const std::string& Name, const std::string& Detail = {});
@@ -182,6 +192,7 @@ private:
     std::vector<TComPtr<ICoreWebView2ExecuteScriptCompletedHandler>> FPendingScripts;
     std::vector<TComPtr<ICoreWebView2CapturePreviewCompletedHandler>> FPendingCaptures;
     std::vector<std::thread> FThreads;
+    std::atomic<std::thread::id (*)()> FThreadIdentity{nullptr};
     std::atomic<int> FInFlight{0};
     std::atomic<int> FTexts{0};
 };

@@ -10,10 +10,11 @@ using namespace Norvane::WebView2;
 // The code the environment entry answers.
 inline constexpr HRESULT WithoutVersionEntryCode = static_cast<HRESULT>(0x8004BEEFu);
 
-NV_EXPORT HRESULT CreateCoreWebView2Environment(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler*) {
+NV_EXPORT HRESULT NV_STDCALL
+CreateCoreWebView2Environment(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler*) {
     return WithoutVersionEntryCode;
 }
 
-NV_EXPORT void CoTaskMemFree(void* Block) {
+NV_EXPORT void NV_STDCALL CoTaskMemFree(void* Block) {
     std::free(Block);
 }
