@@ -93,11 +93,11 @@ debian_source() {
   local pkg=$1
   mkdir -p "$DEPS_SRC"
   local dir
-  dir=$(find "$DEPS_SRC" -maxdepth 1 -type d -name "$pkg-[0-9]*" | sort | tail -n1)
+  dir=$(find "$DEPS_SRC/" -maxdepth 1 -type d -name "$pkg-[0-9]*" | sort | tail -n1)
   if [ -z "$dir" ]; then
     (cd "$DEPS_SRC" && apt-get source -q "$pkg" >"$DEPS_SRC/$pkg.log" 2>&1) ||
       { cat "$DEPS_SRC/$pkg.log" >&2; exit 1; }
-    dir=$(find "$DEPS_SRC" -maxdepth 1 -type d -name "$pkg-[0-9]*" | sort | tail -n1)
+    dir=$(find "$DEPS_SRC/" -maxdepth 1 -type d -name "$pkg-[0-9]*" | sort | tail -n1)
   fi
   [ -n "$dir" ] || { echo "build-windows: no source for $pkg" >&2; exit 1; }
   echo "$dir"
