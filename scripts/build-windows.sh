@@ -88,7 +88,8 @@ install_packages() {
 }
 
 # Fetches and unpacks the Debian source of a package into $DEPS_SRC; prints
-# the unpacked folder.
+# the unpacked folder. ("$DEPS_SRC/": find looks into the folder also when it
+# is a symbolic link to the sources of another build folder.)
 debian_source() {
   local pkg=$1
   mkdir -p "$DEPS_SRC"

@@ -29,6 +29,9 @@ declare -A EXCLUDE=(
   # tool, and a character class that GoogleTest's regular expressions on
   # Windows do not have.
   [StrUtilsTest]="GetFileMIMEType.SystemSourcesOverrideInTheirOrder:GetFileMIMEType.TableIsBuiltAnewForEveryCall:GetFileMIMEType.UsesTheSystemSourcesByDefault:SystemMimeSources.*:GetCompilerCacheDir.*:DecodeBase64.DecodesWhatTheSystemEncoderWritesForEveryLength:GetControlRandomSuffix.NameDashTenCharacters"
+  # A file name holding '?' and a POSIX absolute path taken again as a path
+  # beside the executable: neither exists on Windows.
+  [WindowsTest]="ResourceHandlerTest.ArchiveFirstThenBesideTheExecutableThenTheAbsolutePath:ResourceHandlerTest.OnlyPercentTwentyIsDecodedAndAQueryStaysInTheName"
 )
 
 # The test programs of the build's current configuration.

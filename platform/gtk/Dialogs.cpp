@@ -309,6 +309,7 @@ bool TCustomFileDialog::Execute(TCustomForm* OwnerForm) {
     EnsureToolkit();
     if (FExecuting)
         throw EUiError("The dialog is already open");
+    FFiles.clear();
     TCustomForm* owner = OwnerForm ? OwnerForm : Application().ActiveForm();
     GtkWindow* parent = owner && !owner->IsEmbedded() ? GTK_WINDOW(owner->NativeWindow()) : nullptr;
     std::string title = FTitle;
@@ -345,23 +346,46 @@ bool TCustomFileDialog::Execute(TCustomForm* OwnerForm) {
             gtk_file_chooser_set_filename(chooser, path.string().c_str());
     }
     gtk_file_chooser_set_do_overwrite_confirmation(chooser, FSave && (FOptions & fdoOverWritePrompt));
-    FExecuting = true;
-    FNative = native;
-    RunningDialogs().push_back(this);
-    gint response = gtk_native_dialog_run(GTK_NATIVE_DIALOG(native));
-    RunningDialogs().erase(std::find(RunningDialogs().begin(), RunningDialogs().end(), this));
-    FExecuting = false;
-    FNative = nullptr;
-    bool chosen = false;
-    if (response == GTK_RESPONSE_ACCEPT) {
-        if (char* name = gtk_file_chooser_get_filename(chooser)) {
-            FFileName = name;
-            g_free(name);
-            chosen = true;
-        }
+    gtk_file_chooser_set_select_multiple(chooser, !FSave && (FOptions & fdoAllowMultiSelect));
+    std::string extension = FDefaultExtension;
+    extension.erase(0, std::min(extension.find_first_not_of('.'), extension.size()));
+    std::vector<std::string> files;
+    for (;;) {
+        FExecuting = true;
+        FNative = native;
+        RunningDialogs().push_back(this);
+        gint response = gtk_native_dialog_run(GTK_NATIVE_DIALOG(native));
+        RunningDialogs().erase(std::find(RunningDialogs().begin(), RunningDialogs().end(), this));
+        FExecuting = false;
+        FNative = nullptr;
+        if (response != GTK_RESPONSE_ACCEPT)
+            break;
+        GSList* names = gtk_file_chooser_get_filenames(chooser);
+        for (GSList* n = names; n; n = n->next)
+            files.emplace_back(static_cast<char*>(n->data));
+        g_slist_free_full(names, g_free);
+        if (!FSave || extension.empty() || files.empty() ||
+            std::filesystem::path(files.front()).has_extension())
+            break;
+        // A name typed without an extension gets the default one; the
+        // chooser asked about the name as typed, so ask about this one.
+        files.front() += "." + extension;
+        std::error_code ec;
+        if (!(FOptions & fdoOverWritePrompt) || !std::filesystem::exists(files.front(), ec))
+            break;
+        std::string name = std::filesystem::path(files.front()).filename().string();
+        if (MessageBox(name + " already exists.\nDo you want to replace it?", FTitle,
+                       TMessageBoxIcon::Warning, TMessageBoxKind::YesNo) == mrYes)
+            break;
+        gtk_file_chooser_set_current_name(chooser, name.c_str());
+        files.clear();
     }
     g_object_unref(native);
-    return chosen;
+    if (files.empty())
+        return false;
+    FFileName = files.front();
+    FFiles = std::move(files);
+    return true;
 }
 
 } // namespace Norvane::Platform::Ui

@@ -69,7 +69,12 @@ struct TFileTypeItem {
     std::string FileMask; // "*.txt"; several masks separated by ";"; "*.*" is every file
 };
 
-enum TFileDialogOption : unsigned { fdoOverWritePrompt = 1u << 0, fdoFileMustExist = 1u << 1 };
+// fdoAllowMultiSelect lets the open dialog take several files (Files()).
+enum TFileDialogOption : unsigned {
+    fdoOverWritePrompt = 1u << 0,
+    fdoFileMustExist = 1u << 1,
+    fdoAllowMultiSelect = 1u << 2
+};
 using TFileDialogOptions = unsigned;
 
 // The toolkit's file chooser, open or save.
@@ -83,11 +88,19 @@ public:
     const std::vector<TFileTypeItem>& FileTypes() const { return FFileTypes; }
     TFileDialogOptions Options() const { return FOptions; }
     void SetOptions(TFileDialogOptions Value) { FOptions = Value; }
+    // The extension (without the dot) a name typed without one gets in the
+    // save dialog; empty (the default): the name stays as typed.
+    std::string DefaultExtension() const { return FDefaultExtension; }
+    void SetDefaultExtension(const std::string& Value) { FDefaultExtension = Value; }
+    // Every chosen file's full path after Execute gave true (FileName() is
+    // the first); several only with fdoAllowMultiSelect.
+    const std::vector<std::string>& Files() const { return FFiles; }
     // Shows the dialog modally, owned by the active window (or Owner); true
     // when a file was chosen, its full path then in FileName().
     bool Execute(TCustomForm* OwnerForm = nullptr);
     bool Executing() const { return FExecuting; }
-    // The native dialog while it runs (GtkFileChooser*), for tests.
+    // The native dialog while it runs (GtkFileChooser*; IFileDialog* on
+    // Windows), for tests.
     void* NativeDialog() const { return FNative; }
 
 protected:
@@ -98,6 +111,8 @@ private:
     std::string FFileName;
     std::string FTitle;
     std::vector<TFileTypeItem> FFileTypes;
+    std::string FDefaultExtension;
+    std::vector<std::string> FFiles;
     TFileDialogOptions FOptions = 0;
     bool FExecuting = false;
     void* FNative = nullptr;

@@ -310,3 +310,31 @@ TEST(UiDialogs, SaveDialogAsksBeforeOverwritingOnlyWhenAsked) {
     ASSERT_TRUE(dialog.Execute());
     EXPECT_EQ(dialog.FileName(), dir / "new.txt");
 }
+
+// A name typed without an extension gets the default one, and the question
+// about replacing is asked for the completed name, which exists.
+TEST(UiDialogs, SaveDialogCompletesTheExtensionAndAsksAboutThatName) {
+    TempDir dir;
+    WriteFile(dir / "report.txt", "old");
+    TFileSaveDialog dialog;
+    dialog.SetFileName(dir / "report");
+    dialog.SetDefaultExtension("txt");
+    dialog.SetOptions(fdoOverWritePrompt);
+    std::string question;
+    When(ChooserShown, [] {
+        ClickWidget(gtk_dialog_get_widget_for_response(GTK_DIALOG(ChooserDialog()), GTK_RESPONSE_ACCEPT));
+    });
+    When([] { return !ToplevelsOfType(GTK_TYPE_MESSAGE_DIALOG).empty(); },
+         [&] {
+             GtkWindow* confirm = ToplevelsOfType(GTK_TYPE_MESSAGE_DIALOG).front();
+             gchar* text = nullptr;
+             g_object_get(confirm, "text", &text, nullptr);
+             question = text ? text : "";
+             g_free(text);
+             gtk_dialog_response(GTK_DIALOG(confirm), mrYes);
+         });
+    ASSERT_TRUE(dialog.Execute());
+    EXPECT_NE(question.find("report.txt"), std::string::npos) << question;
+    EXPECT_EQ(dialog.FileName(), dir / "report.txt");
+    EXPECT_EQ(dialog.Files(), std::vector<std::string>{dialog.FileName()});
+}

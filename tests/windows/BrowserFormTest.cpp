@@ -67,7 +67,9 @@ protected:
         WriteBeside("both.txt", "both: disk");
         WriteBeside("disk/only.css", "css beside the executable");
         WriteBeside("my file.txt", "disk file with a space");
-        WriteBeside("sub/page.html?x=1", "a file whose name holds the query");
+#ifndef _WIN32
+        WriteBeside("sub/page.html?x=1", "a file whose name holds the query"); // no such name on Windows
+#endif
         WriteBeside("elsewhere.html", "elsewhere beside the executable");
         fs::create_directories(AbsDir);
         WriteFile((AbsDir / "a.png").string(), "absolute png");
@@ -95,7 +97,13 @@ protected:
             return "-";
         return ReadAll(*resource->Content) + "|" + resource->ContentType;
     }
-    std::string AbsoluteAddress(const std::string& Name) { return "file://" + (AbsDir / Name).string(); }
+    std::string AbsoluteAddress(const std::string& Name) {
+#ifdef _WIN32
+        return "file:///" + (AbsDir / Name).generic_string(); // file:///C:/…
+#else
+        return "file://" + (AbsDir / Name).string();
+#endif
+    }
 
     TempDir Temp;
     fs::path ExeDir, AbsDir;
@@ -349,6 +357,9 @@ TEST_F(CreationTest, AFailedCreationGetsNoScriptSettingsFilterOrNavigation) {
 
 using PageRequestsTest = BrowserWindowFixture;
 
+// Not on Windows: the desktop's opener is replaced through PATH by a /bin/sh
+// script (there the system's shell opens web and mail links).
+#ifndef _WIN32
 // Fires a new-window request; whether the window marked it handled.
 bool RequestNewWindow(const std::string& Address) {
     auto args = MakeComObject<TFakeNewWindowRequestedArgs>();
@@ -413,6 +424,7 @@ TEST_F(PageRequestsTest, AFileAddressOpensANewProcessWebAndMailLinksTheDefaultPr
     EXPECT_THAT(Records(records.Path()), ElementsAre(address));
     ::unsetenv(RelaunchRecordsVariable);
 }
+#endif
 
 TEST_F(PageRequestsTest, EveryPermissionIsAllowed) {
     MakeWindow();

@@ -1,16 +1,20 @@
 #include "tests/windows/WindowsTestSupport.h"
 
+#include "platform/Process.h"
 #include "shared/PayloadFormat.h"
 #include "shared/StrUtils.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
+#ifdef _WIN32
+#include <zip.h>
+#else
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
+#endif
 
 namespace Norvane::Testing::Windows {
 
@@ -23,7 +27,7 @@ bool HandleRelaunch(int argc, char** argv) {
     if (argc != 3 || std::string(argv[1]) != RelaunchTestID)
         return false;
     if (const char* folder = std::getenv(RelaunchRecordsVariable)) {
-        const std::string name = std::string(folder) + "/" + std::to_string(::getpid());
+        const std::string name = std::string(folder) + "/" + std::to_string(Platform::CurrentProcessId());
         {
             std::ofstream out(name + ".part", std::ios::binary);
             out << argv[2];
@@ -33,6 +37,36 @@ bool HandleRelaunch(int argc, char** argv) {
     return true;
 }
 
+#ifdef _WIN32
+// Without the zip tool: libzip writes the same archive (traditional
+// encryption with the payload password), as the packer does.
+TPayload::TPayload(const std::map<std::string, std::string>& Files) {
+    const std::string archive = (FFolder.Path() / "payload.zip").string();
+    int error = 0;
+    zip_t* zip = zip_open(archive.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (!zip)
+        throw std::runtime_error("cannot create " + archive);
+    for (const auto& [name, text] : Files) {
+        zip_source_t* source = zip_source_buffer(zip, text.data(), text.size(), 0);
+        const zip_int64_t index = source ? zip_file_add(zip, name.c_str(), source, ZIP_FL_ENC_UTF_8) : -1;
+        if (index < 0 || zip_file_set_encryption(zip, static_cast<zip_uint64_t>(index), ZIP_EM_TRAD_PKWARE,
+                                                 Shared::PayloadPassword) != 0) {
+            if (index < 0 && source)
+                zip_source_free(source);
+            zip_discard(zip);
+            throw std::runtime_error("cannot add " + name + " to " + archive);
+        }
+    }
+    if (zip_close(zip) != 0) {
+        zip_discard(zip);
+        throw std::runtime_error("cannot write " + archive);
+    }
+    const std::vector<std::uint8_t> bytes = Shared::ReadFileBytes(archive);
+    FStream.Write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    FZip.SetPassword(Shared::PayloadPassword);
+    FZip.Open(FStream);
+}
+#else
 TPayload::TPayload(const std::map<std::string, std::string>& Files) {
     const fs::path content = FFolder.Path() / "content";
     std::string names;
@@ -53,6 +87,7 @@ TPayload::TPayload(const std::map<std::string, std::string>& Files) {
     FZip.SetPassword(Shared::PayloadPassword);
     FZip.Open(FStream);
 }
+#endif
 
 TComPtr<TMessageArgs> JsonMessage(const std::string& Json) {
     return MakeComObject<TMessageArgs>(Json, std::nullopt);
@@ -112,6 +147,13 @@ std::size_t CallCount(const std::string& Name) {
     return DetailsOf(Name).size();
 }
 
+#ifdef _WIN32
+bool RequestCloseByWindowManager(Platform::Ui::TCustomForm& Form) {
+    if (!PumpUntil([&] { return Form.HandleAllocated() && Form.Showing(); }))
+        return false;
+    return PostCloseCommand(Form.NativeWindow());
+}
+#else
 bool RequestCloseByWindowManager(Platform::Ui::TCustomForm& Form) {
     GtkWidget* widget = GTK_WIDGET(Form.NativeWindow());
     Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
@@ -137,6 +179,7 @@ bool RequestCloseByWindowManager(Platform::Ui::TCustomForm& Form) {
     XFlush(display);
     return true;
 }
+#endif
 
 bool WaitCreated(Shared::TCustomEdgeBrowser* Browser) {
     using TState = Shared::TCustomEdgeBrowser::TBrowserControlState;

@@ -95,6 +95,10 @@ std::size_t CallCount(const std::string& Name);
 // Asks the window manager to close a form's window, as its close box does,
 // once the window is on the screen; false when it never got there.
 bool RequestCloseByWindowManager(Platform::Ui::TCustomForm& Form);
+#ifdef _WIN32
+// Posts the close box's command (WM_SYSCOMMAND SC_CLOSE) to a native window.
+bool PostCloseCommand(void* NativeWindow);
+#endif
 
 // Waits until the creation that a browser control started has completed
 // (successfully or not) and every completion in flight has been delivered.

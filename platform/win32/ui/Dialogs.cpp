@@ -126,18 +126,14 @@ std::wstring Patterns(const std::string& Masks) {
     return result.empty() ? std::wstring(L"*.*") : result;
 }
 
-// The extension of the first mask naming one ("*.txt" gives "txt"), empty
-// when the first type has none (every file, or a name pattern).
-std::wstring DefaultExtension(const std::vector<TFileTypeItem>& Types) {
-    if (Types.empty())
+// The item's path in the file system, empty when it has none.
+std::string FileSystemPath(IShellItem* Item) {
+    PWSTR name = nullptr;
+    if (FAILED(Item->GetDisplayName(SIGDN_FILESYSPATH, &name)) || !name)
         return {};
-    std::string mask = Trim(Types.front().FileMask.substr(0, Types.front().FileMask.find(';')));
-    if (mask.size() < 3 || mask.compare(0, 2, "*.") != 0)
-        return {};
-    std::string extension = mask.substr(2);
-    if (extension.find_first_of("*?.") != std::string::npos)
-        return {};
-    return Widen(extension);
+    std::string path = Narrow(name);
+    ::CoTaskMemFree(name);
+    return path;
 }
 
 // Registers the dialog as running for as long as the object lives.
@@ -337,6 +333,7 @@ bool TCustomFileDialog::Execute(TCustomForm* OwnerForm) {
     Application().Initialize();
     if (FExecuting)
         throw EUiError("The dialog is already open");
+    FFiles.clear();
     Win32::ComApartment com;
     if (!com.Usable())
         throw EUiError("The file dialog cannot start: COM is not available");
@@ -359,9 +356,14 @@ bool TCustomFileDialog::Execute(TCustomForm* OwnerForm) {
         dialog->SetFileTypes(static_cast<UINT>(specs.size()), specs.data());
         dialog->SetFileTypeIndex(1);
     }
-    // A name typed without an extension gets the one of the chosen type.
-    if (std::wstring extension = DefaultExtension(FFileTypes); !extension.empty())
-        dialog->SetDefaultExtension(extension.c_str());
+    // A name typed without an extension gets the default one (the system
+    // asks before overwriting under the completed name).
+    if (FSave) {
+        std::string extension = FDefaultExtension;
+        extension.erase(0, std::min(extension.find_first_not_of('.'), extension.size()));
+        if (!extension.empty())
+            dialog->SetDefaultExtension(Widen(extension).c_str());
+    }
 
     FILEOPENDIALOGOPTIONS options = 0;
     dialog->GetOptions(&options);
@@ -371,6 +373,8 @@ bool TCustomFileDialog::Execute(TCustomForm* OwnerForm) {
                                                   : (options & ~FOS_OVERWRITEPROMPT);
     if (FOptions & fdoFileMustExist)
         options |= FOS_FILEMUSTEXIST;
+    if (!FSave && (FOptions & fdoAllowMultiSelect))
+        options |= FOS_ALLOWMULTISELECT;
     dialog->SetOptions(options);
     if (!FTitle.empty())
         dialog->SetTitle(Widen(FTitle).c_str());
@@ -398,12 +402,29 @@ bool TCustomFileDialog::Execute(TCustomForm* OwnerForm) {
     }
     if (FAILED(shown))
         return false; // cancelled (or the dialog could not be shown)
-    Win32::ComRef<IShellItem> item;
-    PWSTR name = nullptr;
-    if (FAILED(dialog->GetResult(&item)) || FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &name)) || !name)
+    std::vector<std::string> files;
+    Win32::ComRef<IFileOpenDialog> open;
+    Win32::ComRef<IShellItemArray> items;
+    if (!FSave && SUCCEEDED(dialog->QueryInterface(IID_IFileOpenDialog, reinterpret_cast<void**>(&open))) &&
+        SUCCEEDED(open->GetResults(&items))) {
+        DWORD count = 0;
+        items->GetCount(&count);
+        for (DWORD i = 0; i < count; ++i) {
+            Win32::ComRef<IShellItem> item;
+            if (SUCCEEDED(items->GetItemAt(i, &item)))
+                if (std::string path = FileSystemPath(item.Get()); !path.empty())
+                    files.push_back(std::move(path));
+        }
+    } else {
+        Win32::ComRef<IShellItem> item;
+        if (SUCCEEDED(dialog->GetResult(&item)))
+            if (std::string path = FileSystemPath(item.Get()); !path.empty())
+                files.push_back(std::move(path));
+    }
+    if (files.empty())
         return false;
-    FFileName = Narrow(name);
-    ::CoTaskMemFree(name);
+    FFileName = files.front();
+    FFiles = std::move(files);
     return true;
 }
 
