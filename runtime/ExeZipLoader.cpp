@@ -74,9 +74,15 @@ void ShowErrorDialog(TLocalizedMessage Text) {
                         {Message(lmAcceptButton)});
 }
 
+// A path from UTF-8 text on every system (a plain string would be read in the
+// ANSI code page on Windows).
+fs::path U8(const std::string& Text) {
+    return fs::path(std::u8string(Text.begin(), Text.end()));
+}
+
 bool FileExists(const std::string& Path) {
     std::error_code ec;
-    return fs::exists(Path, ec) && !fs::is_directory(Path, ec);
+    return fs::exists(U8(Path), ec) && !fs::is_directory(U8(Path), ec);
 }
 
 // Creates the file (none is at the path) with the bytes of the archive entry;
@@ -93,19 +99,19 @@ void ExtractEntryToNewFile(const std::string& EntryName, const std::string& File
     }
     std::error_code ec;
     if (Executable)
-        fs::permissions(part, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+        fs::permissions(U8(part), fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                         fs::perm_options::add, ec);
-    fs::create_hard_link(part, FilePath, ec);
+    fs::create_hard_link(U8(part), U8(FilePath), ec);
     if (ec && !FileExists(FilePath)) {
         // A file system without hard links: a plain rename (raises when even that fails).
         try {
-            fs::rename(part, FilePath);
+            fs::rename(U8(part), U8(FilePath));
         } catch (...) {
-            fs::remove(part, ec);
+            fs::remove(U8(part), ec);
             throw;
         }
     }
-    fs::remove(part, ec);
+    fs::remove(U8(part), ec);
 }
 
 // Starts programs "with administrator rights" as the invoking user, without
@@ -236,8 +242,8 @@ void PrepareFolders() {
     Shared::WebView2LoaderPath = WebViewDataDir + Shared::LoaderEntryName;
     // A folder that cannot be made shows when the library file cannot be written.
     std::error_code ec;
-    fs::create_directories(RuntimeDataDir, ec);
-    fs::create_directories(WebViewDataDir, ec);
+    fs::create_directories(U8(RuntimeDataDir), ec);
+    fs::create_directories(U8(WebViewDataDir), ec);
     if (!FileExists(Shared::WebView2LoaderPath))
         ExtractEntryToNewFile(Shared::LoaderEntryName, Shared::WebView2LoaderPath, false);
 }
@@ -286,7 +292,7 @@ void InstallEdgeRuntime() {
     if (Shared::TSysUtils::CheckEdgeIsInstalled(Shared::WebView2LoaderPath)) {
         std::error_code ec;
         if (FileExists(installerPath))
-            fs::remove(installerPath, ec);
+            fs::remove(U8(installerPath), ec);
         Shared::TSysUtils::ShellExec(Platform::ExecutablePath(), "");
         EndStartup();
     }

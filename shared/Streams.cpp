@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 namespace Norvane::Shared {
 
@@ -25,7 +26,9 @@ std::int64_t TMemoryStream::Write(const void* Buffer, std::int64_t Count) {
 }
 
 std::int64_t TMemoryStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
-    std::int64_t base = Origin == TSeekOrigin::soBeginning ? 0 : Origin == TSeekOrigin::soCurrent ? FPosition : Size();
+    std::int64_t base = Origin == TSeekOrigin::soBeginning ? 0
+                        : Origin == TSeekOrigin::soCurrent ? FPosition
+                                                           : Size();
     FPosition = std::max<std::int64_t>(0, base + Offset);
     return FPosition;
 }
@@ -46,7 +49,9 @@ TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : FFileNam
         mode |= std::ios::out;
     else if (Mode == TFileMode::fmCreate)
         mode |= std::ios::out | std::ios::trunc;
-    FFile.open(FileName, mode);
+    // The name is UTF-8 on every system (a plain string would be read in the
+    // ANSI code page on Windows).
+    FFile.open(std::filesystem::path(std::u8string(FileName.begin(), FileName.end())), mode);
     if (!FFile.is_open())
         throw EFOpenError("Cannot open file \"" + FileName + "\". " + std::strerror(errno));
 }

@@ -231,7 +231,7 @@ int TSysUtils::ShellExecAsAdminAndWait(TWindowHandle /*Owner*/, const std::strin
 
 bool TSysUtils::CheckEdgeIsInstalled(const std::string& EdgeLoaderDllPath) {
     std::error_code ec;
-    if (EdgeLoaderDllPath.empty() || !fs::is_regular_file(EdgeLoaderDllPath, ec))
+    if (EdgeLoaderDllPath.empty() || !fs::is_regular_file(Utf8Path(EdgeLoaderDllPath), ec))
         return false;
     Platform::LibraryHandle library = Platform::LoadLibrary(EdgeLoaderDllPath);
     if (!library)

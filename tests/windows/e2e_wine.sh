@@ -51,8 +51,17 @@ fi
 
 T=$(mktemp -d)
 STARTED=()
+# The wine user's local application data as it was before a check moved it.
+RESTORE_LOCAL_APPDATA=""
+restore_local_appdata() {
+    [ -n "$RESTORE_LOCAL_APPDATA" ] || return 0
+    wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders' \
+        /v "Local AppData" /t REG_EXPAND_SZ /d "$RESTORE_LOCAL_APPDATA" /f >/dev/null 2>&1
+    RESTORE_LOCAL_APPDATA=""
+}
 cleanup() {
     for p in "${STARTED[@]}"; do kill "$p" 2>/dev/null || true; done
+    restore_local_appdata
     rm -rf "$T"
     # The applications' data folders in the wine user's profile.
     find "$WINEPREFIX/drive_c/users" -maxdepth 5 -type d -name "e2e-wine-$$*" -prune -exec rm -rf {} + 2>/dev/null
@@ -301,6 +310,28 @@ if grep -qx "Edit " <<<"$(window_texts "Locked App")"; then
     wait "$PID" 2>/dev/null
 else
     fail "password: no password window \"Locked App\" with an edit"
+fi
+
+# --- A user folder outside ASCII: the local application data moved for one
+# start to a folder "Jösé"; the engine library is written there and found
+# again (the password window follows the engine step) ---
+SHELL_FOLDERS='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
+LOCAL_APPDATA=$(wine reg query "$SHELL_FOLDERS" /v "Local AppData" 2>/dev/null | tr -d '\r' |
+    sed -n 's/^ *Local AppData *REG_EXPAND_SZ *//p')
+if [ -n "$LOCAL_APPDATA" ]; then
+    RESTORE_LOCAL_APPDATA=$LOCAL_APPDATA
+    mkdir -p "$T/Jösé"
+    wine reg add "$SHELL_FOLDERS" /v "Local AppData" /t REG_EXPAND_SZ /d "$(winpath "$T/Jösé")" /f >/dev/null 2>&1
+    start accented "$T/locked.exe"
+    check "a user folder outside ASCII: the engine library is found there and the password window follows" \
+        bash -c 'grep -qx "Edit " <<<"$1"' _ "$(window_texts "Locked App")"
+    check "a user folder outside ASCII: the engine library is written into it" \
+        test -s "$T/Jösé/$ID-locked/Win32/WebView2LoaderWin32.dll"
+    kill "$PID" 2>/dev/null
+    wait "$PID" 2>/dev/null
+    restore_local_appdata
+else
+    fail "the local application data folder could not be read from the registry"
 fi
 
 echo "e2e: $PASSED passed, $FAILED failed"
