@@ -1,6 +1,7 @@
 // Forms on Win32: a top-level window of the framework's form class whose
 // client area (below the menu bar) holds the form's box; the shared window
 // procedure of the framework's classes.
+#include "platform/win32/ui/Win32Graphics.h"
 #include "platform/win32/ui/Win32Ui.h"
 
 #include <algorithm>
@@ -54,6 +55,8 @@ HWND CreateFormWindow(TCustomForm* Form, TBorderStyle Border, bool Shadow, int X
         throw EUiError("Cannot create a window");
     SetControlOf(window, Form);
     ApplyApplicationIcon(window);
+    // A window made while a style is active takes its caption colours too.
+    Ui::Win32::ApplyStyleCaption(window);
     return window;
 }
 
@@ -235,7 +238,7 @@ void TCustomForm::BeforeDestruction() {
 
 void TCustomForm::SetCaption(const std::string& Value) {
     FCaption = Value;
-    SetWindowTextW(H(FWindow), Win32::Widen(Value).c_str());
+    SetWindowTextW(H(FWindow), Platform::Win32::Widen(Value).c_str());
 }
 
 // Geometry.
@@ -884,7 +887,7 @@ void TCustomForm::RebuildNativeWindow(const std::function<void()>& Change) {
     GetWindowRect(old, &r);
     HWND window =
         CreateFormWindow(this, FBorderStyle, FDropShadow, r.left, r.top, r.right - r.left, r.bottom - r.top);
-    SetWindowTextW(window, Win32::Widen(FCaption).c_str());
+    SetWindowTextW(window, Platform::Win32::Widen(FCaption).c_str());
     auto exStyle = GetWindowLongPtrW(old, GWL_EXSTYLE);
     if (exStyle & WS_EX_TOPMOST)
         SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
