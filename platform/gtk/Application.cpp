@@ -1,4 +1,5 @@
-// The application object on GTK: toolkit start, loops, thread queue, errors.
+// The application object on GTK: toolkit start, loops and thread queue (the
+// portable part is platform/ui/Application.cpp).
 #include "platform/ui/Application.h"
 #include "platform/Ui.h"
 #include "platform/gtk/GtkInternal.h"
@@ -38,68 +39,6 @@ gboolean RunQueuedPiece(gpointer Data) {
 
 void FreeQueuedPiece(gpointer Data) {
     delete static_cast<TQueuedPiece*>(Data);
-}
-
-std::string ExceptionText(std::exception_ptr Error) {
-    try {
-        std::rethrow_exception(Error);
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "Unknown error";
-    }
-}
-
-Platform::MessageBoxResult HookMessageBox(const std::string& Text, const std::string& Caption,
-                                          Platform::MessageBoxIcon Icon,
-                                          Platform::MessageBoxButtons Buttons) {
-    TMessageBoxIcon icon = TMessageBoxIcon::None;
-    switch (Icon) {
-    case Platform::MessageBoxIcon::Error:
-        icon = TMessageBoxIcon::Error;
-        break;
-    case Platform::MessageBoxIcon::Warning:
-        icon = TMessageBoxIcon::Warning;
-        break;
-    case Platform::MessageBoxIcon::Information:
-        icon = TMessageBoxIcon::Information;
-        break;
-    case Platform::MessageBoxIcon::Question:
-        icon = TMessageBoxIcon::Question;
-        break;
-    case Platform::MessageBoxIcon::None:
-        break;
-    }
-    TMessageBoxKind kind = TMessageBoxKind::Ok;
-    switch (Buttons) {
-    case Platform::MessageBoxButtons::Ok:
-        break;
-    case Platform::MessageBoxButtons::OkCancel:
-        kind = TMessageBoxKind::OkCancel;
-        break;
-    case Platform::MessageBoxButtons::YesNo:
-        kind = TMessageBoxKind::YesNo;
-        break;
-    case Platform::MessageBoxButtons::YesNoCancel:
-        kind = TMessageBoxKind::YesNoCancel;
-        break;
-    }
-    TModalResult result = mrCancel;
-    auto show = [&] { result = MessageBox(Text, Caption, icon, kind); };
-    if (Application().IsUiThread())
-        show();
-    else
-        Application().Synchronize(show);
-    switch (result) {
-    case mrOk:
-        return Platform::MessageBoxResult::Ok;
-    case mrYes:
-        return Platform::MessageBoxResult::Yes;
-    case mrNo:
-        return Platform::MessageBoxResult::No;
-    default:
-        return Platform::MessageBoxResult::Cancel;
-    }
 }
 
 // Runs the loop in blocking turns until Done holds. A source on the handle
@@ -145,40 +84,7 @@ bool WaitMessagesUntil(Platform::WaitHandle Handle, const std::function<bool()>&
     return true;
 }
 
-// The hooks that not every version of platform/Ui.h has.
-template <class H> void FillOptionalHooks(H& Hooks) {
-    if constexpr (requires { Hooks.Terminate; })
-        Hooks.Terminate = [] {
-            if (Application().IsUiThread())
-                Application().Terminate();
-            else
-                Application().Queue([] { Application().Terminate(); });
-        };
-    if constexpr (requires { Hooks.WindowCaptions; })
-        Hooks.WindowCaptions = [] { return GetTopLevelWindowCaptions(); };
-    if constexpr (requires { Hooks.PressKey; })
-        Hooks.PressKey = [](int VirtualKey) { return Gtk::SynthesizeKeyPress(VirtualKey); };
-    if constexpr (requires { Hooks.ExtractIcon; })
-        Hooks.ExtractIcon = [](const std::string& Path, int& Width, int& Height,
-                               std::vector<std::uint8_t>& Pixels) {
-            return Gtk::FileIcon(Path, Width, Height, Pixels);
-        };
-    if constexpr (requires { Hooks.TextWidth; })
-        Hooks.TextWidth = [](const std::string& Font, int Size, bool Bold, bool Italic,
-                             const std::string& Text) {
-            return Gtk::TextWidth(Font, Size, Bold, Italic, Text);
-        };
-}
-
 } // namespace
-
-TApplication::TApplication() : TComponent(nullptr) {}
-
-TApplication& Application() {
-    // Never freed: the forms it owns live until the process ends.
-    static TApplication* instance = new TApplication();
-    return *instance;
-}
 
 void TApplication::Initialize() {
     if (FInitialized)
@@ -198,15 +104,16 @@ void TApplication::Initialize() {
     g_object_unref(provider);
 
     Platform::UiHooks hooks;
-    hooks.MessageBox = HookMessageBox;
-    hooks.ProcessMessages = [] {
-        if (Application().IsUiThread())
-            Application().ProcessMessages();
-    };
     hooks.WaitMessagesUntil = WaitMessagesUntil;
-    hooks.Terminated = [] { return Application().Terminated(); };
-    FillOptionalHooks(hooks);
-    Platform::SetUiHooks(std::move(hooks));
+    hooks.PressKey = [](int VirtualKey) { return Gtk::SynthesizeKeyPress(VirtualKey); };
+    hooks.ExtractIcon = [](const std::string& Path, int& Width, int& Height,
+                           std::vector<std::uint8_t>& Pixels) {
+        return Gtk::FileIcon(Path, Width, Height, Pixels);
+    };
+    hooks.TextWidth = [](const std::string& Font, int Size, bool Bold, bool Italic, const std::string& Text) {
+        return Gtk::TextWidth(Font, Size, Bold, Italic, Text);
+    };
+    InstallUiHooks(std::move(hooks));
 }
 
 void TApplication::SetTitle(const std::string& Value) {
@@ -278,64 +185,6 @@ void TApplication::Queue(std::function<void()> Piece) {
     g_idle_add_full(G_PRIORITY_DEFAULT, RunQueuedPiece, data, FreeQueuedPiece);
 }
 
-void TApplication::RunOnUiThread(std::function<void()> Piece) {
-    if (IsUiThread())
-        Guard(Piece);
-    else
-        Queue(std::move(Piece));
-}
-
-void TApplication::Synchronize(std::function<void()> Piece) {
-    if (IsUiThread()) {
-        Piece();
-        return;
-    }
-    std::promise<void> done;
-    auto future = done.get_future();
-    Queue([&] {
-        try {
-            Piece();
-            done.set_value();
-        } catch (...) {
-            done.set_exception(std::current_exception());
-        }
-    });
-    future.get();
-}
-
-bool TApplication::IsUiThread() const {
-    return FInitialized && std::this_thread::get_id() == FUiThread;
-}
-
-void TApplication::HandleException(std::exception_ptr Error) {
-    std::string text = ExceptionText(Error);
-    if (OnException) {
-        try {
-            OnException(text);
-        } catch (...) {
-            std::fprintf(stderr, "%s\n", text.c_str());
-        }
-        return;
-    }
-    ShowException(text);
-}
-
-void TApplication::ShowException(const std::string& Message) {
-    if (FReportingError || !FInitialized || !IsUiThread()) {
-        std::fprintf(stderr, "%s\n", Message.c_str());
-        if (FInitialized && !IsUiThread())
-            Queue([Message] { Application().ShowException(Message); });
-        return;
-    }
-    FReportingError = true;
-    try {
-        MessageBox(Message, FTitle, TMessageBoxIcon::Error, TMessageBoxKind::Ok);
-    } catch (...) {
-        std::fprintf(stderr, "%s\n", Message.c_str());
-    }
-    FReportingError = false;
-}
-
 TCustomForm* TApplication::ActiveForm() const {
     if (!FInitialized)
         return nullptr;
@@ -350,18 +199,6 @@ TCustomForm* TApplication::ActiveForm() const {
     return result;
 }
 
-void TApplication::FormDestroyed(TCustomForm* Form) {
-    if (FMainForm == Form)
-        FMainForm = nullptr;
-}
-
-void TApplication::RegisterModalLoop(void* Loop) {
-    FModalLoops.push_back(Loop);
-}
-void TApplication::UnregisterModalLoop(void* Loop) {
-    FModalLoops.erase(std::remove(FModalLoops.begin(), FModalLoops.end(), Loop), FModalLoops.end());
-}
-
 // Screen.
 
 namespace {
@@ -374,13 +211,6 @@ GdkMonitor* PrimaryMonitor() {
     return monitor;
 }
 } // namespace
-
-int TScreen::Width() {
-    return DesktopRect().Width();
-}
-int TScreen::Height() {
-    return DesktopRect().Height();
-}
 
 TRect TScreen::DesktopRect() {
     GdkRectangle r{0, 0, 0, 0};

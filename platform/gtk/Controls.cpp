@@ -91,22 +91,6 @@ void TControl::SetParent(TWinControl* AParent) {
     }
 }
 
-void TControl::SetAlign(TAlign Value) {
-    if (FAlign == Value)
-        return;
-    FAlign = Value;
-    RequestLayout();
-}
-
-void TControl::SetVisible(bool Value) {
-    if (FVisible == Value)
-        return;
-    FVisible = Value;
-    ApplyVisible();
-    RequestLayout();
-    VisibleChanged();
-}
-
 void TControl::ApplyVisible() {
     gtk_widget_set_visible(W(FWidget), FVisible);
 }
@@ -136,29 +120,9 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
         Resize();
 }
 
-void TControl::UpdateBoundsFromLayout(int ALeft, int ATop, int AWidth, int AHeight) {
-    bool resized = AWidth != FWidth || AHeight != FHeight;
-    FLeft = ALeft;
-    FTop = ATop;
-    FWidth = AWidth;
-    FHeight = AHeight;
-    if (resized)
-        Guard([&] { Resize(); });
-}
-
 void TControl::RequestLayout() {
     if (FParent && FParent->Handle())
         gtk_widget_queue_resize(W(FParent->Handle()));
-}
-
-void TControl::Resize() {
-    if (OnResize)
-        OnResize(this);
-}
-
-void TControl::SetColor(TColor Value) {
-    FColor = Value;
-    ApplyColor();
 }
 
 void TControl::ApplyColor() {
@@ -166,11 +130,6 @@ void TControl::ApplyColor() {
         SetWidgetCss(W(FWidget), {});
     else
         SetWidgetCss(W(FWidget), "* { background-color: " + CssColor(FColor) + "; background-image: none; }");
-}
-
-void TControl::SetCursor(TCursor Value) {
-    FCursor = Value;
-    ApplyCursor();
 }
 
 void TControl::ApplyCursor() {
@@ -183,13 +142,6 @@ void TControl::ApplyCursor() {
     gdk_window_set_cursor(window, cursor);
     if (cursor)
         g_object_unref(cursor);
-}
-
-TCustomForm* TControl::GetParentForm() const {
-    const TControl* control = this;
-    while (control->FParent)
-        control = control->FParent;
-    return dynamic_cast<TCustomForm*>(const_cast<TControl*>(control));
 }
 
 TControl* TControl::FromWidget(void* Widget) {
@@ -241,18 +193,6 @@ void TWinControl::HandleRealized() {
     CreateWnd();
 }
 
-void TWinControl::InsertControl(TControl* Control) {
-    FControls.push_back(Control);
-    Control->FParent = this;
-}
-
-void TWinControl::RemoveControl(TControl* Control) {
-    auto it = std::find(FControls.begin(), FControls.end(), Control);
-    if (it != FControls.end())
-        FControls.erase(it);
-    Control->FParent = nullptr;
-}
-
 void TWinControl::ApplyColor() {
     if (FContainer && IsAlignBox(W(FContainer))) {
         bool has = Color() != clDefault && Color() != clNone;
@@ -260,50 +200,6 @@ void TWinControl::ApplyColor() {
     } else {
         TControl::ApplyColor();
     }
-}
-
-void TWinControl::ReapplyColors() {
-    ApplyColor();
-    for (TControl* control : FControls) {
-        if (auto* windowed = dynamic_cast<TWinControl*>(control))
-            windowed->ReapplyColors();
-        else
-            control->ApplyColor();
-    }
-}
-
-void TWinControl::SetTabStop(bool Value) {
-    FTabStop = Value;
-}
-
-int TWinControl::TabOrder() const {
-    if (!Parent())
-        return -1;
-    int order = 0;
-    for (TControl* c : Parent()->FControls) {
-        if (c == this)
-            return order;
-        if (dynamic_cast<TWinControl*>(c))
-            ++order;
-    }
-    return -1;
-}
-
-void TWinControl::SetTabOrder(int Value) {
-    if (!Parent())
-        return;
-    auto& list = Parent()->FControls;
-    list.erase(std::find(list.begin(), list.end(), this));
-    int order = 0;
-    auto it = list.begin();
-    for (; it != list.end(); ++it) {
-        if (!dynamic_cast<TWinControl*>(*it))
-            continue;
-        if (order == Value)
-            break;
-        ++order;
-    }
-    list.insert(it, this);
 }
 
 bool TWinControl::Focused() const {
@@ -325,55 +221,6 @@ void TWinControl::SetFocus() {
         gtk_widget_grab_focus(W(FWidget));
     else
         gtk_widget_child_focus(W(FWidget), GTK_DIR_TAB_FORWARD);
-}
-
-void TWinControl::DoEnter() {
-    if (OnEnter)
-        OnEnter(this);
-}
-
-void TWinControl::DoExit() {
-    if (OnExit)
-        OnExit(this);
-}
-
-void TWinControl::CollectTabList(std::vector<TWinControl*>& List) const {
-    for (TControl* c : FControls)
-        if (auto* w = dynamic_cast<TWinControl*>(c)) {
-            List.push_back(w);
-            w->CollectTabList(List);
-        }
-}
-
-TWinControl* TWinControl::FindNextControl(TWinControl* CurControl, bool GoForward, bool CheckTabStop) const {
-    std::vector<TWinControl*> list;
-    CollectTabList(list);
-    int n = static_cast<int>(list.size());
-    if (n == 0)
-        return nullptr;
-    auto found = std::find(list.begin(), list.end(), CurControl);
-    int start = found == list.end() ? (GoForward ? n - 1 : 0) : static_cast<int>(found - list.begin());
-    int i = start;
-    do {
-        i = GoForward ? (i + 1) % n : (i - 1 + n) % n;
-        TWinControl* candidate = list[static_cast<std::size_t>(i)];
-        if (candidate != CurControl && candidate->CanFocus() && (candidate->TabStop() || !CheckTabStop))
-            return candidate;
-    } while (i != start);
-    return nullptr;
-}
-
-void TWinControl::SelectNext(TWinControl* CurControl, bool GoForward, bool CheckTabStop) {
-    if (TWinControl* next = FindNextControl(CurControl, GoForward, CheckTabStop))
-        next->SetFocus();
-}
-
-void TWinControl::NotifySysCommand(unsigned Command) {
-    SysCommand(Command);
-    auto copy = FControls;
-    for (TControl* c : copy)
-        if (auto* w = dynamic_cast<TWinControl*>(c))
-            w->NotifySysCommand(Command);
 }
 
 } // namespace Norvane::Platform::Ui

@@ -94,16 +94,11 @@ TWindowState StateOfNative(unsigned State) {
     return (State & FilledStates) ? TWindowState::wsMaximized : TWindowState::wsNormal;
 }
 
-void CollectButtons(TWinControl* Parent, std::vector<TButton*>& List) {
-    for (int i = 0; i < Parent->ControlCount(); ++i) {
-        if (auto* b = dynamic_cast<TButton*>(Parent->Controls(i)))
-            List.push_back(b);
-        if (auto* w = dynamic_cast<TWinControl*>(Parent->Controls(i)))
-            CollectButtons(w, List);
-    }
-}
-
 } // namespace
+
+bool IsLiveForm(const TCustomForm* Form) {
+    return LiveForms().count(const_cast<TCustomForm*>(Form)) != 0;
+}
 
 TCustomForm::TCustomForm(TComponent* AOwner)
     : TWinControl(AOwner, NewWidget([] { return gtk_box_new(GTK_ORIENTATION_VERTICAL, 0); }), NewAlignBox()) {
@@ -160,22 +155,6 @@ TCustomForm::~TCustomForm() {
     }
 }
 
-void TCustomForm::AfterConstruction() {
-    if (FCreated)
-        return;
-    FCreated = true;
-    if (OnCreate)
-        OnCreate(this);
-}
-
-void TCustomForm::BeforeDestruction() {
-    if (FDestroyed)
-        return;
-    FDestroyed = true;
-    if (OnDestroy)
-        Guard([&] { OnDestroy(this); });
-}
-
 void TCustomForm::SetCaption(const std::string& Value) {
     FCaption = Value;
     gtk_window_set_title(GTK_WINDOW(FWindow), Value.c_str());
@@ -188,17 +167,6 @@ int TCustomForm::FrameWidth() const {
 }
 int TCustomForm::FrameHeight() const {
     return FFrameKnown ? FFrameH : LearnedFrameH[FBorderStyle != TBorderStyle::bsNone];
-}
-
-void TCustomForm::ClampToConstraints(int& Width, int& Height) const {
-    if (FConstraints.MaxWidth > 0)
-        Width = std::min(Width, FConstraints.MaxWidth);
-    if (FConstraints.MaxHeight > 0)
-        Height = std::min(Height, FConstraints.MaxHeight);
-    if (FConstraints.MinWidth > 0)
-        Width = std::max(Width, FConstraints.MinWidth);
-    if (FConstraints.MinHeight > 0)
-        Height = std::max(Height, FConstraints.MinHeight);
 }
 
 void TCustomForm::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
@@ -342,11 +310,6 @@ void TCustomForm::HandleConfigure(int, int, int AWidth, int AHeight) {
         RememberNormalPlace();
 }
 
-void TCustomForm::RememberNormalPlace() {
-    FNormalLeft = Left();
-    FNormalTop = Top();
-}
-
 void TCustomForm::ApplyPositionOnFirstShow() {
     int w = Width(), h = Height();
     auto centerOn = [&](TRect r) {
@@ -389,13 +352,6 @@ void TCustomForm::ApplyPositionOnFirstShow() {
 }
 
 // Border style, state and order.
-
-void TCustomForm::SetBorderStyle(TBorderStyle Value) {
-    if (FBorderStyle == Value)
-        return;
-    FBorderStyle = Value;
-    ApplyBorderStyle();
-}
 
 void TCustomForm::ApplyBorderStyle() {
     auto* window = GTK_WINDOW(FWindow);
@@ -587,10 +543,6 @@ void TCustomForm::ApplyMenuVisibility() {
     gtk_widget_set_visible(W(FMenu->Widget()), FBorderStyle != TBorderStyle::bsDialog && !IsEmbedded());
 }
 
-void TCustomForm::SetColor(TColor Value) {
-    TWinControl::SetColor(Value);
-}
-
 void TCustomForm::SetCursor(TCursor Value) {
     TControl::SetCursor(Value);
     if (GdkWindow* window = gtk_widget_get_window(W(FWindow))) {
@@ -609,18 +561,6 @@ void TCustomForm::SetCursor(TCursor Value) {
 
 // Keys and focus.
 
-bool TCustomForm::IsShortCut(const TWMKey& Message) {
-    if (Message.Msg != WM_KEYDOWN && Message.Msg != WM_SYSKEYDOWN)
-        return false;
-    if (OnShortCut) {
-        bool handled = false;
-        OnShortCut(Message, handled);
-        if (handled)
-            return true;
-    }
-    return FMenu && FMenu->IsShortCut(Message);
-}
-
 bool TCustomForm::HandleKeyPress(void* Event) {
     auto* e = static_cast<GdkEventKey*>(Event);
     TWMKey message = NativeKeyEventToMessage(e);
@@ -634,47 +574,11 @@ bool TCustomForm::HandleKeyPress(void* Event) {
         return true;
     TShiftState shift = KeyDataToShiftState(message.KeyData);
     if ((message.CharCode == VK_ESCAPE || message.CharCode == VK_RETURN) && (shift & (ssCtrl | ssAlt)) == 0) {
-        std::vector<TButton*> buttons;
-        CollectButtons(this, buttons);
         GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(FWindow));
-        bool focusOnButton = focus && GTK_IS_BUTTON(focus);
-        for (TButton* b : buttons) {
-            if (!b->Showing() || !b->Enabled())
-                continue;
-            if ((message.CharCode == VK_ESCAPE && b->Cancel()) ||
-                (message.CharCode == VK_RETURN && b->Default() && !focusOnButton)) {
-                b->Click();
-                return true;
-            }
-        }
+        if (ClickDefaultOrCancelButton(this, message.CharCode, focus && GTK_IS_BUTTON(focus)))
+            return true;
     }
     return false;
-}
-
-void TCustomForm::HandleFocusWidget(void* Widget) {
-    TControl* control = Widget ? TControl::FromWidget(Widget) : nullptr;
-    while (control && (!dynamic_cast<TWinControl*>(control) || dynamic_cast<TCustomForm*>(control)))
-        control = control->Parent();
-    SetActiveControl(static_cast<TWinControl*>(control));
-}
-
-void TCustomForm::SetActiveControl(TWinControl* Control) {
-    if (Control == FActiveControl)
-        return;
-    TWinControl* old = FActiveControl;
-    FActiveControl = Control;
-    if (old)
-        old->DoExit();
-    if (Control) {
-        Control->DoEnter();
-        if (!Control->Focused() && Control->CanFocus() && FActiveControl == Control)
-            Control->SetFocus();
-    }
-}
-
-void TCustomForm::ControlDestroyed(const TControl* Control) {
-    if (Control && FActiveControl == Control)
-        FActiveControl = nullptr;
 }
 
 void TCustomForm::HandleActiveChanged() {
@@ -697,16 +601,6 @@ void TCustomForm::BringToFront() {
 
 // Showing, closing, modal loop.
 
-void TCustomForm::Show() {
-    AfterConstruction();
-    SetVisible(true);
-    BringToFront();
-}
-
-void TCustomForm::Hide() {
-    SetVisible(false);
-}
-
 void TCustomForm::ApplyVisible() {
     if (IsEmbedded()) {
         gtk_widget_set_visible(W(FOuterBox), Visible());
@@ -726,16 +620,6 @@ void TCustomForm::ApplyVisible() {
         gtk_widget_hide(W(FWindow));
         DoHide();
     }
-}
-
-void TCustomForm::DoShow() {
-    if (OnShow)
-        OnShow(this);
-}
-
-void TCustomForm::DoHide() {
-    if (OnHide)
-        OnHide(this);
 }
 
 void TCustomForm::SetModalResult(TModalResult Value) {
@@ -794,71 +678,6 @@ TModalResult TCustomForm::ShowModal() {
     gtk_window_set_transient_for(GTK_WINDOW(FWindow), nullptr);
     Hide();
     return FModalResult;
-}
-
-void TCustomForm::CloseModal() {
-    TCloseAction action = TCloseAction::caHide;
-    if (CloseQuery())
-        DoClose(action);
-    else
-        action = TCloseAction::caNone;
-    if (action == TCloseAction::caNone)
-        FModalResult = mrNone;
-}
-
-bool TCustomForm::CloseQuery() {
-    bool canClose = true;
-    if (OnCloseQuery)
-        OnCloseQuery(this, canClose);
-    return canClose;
-}
-
-void TCustomForm::DoClose(TCloseAction& Action) {
-    if (OnClose)
-        OnClose(this, Action);
-}
-
-void TCustomForm::Close() {
-    if (FModalLoop) {
-        SetModalResult(mrCancel);
-        return;
-    }
-    if (!CloseQuery())
-        return;
-    bool isMain = Application().MainForm() == this;
-    TCloseAction action = isMain ? TCloseAction::caFree : TCloseAction::caHide;
-    DoClose(action);
-    if (action == TCloseAction::caNone)
-        return;
-    if (isMain) {
-        Application().Terminate();
-        return;
-    }
-    switch (action) {
-    case TCloseAction::caHide:
-        Hide();
-        break;
-    case TCloseAction::caMinimize:
-        SetWindowState(TWindowState::wsMinimized);
-        break;
-    case TCloseAction::caFree:
-        Release();
-        break;
-    case TCloseAction::caNone:
-        break;
-    }
-}
-
-void TCustomForm::Release() {
-    Hide();
-    Application().Queue([this] {
-        if (LiveForms().count(this))
-            delete this;
-    });
-}
-
-void TCustomForm::HandleDeleteRequest() {
-    Close();
 }
 
 // Embedding.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/ui/Application.h"
+#include "platform/ui/BackendInternal.h"
 #include "platform/ui/Graphics.h"
 
 #include <gtk/gtk.h>
@@ -37,17 +38,6 @@ template <class F>
 gulong Connect(gpointer Instance, const char* Signal, F Handler, gpointer Data, bool After = false) {
     return g_signal_connect_data(Instance, Signal, reinterpret_cast<GCallback>(Handler), Data, nullptr,
                                  After ? G_CONNECT_AFTER : static_cast<GConnectFlags>(0));
-}
-
-// Runs a piece at a toolkit callback boundary; an exception goes to the
-// application's error report.
-template <class F> void Guard(F&& Piece) noexcept {
-    Application().Guard(std::forward<F>(Piece));
-}
-template <class R, class F> R GuardOr(R Fallback, F&& Piece) noexcept {
-    R result = Fallback;
-    Application().Guard([&] { result = Piece(); });
-    return result;
 }
 
 GdkPixbuf* BitmapToPixbuf(const TBitmap& Bitmap);

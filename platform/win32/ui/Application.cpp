@@ -1,5 +1,6 @@
 // The application object on Win32: the message loops, the thread queue (a
-// message-only window), timers, errors and the hooks of platform/Ui.h.
+// message-only window), timers and the hooks of platform/Ui.h that need the
+// system (the portable part is platform/ui/Application.cpp).
 #include "platform/win32/ui/Win32Ui.h"
 
 #include "platform/Ui.h"
@@ -79,68 +80,6 @@ void CALLBACK TimerProc(HWND, UINT, UINT_PTR Id, DWORD) {
     Guard(piece);
 }
 
-std::string ExceptionText(std::exception_ptr Error) {
-    try {
-        std::rethrow_exception(Error);
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "Unknown error";
-    }
-}
-
-Platform::MessageBoxResult HookMessageBox(const std::string& Text, const std::string& Caption,
-                                          Platform::MessageBoxIcon Icon,
-                                          Platform::MessageBoxButtons Buttons) {
-    TMessageBoxIcon icon = TMessageBoxIcon::None;
-    switch (Icon) {
-    case Platform::MessageBoxIcon::Error:
-        icon = TMessageBoxIcon::Error;
-        break;
-    case Platform::MessageBoxIcon::Warning:
-        icon = TMessageBoxIcon::Warning;
-        break;
-    case Platform::MessageBoxIcon::Information:
-        icon = TMessageBoxIcon::Information;
-        break;
-    case Platform::MessageBoxIcon::Question:
-        icon = TMessageBoxIcon::Question;
-        break;
-    case Platform::MessageBoxIcon::None:
-        break;
-    }
-    TMessageBoxKind kind = TMessageBoxKind::Ok;
-    switch (Buttons) {
-    case Platform::MessageBoxButtons::Ok:
-        break;
-    case Platform::MessageBoxButtons::OkCancel:
-        kind = TMessageBoxKind::OkCancel;
-        break;
-    case Platform::MessageBoxButtons::YesNo:
-        kind = TMessageBoxKind::YesNo;
-        break;
-    case Platform::MessageBoxButtons::YesNoCancel:
-        kind = TMessageBoxKind::YesNoCancel;
-        break;
-    }
-    TModalResult result = mrCancel;
-    auto show = [&] { result = MessageBox(Text, Caption, icon, kind); };
-    if (Application().IsUiThread())
-        show();
-    else
-        Application().Synchronize(show);
-    switch (result) {
-    case mrOk:
-        return Platform::MessageBoxResult::Ok;
-    case mrYes:
-        return Platform::MessageBoxResult::Yes;
-    case mrNo:
-        return Platform::MessageBoxResult::No;
-    default:
-        return Platform::MessageBoxResult::Cancel;
-    }
-}
-
 // Handles messages in blocking turns until Done holds. The handle (a process
 // handle) stays signalled once set, so after it has been seen without Done
 // holding, the turns wait for messages and a timer only.
@@ -191,14 +130,6 @@ void Win32Ui::StopTimer(unsigned Id) {
     Timers().erase(Id);
 }
 
-TApplication::TApplication() : TComponent(nullptr) {}
-
-TApplication& Application() {
-    // Never freed: the forms it owns live until the process ends.
-    static TApplication* instance = new TApplication();
-    return *instance;
-}
-
 void TApplication::Initialize() {
     if (FInitialized)
         return;
@@ -237,20 +168,7 @@ void TApplication::Initialize() {
     }
 
     Platform::UiHooks hooks;
-    hooks.MessageBox = HookMessageBox;
-    hooks.ProcessMessages = [] {
-        if (Application().IsUiThread())
-            Application().ProcessMessages();
-    };
     hooks.WaitMessagesUntil = WaitMessagesUntil;
-    hooks.Terminated = [] { return Application().Terminated(); };
-    hooks.Terminate = [] {
-        if (Application().IsUiThread())
-            Application().Terminate();
-        else
-            Application().Queue([] { Application().Terminate(); });
-    };
-    hooks.WindowCaptions = [] { return GetTopLevelWindowCaptions(); };
     hooks.PressKey = [](int VirtualKey) { return PressKey(VirtualKey); };
     hooks.ExtractIcon = [](const std::string& Path, int& Width, int& Height,
                            std::vector<std::uint8_t>& Pixels) {
@@ -259,7 +177,7 @@ void TApplication::Initialize() {
     hooks.TextWidth = [](const std::string& Font, int Size, bool Bold, bool Italic, const std::string& Text) {
         return TextWidth(Font, Size, Bold, Italic, Text);
     };
-    Platform::SetUiHooks(std::move(hooks));
+    InstallUiHooks(std::move(hooks));
 }
 
 void TApplication::SetTitle(const std::string& Value) {
@@ -391,81 +309,11 @@ void TApplication::Queue(std::function<void()> Piece) {
     WakeQueueLocked(state);
 }
 
-void TApplication::RunOnUiThread(std::function<void()> Piece) {
-    if (IsUiThread())
-        Guard(Piece);
-    else
-        Queue(std::move(Piece));
-}
-
-void TApplication::Synchronize(std::function<void()> Piece) {
-    if (IsUiThread()) {
-        Piece();
-        return;
-    }
-    std::promise<void> done;
-    auto future = done.get_future();
-    Queue([&] {
-        try {
-            Piece();
-            done.set_value();
-        } catch (...) {
-            done.set_exception(std::current_exception());
-        }
-    });
-    future.get();
-}
-
-bool TApplication::IsUiThread() const {
-    return FInitialized && std::this_thread::get_id() == FUiThread;
-}
-
-void TApplication::HandleException(std::exception_ptr Error) {
-    std::string text = ExceptionText(Error);
-    if (OnException) {
-        try {
-            OnException(text);
-        } catch (...) {
-            std::fprintf(stderr, "%s\n", text.c_str());
-        }
-        return;
-    }
-    ShowException(text);
-}
-
-void TApplication::ShowException(const std::string& Message) {
-    if (FReportingError || !FInitialized || !IsUiThread()) {
-        std::fprintf(stderr, "%s\n", Message.c_str());
-        if (FInitialized && !IsUiThread())
-            Queue([Message] { Application().ShowException(Message); });
-        return;
-    }
-    FReportingError = true;
-    try {
-        MessageBox(Message, FTitle, TMessageBoxIcon::Error, TMessageBoxKind::Ok);
-    } catch (...) {
-        std::fprintf(stderr, "%s\n", Message.c_str());
-    }
-    FReportingError = false;
-}
-
 TCustomForm* TApplication::ActiveForm() const {
     if (!FInitialized)
         return nullptr;
     HWND active = GetActiveWindow();
     return active ? dynamic_cast<TCustomForm*>(ControlOf(active)) : nullptr;
-}
-
-void TApplication::FormDestroyed(TCustomForm* Form) {
-    if (FMainForm == Form)
-        FMainForm = nullptr;
-}
-
-void TApplication::RegisterModalLoop(void* Loop) {
-    FModalLoops.push_back(Loop);
-}
-void TApplication::UnregisterModalLoop(void* Loop) {
-    FModalLoops.erase(std::remove(FModalLoops.begin(), FModalLoops.end(), Loop), FModalLoops.end());
 }
 
 void Win32Ui::EnsureToolkit() {

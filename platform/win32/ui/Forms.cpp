@@ -1,8 +1,11 @@
 // Forms on Win32: a top-level window of the framework's form class whose
 // client area (below the menu bar) holds the form's box; the shared window
 // procedure of the framework's classes.
-#include "platform/win32/ui/Win32Graphics.h"
+
+// Win32Ui.h first: it takes the portable headers in before the system's.
 #include "platform/win32/ui/Win32Ui.h"
+
+#include "platform/win32/ui/Win32Graphics.h"
 
 #include <algorithm>
 
@@ -66,15 +69,6 @@ TWindowState StateOfWindow(HWND Window) {
     return IsZoomed(Window) ? TWindowState::wsMaximized : TWindowState::wsNormal;
 }
 
-void CollectButtons(TWinControl* Parent, std::vector<TButton*>& List) {
-    for (int i = 0; i < Parent->ControlCount(); ++i) {
-        if (auto* b = dynamic_cast<TButton*>(Parent->Controls(i)))
-            List.push_back(b);
-        if (auto* w = dynamic_cast<TWinControl*>(Parent->Controls(i)))
-            CollectButtons(w, List);
-    }
-}
-
 RECT MonitorWorkArea(HWND Window) {
     MONITORINFO info{};
     info.cbSize = sizeof info;
@@ -124,13 +118,29 @@ constexpr DWORD CornerPreferenceAttribute = 33;
 // WM_DPICHANGED (the system headers define it only for newer targets).
 constexpr UINT DpiChangedMessage = 0x02E0;
 
+// Shows a window minimized, maximized or restored to its normal place.
+void ShowInState(HWND Window, TWindowState State) {
+    switch (State) {
+    case TWindowState::wsNormal:
+        if (IsIconic(Window) || IsZoomed(Window))
+            ShowWindow(Window, SW_RESTORE);
+        break;
+    case TWindowState::wsMinimized:
+        ShowWindow(Window, SW_MINIMIZE);
+        break;
+    case TWindowState::wsMaximized:
+        ShowWindow(Window, SW_MAXIMIZE);
+        break;
+    }
+}
+
 } // namespace
 
 std::vector<TCustomForm*> Win32Ui::LiveForms() {
     return FormList();
 }
 
-bool Win32Ui::IsLiveForm(const TCustomForm* Form) {
+bool IsLiveForm(const TCustomForm* Form) {
     auto& list = FormList();
     return std::find(list.begin(), list.end(), Form) != list.end();
 }
@@ -220,22 +230,6 @@ TCustomForm::~TCustomForm() {
     }
 }
 
-void TCustomForm::AfterConstruction() {
-    if (FCreated)
-        return;
-    FCreated = true;
-    if (OnCreate)
-        OnCreate(this);
-}
-
-void TCustomForm::BeforeDestruction() {
-    if (FDestroyed)
-        return;
-    FDestroyed = true;
-    if (OnDestroy)
-        Guard([&] { OnDestroy(this); });
-}
-
 void TCustomForm::SetCaption(const std::string& Value) {
     FCaption = Value;
     SetWindowTextW(H(FWindow), Platform::Win32::Widen(Value).c_str());
@@ -256,17 +250,6 @@ int TCustomForm::FrameHeight() const {
     GetClientRect(H(FWindow), &client);
     int menu = ::GetMenu(H(FWindow)) ? GetSystemMetrics(SM_CYMENU) : 0;
     return (window.bottom - window.top) - client.bottom - menu;
-}
-
-void TCustomForm::ClampToConstraints(int& Width, int& Height) const {
-    if (FConstraints.MaxWidth > 0)
-        Width = std::min(Width, FConstraints.MaxWidth);
-    if (FConstraints.MaxHeight > 0)
-        Height = std::min(Height, FConstraints.MaxHeight);
-    if (FConstraints.MinWidth > 0)
-        Width = std::max(Width, FConstraints.MinWidth);
-    if (FConstraints.MinHeight > 0)
-        Height = std::max(Height, FConstraints.MinHeight);
 }
 
 void TCustomForm::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
@@ -347,11 +330,6 @@ void TCustomForm::HandleConfigure(int X, int Y, int AWidth, int AHeight) {
     UpdateBoundsFromLayout(X, Y, AWidth, AHeight);
 }
 
-void TCustomForm::RememberNormalPlace() {
-    FNormalLeft = Left();
-    FNormalTop = Top();
-}
-
 void TCustomForm::ApplyPositionOnFirstShow() {
     TCustomForm* over = nullptr;
     switch (FPosition) {
@@ -380,13 +358,6 @@ void TCustomForm::ApplyPositionOnFirstShow() {
     x = std::max<int>(work.left, std::min<int>(x, work.right - Width()));
     y = std::max<int>(work.top, std::min<int>(y, work.bottom - Height()));
     SetBounds(x, y, Width(), Height());
-}
-
-void TCustomForm::SetBorderStyle(TBorderStyle Value) {
-    if (FBorderStyle == Value)
-        return;
-    FBorderStyle = Value;
-    ApplyBorderStyle();
 }
 
 void TCustomForm::ApplyBorderStyle() {
@@ -419,34 +390,12 @@ void TCustomForm::SetWindowState(TWindowState Value) {
     }
     // The size message of the change finds the state before it, so that it
     // records the new one and tells the controls (HandleWindowState).
-    switch (Value) {
-    case TWindowState::wsNormal:
-        if (IsIconic(H(FWindow)) || IsZoomed(H(FWindow)))
-            ShowWindow(H(FWindow), SW_RESTORE);
-        break;
-    case TWindowState::wsMinimized:
-        ShowWindow(H(FWindow), SW_MINIMIZE);
-        break;
-    case TWindowState::wsMaximized:
-        ShowWindow(H(FWindow), SW_MAXIMIZE);
-        break;
-    }
+    ShowInState(H(FWindow), Value);
     FWindowState = Value;
 }
 
 void TCustomForm::ApplyWindowStateNative() {
-    switch (FWindowState) {
-    case TWindowState::wsNormal:
-        if (IsIconic(H(FWindow)) || IsZoomed(H(FWindow)))
-            ShowWindow(H(FWindow), SW_RESTORE);
-        break;
-    case TWindowState::wsMinimized:
-        ShowWindow(H(FWindow), SW_MINIMIZE);
-        break;
-    case TWindowState::wsMaximized:
-        ShowWindow(H(FWindow), SW_MAXIMIZE);
-        break;
-    }
+    ShowInState(H(FWindow), FWindowState);
 }
 
 // A size message of the window: the box fills the client area; a change of
@@ -498,27 +447,11 @@ void TCustomForm::ApplyMenuVisibility() {
     }
 }
 
-void TCustomForm::SetColor(TColor Value) {
-    TWinControl::SetColor(Value);
-}
-
 void TCustomForm::SetCursor(TCursor Value) {
     TControl::SetCursor(Value);
 }
 
 // Keys and focus.
-
-bool TCustomForm::IsShortCut(const TWMKey& Message) {
-    if (Message.Msg != WM_KEYDOWN && Message.Msg != WM_SYSKEYDOWN)
-        return false;
-    if (OnShortCut) {
-        bool handled = false;
-        OnShortCut(Message, handled);
-        if (handled)
-            return true;
-    }
-    return FMenu && FMenu->IsShortCut(Message);
-}
 
 // Event is the MSG of a key down message of one of the form's windows.
 bool TCustomForm::HandleKeyPress(void* Event) {
@@ -556,52 +489,16 @@ bool TCustomForm::HandleKeyPress(void* Event) {
             }
     }
     if ((message.CharCode == VK_ESCAPE || message.CharCode == VK_RETURN) && (shift & (ssCtrl | ssAlt)) == 0) {
-        std::vector<TButton*> buttons;
-        CollectButtons(this, buttons);
         auto* focusedButton = dynamic_cast<TButton*>(TControl::FromWidget(GetFocus()));
-        bool focusOnButton = focusedButton != nullptr;
         // A system button has no Enter of its own outside dialog boxes.
         if (message.CharCode == VK_RETURN && focusedButton && focusedButton->Enabled()) {
             focusedButton->Click();
             return true;
         }
-        for (TButton* b : buttons) {
-            if (!b->Showing() || !b->Enabled())
-                continue;
-            if ((message.CharCode == VK_ESCAPE && b->Cancel()) ||
-                (message.CharCode == VK_RETURN && b->Default() && !focusOnButton)) {
-                b->Click();
-                return true;
-            }
-        }
+        if (ClickDefaultOrCancelButton(this, message.CharCode, focusedButton != nullptr))
+            return true;
     }
     return false;
-}
-
-void TCustomForm::HandleFocusWidget(void* Widget) {
-    TControl* control = Widget ? TControl::FromWidget(Widget) : nullptr;
-    while (control && (!dynamic_cast<TWinControl*>(control) || dynamic_cast<TCustomForm*>(control)))
-        control = control->Parent();
-    SetActiveControl(static_cast<TWinControl*>(control));
-}
-
-void TCustomForm::SetActiveControl(TWinControl* Control) {
-    if (Control == FActiveControl)
-        return;
-    TWinControl* old = FActiveControl;
-    FActiveControl = Control;
-    if (old)
-        old->DoExit();
-    if (Control) {
-        Control->DoEnter();
-        if (!Control->Focused() && Control->CanFocus() && FActiveControl == Control)
-            Control->SetFocus();
-    }
-}
-
-void TCustomForm::ControlDestroyed(const TControl* Control) {
-    if (Control && FActiveControl == Control)
-        FActiveControl = nullptr;
 }
 
 void TCustomForm::HandleActiveChanged() {
@@ -627,16 +524,6 @@ void TCustomForm::BringToFront() {
 }
 
 // Showing, closing, modal loop.
-
-void TCustomForm::Show() {
-    AfterConstruction();
-    SetVisible(true);
-    BringToFront();
-}
-
-void TCustomForm::Hide() {
-    SetVisible(false);
-}
 
 void TCustomForm::ApplyVisible() {
     if (IsEmbedded()) {
@@ -664,16 +551,6 @@ void TCustomForm::ApplyVisible() {
         ShowWindow(H(FWindow), SW_HIDE);
         DoHide();
     }
-}
-
-void TCustomForm::DoShow() {
-    if (OnShow)
-        OnShow(this);
-}
-
-void TCustomForm::DoHide() {
-    if (OnHide)
-        OnHide(this);
 }
 
 void TCustomForm::SetModalResult(TModalResult Value) {
@@ -770,71 +647,6 @@ TModalResult TCustomForm::ShowModal() {
             SetActiveWindow(owner);
     }
     return FModalResult;
-}
-
-void TCustomForm::CloseModal() {
-    TCloseAction action = TCloseAction::caHide;
-    if (CloseQuery())
-        DoClose(action);
-    else
-        action = TCloseAction::caNone;
-    if (action == TCloseAction::caNone)
-        FModalResult = mrNone;
-}
-
-bool TCustomForm::CloseQuery() {
-    bool canClose = true;
-    if (OnCloseQuery)
-        OnCloseQuery(this, canClose);
-    return canClose;
-}
-
-void TCustomForm::DoClose(TCloseAction& Action) {
-    if (OnClose)
-        OnClose(this, Action);
-}
-
-void TCustomForm::Close() {
-    if (FModalLoop) {
-        SetModalResult(mrCancel);
-        return;
-    }
-    if (!CloseQuery())
-        return;
-    bool isMain = Application().MainForm() == this;
-    TCloseAction action = isMain ? TCloseAction::caFree : TCloseAction::caHide;
-    DoClose(action);
-    if (action == TCloseAction::caNone)
-        return;
-    if (isMain) {
-        Application().Terminate();
-        return;
-    }
-    switch (action) {
-    case TCloseAction::caHide:
-        Hide();
-        break;
-    case TCloseAction::caMinimize:
-        SetWindowState(TWindowState::wsMinimized);
-        break;
-    case TCloseAction::caFree:
-        Release();
-        break;
-    case TCloseAction::caNone:
-        break;
-    }
-}
-
-void TCustomForm::Release() {
-    Hide();
-    Application().Queue([this] {
-        if (IsLiveForm(this))
-            delete this;
-    });
-}
-
-void TCustomForm::HandleDeleteRequest() {
-    Close();
 }
 
 // Embedding.

@@ -49,14 +49,6 @@ TRect ToRect(const RECT& R) {
 
 } // namespace
 
-int TScreen::Width() {
-    return DesktopRect().Width();
-}
-
-int TScreen::Height() {
-    return DesktopRect().Height();
-}
-
 TRect TScreen::DesktopRect() {
     return ToRect(MainMonitor().rcMonitor);
 }

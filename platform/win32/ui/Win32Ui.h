@@ -8,6 +8,7 @@
 #pragma once
 
 #include "platform/ui/Application.h"
+#include "platform/ui/BackendInternal.h"
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialogs.h"
@@ -125,20 +126,8 @@ bool FileIcon(const std::string& Path, int& Width, int& Height, std::vector<std:
 // Width in pixels of a text in a font (size in points) on the screen.
 int TextWidth(const std::string& Font, int Size, bool Bold, bool Italic, const std::string& Text);
 
-// Forms that exist, in order of creation.
+// Forms that exist, in order of creation (IsLiveForm: BackendInternal.h).
 std::vector<TCustomForm*> LiveForms();
-bool IsLiveForm(const TCustomForm* Form);
-
-// Runs a piece at a system callback boundary; an exception goes to the
-// application's error report.
-template <class F> void Guard(F&& Piece) noexcept {
-    Application().Guard(std::forward<F>(Piece));
-}
-template <class R, class F> R GuardOr(R Fallback, F&& Piece) noexcept {
-    R result = Fallback;
-    Application().Guard([&] { result = Piece(); });
-    return result;
-}
 
 inline HWND H(void* Pointer) {
     return static_cast<HWND>(Pointer);
