@@ -14,7 +14,7 @@ namespace Norvane::Platform::Ui {
 
 using Platform::Win32::Widen;
 
-namespace Win32 {
+namespace Win32Ui {
 
 ComApartment::ComApartment() {
     HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
@@ -121,11 +121,11 @@ TBitmap IconToBitmap(HICON Icon, int Size) {
     return result;
 }
 
-} // namespace Win32
+} // namespace Win32Ui
 
 namespace {
 
-using Win32::ComRef;
+using Win32Ui::ComRef;
 
 // Pictures larger than this are refused rather than decoded.
 constexpr UINT MaxSide = 16384;
@@ -185,7 +185,7 @@ TRgb ColorToRgb(TColor Color) {
 TBitmap TBitmap::FromEncoded(const std::string& Bytes) {
     if (Bytes.empty() || Bytes.size() > UINT_MAX / 2)
         throw EUiError("Cannot decode the picture: no usable bytes");
-    Win32::ComApartment com;
+    Win32Ui::ComApartment com;
     auto factory = NewFactory();
     ComRef<IWICStream> input;
     ComRef<IWICBitmapDecoder> decoder;
@@ -206,7 +206,7 @@ TBitmap TBitmap::FromEncoded(const std::string& Bytes) {
 std::string TBitmap::EncodePng() const {
     if (Empty())
         throw EUiError("Cannot encode an empty picture");
-    Win32::ComApartment com;
+    Win32Ui::ComApartment com;
     auto factory = NewFactory();
     auto source = ToWicBitmap(factory.Get(), *this);
     ComRef<IStream> output;
@@ -243,7 +243,7 @@ TBitmap TBitmap::Scaled(int AWidth, int AHeight) const {
     if (AWidth <= 0 || AHeight <= 0 || static_cast<UINT>(AWidth) > MaxSide ||
         static_cast<UINT>(AHeight) > MaxSide)
         throw EUiError("Invalid bitmap size");
-    Win32::ComApartment com;
+    Win32Ui::ComApartment com;
     auto factory = NewFactory();
     auto source = ToWicBitmap(factory.Get(), *this);
     ComRef<IWICBitmapScaler> scaler;
