@@ -1,7 +1,7 @@
 // Colours from the system (or the active style) and pictures through the
 // Windows Imaging Component; the GDI helpers of the Win32 layer.
 #include "platform/ui/Graphics.h"
-#include "platform/ui/Styles.h"
+#include "platform/ui/GraphicsParts.h"
 #include "platform/win32/ui/Win32Graphics.h"
 
 #include <wincodec.h>
@@ -170,16 +170,8 @@ ComRef<IWICBitmap> ToWicBitmap(IWICImagingFactory* Factory, const TBitmap& Bitma
 
 } // namespace
 
-TRgb ColorToRgb(TColor Color) {
-    if (!IsSystemColor(Color))
-        return PlainColorToRgb(Color);
-    const unsigned index = Color & 0xFF;
-    if (index > 30)
-        return TRgb{};
-    TRgb styled;
-    if (auto style = TStyleManager::ActiveStyle(); style && style->SystemColor(index, styled))
-        return styled;
-    return PlainColorToRgb(static_cast<TColor>(::GetSysColor(static_cast<int>(index))) & 0xFFFFFF);
+TRgb GraphicsParts::NativeSystemColor(unsigned Index) {
+    return PlainColorToRgb(static_cast<TColor>(::GetSysColor(static_cast<int>(Index))) & 0xFFFFFF);
 }
 
 TBitmap TBitmap::FromEncoded(const std::string& Bytes) {
