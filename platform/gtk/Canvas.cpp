@@ -60,15 +60,6 @@ void TCanvas::FillGradient(const TRect& R, TRgb From, TRgb To) {
     cairo_pattern_destroy(p);
 }
 
-void TCanvas::FrameRect(const TRect& R, TRgb Color, int Width) {
-    if (Width <= 0)
-        return;
-    FillRect({R.Left, R.Top, R.Right, R.Top + Width}, Color);
-    FillRect({R.Left, R.Bottom - Width, R.Right, R.Bottom}, Color);
-    FillRect({R.Left, R.Top, R.Left + Width, R.Bottom}, Color);
-    FillRect({R.Right - Width, R.Top, R.Right, R.Bottom}, Color);
-}
-
 void TCanvas::RoundRect(const TRect& R, int Radius, TRgb Fill, TRgb Border) {
     cairo_t* cr = FImpl->Cr;
     const double x = R.Left + 0.5, y = R.Top + 0.5, w = R.Width() - 1.0, h = R.Height() - 1.0;

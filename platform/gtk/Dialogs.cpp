@@ -1,7 +1,9 @@
-// Dialogs on GTK.
+// Dialogs on GTK: the toolkit's part of the message dialog
+// (platform/ui/DialogParts.h), message boxes and the file chooser.
 #include "platform/ui/Dialogs.h"
 #include "platform/gtk/GtkInternal.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/DialogParts.h"
 #include "platform/ui/Styles.h"
 
 #include <algorithm>
@@ -23,79 +25,6 @@ void StyleDialog(GtkWindow* Dialog) {
     SetStyledTitleBar(Dialog, StyleDrawsTitleBars(), ":close");
 }
 
-struct TButtonInfo {
-    TMsgDlgBtn Button;
-    const char* Caption;
-    TModalResult Result;
-};
-
-// The fixed order in which the dialog creates its buttons.
-const TButtonInfo ButtonOrder[] = {
-    {TMsgDlgBtn::mbYes, "&Yes", mrYes},
-    {TMsgDlgBtn::mbNo, "&No", mrNo},
-    {TMsgDlgBtn::mbOK, "OK", mrOk},
-    {TMsgDlgBtn::mbCancel, "Cancel", mrCancel},
-    {TMsgDlgBtn::mbAbort, "&Abort", mrAbort},
-    {TMsgDlgBtn::mbRetry, "&Retry", mrRetry},
-    {TMsgDlgBtn::mbIgnore, "&Ignore", mrIgnore},
-    {TMsgDlgBtn::mbAll, "&All", mrAll},
-    {TMsgDlgBtn::mbNoToAll, "N&o to All", mrNoToAll},
-    {TMsgDlgBtn::mbYesToAll, "Yes to &All", mrYesToAll},
-    {TMsgDlgBtn::mbHelp, "&Help", mrHelp},
-    {TMsgDlgBtn::mbClose, "&Close", mrClose},
-};
-
-const char* TypeCaption(TMsgDlgType Type) {
-    switch (Type) {
-    case TMsgDlgType::mtWarning:
-        return "Warning";
-    case TMsgDlgType::mtError:
-        return "Error";
-    case TMsgDlgType::mtInformation:
-        return "Information";
-    case TMsgDlgType::mtConfirmation:
-        return "Confirm";
-    case TMsgDlgType::mtCustom:
-        break;
-    }
-    return "";
-}
-
-const char* TypeIcon(TMsgDlgType Type) {
-    switch (Type) {
-    case TMsgDlgType::mtWarning:
-        return "dialog-warning";
-    case TMsgDlgType::mtError:
-        return "dialog-error";
-    case TMsgDlgType::mtInformation:
-        return "dialog-information";
-    case TMsgDlgType::mtConfirmation:
-        return "dialog-question";
-    case TMsgDlgType::mtCustom:
-        break;
-    }
-    return nullptr;
-}
-
-class TMessageForm : public TForm {
-public:
-    explicit TMessageForm(TComponent* AOwner) : TForm(AOwner) {}
-    TMsgDlgType Kind = TMsgDlgType::mtCustom;
-
-protected:
-    void DoShow() override {
-        TForm::DoShow();
-        if (Kind == TMsgDlgType::mtError || Kind == TMsgDlgType::mtWarning)
-            if (GdkDisplay* display = gdk_display_get_default())
-                gdk_display_beep(display);
-    }
-};
-
-std::vector<TCustomFileDialog*>& RunningDialogs() {
-    static std::vector<TCustomFileDialog*> dialogs;
-    return dialogs;
-}
-
 // A Windows mask ("*.txt") as a pattern matching without regard to case.
 std::string CaseInsensitivePattern(const std::string& Mask) {
     if (Mask == "*.*")
@@ -114,127 +43,63 @@ std::string CaseInsensitivePattern(const std::string& Mask) {
     return out;
 }
 
-std::string Trim(const std::string& Text) {
-    auto b = Text.find_first_not_of(" \t");
-    auto e = Text.find_last_not_of(" \t");
-    return b == std::string::npos ? std::string() : Text.substr(b, e - b + 1);
-}
-
 } // namespace
 
-TModalResult ButtonModalResult(TMsgDlgBtn Button) {
-    for (const auto& info : ButtonOrder)
-        if (info.Button == Button)
-            return info.Result;
-    return mrNone;
-}
+namespace DialogParts {
 
-TForm* CreateMessageDialog(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons) {
+void EnsureStarted() {
     EnsureToolkit();
-    auto* form = new TMessageForm(&Application());
-    form->Kind = DlgType;
-    form->SetBorderStyle(TBorderStyle::bsDialog);
-    form->SetPosition(TPosition::poScreenCenter);
-    std::string caption = TypeCaption(DlgType);
-    form->SetCaption(caption.empty() ? Application().Title() : caption);
+}
 
-    const int margin = 16, iconSize = 48, gap = 12, buttonGap = 8;
-    int textLeft = margin;
-    if (const char* iconName = TypeIcon(DlgType)) {
-        auto* icon = new TImage(form);
-        icon->SetParent(form);
-        icon->SetIconName(iconName, iconSize);
-        icon->SetBounds(margin, margin, iconSize, iconSize);
-        textLeft = margin + iconSize + gap;
+void Alert(TMsgDlgType Type) {
+    if (Type == TMsgDlgType::mtError || Type == TMsgDlgType::mtWarning)
+        if (GdkDisplay* display = gdk_display_get_default())
+            gdk_display_beep(display);
+}
+
+int IconSize() {
+    return 48;
+}
+
+void SetTypeIcon(TImage* Image, TMsgDlgType Type) {
+    const char* name = "dialog-question";
+    switch (Type) {
+    case TMsgDlgType::mtWarning:
+        name = "dialog-warning";
+        break;
+    case TMsgDlgType::mtError:
+        name = "dialog-error";
+        break;
+    case TMsgDlgType::mtInformation:
+        name = "dialog-information";
+        break;
+    case TMsgDlgType::mtConfirmation:
+    case TMsgDlgType::mtCustom:
+        break;
     }
-    auto* label = new TLabel(form);
-    label->SetParent(form);
-    label->SetCaption(Msg);
-    // Measure the text with the label's own font, wrapped at a sensible width.
-    PangoLayout* layout = gtk_widget_create_pango_layout(W(label->Widget()), Msg.c_str());
-    pango_layout_set_width(layout, 400 * PANGO_SCALE);
+    Image->SetIconName(name, IconSize());
+}
+
+void WrapMessage(TLabel* Label, const std::string& Msg, int MaxWidth, int& Width, int& Height) {
+    PangoLayout* layout = gtk_widget_create_pango_layout(W(Label->Widget()), Msg.c_str());
+    pango_layout_set_width(layout, MaxWidth * PANGO_SCALE);
     pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-    int textW = 0, textH = 0;
-    pango_layout_get_pixel_size(layout, &textW, &textH);
+    pango_layout_get_pixel_size(layout, &Width, &Height);
     g_object_unref(layout);
-    gtk_label_set_line_wrap(GTK_LABEL(label->Widget()), TRUE);
-    gtk_label_set_line_wrap_mode(GTK_LABEL(label->Widget()), PANGO_WRAP_WORD_CHAR);
-    gtk_widget_set_size_request(W(label->Widget()), textW + 2, -1);
-    label->SetBounds(textLeft, margin, textW + 2, textH);
-
-    if (Buttons.Empty())
-        Buttons.Include(TMsgDlgBtn::mbOK);
-    TMsgDlgBtn defaultButton = Buttons.Contains(TMsgDlgBtn::mbOK)    ? TMsgDlgBtn::mbOK
-                               : Buttons.Contains(TMsgDlgBtn::mbYes) ? TMsgDlgBtn::mbYes
-                                                                     : TMsgDlgBtn::mbHelp;
-    TMsgDlgBtn cancelButton = Buttons.Contains(TMsgDlgBtn::mbCancel) ? TMsgDlgBtn::mbCancel
-                              : Buttons.Contains(TMsgDlgBtn::mbNo)   ? TMsgDlgBtn::mbNo
-                                                                     : TMsgDlgBtn::mbOK;
-    bool hasCancel = Buttons.Contains(cancelButton);
-    bool defaultSet = false;
-    std::vector<TButton*> buttons;
-    for (const auto& info : ButtonOrder) {
-        if (!Buttons.Contains(info.Button))
-            continue;
-        auto* button = new TButton(form);
-        button->SetParent(form);
-        button->SetCaption(info.Caption);
-        button->SetModalResult(info.Result);
-        if (info.Button == defaultButton || (!Buttons.Contains(defaultButton) && !defaultSet)) {
-            button->SetDefault(true);
-            defaultSet = true;
-        }
-        if (info.Button == cancelButton)
-            button->SetCancel(true);
-        buttons.push_back(button);
-    }
-    int buttonH = 30, buttonsW = 0;
-    for (TButton* b : buttons) {
-        int minW = 0, natW = 0, minH = 0, natH = 0;
-        gtk_widget_get_preferred_width(W(b->Widget()), &minW, &natW);
-        gtk_widget_get_preferred_height(W(b->Widget()), &minH, &natH);
-        buttonH = std::max(buttonH, natH);
-        b->SetWidth(std::max(88, natW + 8));
-        buttonsW += b->Width();
-    }
-    buttonsW += buttonGap * (static_cast<int>(buttons.size()) - 1);
-    int contentH = std::max(textH, TypeIcon(DlgType) ? iconSize : 0);
-    int clientW = std::max(textLeft + textW + 2 + margin, buttonsW + 2 * margin);
-    clientW = std::max(clientW, 260);
-    int buttonsTop = margin + contentH + 20;
-    int x = clientW - margin - buttonsW;
-    for (TButton* b : buttons) {
-        b->SetBounds(x, buttonsTop, b->Width(), buttonH);
-        x += b->Width() + buttonGap;
-    }
-    form->SetClientSize(clientW, buttonsTop + buttonH + margin);
-    form->SetKeyPreview(true);
-    form->OnKeyDown = [form, hasCancel](TObject*, std::uint16_t& Key, TShiftState) {
-        // Without a cancel button Escape closes like the close box.
-        if (Key == VK_ESCAPE && !hasCancel) {
-            Key = 0;
-            form->SetModalResult(mrCancel);
-        }
-    };
-    if (!buttons.empty())
-        for (TButton* b : buttons)
-            if (b->Default())
-                form->SetActiveControl(b);
-    return form;
+    gtk_label_set_line_wrap(GTK_LABEL(Label->Widget()), TRUE);
+    gtk_label_set_line_wrap_mode(GTK_LABEL(Label->Widget()), PANGO_WRAP_WORD_CHAR);
+    gtk_widget_set_size_request(W(Label->Widget()), Width + 2, -1);
 }
 
-TModalResult MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons) {
-    TForm* dialog = CreateMessageDialog(Msg, DlgType, Buttons);
-    TModalResult result = mrCancel;
-    try {
-        result = dialog->ShowModal();
-    } catch (...) {
-        delete dialog;
-        throw;
-    }
-    delete dialog;
-    return result;
+void ButtonSize(TButton* Button, int& Width, int& Height) {
+    int minW = 0, natW = 0, minH = 0, natH = 0;
+    gtk_widget_get_preferred_width(W(Button->Widget()), &minW, &natW);
+    gtk_widget_get_preferred_height(W(Button->Widget()), &minH, &natH);
+    Width = natW + 8;
+    Height = std::max(30, natH);
 }
+
+} // namespace DialogParts
 
 TModalResult MessageBox(const std::string& Text, const std::string& Caption, TMessageBoxIcon Icon,
                         TMessageBoxKind Kind) {
@@ -301,17 +166,8 @@ void ShowMessage(const std::string& Text) {
 
 // File dialogs.
 
-TCustomFileDialog* RunningFileDialog() {
-    return RunningDialogs().empty() ? nullptr : RunningDialogs().back();
-}
-
-bool TCustomFileDialog::Execute(TCustomForm* OwnerForm) {
-    EnsureToolkit();
-    if (FExecuting)
-        throw EUiError("The dialog is already open");
-    FFiles.clear();
-    TCustomForm* owner = OwnerForm ? OwnerForm : Application().ActiveForm();
-    GtkWindow* parent = owner && !owner->IsEmbedded() ? GTK_WINDOW(owner->NativeWindow()) : nullptr;
+std::vector<std::string> TCustomFileDialog::RunNative(TCustomForm* Owner) {
+    GtkWindow* parent = Owner && !Owner->IsEmbedded() ? GTK_WINDOW(Owner->NativeWindow()) : nullptr;
     std::string title = FTitle;
     GtkFileChooserNative* native = gtk_file_chooser_native_new(
         title.c_str(), parent, FSave ? GTK_FILE_CHOOSER_ACTION_SAVE : GTK_FILE_CHOOSER_ACTION_OPEN,
@@ -321,18 +177,8 @@ bool TCustomFileDialog::Execute(TCustomForm* OwnerForm) {
     for (const auto& type : FFileTypes) {
         GtkFileFilter* filter = gtk_file_filter_new();
         gtk_file_filter_set_name(filter, type.DisplayName.c_str());
-        std::string masks = type.FileMask;
-        std::size_t start = 0;
-        for (;;) {
-            std::size_t end = masks.find(';', start);
-            std::string mask =
-                Trim(masks.substr(start, end == std::string::npos ? std::string::npos : end - start));
-            if (!mask.empty())
-                gtk_file_filter_add_pattern(filter, CaseInsensitivePattern(mask).c_str());
-            if (end == std::string::npos)
-                break;
-            start = end + 1;
-        }
+        for (const std::string& mask : DialogParts::FileMasks(type.FileMask))
+            gtk_file_filter_add_pattern(filter, CaseInsensitivePattern(mask).c_str());
         gtk_file_chooser_add_filter(chooser, filter); // takes the filter
     }
     if (!FFileName.empty()) {
@@ -347,17 +193,14 @@ bool TCustomFileDialog::Execute(TCustomForm* OwnerForm) {
     }
     gtk_file_chooser_set_do_overwrite_confirmation(chooser, FSave && (FOptions & fdoOverWritePrompt));
     gtk_file_chooser_set_select_multiple(chooser, !FSave && (FOptions & fdoAllowMultiSelect));
-    std::string extension = FDefaultExtension;
-    extension.erase(0, std::min(extension.find_first_not_of('.'), extension.size()));
+    const std::string extension = DialogParts::BareExtension(FDefaultExtension);
     std::vector<std::string> files;
     for (;;) {
-        FExecuting = true;
-        FNative = native;
-        RunningDialogs().push_back(this);
-        gint response = gtk_native_dialog_run(GTK_NATIVE_DIALOG(native));
-        RunningDialogs().erase(std::find(RunningDialogs().begin(), RunningDialogs().end(), this));
-        FExecuting = false;
-        FNative = nullptr;
+        gint response = GTK_RESPONSE_NONE;
+        {
+            DialogParts::TRunningScope running(this, FExecuting, FNative, native);
+            response = gtk_native_dialog_run(GTK_NATIVE_DIALOG(native));
+        }
         if (response != GTK_RESPONSE_ACCEPT)
             break;
         GSList* names = gtk_file_chooser_get_filenames(chooser);
@@ -381,11 +224,7 @@ bool TCustomFileDialog::Execute(TCustomForm* OwnerForm) {
         files.clear();
     }
     g_object_unref(native);
-    if (files.empty())
-        return false;
-    FFileName = files.front();
-    FFiles = std::move(files);
-    return true;
+    return files;
 }
 
 } // namespace Norvane::Platform::Ui

@@ -1,7 +1,7 @@
 // Colours from the theme and pictures through gdk-pixbuf.
 #include "platform/ui/Graphics.h"
 #include "platform/gtk/GtkInternal.h"
-#include "platform/ui/Styles.h"
+#include "platform/ui/GraphicsParts.h"
 
 #include <algorithm>
 #include <cstring>
@@ -65,21 +65,14 @@ std::uint8_t Channel(double Value) {
 
 } // namespace
 
-TRgb ColorToRgb(TColor Color) {
-    if (!IsSystemColor(Color))
-        return PlainColorToRgb(Color);
-    unsigned index = Color & 0xFF;
-    if (index > 30)
-        return TRgb{};
-    TRgb styled;
-    if (auto style = TStyleManager::ActiveStyle(); style && style->SystemColor(index, styled))
-        return styled;
-    if (ThemeNames[index] && Application().Initialized()) {
+// The theme's named colour where there is one, else the classic value.
+TRgb GraphicsParts::NativeSystemColor(unsigned Index) {
+    if (ThemeNames[Index] && Application().Initialized()) {
         GdkRGBA rgba;
-        if (gtk_style_context_lookup_color(ThemeContext(), ThemeNames[index], &rgba))
+        if (gtk_style_context_lookup_color(ThemeContext(), ThemeNames[Index], &rgba))
             return TRgb{Channel(rgba.red), Channel(rgba.green), Channel(rgba.blue)};
     }
-    return PlainColorToRgb(ClassicColors[index]);
+    return PlainColorToRgb(ClassicColors[Index]);
 }
 
 TBitmap TBitmap::FromEncoded(const std::string& Bytes) {

@@ -1,6 +1,7 @@
 // Translation between GDK key values and virtual keys.
 #include "platform/ui/Keys.h"
 #include "platform/gtk/GtkInternal.h"
+#include "platform/ui/KeyParts.h"
 
 #include <gdk/gdkkeysyms.h>
 
@@ -237,38 +238,12 @@ unsigned VirtualKeyToKeyval(std::uint16_t Key, TShiftState Shift) {
     return 0;
 }
 
-TShiftState NativeStateToShiftState(unsigned State) {
-    TShiftState shift = 0;
-    if (State & GDK_SHIFT_MASK)
-        shift |= ssShift;
-    if (State & GDK_CONTROL_MASK)
-        shift |= ssCtrl;
-    if (State & GDK_MOD1_MASK)
-        shift |= ssAlt;
-    if (State & GDK_BUTTON1_MASK)
-        shift |= ssLeft;
-    if (State & GDK_BUTTON3_MASK)
-        shift |= ssRight;
-    if (State & GDK_BUTTON2_MASK)
-        shift |= ssMiddle;
-    return shift;
-}
-
-unsigned ShiftStateToNativeState(TShiftState Shift) {
-    unsigned state = 0;
-    if (Shift & ssShift)
-        state |= GDK_SHIFT_MASK;
-    if (Shift & ssCtrl)
-        state |= GDK_CONTROL_MASK;
-    if (Shift & ssAlt)
-        state |= GDK_MOD1_MASK;
-    if (Shift & ssLeft)
-        state |= GDK_BUTTON1_MASK;
-    if (Shift & ssRight)
-        state |= GDK_BUTTON3_MASK;
-    if (Shift & ssMiddle)
-        state |= GDK_BUTTON2_MASK;
-    return state;
+std::span<const KeyParts::TModifierBit> KeyParts::NativeModifierBits() {
+    static constexpr TModifierBit bits[] = {
+        {ssShift, GDK_SHIFT_MASK},  {ssCtrl, GDK_CONTROL_MASK},  {ssAlt, GDK_MOD1_MASK},
+        {ssLeft, GDK_BUTTON1_MASK}, {ssRight, GDK_BUTTON3_MASK}, {ssMiddle, GDK_BUTTON2_MASK},
+    };
+    return bits;
 }
 
 TShiftState GetKeyboardShiftState() {

@@ -3,6 +3,7 @@
 #include "platform/gtk/GtkInternal.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/ImageList.h"
+#include "platform/ui/MenuParts.h"
 
 #include <algorithm>
 
@@ -22,33 +23,14 @@ void OnItemActivate(GtkMenuItem*, gpointer Data) {
     });
 }
 
-bool EnabledUpward(const TMenuItem* Item) {
-    for (; Item; Item = Item->Parent())
-        if (!Item->Enabled())
-            return false;
-    return true;
-}
-
 } // namespace
 
 std::string CaptionToMnemonic(const std::string& Caption) {
     return MnemonicFromCaption(Caption);
 }
 
-char32_t CaptionAccessKey(const std::string& Caption) {
-    for (std::size_t i = 0; i + 1 < Caption.size(); ++i) {
-        if (Caption[i] != '&')
-            continue;
-        if (Caption[i + 1] == '&') {
-            ++i;
-            continue;
-        }
-        gunichar c = g_utf8_get_char_validated(Caption.c_str() + i + 1, -1);
-        if (c == static_cast<gunichar>(-1) || c == static_cast<gunichar>(-2))
-            return 0;
-        return static_cast<char32_t>(g_unichar_tolower(c));
-    }
-    return 0;
+char32_t MenuParts::LowerCase(char32_t Character) {
+    return static_cast<char32_t>(g_unichar_tolower(static_cast<gunichar>(Character)));
 }
 
 // TMenuItem.
@@ -150,7 +132,7 @@ void TMenuItem::UpdateImage() {
         TMainMenu* menu = GetMenu();
         TCustomImageList* images = menu ? menu->LiveImages() : nullptr;
         if (images && FImageIndex >= 0 && FImageIndex < images->Count()) {
-            GdkPixbuf* pixbuf = BitmapToPixbuf(images->GetBitmap(FImageIndex, EnabledUpward(this)));
+            GdkPixbuf* pixbuf = BitmapToPixbuf(images->GetBitmap(FImageIndex, EnabledUpward()));
             gtk_image_set_from_pixbuf(GTK_IMAGE(FImage), pixbuf);
             g_object_unref(pixbuf);
             gtk_widget_show(W(FImage));
@@ -177,100 +159,8 @@ void TMenuItem::SetEnabled(bool Value) {
     UpdateNative();
 }
 
-void TMenuItem::SetVisible(bool Value) {
-    FVisible = Value;
-    UpdateNative();
-}
-
 void TMenuItem::SetChecked(bool Value) {
     FChecked = Value;
-}
-
-void TMenuItem::SetImageIndex(int Value) {
-    FImageIndex = Value;
-    UpdateImage();
-}
-
-void TMenuItem::SetImageName(const std::string& Value) {
-    FImageName = Value;
-    TMainMenu* menu = GetMenu();
-    if (TCustomImageList* images = menu ? menu->LiveImages() : nullptr) {
-        int index = images->IndexOfName(Value);
-        if (index >= 0)
-            FImageIndex = index;
-    }
-    UpdateImage();
-}
-
-void TMenuItem::SetShortCut(TShortCut Value) {
-    FShortCut = Value;
-    UpdateNative();
-}
-
-void TMenuItem::Click() {
-    if (FEnabled && OnClick)
-        OnClick(this);
-}
-
-int TMenuItem::MenuIndex() const {
-    if (!FParentItem)
-        return -1;
-    auto& list = FParentItem->FItems;
-    return static_cast<int>(std::find(list.begin(), list.end(), this) - list.begin());
-}
-
-void TMenuItem::Add(TMenuItem* Item) {
-    Insert(Count(), Item);
-}
-
-void TMenuItem::Insert(int Index, TMenuItem* Item) {
-    if (!Item || Item == this)
-        throw EUiError("Invalid menu item");
-    if (Item->FParentItem)
-        Item->FParentItem->Remove(Item);
-    Index = std::clamp(Index, 0, Count());
-    FItems.insert(FItems.begin() + Index, Item);
-    Item->FParentItem = this;
-    UpdateSubmenu();
-    AttachChildWidget(Item, Index);
-    Item->UpdateImage();
-}
-
-void TMenuItem::Remove(TMenuItem* Item) {
-    auto it = std::find(FItems.begin(), FItems.end(), Item);
-    if (it == FItems.end())
-        return;
-    DetachChildWidget(Item);
-    FItems.erase(it);
-    Item->FParentItem = nullptr;
-    UpdateSubmenu();
-}
-
-void TMenuItem::Delete(int Index) {
-    delete Items(Index);
-}
-
-void TMenuItem::Clear() {
-    while (!FItems.empty())
-        delete FItems.back();
-}
-
-TMenuItem* TMenuItem::FindItemByShortCut(TShortCut Value) {
-    if (Value == scNone)
-        return nullptr;
-    if (!FIsRoot && FShortCut == Value)
-        return this;
-    for (TMenuItem* child : FItems)
-        if (TMenuItem* found = child->FindItemByShortCut(Value))
-            return found;
-    return nullptr;
-}
-
-TMainMenu* TMenuItem::GetMenu() const {
-    const TMenuItem* item = this;
-    while (item->FParentItem)
-        item = item->FParentItem;
-    return item->FIsRoot ? item->FMenu : nullptr;
 }
 
 void TMenuItem::UpdateSubmenu() {
@@ -290,12 +180,16 @@ void TMenuItem::UpdateSubmenu() {
     }
 }
 
+// The item, just inserted at Index, goes into this item's menu shell.
 void TMenuItem::AttachChildWidget(TMenuItem* Item, int Index) {
+    UpdateSubmenu();
     GtkWidget* shell = FIsRoot ? (FMenu ? W(FMenu->Widget()) : nullptr) : W(FSubmenu);
     if (shell && Item->FWidget)
         gtk_menu_shell_insert(GTK_MENU_SHELL(shell), W(Item->FWidget), Index);
+    Item->UpdateImage();
 }
 
+// The item, about to be removed, leaves its menu shell.
 void TMenuItem::DetachChildWidget(TMenuItem* Item) {
     if (Item->FWidget)
         if (GtkWidget* shell = gtk_widget_get_parent(W(Item->FWidget)))
@@ -329,31 +223,6 @@ TMainMenu::~TMainMenu() {
     delete FItems;
     gtk_widget_destroy(W(FBar));
     g_object_unref(FBar);
-}
-
-void TMainMenu::SetImages(TCustomImageList* Value) {
-    if (auto notifier = FImagesNotifier.lock())
-        notifier->Remove(FImagesLink);
-    FImagesNotifier.reset();
-    FImages = Value;
-    if (Value) {
-        FImagesNotifier = Value->Notifier();
-        if (auto notifier = FImagesNotifier.lock())
-            FImagesLink = notifier->Add([this] { ImagesChanged(); });
-    }
-    ImagesChanged();
-}
-
-void TMainMenu::ImagesChanged() {
-    FItems->UpdateImage();
-}
-
-bool TMainMenu::IsShortCut(TShortCut Value) {
-    TMenuItem* item = FItems->FindItemByShortCut(Value);
-    if (!item || !EnabledUpward(item))
-        return false;
-    item->Click();
-    return true;
 }
 
 } // namespace Norvane::Platform::Ui

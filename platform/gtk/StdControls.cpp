@@ -1,10 +1,12 @@
 // Standard controls on GTK.
 #include "platform/gtk/GtkInternal.h"
+#include "platform/ui/ControlParts.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/ImageList.h"
 
 #include <cmath>
+#include <functional>
 
 namespace Norvane::Platform::Ui {
 
@@ -48,14 +50,13 @@ void OnEditIconPress(GtkEntry*, GtkEntryIconPosition Position, GdkEvent*, gpoint
     });
 }
 
-gboolean OnMarqueeTimer(gpointer Data) {
-    Guard([&] { static_cast<TProgressBar*>(Data)->MarqueeTick(); });
+gboolean OnTimer(gpointer Data) {
+    Guard([&] { (*static_cast<std::function<void()>*>(Data))(); });
     return G_SOURCE_CONTINUE;
 }
 
-gboolean OnIndicatorTimer(gpointer Data) {
-    Guard([&] { static_cast<TActivityIndicator*>(Data)->NextFrame(); });
-    return G_SOURCE_CONTINUE;
+void FreeTimerPiece(gpointer Data) {
+    delete static_cast<std::function<void()>*>(Data);
 }
 
 gboolean OnIndicatorDraw(GtkWidget*, cairo_t* Cairo, gpointer Data) {
@@ -64,6 +65,16 @@ gboolean OnIndicatorDraw(GtkWidget*, cairo_t* Cairo, gpointer Data) {
 }
 
 } // namespace
+
+unsigned ControlParts::StartTimer(unsigned Milliseconds, std::function<void()> Piece) {
+    return g_timeout_add_full(G_PRIORITY_DEFAULT, Milliseconds, OnTimer,
+                              new std::function<void()>(std::move(Piece)), FreeTimerPiece);
+}
+
+void ControlParts::StopTimer(unsigned Id) {
+    if (Id)
+        g_source_remove(Id);
+}
 
 // TLabel.
 
@@ -127,14 +138,6 @@ void TButton::SetDefault(bool Value) {
     }
 }
 
-void TButton::Click() {
-    if (OnClick)
-        OnClick(this);
-    if (FModalResult != mrNone)
-        if (TCustomForm* form = GetParentForm())
-            form->SetModalResult(FModalResult);
-}
-
 // TEdit.
 
 TEdit::TEdit(TComponent* AOwner) : TWinControl(AOwner, NewWidget(gtk_entry_new), nullptr) {
@@ -144,8 +147,6 @@ TEdit::TEdit(TComponent* AOwner) : TWinControl(AOwner, NewWidget(gtk_entry_new),
     Connect(FWidget, "key-release-event", OnEditKey, this);
     Connect(FWidget, "icon-press", OnEditIconPress, this);
 }
-
-TEdit::~TEdit() = default;
 
 std::string TEdit::Text() const {
     return gtk_entry_get_text(GTK_ENTRY(FWidget));
@@ -161,22 +162,6 @@ void TEdit::SetPasswordChar(char32_t Value) {
         gtk_entry_set_invisible_char(GTK_ENTRY(FWidget), static_cast<gunichar>(Value));
     gtk_entry_set_input_purpose(GTK_ENTRY(FWidget),
                                 Value ? GTK_INPUT_PURPOSE_PASSWORD : GTK_INPUT_PURPOSE_FREE_FORM);
-}
-
-void TEdit::SetImages(TCustomImageList* Value) {
-    FImages = Value;
-    FImagesNotifier = Value ? Value->Notifier() : std::weak_ptr<TChangeNotifier>();
-    UpdateLeftButton();
-}
-
-void TEdit::SetLeftButtonVisible(bool Value) {
-    FLeftButtonVisible = Value;
-    UpdateLeftButton();
-}
-
-void TEdit::SetLeftButtonImageIndex(int Value) {
-    FLeftButtonImageIndex = Value;
-    UpdateLeftButton();
 }
 
 void TEdit::UpdateLeftButton() {
@@ -205,34 +190,16 @@ TProgressBar::TProgressBar(TComponent* AOwner)
     UpdateFraction();
 }
 
-TProgressBar::~TProgressBar() {
-    if (FTimer)
-        g_source_remove(FTimer);
-}
-
 void TProgressBar::SetStyle(TProgressBarStyle Value) {
     FStyle = Value;
     UpdateFraction();
     UpdateTimer();
 }
 
-void TProgressBar::SetRange(int AMin, int AMax) {
-    FMin = AMin;
-    FMax = AMax;
-    UpdateFraction();
-}
-
-void TProgressBar::SetPosition(int Value) {
-    FPosition = std::clamp(Value, FMin, FMax);
-    UpdateFraction();
-}
-
 void TProgressBar::SetMarqueeInterval(int Value) {
     FMarqueeInterval = std::max(Value, 1);
-    if (FTimer) {
-        g_source_remove(FTimer);
-        FTimer = 0;
-    }
+    ControlParts::StopTimer(FTimer);
+    FTimer = 0;
     UpdateTimer();
 }
 
@@ -240,16 +207,6 @@ void TProgressBar::UpdateFraction() {
     if (FStyle == TProgressBarStyle::pbstNormal) {
         double span = FMax - FMin;
         gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(FWidget), span > 0 ? (FPosition - FMin) / span : 0.0);
-    }
-}
-
-void TProgressBar::UpdateTimer() {
-    bool want = FStyle == TProgressBarStyle::pbstMarquee && Visible();
-    if (want && !FTimer)
-        FTimer = g_timeout_add(static_cast<guint>(FMarqueeInterval), OnMarqueeTimer, this);
-    else if (!want && FTimer) {
-        g_source_remove(FTimer);
-        FTimer = 0;
     }
 }
 
@@ -269,25 +226,6 @@ TActivityIndicator::TActivityIndicator(TComponent* AOwner)
     UpdateTimer();
 }
 
-TActivityIndicator::~TActivityIndicator() {
-    if (FTimer)
-        g_source_remove(FTimer);
-}
-
-int TActivityIndicator::SizeInPixels(TActivityIndicatorSize Size) {
-    switch (Size) {
-    case TActivityIndicatorSize::aisSmall:
-        return 24;
-    case TActivityIndicatorSize::aisMedium:
-        return 32;
-    case TActivityIndicatorSize::aisLarge:
-        return 48;
-    case TActivityIndicatorSize::aisXLarge:
-        return 64;
-    }
-    return 32;
-}
-
 void TActivityIndicator::SetIndicatorType(TActivityIndicatorType Value) {
     FType = Value;
     gtk_widget_queue_draw(W(FWidget));
@@ -303,20 +241,6 @@ void TActivityIndicator::SetIndicatorSize(TActivityIndicatorSize Value) {
     int size = SizeInPixels(Value);
     gtk_widget_set_size_request(W(FWidget), size, size);
     SetBounds(Left(), Top(), size, size);
-}
-
-void TActivityIndicator::SetAnimate(bool Value) {
-    FAnimate = Value;
-    UpdateTimer();
-}
-
-void TActivityIndicator::UpdateTimer() {
-    if (FAnimate && !FTimer)
-        FTimer = g_timeout_add(30, OnIndicatorTimer, this);
-    else if (!FAnimate && FTimer) {
-        g_source_remove(FTimer);
-        FTimer = 0;
-    }
 }
 
 void TActivityIndicator::NextFrame() {
@@ -335,20 +259,13 @@ void TActivityIndicator::Draw(void* CairoContext) const {
     double t = static_cast<double>(FFrame) / FrameCount; // 0 .. 1 over one cycle
     double cx = size / 2, cy = size / 2;
     switch (FType) {
-    case TActivityIndicatorType::aitMomentumDots: {
-        // Five dots chasing each other round a circle, fast at the bottom and
-        // slow at the top.
-        double orbit = size * 0.38, dot = size * 0.055;
-        for (int i = 0; i < 5; ++i) {
-            double p = std::fmod(t - i * 0.07 + 1.0, 1.0);
-            double eased = p - std::sin(2 * Pi * p) / (2 * Pi) * 0.85;
-            double angle = -Pi / 2 + 2 * Pi * eased;
+    case TActivityIndicatorType::aitMomentumDots:
+        for (const auto& dot : ControlParts::MomentumDots(size, t)) {
             cairo_set_source_rgba(cr, c, c, c, 1.0);
-            cairo_arc(cr, cx + orbit * std::cos(angle), cy + orbit * std::sin(angle), dot, 0, 2 * Pi);
+            cairo_arc(cr, dot.X, dot.Y, dot.Radius, 0, 2 * Pi);
             cairo_fill(cr);
         }
         break;
-    }
     case TActivityIndicatorType::aitRotatingSector: {
         // A faint ring with a quarter of it drawn solid, turning.
         double radius = size * 0.38, width = size * 0.1;
@@ -356,26 +273,19 @@ void TActivityIndicator::Draw(void* CairoContext) const {
         cairo_set_source_rgba(cr, c, c, c, 0.25);
         cairo_arc(cr, cx, cy, radius, 0, 2 * Pi);
         cairo_stroke(cr);
-        double start = -Pi / 2 + 2 * Pi * t;
+        double start = ControlParts::SectorStart(t);
         cairo_set_source_rgba(cr, c, c, c, 1.0);
         cairo_arc(cr, cx, cy, radius, start, start + Pi / 2);
         cairo_stroke(cr);
         break;
     }
     case TActivityIndicatorType::aitSectorRing: {
-        // Twelve sectors round a ring; the lit one moves on with a fading trail.
-        const int sectors = 12;
         double inner = size * 0.24, outer = size * 0.45;
-        int lit = static_cast<int>(t * sectors) % sectors;
-        for (int i = 0; i < sectors; ++i) {
-            int age = (lit - i + sectors) % sectors;
-            double alpha = std::max(0.15, 1.0 - age * 0.12);
-            double a0 = -Pi / 2 + 2 * Pi * i / sectors + 0.06,
-                   a1 = -Pi / 2 + 2 * Pi * (i + 1) / sectors - 0.06;
-            cairo_set_source_rgba(cr, c, c, c, alpha);
+        for (const auto& sector : ControlParts::RingSectors(t)) {
+            cairo_set_source_rgba(cr, c, c, c, sector.Alpha);
             cairo_new_path(cr);
-            cairo_arc(cr, cx, cy, outer, a0, a1);
-            cairo_arc_negative(cr, cx, cy, inner, a1, a0);
+            cairo_arc(cr, cx, cy, outer, sector.From, sector.To);
+            cairo_arc_negative(cr, cx, cy, inner, sector.To, sector.From);
             cairo_close_path(cr);
             cairo_fill(cr);
         }
@@ -388,22 +298,11 @@ void TActivityIndicator::Draw(void* CairoContext) const {
 
 TImage::TImage(TComponent* AOwner) : TControl(AOwner, NewWidget(gtk_image_new)) {}
 
-void TImage::SetPicture(const TBitmap& Value) {
-    FPicture = Value;
-    FIconName.clear();
-    UpdateNative();
-}
-
 void TImage::SetIconName(const std::string& Name, int Size) {
     FIconName = Name;
     FPicture = TBitmap();
     gtk_image_set_from_icon_name(GTK_IMAGE(FWidget), Name.c_str(), GTK_ICON_SIZE_DIALOG);
     gtk_image_set_pixel_size(GTK_IMAGE(FWidget), Size);
-}
-
-void TImage::SetStretch(bool Value) {
-    FStretch = Value;
-    UpdateNative();
 }
 
 void TImage::UpdateNative() {

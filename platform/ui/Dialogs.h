@@ -107,6 +107,10 @@ protected:
     TCustomFileDialog(TComponent* AOwner, bool ASave) : TComponent(AOwner), FSave(ASave) {}
 
 private:
+    // Backend: runs the toolkit's dialog (owned by Owner's window where there
+    // is one) and gives every chosen file's full path, none when cancelled.
+    std::vector<std::string> RunNative(TCustomForm* Owner);
+
     bool FSave;
     std::string FFileName;
     std::string FTitle;

@@ -1,8 +1,22 @@
 #include "platform/ui/Graphics.h"
+#include "platform/ui/GraphicsParts.h"
+#include "platform/ui/Styles.h"
 
 #include <algorithm>
 
 namespace Norvane::Platform::Ui {
+
+TRgb ColorToRgb(TColor Color) {
+    if (!IsSystemColor(Color))
+        return PlainColorToRgb(Color);
+    const unsigned index = Color & 0xFF;
+    if (index > 30)
+        return TRgb{};
+    TRgb styled;
+    if (auto style = TStyleManager::ActiveStyle(); style && style->SystemColor(index, styled))
+        return styled;
+    return GraphicsParts::NativeSystemColor(index);
+}
 
 void TBitmap::SetSize(int AWidth, int AHeight) {
     if (AWidth < 0 || AHeight < 0)

@@ -1,4 +1,5 @@
 #include "platform/ui/Keys.h"
+#include "platform/ui/KeyParts.h"
 
 #include "platform/Text.h"
 
@@ -119,6 +120,22 @@ TShortCut ShortCutFromMessage(const TWMKey& Message) {
     if (key == 0 || key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU)
         return scNone;
     return ShortCut(key, KeyDataToShiftState(Message.KeyData));
+}
+
+TShiftState NativeStateToShiftState(unsigned State) {
+    TShiftState shift = 0;
+    for (const auto& bit : KeyParts::NativeModifierBits())
+        if (State & bit.Native)
+            shift |= bit.Shift;
+    return shift;
+}
+
+unsigned ShiftStateToNativeState(TShiftState Shift) {
+    unsigned state = 0;
+    for (const auto& bit : KeyParts::NativeModifierBits())
+        if (Shift & bit.Shift)
+            state |= bit.Native;
+    return state;
 }
 
 } // namespace Norvane::Platform::Ui

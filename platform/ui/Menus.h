@@ -49,6 +49,8 @@ public:
     TMenuItem* Parent() const { return FParentItem; }
     int MenuIndex() const;
     void Add(TMenuItem* Item);
+    // Moves the item here from any parent it had; EUiError for null, this
+    // item or an item above it.
     void Insert(int Index, TMenuItem* Item);
     // Removes the item from this item without freeing it.
     void Remove(TMenuItem* Item);
@@ -72,9 +74,16 @@ public:
     void SetMenu(TMainMenu* Menu) { FMenu = Menu; }
 
 private:
+    // Whether this item and every item above it are enabled.
+    bool EnabledUpward() const;
+    // Backend: shows the item's state in its native menu.
     void UpdateNative();
+    // Backend: a child just inserted at Index, and one about to be removed
+    // (whose parent's menu is brought up to date by UpdateSubmenu after).
     void AttachChildWidget(TMenuItem* Item, int Index);
     void DetachChildWidget(TMenuItem* Item);
+    // Backend: brings the native menu of the children up to date (made or
+    // dropped as needed).
     void UpdateSubmenu();
 
     std::string FCaption;

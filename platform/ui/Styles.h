@@ -55,6 +55,11 @@ public:
     static std::string ActiveStyleSheet();
     // The active style, null for the system look.
     static std::shared_ptr<TCustomStyle> ActiveStyle();
+
+private:
+    // Gives the toolkit the active style and repaints every window (once the
+    // application is initialized); each backend has its own.
+    static void ApplyActive();
 };
 
 } // namespace Norvane::Platform::Ui

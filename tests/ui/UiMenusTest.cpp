@@ -85,6 +85,8 @@ TEST(UiMenus, StructureCaptionsSeparatorsAndAccessKeys) {
     EXPECT_EQ(CaptionAccessKey("&File"), U'f');
     EXPECT_EQ(CaptionAccessKey("Save &As"), U'a');
     EXPECT_EQ(CaptionAccessKey("R&&D"), 0u);
+    EXPECT_EQ(CaptionAccessKey("&\xC3\x84rger"), U'\u00E4');
+    EXPECT_EQ(CaptionAccessKey("&\xFF"), 0u);
     EXPECT_EQ(CaptionToMnemonic("R&&D &Tools_x"), "R&D _Tools__x");
     // A caption turned into "-" becomes a separator in the same place, and back.
     m.Quit->SetCaption("-");
@@ -101,6 +103,10 @@ TEST(UiMenus, StructureCaptionsSeparatorsAndAccessKeys) {
     // Attaching the menu kept the window's size: the client area lost the bar's height.
     EXPECT_TRUE(WaitFor([&] { return m.Form.ClientHeight() == 200 - bar.height; })) << m.Form.ClientHeight();
     EXPECT_EQ(m.Form.ClientWidth(), 400);
+    // An item cannot go under itself or under an item below it.
+    EXPECT_THROW(m.File->Add(m.File), EUiError);
+    EXPECT_THROW(m.Open->Add(m.File), EUiError);
+    EXPECT_EQ(m.File->Parent(), m.Menu->Items());
     // Clearing frees the children.
     int owned = m.Menu->ComponentCount();
     m.File->Clear();

@@ -17,14 +17,14 @@ struct TCanvas::TImpl {
         : Target(&ATarget), Pixels(ATarget.Pixels()), Mask(ATarget.Width(), ATarget.Height()) {}
     TBitmap* Target;
     std::vector<std::uint8_t> Pixels; // straight R, G, B, A as in the bitmap
-    Win32::DibSection Mask;
+    Win32Ui::DibSection Mask;
     HFONT Fonts[2] = {nullptr, nullptr};
 
     HFONT Font(bool Bold) {
         HFONT& font = Fonts[Bold ? 1 : 0];
         // The size of the other backends' "Sans 9" at 96 dots per inch.
         if (!font)
-            font = Win32::CreateMessageFont(Bold, 12);
+            font = Win32Ui::CreateMessageFont(Bold, 12);
         return font;
     }
 
@@ -109,15 +109,6 @@ void TCanvas::FillGradient(const TRect& R, TRgb From, TRgb To) {
         FImpl->Solid({R.Left, R.Top + i, R.Right, R.Top + i + 1},
                      TRgb{lerp(From.R, To.R), lerp(From.G, To.G), lerp(From.B, To.B)});
     }
-}
-
-void TCanvas::FrameRect(const TRect& R, TRgb Color, int Width) {
-    if (Width <= 0)
-        return;
-    FillRect({R.Left, R.Top, R.Right, R.Top + Width}, Color);
-    FillRect({R.Left, R.Bottom - Width, R.Right, R.Bottom}, Color);
-    FillRect({R.Left, R.Top, R.Left + Width, R.Bottom}, Color);
-    FillRect({R.Right - Width, R.Top, R.Right, R.Bottom}, Color);
 }
 
 void TCanvas::RoundRect(const TRect& R, int Radius, TRgb Fill, TRgb Border) {

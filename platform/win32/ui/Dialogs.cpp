@@ -1,8 +1,9 @@
-// Dialogs on Win32: the message dialog as a form of the framework's own
-// controls, message boxes of the system, and the shell's common item dialogs
-// for opening and saving files.
+// Dialogs on Win32: the system's part of the message dialog
+// (platform/ui/DialogParts.h), message boxes of the system, and the shell's
+// common item dialogs for opening and saving files.
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/DialogParts.h"
 #include "platform/win32/ui/Win32Graphics.h"
 
 #include <shobjidl.h>
@@ -19,44 +20,6 @@ using Platform::Win32::Narrow;
 using Platform::Win32::Widen;
 
 namespace {
-
-struct TButtonInfo {
-    TMsgDlgBtn Button;
-    const char* Caption;
-    TModalResult Result;
-};
-
-// The fixed order in which the dialog creates its buttons.
-const TButtonInfo ButtonOrder[] = {
-    {TMsgDlgBtn::mbYes, "&Yes", mrYes},
-    {TMsgDlgBtn::mbNo, "&No", mrNo},
-    {TMsgDlgBtn::mbOK, "OK", mrOk},
-    {TMsgDlgBtn::mbCancel, "Cancel", mrCancel},
-    {TMsgDlgBtn::mbAbort, "&Abort", mrAbort},
-    {TMsgDlgBtn::mbRetry, "&Retry", mrRetry},
-    {TMsgDlgBtn::mbIgnore, "&Ignore", mrIgnore},
-    {TMsgDlgBtn::mbAll, "&All", mrAll},
-    {TMsgDlgBtn::mbNoToAll, "N&o to All", mrNoToAll},
-    {TMsgDlgBtn::mbYesToAll, "Yes to &All", mrYesToAll},
-    {TMsgDlgBtn::mbHelp, "&Help", mrHelp},
-    {TMsgDlgBtn::mbClose, "&Close", mrClose},
-};
-
-const char* TypeCaption(TMsgDlgType Type) {
-    switch (Type) {
-    case TMsgDlgType::mtWarning:
-        return "Warning";
-    case TMsgDlgType::mtError:
-        return "Error";
-    case TMsgDlgType::mtInformation:
-        return "Information";
-    case TMsgDlgType::mtConfirmation:
-        return "Confirm";
-    case TMsgDlgType::mtCustom:
-        break;
-    }
-    return "";
-}
 
 // The system's icon of the type (the number of its resource), or 0.
 unsigned TypeIcon(TMsgDlgType Type) {
@@ -75,53 +38,18 @@ unsigned TypeIcon(TMsgDlgType Type) {
     return 0;
 }
 
-class TMessageForm : public TForm {
-public:
-    explicit TMessageForm(TComponent* AOwner) : TForm(AOwner) {}
-    TMsgDlgType Kind = TMsgDlgType::mtCustom;
-
-protected:
-    void DoShow() override {
-        TForm::DoShow();
-        if (Kind == TMsgDlgType::mtError)
-            ::MessageBeep(MB_ICONHAND);
-        else if (Kind == TMsgDlgType::mtWarning)
-            ::MessageBeep(MB_ICONEXCLAMATION);
-    }
-};
-
 // The owner window of a dialog: the form's top-level window, else none.
 HWND OwnerWindow(TCustomForm* Form) {
     return Form && !Form->IsEmbedded() ? static_cast<HWND>(Form->NativeWindow()) : nullptr;
 }
 
-std::vector<TCustomFileDialog*>& RunningDialogs() {
-    static std::vector<TCustomFileDialog*> dialogs;
-    return dialogs;
-}
-
-std::string Trim(const std::string& Text) {
-    auto b = Text.find_first_not_of(" \t");
-    auto e = Text.find_last_not_of(" \t");
-    return b == std::string::npos ? std::string() : Text.substr(b, e - b + 1);
-}
-
 // "*.txt; *.md" as the system's pattern list "*.txt;*.md".
 std::wstring Patterns(const std::string& Masks) {
     std::wstring result;
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t end = Masks.find(';', start);
-        std::string mask =
-            Trim(Masks.substr(start, end == std::string::npos ? std::string::npos : end - start));
-        if (!mask.empty()) {
-            if (!result.empty())
-                result += L';';
-            result += Widen(mask);
-        }
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
+    for (const std::string& mask : DialogParts::FileMasks(Masks)) {
+        if (!result.empty())
+            result += L';';
+        result += Widen(mask);
     }
     return result.empty() ? std::wstring(L"*.*") : result;
 }
@@ -136,136 +64,48 @@ std::string FileSystemPath(IShellItem* Item) {
     return path;
 }
 
-// Registers the dialog as running for as long as the object lives.
-class TRunningScope {
-public:
-    TRunningScope(TCustomFileDialog* Dialog, bool& Executing, void*& Native, void* Value)
-        : FDialog(Dialog), FExecuting(Executing), FNative(Native) {
-        FExecuting = true;
-        FNative = Value;
-        RunningDialogs().push_back(FDialog);
-    }
-    ~TRunningScope() {
-        auto& dialogs = RunningDialogs();
-        dialogs.erase(std::find(dialogs.begin(), dialogs.end(), FDialog));
-        FExecuting = false;
-        FNative = nullptr;
-    }
-    TRunningScope(const TRunningScope&) = delete;
-    TRunningScope& operator=(const TRunningScope&) = delete;
-
-private:
-    TCustomFileDialog* FDialog;
-    bool& FExecuting;
-    void*& FNative;
-};
-
 } // namespace
 
-TModalResult ButtonModalResult(TMsgDlgBtn Button) {
-    for (const auto& info : ButtonOrder)
-        if (info.Button == Button)
-            return info.Result;
-    return mrNone;
-}
+namespace DialogParts {
 
-TForm* CreateMessageDialog(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons) {
+void EnsureStarted() {
     Application().Initialize();
-    auto* form = new TMessageForm(&Application());
-    form->Kind = DlgType;
-    form->SetBorderStyle(TBorderStyle::bsDialog);
-    form->SetPosition(TPosition::poScreenCenter);
-    std::string caption = TypeCaption(DlgType);
-    form->SetCaption(caption.empty() ? Application().Title() : caption);
+}
 
-    const int margin = 16, iconSize = 32, gap = 12, buttonGap = 8;
-    int textLeft = margin;
-    if (unsigned iconId = TypeIcon(DlgType)) {
-        auto* icon = new TImage(form);
-        icon->SetParent(form);
-        icon->SetPicture(Win32::IconToBitmap(
-            ::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(iconId))), iconSize));
-        icon->SetBounds(margin, margin, iconSize, iconSize);
-        textLeft = margin + iconSize + gap;
-    }
-    // The text in the message font, broken into lines at a sensible width.
-    HFONT font = Win32::CreateMessageFont();
-    const SIZE text = Win32::MeasureText(font, Msg, 400);
-    auto* label = new TLabel(form);
-    label->SetParent(form);
-    label->SetWordWrap(true);
-    label->SetCaption(Msg);
-    label->SetBounds(textLeft, margin, text.cx + 2, text.cy);
+void Alert(TMsgDlgType Type) {
+    if (Type == TMsgDlgType::mtError)
+        ::MessageBeep(MB_ICONHAND);
+    else if (Type == TMsgDlgType::mtWarning)
+        ::MessageBeep(MB_ICONEXCLAMATION);
+}
 
-    if (Buttons.Empty())
-        Buttons.Include(TMsgDlgBtn::mbOK);
-    TMsgDlgBtn defaultButton = Buttons.Contains(TMsgDlgBtn::mbOK)    ? TMsgDlgBtn::mbOK
-                               : Buttons.Contains(TMsgDlgBtn::mbYes) ? TMsgDlgBtn::mbYes
-                                                                     : TMsgDlgBtn::mbHelp;
-    TMsgDlgBtn cancelButton = Buttons.Contains(TMsgDlgBtn::mbCancel) ? TMsgDlgBtn::mbCancel
-                              : Buttons.Contains(TMsgDlgBtn::mbNo)   ? TMsgDlgBtn::mbNo
-                                                                     : TMsgDlgBtn::mbOK;
-    bool hasCancel = Buttons.Contains(cancelButton);
-    bool defaultSet = false;
-    std::vector<TButton*> buttons;
-    int buttonH = 26, buttonsW = 0;
-    for (const auto& info : ButtonOrder) {
-        if (!Buttons.Contains(info.Button))
-            continue;
-        auto* button = new TButton(form);
-        button->SetParent(form);
-        button->SetCaption(info.Caption);
-        button->SetModalResult(info.Result);
-        if (info.Button == defaultButton || (!Buttons.Contains(defaultButton) && !defaultSet)) {
-            button->SetDefault(true);
-            defaultSet = true;
-        }
-        if (info.Button == cancelButton)
-            button->SetCancel(true);
-        const SIZE size = Win32::MeasureText(font, info.Caption);
-        buttonH = std::max(buttonH, static_cast<int>(size.cy) + 12);
-        button->SetWidth(std::max(88, static_cast<int>(size.cx) + 24));
-        buttonsW += button->Width();
-        buttons.push_back(button);
-    }
+int IconSize() {
+    return 32;
+}
+
+void SetTypeIcon(TImage* Image, TMsgDlgType Type) {
+    Image->SetPicture(Win32Ui::IconToBitmap(
+        ::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(TypeIcon(Type)))), IconSize()));
+}
+
+void WrapMessage(TLabel* Label, const std::string& Msg, int MaxWidth, int& Width, int& Height) {
+    HFONT font = Win32Ui::CreateMessageFont();
+    const SIZE text = Win32Ui::MeasureText(font, Msg, MaxWidth);
     ::DeleteObject(font);
-    buttonsW += buttonGap * (static_cast<int>(buttons.size()) - 1);
-    int contentH = std::max(static_cast<int>(text.cy), TypeIcon(DlgType) ? iconSize : 0);
-    int clientW = std::max(textLeft + static_cast<int>(text.cx) + 2 + margin, buttonsW + 2 * margin);
-    clientW = std::max(clientW, 260);
-    int buttonsTop = margin + contentH + 20;
-    int x = clientW - margin - buttonsW;
-    for (TButton* b : buttons) {
-        b->SetBounds(x, buttonsTop, b->Width(), buttonH);
-        x += b->Width() + buttonGap;
-    }
-    form->SetClientSize(clientW, buttonsTop + buttonH + margin);
-    form->SetKeyPreview(true);
-    form->OnKeyDown = [form, hasCancel](TObject*, std::uint16_t& Key, TShiftState) {
-        // Without a cancel button Escape closes like the close box.
-        if (Key == VK_ESCAPE && !hasCancel) {
-            Key = 0;
-            form->SetModalResult(mrCancel);
-        }
-    };
-    for (TButton* b : buttons)
-        if (b->Default())
-            form->SetActiveControl(b);
-    return form;
+    Label->SetWordWrap(true);
+    Width = static_cast<int>(text.cx);
+    Height = static_cast<int>(text.cy);
 }
 
-TModalResult MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons) {
-    TForm* dialog = CreateMessageDialog(Msg, DlgType, Buttons);
-    TModalResult result = mrCancel;
-    try {
-        result = dialog->ShowModal();
-    } catch (...) {
-        delete dialog;
-        throw;
-    }
-    delete dialog;
-    return result;
+void ButtonSize(TButton* Button, int& Width, int& Height) {
+    HFONT font = Win32Ui::CreateMessageFont();
+    const SIZE size = Win32Ui::MeasureText(font, Button->Caption());
+    ::DeleteObject(font);
+    Width = static_cast<int>(size.cx) + 24;
+    Height = std::max(26, static_cast<int>(size.cy) + 12);
 }
+
+} // namespace DialogParts
 
 TModalResult MessageBox(const std::string& Text, const std::string& Caption, TMessageBoxIcon Icon,
                         TMessageBoxKind Kind) {
@@ -325,19 +165,11 @@ void ShowMessage(const std::string& Text) {
 
 // File dialogs.
 
-TCustomFileDialog* RunningFileDialog() {
-    return RunningDialogs().empty() ? nullptr : RunningDialogs().back();
-}
-
-bool TCustomFileDialog::Execute(TCustomForm* OwnerForm) {
-    Application().Initialize();
-    if (FExecuting)
-        throw EUiError("The dialog is already open");
-    FFiles.clear();
-    Win32::ComApartment com;
+std::vector<std::string> TCustomFileDialog::RunNative(TCustomForm* Owner) {
+    Win32Ui::ComApartment com;
     if (!com.Usable())
         throw EUiError("The file dialog cannot start: COM is not available");
-    Win32::ComRef<IFileDialog> dialog;
+    Win32Ui::ComRef<IFileDialog> dialog;
     if (FAILED(::CoCreateInstance(FSave ? CLSID_FileSaveDialog : CLSID_FileOpenDialog, nullptr,
                                   CLSCTX_INPROC_SERVER, FSave ? IID_IFileSaveDialog : IID_IFileOpenDialog,
                                   reinterpret_cast<void**>(&dialog))))
@@ -359,8 +191,7 @@ bool TCustomFileDialog::Execute(TCustomForm* OwnerForm) {
     // A name typed without an extension gets the default one (the system
     // asks before overwriting under the completed name).
     if (FSave) {
-        std::string extension = FDefaultExtension;
-        extension.erase(0, std::min(extension.find_first_not_of('.'), extension.size()));
+        const std::string extension = DialogParts::BareExtension(FDefaultExtension);
         if (!extension.empty())
             dialog->SetDefaultExtension(Widen(extension).c_str());
     }
@@ -384,7 +215,7 @@ bool TCustomFileDialog::Execute(TCustomForm* OwnerForm) {
         std::filesystem::path path(Widen(FFileName));
         std::error_code ec;
         if (path.has_parent_path() && std::filesystem::is_directory(path.parent_path(), ec)) {
-            Win32::ComRef<IShellItem> folder;
+            Win32Ui::ComRef<IShellItem> folder;
             std::wstring folderName = std::filesystem::absolute(path.parent_path(), ec).wstring();
             if (!ec && SUCCEEDED(::SHCreateItemFromParsingName(folderName.c_str(), nullptr, IID_IShellItem,
                                                                reinterpret_cast<void**>(&folder))))
@@ -394,38 +225,33 @@ bool TCustomFileDialog::Execute(TCustomForm* OwnerForm) {
             dialog->SetFileName(path.filename().wstring().c_str());
     }
 
-    TCustomForm* owner = OwnerForm ? OwnerForm : Application().ActiveForm();
     HRESULT shown = E_FAIL;
     {
-        TRunningScope running(this, FExecuting, FNative, dialog.Get());
-        shown = dialog->Show(OwnerWindow(owner));
+        DialogParts::TRunningScope running(this, FExecuting, FNative, dialog.Get());
+        shown = dialog->Show(OwnerWindow(Owner));
     }
     if (FAILED(shown))
-        return false; // cancelled (or the dialog could not be shown)
+        return {}; // cancelled (or the dialog could not be shown)
     std::vector<std::string> files;
-    Win32::ComRef<IFileOpenDialog> open;
-    Win32::ComRef<IShellItemArray> items;
+    Win32Ui::ComRef<IFileOpenDialog> open;
+    Win32Ui::ComRef<IShellItemArray> items;
     if (!FSave && SUCCEEDED(dialog->QueryInterface(IID_IFileOpenDialog, reinterpret_cast<void**>(&open))) &&
         SUCCEEDED(open->GetResults(&items))) {
         DWORD count = 0;
         items->GetCount(&count);
         for (DWORD i = 0; i < count; ++i) {
-            Win32::ComRef<IShellItem> item;
+            Win32Ui::ComRef<IShellItem> item;
             if (SUCCEEDED(items->GetItemAt(i, &item)))
                 if (std::string path = FileSystemPath(item.Get()); !path.empty())
                     files.push_back(std::move(path));
         }
     } else {
-        Win32::ComRef<IShellItem> item;
+        Win32Ui::ComRef<IShellItem> item;
         if (SUCCEEDED(dialog->GetResult(&item)))
             if (std::string path = FileSystemPath(item.Get()); !path.empty())
                 files.push_back(std::move(path));
     }
-    if (files.empty())
-        return false;
-    FFileName = files.front();
-    FFiles = std::move(files);
-    return true;
+    return files;
 }
 
 } // namespace Norvane::Platform::Ui

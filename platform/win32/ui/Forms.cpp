@@ -59,7 +59,7 @@ HWND CreateFormWindow(TCustomForm* Form, TBorderStyle Border, bool Shadow, int X
     SetControlOf(window, Form);
     ApplyApplicationIcon(window);
     // A window made while a style is active takes its caption colours too.
-    Ui::Win32::ApplyStyleCaption(window);
+    Win32Ui::ApplyStyleCaption(window);
     return window;
 }
 

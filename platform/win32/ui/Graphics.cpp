@@ -1,7 +1,7 @@
 // Colours from the system (or the active style) and pictures through the
 // Windows Imaging Component; the GDI helpers of the Win32 layer.
 #include "platform/ui/Graphics.h"
-#include "platform/ui/Styles.h"
+#include "platform/ui/GraphicsParts.h"
 #include "platform/win32/ui/Win32Graphics.h"
 
 #include <wincodec.h>
@@ -14,7 +14,7 @@ namespace Norvane::Platform::Ui {
 
 using Platform::Win32::Widen;
 
-namespace Win32 {
+namespace Win32Ui {
 
 ComApartment::ComApartment() {
     HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
@@ -121,11 +121,11 @@ TBitmap IconToBitmap(HICON Icon, int Size) {
     return result;
 }
 
-} // namespace Win32
+} // namespace Win32Ui
 
 namespace {
 
-using Win32::ComRef;
+using Win32Ui::ComRef;
 
 // Pictures larger than this are refused rather than decoded.
 constexpr UINT MaxSide = 16384;
@@ -170,22 +170,14 @@ ComRef<IWICBitmap> ToWicBitmap(IWICImagingFactory* Factory, const TBitmap& Bitma
 
 } // namespace
 
-TRgb ColorToRgb(TColor Color) {
-    if (!IsSystemColor(Color))
-        return PlainColorToRgb(Color);
-    const unsigned index = Color & 0xFF;
-    if (index > 30)
-        return TRgb{};
-    TRgb styled;
-    if (auto style = TStyleManager::ActiveStyle(); style && style->SystemColor(index, styled))
-        return styled;
-    return PlainColorToRgb(static_cast<TColor>(::GetSysColor(static_cast<int>(index))) & 0xFFFFFF);
+TRgb GraphicsParts::NativeSystemColor(unsigned Index) {
+    return PlainColorToRgb(static_cast<TColor>(::GetSysColor(static_cast<int>(Index))) & 0xFFFFFF);
 }
 
 TBitmap TBitmap::FromEncoded(const std::string& Bytes) {
     if (Bytes.empty() || Bytes.size() > UINT_MAX / 2)
         throw EUiError("Cannot decode the picture: no usable bytes");
-    Win32::ComApartment com;
+    Win32Ui::ComApartment com;
     auto factory = NewFactory();
     ComRef<IWICStream> input;
     ComRef<IWICBitmapDecoder> decoder;
@@ -206,7 +198,7 @@ TBitmap TBitmap::FromEncoded(const std::string& Bytes) {
 std::string TBitmap::EncodePng() const {
     if (Empty())
         throw EUiError("Cannot encode an empty picture");
-    Win32::ComApartment com;
+    Win32Ui::ComApartment com;
     auto factory = NewFactory();
     auto source = ToWicBitmap(factory.Get(), *this);
     ComRef<IStream> output;
@@ -243,7 +235,7 @@ TBitmap TBitmap::Scaled(int AWidth, int AHeight) const {
     if (AWidth <= 0 || AHeight <= 0 || static_cast<UINT>(AWidth) > MaxSide ||
         static_cast<UINT>(AHeight) > MaxSide)
         throw EUiError("Invalid bitmap size");
-    Win32::ComApartment com;
+    Win32Ui::ComApartment com;
     auto factory = NewFactory();
     auto source = ToWicBitmap(factory.Get(), *this);
     ComRef<IWICBitmapScaler> scaler;

@@ -2,6 +2,7 @@
 // themselves, a native key event is a key message (MSG), and the native
 // modifier state is the MK_ flags of the mouse messages.
 #include "platform/ui/Keys.h"
+#include "platform/ui/KeyParts.h"
 #include "platform/win32/ui/Win32Graphics.h"
 
 namespace Norvane::Platform::Ui {
@@ -38,38 +39,12 @@ unsigned VirtualKeyToKeyval(std::uint16_t Key, TShiftState Shift) {
     return Key > 0 && Key < 0xFF ? Key : 0;
 }
 
-TShiftState NativeStateToShiftState(unsigned State) {
-    TShiftState shift = 0;
-    if (State & MK_SHIFT)
-        shift |= ssShift;
-    if (State & MK_CONTROL)
-        shift |= ssCtrl;
-    if (State & NativeAlt)
-        shift |= ssAlt;
-    if (State & MK_LBUTTON)
-        shift |= ssLeft;
-    if (State & MK_RBUTTON)
-        shift |= ssRight;
-    if (State & MK_MBUTTON)
-        shift |= ssMiddle;
-    return shift;
-}
-
-unsigned ShiftStateToNativeState(TShiftState Shift) {
-    unsigned state = 0;
-    if (Shift & ssShift)
-        state |= MK_SHIFT;
-    if (Shift & ssCtrl)
-        state |= MK_CONTROL;
-    if (Shift & ssAlt)
-        state |= NativeAlt;
-    if (Shift & ssLeft)
-        state |= MK_LBUTTON;
-    if (Shift & ssRight)
-        state |= MK_RBUTTON;
-    if (Shift & ssMiddle)
-        state |= MK_MBUTTON;
-    return state;
+std::span<const KeyParts::TModifierBit> KeyParts::NativeModifierBits() {
+    static constexpr TModifierBit bits[] = {
+        {ssShift, MK_SHIFT},  {ssCtrl, MK_CONTROL},  {ssAlt, NativeAlt},
+        {ssLeft, MK_LBUTTON}, {ssRight, MK_RBUTTON}, {ssMiddle, MK_MBUTTON},
+    };
+    return bits;
 }
 
 TShiftState GetKeyboardShiftState() {
@@ -101,7 +76,7 @@ TWMKey NativeKeyEventToMessage(const void* Event) {
     return message;
 }
 
-// A new MSG for the window (HWND), to free with Win32::FreeNativeKeyEvent.
+// A new MSG for the window (HWND), to free with Win32Ui::FreeNativeKeyEvent.
 void* MessageToNativeKeyEvent(const TWMKey& Message, void* Window) {
     auto* msg = new MSG{};
     msg->hwnd = static_cast<HWND>(Window);
@@ -119,11 +94,11 @@ void* MessageToNativeKeyEvent(const TWMKey& Message, void* Window) {
     return msg;
 }
 
-namespace Win32 {
+namespace Win32Ui {
 
 void FreeNativeKeyEvent(void* Event) {
     delete static_cast<MSG*>(Event);
 }
 
-} // namespace Win32
+} // namespace Win32Ui
 } // namespace Norvane::Platform::Ui

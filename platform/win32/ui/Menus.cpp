@@ -1,6 +1,7 @@
 // Menus on Win32: the menu bar is an HMENU of the form's window; an item with
 // children has a pop-up HMENU of its own. A change to an item fills its
 // parent's HMENU again. Items are told apart by command ids.
+#include "platform/ui/MenuParts.h"
 #include "platform/win32/ui/Win32Ui.h"
 
 #include <algorithm>
@@ -37,13 +38,6 @@ unsigned CommandIdOf(const TMenuItem* Item) {
     return 0;
 }
 
-bool EnabledUpward(const TMenuItem* Item) {
-    for (; Item; Item = Item->Parent())
-        if (!Item->Enabled())
-            return false;
-    return true;
-}
-
 } // namespace
 
 // Win32 menus use the same "&" access keys as captions.
@@ -51,28 +45,13 @@ std::string CaptionToMnemonic(const std::string& Caption) {
     return Caption;
 }
 
-char32_t CaptionAccessKey(const std::string& Caption) {
-    for (std::size_t i = 0; i + 1 < Caption.size(); ++i) {
-        if (Caption[i] != '&')
-            continue;
-        if (Caption[i + 1] == '&') {
-            ++i;
-            continue;
-        }
-        std::wstring wide = Win32::Widen(Caption.substr(i + 1, 4));
-        if (wide.empty() || wide[0] == 0xFFFD)
-            return 0;
-        char32_t c = wide[0];
-        if (c >= 0xD800 && c <= 0xDBFF && wide.size() > 1)
-            c = 0x10000 + ((c - 0xD800) << 10) + (wide[1] - 0xDC00);
-        else if (c < 0x10000) {
-            wchar_t lower = wide[0];
-            CharLowerBuffW(&lower, 1);
-            c = lower;
-        }
-        return c;
-    }
-    return 0;
+// The system lowers characters of the basic plane; others stay as they are.
+char32_t MenuParts::LowerCase(char32_t Character) {
+    if (Character >= 0x10000 || (Character >= 0xD800 && Character <= 0xDFFF))
+        return Character;
+    wchar_t lower = static_cast<wchar_t>(Character);
+    CharLowerBuffW(&lower, 1);
+    return lower;
 }
 
 void Win32Ui::HandleMenuCommand(unsigned Id) {
@@ -181,7 +160,7 @@ void TMenuItem::UpdateImage() {
         if (images && !FImageName.empty() && index < 0)
             index = images->IndexOfName(FImageName);
         if (images && index >= 0 && index < images->Count() && !IsLine())
-            bitmap = BitmapToHbitmap(images->GetBitmap(index, EnabledUpward(this)));
+            bitmap = BitmapToHbitmap(images->GetBitmap(index, EnabledUpward()));
         if (FImage)
             DeleteObject(static_cast<HBITMAP>(FImage));
         FImage = bitmap;
@@ -204,102 +183,21 @@ void TMenuItem::SetEnabled(bool Value) {
     UpdateImage();
 }
 
-void TMenuItem::SetVisible(bool Value) {
-    FVisible = Value;
-    UpdateNative();
-}
-
 void TMenuItem::SetChecked(bool Value) {
     FChecked = Value;
     UpdateNative();
 }
 
-void TMenuItem::SetImageIndex(int Value) {
-    FImageIndex = Value;
-    UpdateImage();
-}
-
-void TMenuItem::SetImageName(const std::string& Value) {
-    FImageName = Value;
-    TMainMenu* menu = GetMenu();
-    if (TCustomImageList* images = menu ? menu->LiveImages() : nullptr) {
-        int index = images->IndexOfName(Value);
-        if (index >= 0)
-            FImageIndex = index;
-    }
-    UpdateImage();
-}
-
-void TMenuItem::SetShortCut(TShortCut Value) {
-    FShortCut = Value;
-    UpdateNative();
-}
-
-void TMenuItem::Click() {
-    if (FEnabled && OnClick)
-        OnClick(this);
-}
-
-int TMenuItem::MenuIndex() const {
-    if (!FParentItem)
-        return -1;
-    auto& list = FParentItem->FItems;
-    return static_cast<int>(std::find(list.begin(), list.end(), this) - list.begin());
-}
-
-void TMenuItem::Add(TMenuItem* Item) {
-    Insert(Count(), Item);
-}
-
-void TMenuItem::Insert(int Index, TMenuItem* Item) {
-    if (!Item || Item == this)
-        throw EUiError("Invalid menu item");
-    for (const TMenuItem* up = this; up; up = up->FParentItem)
-        if (up == Item)
-            throw EUiError("Invalid menu item");
-    if (Item->FParentItem)
-        Item->FParentItem->Remove(Item);
-    Index = std::clamp(Index, 0, Count());
-    FItems.insert(FItems.begin() + Index, Item);
-    Item->FParentItem = this;
+// The item, just inserted, gets its image and this item's menu shows it.
+void TMenuItem::AttachChildWidget(TMenuItem* Item, int Index) {
+    (void)Index;
     Item->UpdateImage(); // also fills this item's menu
     UpdateSubmenu();
 }
 
-void TMenuItem::Remove(TMenuItem* Item) {
-    auto it = std::find(FItems.begin(), FItems.end(), Item);
-    if (it == FItems.end())
-        return;
-    FItems.erase(it);
-    Item->FParentItem = nullptr;
-    UpdateSubmenu();
-}
-
-void TMenuItem::Delete(int Index) {
-    delete Items(Index);
-}
-
-void TMenuItem::Clear() {
-    while (!FItems.empty())
-        delete FItems.back();
-}
-
-TMenuItem* TMenuItem::FindItemByShortCut(TShortCut Value) {
-    if (Value == scNone)
-        return nullptr;
-    if (!FIsRoot && FShortCut == Value)
-        return this;
-    for (TMenuItem* child : FItems)
-        if (TMenuItem* found = child->FindItemByShortCut(Value))
-            return found;
-    return nullptr;
-}
-
-TMainMenu* TMenuItem::GetMenu() const {
-    const TMenuItem* item = this;
-    while (item->FParentItem)
-        item = item->FParentItem;
-    return item->FIsRoot ? item->FMenu : nullptr;
+// Nothing to do before an item leaves: the menu is filled again after.
+void TMenuItem::DetachChildWidget(TMenuItem* Item) {
+    (void)Item;
 }
 
 // TMainMenu.
@@ -321,31 +219,6 @@ TMainMenu::~TMainMenu() {
     if (auto notifier = FImagesNotifier.lock())
         notifier->Remove(FImagesLink);
     delete FItems;
-}
-
-void TMainMenu::SetImages(TCustomImageList* Value) {
-    if (auto notifier = FImagesNotifier.lock())
-        notifier->Remove(FImagesLink);
-    FImagesNotifier.reset();
-    FImages = Value;
-    if (Value) {
-        FImagesNotifier = Value->Notifier();
-        if (auto notifier = FImagesNotifier.lock())
-            FImagesLink = notifier->Add([this] { ImagesChanged(); });
-    }
-    ImagesChanged();
-}
-
-void TMainMenu::ImagesChanged() {
-    FItems->UpdateImage();
-}
-
-bool TMainMenu::IsShortCut(TShortCut Value) {
-    TMenuItem* item = FItems->FindItemByShortCut(Value);
-    if (!item || !EnabledUpward(item))
-        return false;
-    item->Click();
-    return true;
 }
 
 } // namespace Norvane::Platform::Ui

@@ -1,6 +1,7 @@
 // Standard controls on Win32: the system's static, button, edit and progress
 // bar classes, and the framework's paint class for the image and the activity
 // indicator.
+#include "platform/ui/ControlParts.h"
 #include "platform/win32/ui/Win32Ui.h"
 
 #include <commctrl.h>
@@ -59,6 +60,14 @@ COLORREF BackgroundOf(const TControl* Control) {
 }
 
 } // namespace
+
+unsigned ControlParts::StartTimer(unsigned Milliseconds, std::function<void()> Piece) {
+    return Win32Ui::StartTimer(Milliseconds, std::move(Piece));
+}
+
+void ControlParts::StopTimer(unsigned Id) {
+    Win32Ui::StopTimer(Id);
+}
 
 // Notifications and painting (the shared window procedure calls these).
 
@@ -184,14 +193,6 @@ void TButton::SetDefault(bool Value) {
     SendMessageW(H(FWidget), BM_SETSTYLE, Value ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
 }
 
-void TButton::Click() {
-    if (OnClick)
-        OnClick(this);
-    if (FModalResult != mrNone)
-        if (TCustomForm* form = GetParentForm())
-            form->SetModalResult(FModalResult);
-}
-
 // TEdit.
 
 TEdit::TEdit(TComponent* AOwner)
@@ -199,8 +200,6 @@ TEdit::TEdit(TComponent* AOwner)
                   nullptr) {
     SetTabStop(true);
 }
-
-TEdit::~TEdit() = default;
 
 std::string TEdit::Text() const {
     return Win32::Narrow(WindowText(H(FWidget)));
@@ -219,22 +218,6 @@ void TEdit::SetPasswordChar(char32_t Value) {
                                                                             : L'\x25CF';
     SendMessageW(H(FWidget), EM_SETPASSWORDCHAR, shown, 0);
     InvalidateRect(H(FWidget), nullptr, TRUE);
-}
-
-void TEdit::SetImages(TCustomImageList* Value) {
-    FImages = Value;
-    FImagesNotifier = Value ? Value->Notifier() : std::weak_ptr<TChangeNotifier>();
-    UpdateLeftButton();
-}
-
-void TEdit::SetLeftButtonVisible(bool Value) {
-    FLeftButtonVisible = Value;
-    UpdateLeftButton();
-}
-
-void TEdit::SetLeftButtonImageIndex(int Value) {
-    FLeftButtonImageIndex = Value;
-    UpdateLeftButton();
 }
 
 // The left button is a window of the paint class inside the edit, with the
@@ -319,10 +302,6 @@ TProgressBar::TProgressBar(TComponent* AOwner)
     UpdateFraction();
 }
 
-TProgressBar::~TProgressBar() {
-    StopTimer(FTimer);
-}
-
 void TProgressBar::SetStyle(TProgressBarStyle Value) {
     FStyle = Value;
     bool marquee = Value == TProgressBarStyle::pbstMarquee;
@@ -332,22 +311,11 @@ void TProgressBar::SetStyle(TProgressBarStyle Value) {
     UpdateTimer();
 }
 
-void TProgressBar::SetRange(int AMin, int AMax) {
-    FMin = AMin;
-    FMax = AMax;
-    UpdateFraction();
-}
-
-void TProgressBar::SetPosition(int Value) {
-    FPosition = std::clamp(Value, FMin, FMax);
-    UpdateFraction();
-}
-
 void TProgressBar::SetMarqueeInterval(int Value) {
     FMarqueeInterval = std::max(Value, 1);
     if (FStyle == TProgressBarStyle::pbstMarquee)
         SendMessageW(H(FWidget), PBM_SETMARQUEE, TRUE, static_cast<LPARAM>(FMarqueeInterval));
-    StopTimer(FTimer);
+    ControlParts::StopTimer(FTimer);
     FTimer = 0;
     UpdateTimer();
 }
@@ -356,16 +324,6 @@ void TProgressBar::UpdateFraction() {
     if (FStyle == TProgressBarStyle::pbstNormal) {
         SendMessageW(H(FWidget), PBM_SETRANGE32, static_cast<WPARAM>(FMin), static_cast<LPARAM>(FMax));
         SendMessageW(H(FWidget), PBM_SETPOS, static_cast<WPARAM>(FPosition), 0);
-    }
-}
-
-void TProgressBar::UpdateTimer() {
-    bool want = FStyle == TProgressBarStyle::pbstMarquee && Visible();
-    if (want && !FTimer)
-        FTimer = StartTimer(static_cast<unsigned>(FMarqueeInterval), [this] { MarqueeTick(); });
-    else if (!want && FTimer) {
-        StopTimer(FTimer);
-        FTimer = 0;
     }
 }
 
@@ -384,24 +342,6 @@ TActivityIndicator::TActivityIndicator(TComponent* AOwner)
     UpdateTimer();
 }
 
-TActivityIndicator::~TActivityIndicator() {
-    StopTimer(FTimer);
-}
-
-int TActivityIndicator::SizeInPixels(TActivityIndicatorSize Size) {
-    switch (Size) {
-    case TActivityIndicatorSize::aisSmall:
-        return 24;
-    case TActivityIndicatorSize::aisMedium:
-        return 32;
-    case TActivityIndicatorSize::aisLarge:
-        return 48;
-    case TActivityIndicatorSize::aisXLarge:
-        return 64;
-    }
-    return 32;
-}
-
 void TActivityIndicator::SetIndicatorType(TActivityIndicatorType Value) {
     FType = Value;
     InvalidateRect(H(FWidget), nullptr, FALSE);
@@ -416,20 +356,6 @@ void TActivityIndicator::SetIndicatorSize(TActivityIndicatorSize Value) {
     FSize = Value;
     int size = SizeInPixels(Value);
     SetBounds(Left(), Top(), size, size);
-}
-
-void TActivityIndicator::SetAnimate(bool Value) {
-    FAnimate = Value;
-    UpdateTimer();
-}
-
-void TActivityIndicator::UpdateTimer() {
-    if (FAnimate && !FTimer)
-        FTimer = StartTimer(30, [this] { NextFrame(); });
-    else if (!FAnimate && FTimer) {
-        StopTimer(FTimer);
-        FTimer = 0;
-    }
 }
 
 void TActivityIndicator::NextFrame() {
@@ -462,19 +388,13 @@ void TActivityIndicator::Draw(void* Context) const {
     };
     auto round = [](double V) { return static_cast<int>(std::lround(V)); };
     switch (FType) {
-    case TActivityIndicatorType::aitMomentumDots: {
-        // Five dots chasing each other round a circle, fast at the bottom and
-        // slow at the top.
-        double orbit = size * 0.38, dot = size * 0.055;
-        for (int i = 0; i < 5; ++i) {
-            double p = std::fmod(t - i * 0.07 + 1.0, 1.0);
-            double eased = p - std::sin(2 * Pi * p) / (2 * Pi) * 0.85;
-            double angle = -Pi / 2 + 2 * Pi * eased;
-            double x = cx + orbit * std::cos(angle), y = cy + orbit * std::sin(angle);
-            fill(1.0, [&] { Ellipse(dc, round(x - dot), round(y - dot), round(x + dot), round(y + dot)); });
-        }
+    case TActivityIndicatorType::aitMomentumDots:
+        for (const auto& dot : ControlParts::MomentumDots(size, t))
+            fill(1.0, [&] {
+                Ellipse(dc, round(dot.X - dot.Radius), round(dot.Y - dot.Radius), round(dot.X + dot.Radius),
+                        round(dot.Y + dot.Radius));
+            });
         break;
-    }
     case TActivityIndicatorType::aitRotatingSector: {
         // A faint ring with a quarter of it drawn solid, turning.
         double radius = size * 0.38, width = std::max(1.0, size * 0.1);
@@ -494,27 +414,21 @@ void TActivityIndicator::Draw(void* Context) const {
             DeleteObject(pen);
         };
         arc(0.25, 0, 2 * Pi);
-        double start = -Pi / 2 + 2 * Pi * t;
+        double start = ControlParts::SectorStart(t);
         arc(1.0, start, start + Pi / 2);
         break;
     }
     case TActivityIndicatorType::aitSectorRing: {
-        // Twelve sectors round a ring; the lit one moves on with a fading trail.
-        const int sectors = 12;
         double inner = size * 0.24, outer = size * 0.45;
-        int lit = static_cast<int>(t * sectors) % sectors;
-        for (int i = 0; i < sectors; ++i) {
-            int age = (lit - i + sectors) % sectors;
-            double alpha = std::max(0.15, 1.0 - age * 0.12);
-            double a0 = -Pi / 2 + 2 * Pi * i / sectors + 0.06,
-                   a1 = -Pi / 2 + 2 * Pi * (i + 1) / sectors - 0.06;
+        for (const auto& sector : ControlParts::RingSectors(t)) {
+            const double a0 = sector.From, a1 = sector.To;
             POINT points[4] = {
                 {round(cx + outer * std::cos(a0)), round(cy + outer * std::sin(a0))},
                 {round(cx + outer * std::cos(a1)), round(cy + outer * std::sin(a1))},
                 {round(cx + inner * std::cos(a1)), round(cy + inner * std::sin(a1))},
                 {round(cx + inner * std::cos(a0)), round(cy + inner * std::sin(a0))},
             };
-            fill(alpha, [&] { Polygon(dc, points, 4); });
+            fill(sector.Alpha, [&] { Polygon(dc, points, 4); });
         }
         break;
     }
@@ -525,22 +439,11 @@ void TActivityIndicator::Draw(void* Context) const {
 
 TImage::TImage(TComponent* AOwner) : TControl(AOwner, NewChild(PaintClass, 0)) {}
 
-void TImage::SetPicture(const TBitmap& Value) {
-    FPicture = Value;
-    FIconName.clear();
-    UpdateNative();
-}
-
 void TImage::SetIconName(const std::string& Name, int Size) {
     FIconName = Name;
     FPicture = TBitmap();
     if (Width() < Size || Height() < Size)
         SetBounds(Left(), Top(), std::max(Width(), Size), std::max(Height(), Size));
-    UpdateNative();
-}
-
-void TImage::SetStretch(bool Value) {
-    FStretch = Value;
     UpdateNative();
 }
 

@@ -3,7 +3,11 @@
 // sections, GDI fonts and the caption colours of a style.
 #pragma once
 
+// The portable headers name constants that <windows.h> defines as macros, so
+// they come before it, whichever header a source includes first.
+#include "platform/ui/Forms.h"
 #include "platform/ui/Graphics.h"
+
 #include "platform/win32/Win32Internal.h"
 
 #include <objbase.h>
@@ -12,7 +16,7 @@
 #include <string>
 #include <vector>
 
-namespace Norvane::Platform::Ui::Win32 {
+namespace Norvane::Platform::Ui::Win32Ui {
 
 // Owns one reference of a COM interface.
 template <typename T> class ComRef {
@@ -102,4 +106,4 @@ void FreeNativeKeyEvent(void* Event);
 // colours. Nothing happens where the system has no such attributes.
 void ApplyStyleCaption(HWND Window);
 
-} // namespace Norvane::Platform::Ui::Win32
+} // namespace Norvane::Platform::Ui::Win32Ui
