@@ -7,6 +7,7 @@
 
 #include "packer/Commands.h"
 #include "packer/PackError.h"
+#include "platform/Console.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "shared/ExeUtils.h"
@@ -84,6 +85,8 @@ void CatEntry(const std::string& ExePath, const std::string& EntryName) {
         throw EPackError("The payload of \"" + ExePath + "\" has no entry \"" + EntryName + "\"");
     // Streamed: decoded piece by piece as it is written. Damaged data found on
     // the way ends the command with an error after what was good was written.
+    std::fflush(stdout);
+    Platform::SetBinaryMode(Platform::StdOut);
     try {
         std::unique_ptr<TZipEntryStream> entry = payload.Zip.OpenEntry(EntryName);
         std::vector<std::uint8_t> buffer(64 * 1024);

@@ -33,6 +33,10 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree=}
 # English texts.
 unset LC_ALL LC_NUMERIC LC_MESSAGES
 export LANG=en_US.UTF-8
+# Wine reads arguments and file names in the character set of LC_CTYPE: an
+# installed UTF-8 locale, or names outside ASCII arrive as something else.
+LC_CTYPE=$(locale -a 2>/dev/null | grep -ixE '(en_US|C)\.utf-?8' | head -n1)
+export LC_CTYPE=${LC_CTYPE:-C.UTF-8}
 
 PACK_EXE=$OUT/packer/norvane-pack.exe
 RUNTIME_EXE=$OUT/runtime/norvane-runtime.exe
@@ -259,7 +263,11 @@ printf 'p { margin: 0 }\n' >"$U/site/Ωmega.css"
 printf '[App]\nID=%s-utf8\nName=Unicode App\nDirName=site\n' "$ID" >"$U/設定.ini"
 (cd "$T" && wine "$PACK_EXE" build --app "$(winpath "$U/site")" --ini "$(winpath "$U/設定.ini")" \
     --loader "$(winpath "$T/empty-loader")" -o "$(winpath "$U/出力.exe")") >"$T/pack-utf8.log" 2>&1
-check "norvane-pack.exe packs from and into folders named outside Windows-1252" test -f "$U/出力.exe"
+if [ -f "$U/出力.exe" ]; then
+    pass "norvane-pack.exe packs from and into folders named outside Windows-1252"
+else
+    fail "norvane-pack.exe packs from and into folders named outside Windows-1252: $(tr -d '\r' <"$T/pack-utf8.log")"
+fi
 "$LINUX_PACK" list "$U/出力.exe" 2>/dev/null | grep -o ' site/.*' | sort >"$T/list-utf8"
 check "the package's entries keep their UTF-8 names ($(paste -sd' ' "$T/list-utf8"))" \
     diff <(printf ' %s\n' site/ site/index.html site/Ωmega.css site/日本語/ site/日本語/ページ.html | sort) "$T/list-utf8"
