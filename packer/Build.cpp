@@ -13,6 +13,7 @@
 #include "packer/ProgressBar.h"
 #include "platform/Interrupts.h"
 #include "platform/MappedFile.h"
+#include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
 #include "shared/ExeUtils.h"
@@ -22,6 +23,9 @@
 #include "shared/Streams.h"
 
 namespace fs = std::filesystem;
+using Norvane::Platform::GenericUtf8FromPath;
+using Norvane::Platform::PathFromUtf8;
+using Norvane::Platform::Utf8FromPath;
 
 namespace Norvane::Packer {
 namespace {
@@ -31,7 +35,7 @@ using namespace Norvane::Shared;
 constexpr std::uint16_t PayloadEntryFlags = 0x0009; // encrypted, data descriptor
 
 fs::path BesidePacker(const fs::path& Relative) {
-    return (fs::path(Platform::ExecutablePath()).parent_path() / Relative).lexically_normal();
+    return (PathFromUtf8(Platform::ExecutablePath()).parent_path() / Relative).lexically_normal();
 }
 
 // One entry of the application folder.
@@ -50,24 +54,24 @@ std::vector<TAppItem> CollectAppFolder(const fs::path& AppDir, const std::string
         for (auto it = fs::recursive_directory_iterator(AppDir); it != fs::recursive_directory_iterator();
              ++it) {
             const fs::path& path = it->path();
-            std::string relative = path.lexically_relative(AppDir).generic_string();
+            std::string relative = GenericUtf8FromPath(path.lexically_relative(AppDir));
             std::error_code ec;
             auto status = fs::status(path, ec); // follows symbolic links
             if (it->is_symlink() && fs::is_directory(status)) {
-                Warn("skipping \"" + path.string() + "\": symbolic links to folders are not followed");
+                Warn("skipping \"" + Utf8FromPath(path) + "\": symbolic links to folders are not followed");
             } else if (fs::is_directory(status)) {
                 items.push_back({DirName + "/" + relative + "/", path, true});
             } else if (fs::is_regular_file(status)) {
                 items.push_back({DirName + "/" + relative, path, false});
                 Bytes += static_cast<std::int64_t>(fs::file_size(path));
             } else if (it->is_symlink()) {
-                Warn("skipping \"" + path.string() + "\": the symbolic link points nowhere");
+                Warn("skipping \"" + Utf8FromPath(path) + "\": the symbolic link points nowhere");
             } else {
-                Warn("skipping \"" + path.string() + "\": not a regular file or folder");
+                Warn("skipping \"" + Utf8FromPath(path) + "\": not a regular file or folder");
             }
         }
     } catch (const fs::filesystem_error& e) {
-        throw EPackError("Cannot read the application folder \"" + AppDir.string() + "\": " + e.what());
+        throw EPackError("Cannot read the application folder \"" + Utf8FromPath(AppDir) + "\": " + e.what());
     }
     std::sort(items.begin() + 1, items.end(),
               [](const TAppItem& a, const TAppItem& b) { return a.EntryName < b.EntryName; });
@@ -76,9 +80,9 @@ std::vector<TAppItem> CollectAppFolder(const fs::path& AppDir, const std::string
 
 void RequireFile(const std::string& Path, const std::string& What) {
     std::error_code ec;
-    if (!fs::exists(Path, ec))
+    if (!fs::exists(PathFromUtf8(Path), ec))
         throw EPackError("The " + What + " \"" + Path + "\" does not exist");
-    if (!fs::is_regular_file(Path, ec))
+    if (!fs::is_regular_file(PathFromUtf8(Path), ec))
         throw EPackError("The " + What + " \"" + Path + "\" is not a file");
 }
 
@@ -229,11 +233,12 @@ void BuildPackage(const TBuildOptions& Options) {
     // 1. Everything is checked before anything is written.
     TSettings settings = CheckSettings(Options.IniFile);
     std::error_code ec;
-    if (!fs::is_directory(Options.AppDir, ec))
+    const fs::path appDir = PathFromUtf8(Options.AppDir);
+    if (!fs::is_directory(appDir, ec))
         throw EPackError("The application folder \"" + Options.AppDir +
                          "\" does not exist or is not a folder");
     std::int64_t appBytes = 0;
-    std::vector<TAppItem> items = CollectAppFolder(Options.AppDir, settings.DirName, appBytes);
+    std::vector<TAppItem> items = CollectAppFolder(appDir, settings.DirName, appBytes);
     CheckStartPage(settings, items, Options.AppDir);
 
     if (!Options.ScriptFile.empty())
@@ -246,25 +251,26 @@ void BuildPackage(const TBuildOptions& Options) {
     } else {
         fs::path builtEngine = BesidePacker("../engine/libnorvane-engine.so");
         if (fs::is_regular_file(builtEngine, ec)) {
-            loader = builtEngine.string();
+            loader = Utf8FromPath(builtEngine);
         } else {
-            Warn("no engine library given (--loader) or found at \"" + builtEngine.string() +
+            Warn("no engine library given (--loader) or found at \"" + Utf8FromPath(builtEngine) +
                  "\"; the entry \"" + LoaderEntryName + "\" is left empty");
         }
     }
-    std::string runtime = Options.RuntimeFile.empty()
-                              ? BesidePacker("../runtime/norvane-runtime" NORVANE_EXECUTABLE_SUFFIX).string()
-                              : Options.RuntimeFile;
+    std::string runtime =
+        Options.RuntimeFile.empty()
+            ? Utf8FromPath(BesidePacker("../runtime/norvane-runtime" NORVANE_EXECUTABLE_SUFFIX))
+            : Options.RuntimeFile;
     CheckRuntime(runtime);
     bool peRuntime = CheckBranding(Options, runtime);
 
-    fs::path output(Options.Output);
+    const fs::path output = PathFromUtf8(Options.Output);
     fs::path outputDir = output.parent_path().empty() ? fs::path(".") : output.parent_path();
     if (!fs::is_directory(outputDir, ec))
-        throw EPackError("The output folder \"" + outputDir.string() + "\" does not exist");
+        throw EPackError("The output folder \"" + Utf8FromPath(outputDir) + "\" does not exist");
     if (fs::is_directory(output, ec))
         throw EPackError("The output \"" + Options.Output + "\" is a folder");
-    if (fs::exists(output, ec) && fs::equivalent(output, runtime, ec))
+    if (fs::exists(output, ec) && fs::equivalent(output, PathFromUtf8(runtime), ec))
         throw EPackError("The output \"" + Options.Output + "\" is the runtime itself; choose another file");
     std::string iniBytes = ReadWholeFile(Options.IniFile, "settings file");
 
@@ -273,16 +279,16 @@ void BuildPackage(const TBuildOptions& Options) {
     // step and removes the temporary files (the guard outlives them).
     Platform::InterruptGuard interrupts;
     TTemporaryFiles temporary;
-    std::string stem =
-        "." + output.filename().string() + ".norvane-pack-" + std::to_string(Platform::CurrentProcessId());
-    fs::path zipPath = outputDir / (stem + ".zip");
-    fs::path exePath = outputDir / (stem + ".exe");
+    std::string stem = "." + Utf8FromPath(output.filename()) + ".norvane-pack-" +
+                       std::to_string(Platform::CurrentProcessId());
+    const fs::path zipPath = outputDir / PathFromUtf8(stem + ".zip");
+    const fs::path exePath = outputDir / PathFromUtf8(stem + ".exe");
     temporary.Add(zipPath);
     temporary.Add(exePath);
 
     std::vector<std::string> names;
     {
-        TArchiveWriter writer(zipPath.string(), PayloadPassword, Options.Deflate);
+        TArchiveWriter writer(Utf8FromPath(zipPath), PayloadPassword, Options.Deflate);
         writer.AddFile(IniEntryName, Options.IniFile);
         names.push_back(IniEntryName);
         if (!Options.ScriptFile.empty()) {
@@ -313,7 +319,7 @@ void BuildPackage(const TBuildOptions& Options) {
             if (item.Folder)
                 writer.AddFolder(item.EntryName);
             else
-                writer.AddFile(item.EntryName, item.Source.string());
+                writer.AddFile(item.EntryName, Utf8FromPath(item.Source));
             names.push_back(item.EntryName);
         }
         TProgressBar bar("Writing archive", appBytes);
@@ -321,22 +327,22 @@ void BuildPackage(const TBuildOptions& Options) {
         writer.Close([&](double share) { bar.SetPos(static_cast<std::int64_t>(share * 1000)); });
     }
     try {
-        VerifyArchive(zipPath.string(), names, Options.Deflate, iniBytes);
+        VerifyArchive(Utf8FromPath(zipPath), names, Options.Deflate, iniBytes);
     } catch (const EFOpenError& e) {
         throw EPackError(e.what());
     }
 
     // 3. A copy of the runtime with the archive behind it, then one rename.
     try {
-        fs::copy_file(runtime, exePath, fs::copy_options::overwrite_existing);
+        fs::copy_file(PathFromUtf8(runtime), exePath, fs::copy_options::overwrite_existing);
     } catch (const fs::filesystem_error& e) {
-        throw EPackError("Cannot copy the runtime \"" + runtime + "\" to \"" + exePath.string() +
+        throw EPackError("Cannot copy the runtime \"" + runtime + "\" to \"" + Utf8FromPath(exePath) +
                          "\": " + e.code().message());
     }
     if (peRuntime)
-        BrandRuntimeCopy(Options, exePath.string());
-    std::int64_t zipSize = TExeUtils::GetFileSize(zipPath.string());
-    std::int64_t runtimeSize = TExeUtils::GetFileSize(exePath.string());
+        BrandRuntimeCopy(Options, Utf8FromPath(exePath));
+    std::int64_t zipSize = TExeUtils::GetFileSize(Utf8FromPath(zipPath));
+    std::int64_t runtimeSize = TExeUtils::GetFileSize(Utf8FromPath(exePath));
     TExeUtils utils;
     {
         TProgressBar bar("Appending archive", zipSize);
@@ -346,25 +352,25 @@ void BuildPackage(const TBuildOptions& Options) {
             bar.SetPos(pos);
         };
         try {
-            utils.AppendZipToExe(zipPath.string(), exePath.string());
+            utils.AppendZipToExe(Utf8FromPath(zipPath), Utf8FromPath(exePath));
         } catch (const std::exception& e) {
-            throw EPackError("Cannot append the archive to \"" + exePath.string() + "\": " + e.what());
+            throw EPackError("Cannot append the archive to \"" + Utf8FromPath(exePath) + "\": " + e.what());
         }
     }
     utils.OnProgressMax = nullptr;
     utils.OnProgressPos = nullptr;
     std::int64_t payload = 0;
     try {
-        payload = utils.PayloadSizeOfFile(exePath.string());
+        payload = utils.PayloadSizeOfFile(Utf8FromPath(exePath));
     } catch (const EExeUtilsError& e) {
         throw EPackError(e.what());
     }
-    if (payload != zipSize || TExeUtils::GetFileSize(exePath.string()) != runtimeSize + zipSize)
-        throw EPackError("The packaged file \"" + exePath.string() + "\" came out with the wrong size");
+    if (payload != zipSize || TExeUtils::GetFileSize(Utf8FromPath(exePath)) != runtimeSize + zipSize)
+        throw EPackError("The packaged file \"" + Utf8FromPath(exePath) + "\" came out with the wrong size");
     fs::permissions(exePath, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                     fs::perm_options::add, ec);
     if (ec)
-        throw EPackError("Cannot mark \"" + exePath.string() + "\" executable: " + ec.message());
+        throw EPackError("Cannot mark \"" + Utf8FromPath(exePath) + "\" executable: " + ec.message());
     StopIfInterrupted();
     fs::rename(exePath, output, ec);
     if (ec)

@@ -10,6 +10,7 @@
 #include "packer/PackError.h"
 #include "platform/Images.h"
 #include "platform/KnownFolders.h"
+#include "platform/Paths.h"
 #include "platform/Process.h"
 #include "shared/ExeUtils.h"
 #include "shared/ExeZip.h"
@@ -19,6 +20,8 @@
 #include "shared/Streams.h"
 
 namespace fs = std::filesystem;
+using Norvane::Platform::PathFromUtf8;
+using Norvane::Platform::Utf8FromPath;
 
 namespace Norvane::Packer {
 namespace {
@@ -130,23 +133,24 @@ void WriteFileAtomically(const fs::path& Path, const std::string& Bytes) {
     std::error_code ec;
     fs::create_directories(Path.parent_path(), ec);
     if (ec)
-        throw EPackError("Cannot create the folder \"" + Path.parent_path().string() + "\": " + ec.message());
+        throw EPackError("Cannot create the folder \"" + Utf8FromPath(Path.parent_path()) +
+                         "\": " + ec.message());
     fs::path temporary = Path;
-    temporary += ".norvane-pack-" + std::to_string(Platform::CurrentProcessId());
+    temporary += PathFromUtf8(".norvane-pack-" + std::to_string(Platform::CurrentProcessId()));
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
         out.close();
         if (!out) {
             fs::remove(temporary, ec);
-            throw EPackError("Cannot write \"" + temporary.string() + "\"");
+            throw EPackError("Cannot write \"" + Utf8FromPath(temporary) + "\"");
         }
     }
     fs::rename(temporary, Path, ec);
     if (ec) {
         std::error_code ignored;
         fs::remove(temporary, ignored);
-        throw EPackError("Cannot write \"" + Path.string() + "\": " + ec.message());
+        throw EPackError("Cannot write \"" + Utf8FromPath(Path) + "\": " + ec.message());
     }
 }
 
@@ -191,7 +195,7 @@ std::map<int, std::size_t> ChooseImages(const TIconFile& Icon) {
 void DesktopCommand(const std::vector<std::string>& Args) {
     TDesktopOptions options = ParseDesktop(Args);
     std::error_code ec;
-    fs::path exe = fs::absolute(options.Exe, ec);
+    fs::path exe = fs::absolute(PathFromUtf8(options.Exe), ec);
     if (ec || !fs::is_regular_file(exe, ec))
         throw EPackError("The packaged application \"" + options.Exe + "\" does not exist or is not a file");
     exe = exe.lexically_normal();
@@ -201,7 +205,7 @@ void DesktopCommand(const std::vector<std::string>& Args) {
     TExeZip zip;
     TExeUtils utils;
     try {
-        utils.GetZipFromFile(exe.string(), stream);
+        utils.GetZipFromFile(Utf8FromPath(exe), stream);
         zip.SetPassword(PayloadPassword);
         zip.Open(stream);
     } catch (const std::exception& e) {
@@ -274,28 +278,28 @@ void DesktopCommand(const std::vector<std::string>& Args) {
     std::string text = "[Desktop Entry]\nType=Application\nVersion=1.4\nName=" + EntryString(name) + "\n";
     if (!comment.empty())
         text += "Comment=" + EntryString(comment) + "\n";
-    text += "Exec=" + EntryString(ExecProgram(exe.string())) + "\n";
+    text += "Exec=" + EntryString(ExecProgram(Utf8FromPath(exe))) + "\n";
     if (!pngs.empty())
         text += "Icon=" + id + "\n";
     text += "Terminal=false\nCategories=" + EntryString(categories) + "\n";
     // The toolkit names the windows' class after the program's file name, by
     // which desktop shells match the windows to this entry.
-    text += "StartupWMClass=" + EntryString(exe.filename().string()) + "\n";
+    text += "StartupWMClass=" + EntryString(Utf8FromPath(exe.filename())) + "\n";
 
-    fs::path base = options.OutputDir;
+    fs::path base = PathFromUtf8(options.OutputDir);
     if (options.Install) {
-        base = Platform::KnownFolderPath(Platform::KnownFolder::LocalAppData);
+        base = PathFromUtf8(Platform::KnownFolderPath(Platform::KnownFolder::LocalAppData));
         if (base.empty())
             throw EPackError("The user's data folder is not known (no HOME or XDG_DATA_HOME)");
     }
     for (const auto& [size, png] : pngs) {
         std::string folder = std::to_string(size) + "x" + std::to_string(size);
-        WriteFileAtomically(base / "icons" / "hicolor" / folder / "apps" / (id + ".png"), png);
+        WriteFileAtomically(base / "icons" / "hicolor" / folder / "apps" / PathFromUtf8(id + ".png"), png);
     }
-    fs::path entryPath = base / "applications" / (id + ".desktop");
+    fs::path entryPath = base / "applications" / PathFromUtf8(id + ".desktop");
     WriteFileAtomically(entryPath, text);
-    std::printf("Wrote %s and %zu icon images under %s\n", entryPath.string().c_str(), pngs.size(),
-                (base / "icons" / "hicolor").string().c_str());
+    std::printf("Wrote %s and %zu icon images under %s\n", Utf8FromPath(entryPath).c_str(), pngs.size(),
+                Utf8FromPath(base / "icons" / "hicolor").c_str());
 }
 
 } // namespace Norvane::Packer

@@ -7,6 +7,8 @@
 
 #include "packer/Commands.h"
 #include "packer/PackError.h"
+#include "platform/Console.h"
+#include "platform/Paths.h"
 #include "platform/Process.h"
 #include "shared/ExeUtils.h"
 #include "shared/ExeZip.h"
@@ -14,6 +16,8 @@
 #include "shared/Streams.h"
 
 namespace fs = std::filesystem;
+using Norvane::Platform::PathFromUtf8;
+using Norvane::Platform::Utf8FromPath;
 
 namespace Norvane::Packer {
 namespace {
@@ -81,6 +85,8 @@ void CatEntry(const std::string& ExePath, const std::string& EntryName) {
         throw EPackError("The payload of \"" + ExePath + "\" has no entry \"" + EntryName + "\"");
     // Streamed: decoded piece by piece as it is written. Damaged data found on
     // the way ends the command with an error after what was good was written.
+    std::fflush(stdout);
+    Platform::SetBinaryMode(Platform::StdOut);
     try {
         std::unique_ptr<TZipEntryStream> entry = payload.Zip.OpenEntry(EntryName);
         std::vector<std::uint8_t> buffer(64 * 1024);
@@ -102,18 +108,21 @@ void CatEntry(const std::string& ExePath, const std::string& EntryName) {
 void ExtractPayload(const std::string& ExePath, const std::string& ZipPath) {
     // Checked as an archive first, so that nothing is written for a damaged payload.
     TOpenPayload payload(ExePath);
-    fs::path target(ZipPath);
+    const fs::path target = PathFromUtf8(ZipPath);
     std::error_code ec;
     if (fs::is_directory(target, ec))
         throw EPackError("The output \"" + ZipPath + "\" is a folder");
     fs::path dir = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-    fs::path temporary = dir / (std::string(".").append(target.filename().string()) + ".norvane-pack-" +
-                                std::to_string(Platform::CurrentProcessId()));
+    const fs::path temporary = dir / PathFromUtf8(std::string(".")
+                                                      .append(Utf8FromPath(target.filename()))
+                                                      .append(".norvane-pack-")
+                                                      .append(std::to_string(Platform::CurrentProcessId())));
     TExeUtils utils;
     try {
-        utils.ExtractZipFromFile(ExePath, temporary.string());
-        if (TExeUtils::GetFileSize(temporary.string()) != static_cast<std::int64_t>(payload.Payload->Size()))
-            throw EPackError("The payload written to \"" + temporary.string() + "\" is incomplete");
+        utils.ExtractZipFromFile(ExePath, Utf8FromPath(temporary));
+        if (TExeUtils::GetFileSize(Utf8FromPath(temporary)) !=
+            static_cast<std::int64_t>(payload.Payload->Size()))
+            throw EPackError("The payload written to \"" + Utf8FromPath(temporary) + "\" is incomplete");
     } catch (const std::exception& e) {
         fs::remove(temporary, ec);
         throw EPackError(e.what());

@@ -7,10 +7,13 @@
 #include "packer/Commands.h"
 #include "packer/PackError.h"
 #include "platform/ChildProcess.h"
+#include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/System.h"
 
 namespace fs = std::filesystem;
+using Norvane::Platform::PathFromUtf8;
+using Norvane::Platform::Utf8FromPath;
 
 namespace Norvane::Packer {
 namespace {
@@ -30,7 +33,7 @@ public:
                 FPath = candidate;
         }
         if (FPath.empty())
-            throw EPackError("Cannot create a temporary folder in \"" + base.string() + "\"");
+            throw EPackError("Cannot create a temporary folder in \"" + Utf8FromPath(base) + "\"");
     }
     ~TTemporaryFolder() {
         std::error_code ec;
@@ -53,7 +56,7 @@ int RunPackage(TBuildOptions Options, const std::vector<std::string>& AppArgumen
     if (!Options.Output.empty())
         throw EUsageError("run packs into a temporary file and takes no -o");
     TTemporaryFolder folder;
-    Options.Output = (folder.Path() / "application").string();
+    Options.Output = Utf8FromPath(folder.Path() / "application");
     BuildPackage(Options);
     Platform::ProcessStartInfo info;
     info.Arguments.push_back(Options.Output);

@@ -2,6 +2,7 @@
 // can start in (Theme= of its settings), and a preview picture of each.
 #include "packer/Commands.h"
 #include "packer/PackError.h"
+#include "platform/Paths.h"
 #include "platform/ui/Graphics.h"
 #include "platform/ui/Styles.h"
 #include "shared/StylesUtils.h"
@@ -13,6 +14,8 @@
 namespace Norvane::Packer {
 
 namespace fs = std::filesystem;
+using Norvane::Platform::PathFromUtf8;
+using Norvane::Platform::Utf8FromPath;
 using Shared::TStylesUtils;
 
 void ListThemes() {
@@ -24,8 +27,9 @@ void ListThemes() {
 
 void WriteThemePreviews(const std::string& Dir) {
     std::error_code ec;
-    fs::create_directories(Dir, ec);
-    if (!fs::is_directory(Dir))
+    const fs::path dir = PathFromUtf8(Dir);
+    fs::create_directories(dir, ec);
+    if (!fs::is_directory(dir))
         throw EPackError("cannot make the folder " + Dir + (ec ? ": " + ec.message() : ""));
     Shared::TStringList themes;
     TStylesUtils::GetAvailables(themes, true);
@@ -36,17 +40,17 @@ void WriteThemePreviews(const std::string& Dir) {
         Platform::Ui::TBitmap picture(320, 200);
         TStylesUtils::DrawThemePreview(name, picture);
         const std::string png = picture.EncodePng();
-        const fs::path target = fs::path(Dir) / (name + ".png");
-        const fs::path partial = fs::path(Dir) / ("." + name + ".png.part");
+        const fs::path target = dir / PathFromUtf8(name + ".png");
+        const fs::path partial = dir / PathFromUtf8("." + name + ".png.part");
         {
             std::ofstream out(partial, std::ios::binary | std::ios::trunc);
             out.write(png.data(), static_cast<std::streamsize>(png.size()));
             if (!out.flush())
-                throw EPackError("cannot write " + partial.string());
+                throw EPackError("cannot write " + Utf8FromPath(partial));
         }
         fs::rename(partial, target, ec);
         if (ec)
-            throw EPackError("cannot write " + target.string() + ": " + ec.message());
+            throw EPackError("cannot write " + Utf8FromPath(target) + ": " + ec.message());
         ++written;
     }
     Note("wrote " + std::to_string(written) + " style previews to " + Dir);

@@ -9,6 +9,7 @@
 #include "packer/Commands.h"
 #include "packer/PackError.h"
 #include "platform/Interrupts.h"
+#include "platform/Process.h"
 
 namespace {
 
@@ -144,7 +145,14 @@ int Run(const std::vector<std::string>& argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // As UTF-8, as all text is (argv holds the arguments in the ANSI code page).
+    (void)argc;
+    (void)argv;
+    std::vector<std::string> args = Norvane::Platform::ProcessArguments();
+#else
     std::vector<std::string> args(argv + 1, argv + argc);
+#endif
     try {
         return Run(args);
     } catch (const EUsageError& e) {

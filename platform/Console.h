@@ -14,4 +14,9 @@ bool IsTerminal(int fd);
 // Width of the terminal on that stream in columns; 0 when unknown.
 int TerminalWidth(int fd);
 
+// Makes the stream with this number pass bytes unchanged (no line-end
+// translation, as the C runtime's text mode does on Windows); for output of
+// file contents. Nothing to do where streams are bytes anyway.
+void SetBinaryMode(int fd);
+
 } // namespace Norvane::Platform

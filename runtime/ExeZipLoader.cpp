@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "platform/ChildProcess.h"
+#include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/Session.h"
 #include "platform/Text.h"
@@ -24,6 +25,7 @@
 namespace Norvane::Runtime {
 
 namespace fs = std::filesystem;
+using Norvane::Platform::PathFromUtf8;
 namespace Ini = Shared::AppIni;
 using namespace Platform::Ui;
 
@@ -74,15 +76,9 @@ void ShowErrorDialog(TLocalizedMessage Text) {
                         {Message(lmAcceptButton)});
 }
 
-// A path from UTF-8 text on every system (a plain string would be read in the
-// ANSI code page on Windows).
-fs::path U8(const std::string& Text) {
-    return fs::path(std::u8string(Text.begin(), Text.end()));
-}
-
 bool FileExists(const std::string& Path) {
     std::error_code ec;
-    return fs::exists(U8(Path), ec) && !fs::is_directory(U8(Path), ec);
+    return fs::exists(PathFromUtf8(Path), ec) && !fs::is_directory(PathFromUtf8(Path), ec);
 }
 
 // Creates the file (none is at the path) with the bytes of the archive entry;
@@ -99,19 +95,20 @@ void ExtractEntryToNewFile(const std::string& EntryName, const std::string& File
     }
     std::error_code ec;
     if (Executable)
-        fs::permissions(U8(part), fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+        fs::permissions(PathFromUtf8(part),
+                        fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                         fs::perm_options::add, ec);
-    fs::create_hard_link(U8(part), U8(FilePath), ec);
+    fs::create_hard_link(PathFromUtf8(part), PathFromUtf8(FilePath), ec);
     if (ec && !FileExists(FilePath)) {
         // A file system without hard links: a plain rename (raises when even that fails).
         try {
-            fs::rename(U8(part), U8(FilePath));
+            fs::rename(PathFromUtf8(part), PathFromUtf8(FilePath));
         } catch (...) {
-            fs::remove(U8(part), ec);
+            fs::remove(PathFromUtf8(part), ec);
             throw;
         }
     }
-    fs::remove(U8(part), ec);
+    fs::remove(PathFromUtf8(part), ec);
 }
 
 // Starts programs "with administrator rights" as the invoking user, without
@@ -242,8 +239,8 @@ void PrepareFolders() {
     Shared::WebView2LoaderPath = WebViewDataDir + Shared::LoaderEntryName;
     // A folder that cannot be made shows when the library file cannot be written.
     std::error_code ec;
-    fs::create_directories(U8(RuntimeDataDir), ec);
-    fs::create_directories(U8(WebViewDataDir), ec);
+    fs::create_directories(PathFromUtf8(RuntimeDataDir), ec);
+    fs::create_directories(PathFromUtf8(WebViewDataDir), ec);
     if (!FileExists(Shared::WebView2LoaderPath))
         ExtractEntryToNewFile(Shared::LoaderEntryName, Shared::WebView2LoaderPath, false);
 }
@@ -292,7 +289,7 @@ void InstallEdgeRuntime() {
     if (Shared::TSysUtils::CheckEdgeIsInstalled(Shared::WebView2LoaderPath)) {
         std::error_code ec;
         if (FileExists(installerPath))
-            fs::remove(U8(installerPath), ec);
+            fs::remove(PathFromUtf8(installerPath), ec);
         Shared::TSysUtils::ShellExec(Platform::ExecutablePath(), "");
         EndStartup();
     }

@@ -1,5 +1,6 @@
 #include "shared/BrowserExternalModule.h"
 
+#include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/System.h"
 #include "platform/ui/Application.h"
@@ -226,6 +227,8 @@ void TBrowserExternalModule::IsRuntime(const std::string& Uuid) {
 namespace {
 
 namespace fs = std::filesystem;
+using Platform::PathFromUtf8;
+using Platform::Utf8FromPath;
 
 constexpr const char* MissingFilePath = "\"Missing filePath\"";
 constexpr const char* MissingDirPath = "\"Missing dirPath\"";
@@ -233,7 +236,7 @@ constexpr const char* MissingDirPath = "\"Missing dirPath\"";
 // Creates the folder of a file and its missing parents; failures are left to
 // the write that follows.
 void ForceFolderOf(const std::string& FilePath) {
-    const fs::path folder = fs::path(FilePath).parent_path();
+    const fs::path folder = PathFromUtf8(FilePath).parent_path();
     if (folder.empty())
         return;
     std::error_code ec;
@@ -283,7 +286,7 @@ public:
     // existing one is opened for writing first (without truncating it), so
     // a folder or a file without write permission is refused as when it was
     // written in place.
-    explicit TReplacingFile(const std::string& Path) : FPath(Path) {
+    explicit TReplacingFile(const std::string& Path) : FPath(PathFromUtf8(Path)) {
         std::error_code ec;
         // Through a link, the file that the link names is replaced.
         if (fs::is_symlink(fs::symlink_status(FPath, ec))) {
@@ -293,18 +296,18 @@ public:
         }
         const fs::file_status existing = fs::status(FPath, ec);
         if (fs::exists(existing))
-            TFileStream(FPath.string(), TFileMode::fmOpenReadWrite).Close();
+            TFileStream(Utf8FromPath(FPath), TFileMode::fmOpenReadWrite).Close();
         std::random_device random;
         const std::uint64_t unique = (std::uint64_t{random()} << 32) ^ random();
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, ".%016llx.part", static_cast<unsigned long long>(unique));
-        FTemp = FPath.parent_path() / ("." + FPath.filename().string() + suffix);
+        FTemp = FPath.parent_path() / PathFromUtf8("." + Utf8FromPath(FPath.filename()) + suffix);
         try {
-            FStream = std::make_unique<TFileStream>(FTemp.string(), TFileMode::fmCreate);
+            FStream = std::make_unique<TFileStream>(Utf8FromPath(FTemp), TFileMode::fmCreate);
         } catch (const EFOpenError& e) {
             // Named as the target, in the words of opening it.
             const std::string what = e.what();
-            const std::string lead = "Cannot open file \"" + FTemp.string() + "\"";
+            const std::string lead = "Cannot open file \"" + Utf8FromPath(FTemp) + "\"";
             if (what.compare(0, lead.size(), lead) != 0)
                 throw;
             throw EFOpenError("Cannot open file \"" + Path + "\"" + what.substr(lead.size()));
@@ -406,7 +409,7 @@ void TBrowserExternalModule::FilesFileExists(const std::string& Uuid, const TJso
     if (!AcceptPagePath(Uuid, filePath))
         return;
     std::error_code ec;
-    const fs::file_status status = fs::status(ResolvePagePath(filePath), ec);
+    const fs::file_status status = fs::status(PathFromUtf8(ResolvePagePath(filePath)), ec);
     SendSuccess(Uuid, fs::exists(status) && !fs::is_directory(status) ? "true" : "false");
 }
 
@@ -421,8 +424,9 @@ void TBrowserExternalModule::FilesDeleteFile(const std::string& Uuid, const TJso
     // A single file (or a link itself); never a folder, even an empty one.
     const std::string path = ResolvePagePath(filePath);
     std::error_code ec;
-    const fs::file_status status = fs::symlink_status(path, ec);
-    const bool deleted = fs::exists(status) && !fs::is_directory(status) && fs::remove(path, ec) && !ec;
+    const fs::file_status status = fs::symlink_status(PathFromUtf8(path), ec);
+    const bool deleted =
+        fs::exists(status) && !fs::is_directory(status) && fs::remove(PathFromUtf8(path), ec) && !ec;
     SendSuccess(Uuid, deleted ? "true" : "false");
 }
 
@@ -498,7 +502,7 @@ void TBrowserExternalModule::FoldersDirExists(const std::string& Uuid, const TJs
     if (!AcceptPagePath(Uuid, dirPath))
         return;
     std::error_code ec;
-    SendSuccess(Uuid, fs::is_directory(ResolvePagePath(dirPath), ec) ? "true" : "false");
+    SendSuccess(Uuid, fs::is_directory(PathFromUtf8(ResolvePagePath(dirPath)), ec) ? "true" : "false");
 }
 
 void TBrowserExternalModule::FoldersDeleteDir(const std::string& Uuid, const TJsonValue& Data) {
@@ -577,9 +581,9 @@ std::int32_t MenuTag(const std::string& Text) {
 // The bytes of a regular file of at most MaxMenuImageBytes; empty otherwise.
 std::string ReadPictureFile(const std::string& Path) {
     std::error_code ec;
-    if (!fs::is_regular_file(Path, ec))
+    if (!fs::is_regular_file(PathFromUtf8(Path), ec))
         return {};
-    const std::uintmax_t size = fs::file_size(Path, ec);
+    const std::uintmax_t size = fs::file_size(PathFromUtf8(Path), ec);
     if (ec || size == 0)
         return {};
     if (size > MaxMenuImageBytes)
@@ -594,7 +598,7 @@ void TBrowserExternalModule::LoadMenuImage(TMenuItem& Item, const std::string& N
     std::string bytes;
     if (FExeZip && FExeZip->FindEntry(Name) >= 0)
         bytes = FExeZip->ExtractEntryToString(Name);
-    else if (!Name.empty() && fs::is_regular_file(ResolvePagePath(Name)))
+    else if (!Name.empty() && fs::is_regular_file(PathFromUtf8(ResolvePagePath(Name))))
         bytes = ReadPictureFile(ResolvePagePath(Name));
     else if (!Name.empty())
         bytes = ReadPictureFile(Name);

@@ -1,5 +1,6 @@
 #include "shared/BrowserForm.h"
 
+#include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/System.h"
 #include "platform/Text.h"
@@ -38,7 +39,7 @@ bool IsBlankOrControl(char C) {
 // The whole file, or nothing when it is no regular file or cannot be read.
 std::optional<std::vector<std::uint8_t>> LoadFile(const std::string& Path) {
     std::error_code ec;
-    if (Path.empty() || !std::filesystem::is_regular_file(std::filesystem::u8path(Path), ec))
+    if (Path.empty() || !std::filesystem::is_regular_file(Platform::PathFromUtf8(Path), ec))
         return std::nullopt;
     try {
         return ReadFileBytes(Path);

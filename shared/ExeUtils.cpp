@@ -7,6 +7,7 @@
 #include <limits>
 #include <vector>
 
+#include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/Ui.h"
 #include "shared/IconFile.h"
@@ -220,10 +221,10 @@ template <typename Action> auto Reporting(Action&& action) {
 
 std::int64_t TExeUtils::GetFileSize(const std::string& Path) {
     std::error_code ec;
-    auto status = std::filesystem::status(Path, ec);
+    auto status = std::filesystem::status(Platform::PathFromUtf8(Path), ec);
     if (ec || !std::filesystem::is_regular_file(status))
         return -1;
-    auto size = std::filesystem::file_size(Path, ec);
+    auto size = std::filesystem::file_size(Platform::PathFromUtf8(Path), ec);
     if (ec)
         return -1;
     return static_cast<std::int64_t>(size);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/Paths.h"
 #include "shared/Streams.h"
 
 namespace Norvane::Shared {
@@ -49,9 +50,9 @@ bool TIconImage::StoredSize(std::uint32_t& W, std::uint32_t& H) const {
 
 TIconFile TIconFile::Load(const std::string& Path) {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(Path, ec))
+    if (!std::filesystem::is_regular_file(Platform::PathFromUtf8(Path), ec))
         throw EIconFileError("The icon file \"" + Path + "\" does not exist or is not a file");
-    auto size = std::filesystem::file_size(Path, ec);
+    auto size = std::filesystem::file_size(Platform::PathFromUtf8(Path), ec);
     if (ec)
         throw EIconFileError("Cannot read the icon file \"" + Path + "\": " + ec.message());
     if (size > MaxFileSize)

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 
+#include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
 #include "shared/Streams.h"
@@ -130,9 +131,9 @@ TPeResources TPeResources::Load(const std::string& Path) {
         throw EPeError("\"" + Path + "\" is not a usable Portable Executable file: " + What);
     };
     std::error_code ec;
-    if (!fs::is_regular_file(Path, ec))
+    if (!fs::is_regular_file(Platform::PathFromUtf8(Path), ec))
         throw EPeError("\"" + Path + "\" does not exist or is not a file");
-    auto size = fs::file_size(Path, ec);
+    auto size = fs::file_size(Platform::PathFromUtf8(Path), ec);
     if (ec || size > MaxFileSize)
         refuse("it is larger than 1 GiB or cannot be measured");
     try {
@@ -547,17 +548,17 @@ void TPeResources::Save(const std::string& Path) const {
         Set32(b, opt + 64, PeChecksum(b, opt + 64));
 
     // A complete copy beside the file, then one rename over it.
-    fs::path target(Path);
+    const fs::path target = Platform::PathFromUtf8(Path);
     fs::path temporary = target;
-    temporary += ".norvane-edit-" + std::to_string(Platform::CurrentProcessId());
+    temporary += Platform::PathFromUtf8(".norvane-edit-" + std::to_string(Platform::CurrentProcessId()));
     try {
-        TFileStream out(temporary.string(), TFileMode::fmCreate);
+        TFileStream out(Platform::Utf8FromPath(temporary), TFileMode::fmCreate);
         out.Write(b.data(), static_cast<std::int64_t>(b.size()));
         out.Close();
     } catch (const std::exception& e) {
         std::error_code ignored;
         fs::remove(temporary, ignored);
-        throw EPeError("Cannot write \"" + temporary.string() + "\": " + e.what());
+        throw EPeError("Cannot write \"" + Platform::Utf8FromPath(temporary) + "\": " + e.what());
     }
     std::error_code ec;
     auto permissions = fs::status(target, ec).permissions();

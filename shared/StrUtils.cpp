@@ -1,5 +1,6 @@
 #include "shared/StrUtils.h"
 
+#include "platform/Paths.h"
 #include "platform/Text.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
@@ -327,12 +328,12 @@ std::string TStrUtils::GetCompilerCacheDir(const std::string& AppFilePath, const
     if (AppFilePath.empty()) {
         name = TempCache;
     } else {
-        std::filesystem::path app(AppFilePath);
-        name = app.filename().stem().string() + Suffix;
+        const std::filesystem::path app = Platform::PathFromUtf8(AppFilePath);
+        name = Platform::Utf8FromPath(app.filename().stem()) + Suffix;
         std::filesystem::path folder = app.parent_path();
         std::error_code ec;
         if (!folder.empty() && std::filesystem::is_directory(folder, ec))
-            base = folder.string();
+            base = Platform::Utf8FromPath(folder);
     }
     return WithTrailingSeparator(base) + WithTrailingSeparator(name);
 }

@@ -1,8 +1,9 @@
 #include "shared/Streams.h"
 
+#include "platform/Paths.h"
+
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 
 namespace Norvane::Shared {
 
@@ -49,9 +50,7 @@ TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : FFileNam
         mode |= std::ios::out;
     else if (Mode == TFileMode::fmCreate)
         mode |= std::ios::out | std::ios::trunc;
-    // The name is UTF-8 on every system (a plain string would be read in the
-    // ANSI code page on Windows).
-    FFile.open(std::filesystem::path(std::u8string(FileName.begin(), FileName.end())), mode);
+    FFile.open(Platform::PathFromUtf8(FileName), mode);
     if (!FFile.is_open())
         throw EFOpenError("Cannot open file \"" + FileName + "\". " + std::strerror(errno));
 }

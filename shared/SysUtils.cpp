@@ -4,6 +4,7 @@
 #include "platform/CommandLine.h"
 #include "platform/FileOperations.h"
 #include "platform/KnownFolders.h"
+#include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/Session.h"
 #include "platform/Shell.h"
@@ -20,6 +21,8 @@
 #include <filesystem>
 
 namespace fs = std::filesystem;
+using Norvane::Platform::PathFromUtf8;
+using Norvane::Platform::Utf8FromPath;
 
 namespace Norvane::Shared {
 namespace {
@@ -135,17 +138,6 @@ void TSysUtils::GetWindowsCaptions(std::vector<std::string>& List) {
 
 namespace {
 
-// Paths from and to UTF-8 text on every system (a path made from a plain
-// std::string takes its bytes in the ANSI code page on Windows).
-fs::path Utf8Path(const std::string& Text) {
-    return fs::path(std::u8string(Text.begin(), Text.end()));
-}
-
-std::string Utf8Text(const fs::path& Path) {
-    const std::u8string text = Path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 // The item that DeleteDirectory removes for DirPath (see there); empty when
 // there is none.
 fs::path ItemToDelete(const std::string& DirPath) {
@@ -165,14 +157,14 @@ fs::path ItemToDelete(const std::string& DirPath) {
             slash == std::string::npos ? std::string() : WithoutTrailingSeparators(head.substr(0, slash + 1));
     }
     if (!dotted)
-        return Utf8Path(head);
+        return PathFromUtf8(head);
     // Such a path names a folder, as the system reads it, or nothing.
-    if (!fs::is_directory(fs::status(Utf8Path(DirPath), ec)))
+    if (!fs::is_directory(fs::status(PathFromUtf8(DirPath), ec)))
         return {};
     if (!parent && !head.empty())
-        return Utf8Path(head);
+        return PathFromUtf8(head);
     // ".." is the system's: the folder it names, links resolved.
-    fs::path folder = fs::canonical(Utf8Path(DirPath), ec);
+    fs::path folder = fs::canonical(PathFromUtf8(DirPath), ec);
     return ec ? fs::path() : folder;
 }
 
@@ -184,10 +176,10 @@ bool IsProtectedFolder(const fs::path& Path) {
     std::error_code absoluteError;
     fs::path absolute = fs::absolute(Path, absoluteError);
     if (!absoluteError && absolute.has_root_path())
-        protectedFolders.push_back(Utf8Text(absolute.root_path()));
+        protectedFolders.push_back(Utf8FromPath(absolute.root_path()));
     for (const std::string& folder : protectedFolders) {
         std::error_code ec;
-        if (fs::equivalent(Path, Utf8Path(folder), ec) && !ec)
+        if (fs::equivalent(Path, PathFromUtf8(folder), ec) && !ec)
             return true;
     }
     return false;
@@ -202,7 +194,7 @@ bool TSysUtils::DeleteDirectory(const std::string& DirPath) {
     std::error_code ec;
     if (path.empty() || IsProtectedFolder(path) || !fs::exists(fs::symlink_status(path, ec)))
         return false;
-    return Platform::RemoveItem(Utf8Text(path));
+    return Platform::RemoveItem(Utf8FromPath(path));
 }
 
 bool TSysUtils::ShellExec(const std::string& FilePath, const std::string& Arguments) {
@@ -231,7 +223,7 @@ int TSysUtils::ShellExecAsAdminAndWait(TWindowHandle /*Owner*/, const std::strin
 
 bool TSysUtils::CheckEdgeIsInstalled(const std::string& EdgeLoaderDllPath) {
     std::error_code ec;
-    if (EdgeLoaderDllPath.empty() || !fs::is_regular_file(Utf8Path(EdgeLoaderDllPath), ec))
+    if (EdgeLoaderDllPath.empty() || !fs::is_regular_file(PathFromUtf8(EdgeLoaderDllPath), ec))
         return false;
     Platform::LibraryHandle library = Platform::LoadLibrary(EdgeLoaderDllPath);
     if (!library)
@@ -281,7 +273,7 @@ void TSysUtils::EditWithMSPaint(const std::string& FilePath) {
     for (const char* program : {"kolourpaint", "pinta", "mtpaint", "gimp"}) {
         std::string path = system + program;
         std::error_code ec;
-        if (fs::is_regular_file(path, ec)) {
+        if (fs::is_regular_file(PathFromUtf8(path), ec)) {
             ShellExec(path, "\"" + FilePath + "\"");
             return;
         }
@@ -311,7 +303,7 @@ std::string TSysUtils::ExpandFileNameRelBaseDir(const std::string& FileName, con
     std::string joined = FileName;
     if (FileName.empty() || FileName.front() != '/')
         joined = WithSeparator(BaseDir) + FileName;
-    return fs::path(joined).lexically_normal().string();
+    return Utf8FromPath(PathFromUtf8(joined).lexically_normal());
 }
 
 bool TSysUtils::CopyFile(const std::string& FromPath, const std::string& ToPath) {
@@ -324,12 +316,12 @@ bool TSysUtils::CopyDirectory(const std::string& FromDirPath, const std::string&
 
 std::string TSysUtils::GetLnkFilePath(const std::string& LnkFilePath) {
     std::error_code ec;
-    fs::path target = fs::read_symlink(LnkFilePath, ec);
+    fs::path target = fs::read_symlink(PathFromUtf8(LnkFilePath), ec);
     if (ec)
         return {};
     if (target.is_relative())
-        target = fs::absolute(fs::path(LnkFilePath), ec).parent_path() / target;
-    return target.lexically_normal().string();
+        target = fs::absolute(PathFromUtf8(LnkFilePath), ec).parent_path() / target;
+    return Utf8FromPath(target.lexically_normal());
 }
 
 bool TSysUtils::PressKey(int VirtualKey) {
@@ -375,12 +367,12 @@ void TSysUtils::GetDirectoryFiles(const std::string& RootDir, bool IncludeDirs, 
                                   std::vector<std::string>& FileList) {
     FileList.clear();
     std::error_code ec;
-    if (RootDir.empty() || !fs::is_directory(RootDir, ec))
+    if (RootDir.empty() || !fs::is_directory(PathFromUtf8(RootDir), ec))
         return;
     std::vector<std::string> folders, files;
-    fs::directory_iterator it(RootDir, ec);
+    fs::directory_iterator it(PathFromUtf8(RootDir), ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        std::string name = it->path().filename().string();
+        std::string name = Utf8FromPath(it->path().filename());
         if (!MatchesFileMask(name, FileMask))
             continue;
         std::error_code typeError;
@@ -401,18 +393,18 @@ void TSysUtils::GetDirectoryFiles(const std::string& RootDir, bool IncludeDirs, 
 
 std::string TSysUtils::GetParentDirPath(const std::string& Path) {
     std::error_code ec;
-    std::string full = Path.empty() ? std::string() : fs::absolute(Path, ec).string();
-    return WithSeparator(fs::path(full + "/..").lexically_normal().string());
+    std::string full = Path.empty() ? std::string() : Utf8FromPath(fs::absolute(PathFromUtf8(Path), ec));
+    return WithSeparator(Utf8FromPath(PathFromUtf8(full + "/..").lexically_normal()));
 }
 
 std::int64_t TSysUtils::GetSizeOfFile(const std::string& FilePath) {
     std::error_code ec;
-    fs::file_status status = fs::status(FilePath, ec);
+    fs::file_status status = fs::status(PathFromUtf8(FilePath), ec);
     if (!fs::exists(status))
-        return fs::exists(fs::symlink_status(FilePath, ec)) ? 0 : -1;
+        return fs::exists(fs::symlink_status(PathFromUtf8(FilePath), ec)) ? 0 : -1;
     if (!fs::is_regular_file(status))
         return 0;
-    auto size = fs::file_size(FilePath, ec);
+    auto size = fs::file_size(PathFromUtf8(FilePath), ec);
     return ec ? 0 : static_cast<std::int64_t>(size);
 }
 
@@ -428,10 +420,10 @@ std::int64_t TSysUtils::GetSizeOfDir(const std::string& DirPath, bool IncludeSub
 
 int TSysUtils::GetSubdirectoriesCount(const std::string& DirPath) {
     std::error_code ec;
-    if (DirPath.empty() || !fs::is_directory(DirPath, ec))
+    if (DirPath.empty() || !fs::is_directory(PathFromUtf8(DirPath), ec))
         return 0;
     int count = 0;
-    fs::directory_iterator it(DirPath, ec);
+    fs::directory_iterator it(PathFromUtf8(DirPath), ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
         std::error_code typeError;
         if (it->is_directory(typeError))
@@ -443,7 +435,7 @@ int TSysUtils::GetSubdirectoriesCount(const std::string& DirPath) {
 bool TSysUtils::FilesHaveSameDateTime(const std::string& File1Path, const std::string& File2Path) {
     auto lastWrite = [](const std::string& path) {
         std::error_code ec;
-        auto time = fs::last_write_time(path, ec);
+        auto time = fs::last_write_time(PathFromUtf8(path), ec);
         if (ec)
             throw EFOpenError("Cannot open file \"" + path + "\". " + ec.message());
         return time;
@@ -468,7 +460,7 @@ bool TSysUtils::IsValidFilePath(const std::string& FileName) {
         return false;
     // Something already at the full path makes it unusable as a new item's path.
     std::error_code ec;
-    if (fs::exists(fs::symlink_status(FileName, ec)))
+    if (fs::exists(fs::symlink_status(PathFromUtf8(FileName), ec)))
         return false;
     std::string prefix = FileName;
     for (;;) {
@@ -503,7 +495,7 @@ void TSysUtils::RemoveUTFBoomFromFile(const std::string& FilePath) {
         file.Close();
     }
     std::error_code ec;
-    fs::resize_file(FilePath, rest.size(), ec);
+    fs::resize_file(PathFromUtf8(FilePath), rest.size(), ec);
     if (ec)
         throw EStreamError("Cannot shorten \"" + FilePath + "\": " + ec.message());
 }

@@ -16,4 +16,6 @@ int TerminalWidth(int fd) {
     return size.ws_col;
 }
 
+void SetBinaryMode(int /*fd*/) {}
+
 } // namespace Norvane::Platform

@@ -2,6 +2,7 @@
 
 #include "platform/win32/Win32Internal.h"
 
+#include <fcntl.h>
 #include <io.h>
 
 namespace Norvane::Platform {
@@ -35,6 +36,10 @@ int TerminalWidth(int fd) {
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !::GetConsoleScreenBufferInfo(handle, &info))
         return 0;
     return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
+void SetBinaryMode(int fd) {
+    ::_setmode(fd, _O_BINARY);
 }
 
 } // namespace Norvane::Platform

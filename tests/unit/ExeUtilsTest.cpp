@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <random>
 
+#include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/Ui.h"
 #include "tests/support/TestSupport.h"
@@ -308,6 +309,29 @@ TEST(ExeUtilsImageEnd, OtherFilesAreRefusedByPath) {
     EXPECT_EQ(stream.Size(), 0);
     EXPECT_THROW(utils.ExtractZipFromFile(dir / "clean", dir / "out.zip"), EExeUtilsError);
     EXPECT_FALSE(std::filesystem::exists(dir / "out.zip"));
+}
+
+// A name outside ASCII (and outside Windows-1252) is its UTF-8 text at the
+// system: the file written under it is measured and read back by that name,
+// and listed with it.
+TEST(ExeUtilsFileNames, Utf8NamesReachTheSystemAsTheyAre) {
+    using Norvane::Platform::GenericUtf8FromPath;
+    using Norvane::Platform::PathFromUtf8;
+    using Norvane::Platform::Utf8FromPath;
+    TempDir dir;
+    const std::string name = Utf8FromPath(dir.Path()) + "/日本語 Ωmega.bin";
+    {
+        TFileStream file(name, TFileMode::fmCreate);
+        file.Write("abc", 3);
+    }
+    EXPECT_EQ(TExeUtils::GetFileSize(name), 3);
+    EXPECT_EQ(ReadFileBytes(name), (std::vector<std::uint8_t>{'a', 'b', 'c'}));
+    std::vector<std::string> listed;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        listed.push_back(Utf8FromPath(entry.path().filename()));
+    EXPECT_EQ(listed, std::vector<std::string>{"日本語 Ωmega.bin"});
+    EXPECT_EQ(GenericUtf8FromPath(PathFromUtf8("日本語") / PathFromUtf8("ページ.html")),
+              "日本語/ページ.html");
 }
 
 TEST(ExeUtilsCopy, BlocksOfTenThousandTwoHundredFortyBytes) {

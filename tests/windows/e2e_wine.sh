@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows programs end to end under wine:
 #  - norvane-pack.exe packs an application onto norvane-runtime.exe, and the
-#    Linux norvane-pack lists that package (and the other way round);
+#    Linux norvane-pack lists that package (and the other way round), also
+#    with file and folder names outside Windows-1252;
 #  - the bare runtime (no payload) shows its message and ends with 0, one
 #    with a damaged payload its error report and ends with 1;
 #  - a package whose engine library is unusable offers the engine's
@@ -32,6 +33,10 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree=}
 # English texts.
 unset LC_ALL LC_NUMERIC LC_MESSAGES
 export LANG=en_US.UTF-8
+# Wine reads arguments and file names in the character set of LC_CTYPE: an
+# installed UTF-8 locale, or names outside ASCII arrive as something else.
+LC_CTYPE=$(locale -a 2>/dev/null | grep -ixE '(en_US|C)\.utf-?8' | head -n1)
+export LC_CTYPE=${LC_CTYPE:-C.UTF-8}
 
 PACK_EXE=$OUT/packer/norvane-pack.exe
 RUNTIME_EXE=$OUT/runtime/norvane-runtime.exe
@@ -245,6 +250,32 @@ wine "$PACK_EXE" list "$(winpath "$T/linux-packed.exe")" 2>&1 | tr -d '\r' >"$T/
 check "norvane-pack.exe lists a package of the Linux packer" \
     diff <(grep -oE '[^ ]*(qvx\.ini|\.dll|\.html|\.css)' "$T/list-linux" | sort) \
     <(grep -oE '[^ ]*(qvx\.ini|\.dll|\.html|\.css)' "$T/list-windows" | sort)
+
+# --- Names outside Windows-1252: an application folder, its settings file and
+# the output in a folder "Ωapp", with a subfolder "日本語" holding "ページ.html"
+# and a file "Ωmega.css", packed by norvane-pack.exe; the entries keep the
+# UTF-8 names, and cat and extract find and write them under those names ---
+U=$T/Ωapp
+mkdir -p "$U/site/日本語"
+printf '<!doctype html><title>Ω</title>\n' >"$U/site/index.html"
+printf '<p>ページ</p>\n' >"$U/site/日本語/ページ.html"
+printf 'p { margin: 0 }\n' >"$U/site/Ωmega.css"
+printf '[App]\nID=%s-utf8\nName=Unicode App\nDirName=site\n' "$ID" >"$U/設定.ini"
+(cd "$T" && wine "$PACK_EXE" build --app "$(winpath "$U/site")" --ini "$(winpath "$U/設定.ini")" \
+    --loader "$(winpath "$T/empty-loader")" -o "$(winpath "$U/出力.exe")") >"$T/pack-utf8.log" 2>&1
+if [ -f "$U/出力.exe" ]; then
+    pass "norvane-pack.exe packs from and into folders named outside Windows-1252"
+else
+    fail "norvane-pack.exe packs from and into folders named outside Windows-1252: $(tr -d '\r' <"$T/pack-utf8.log")"
+fi
+"$LINUX_PACK" list "$U/出力.exe" 2>/dev/null | grep -o ' site/.*' | sort >"$T/list-utf8"
+check "the package's entries keep their UTF-8 names ($(paste -sd' ' "$T/list-utf8"))" \
+    diff <(printf ' %s\n' site/ site/index.html site/Ωmega.css site/日本語/ site/日本語/ページ.html | sort) "$T/list-utf8"
+check "norvane-pack.exe cat finds an entry named outside Windows-1252" \
+    cmp -s "$U/site/日本語/ページ.html" <(wine "$PACK_EXE" cat "$(winpath "$U/出力.exe")" "site/日本語/ページ.html" 2>/dev/null)
+wine "$PACK_EXE" extract "$(winpath "$U/出力.exe")" "$(winpath "$U/ペイロード.zip")" >"$T/extract-utf8.log" 2>&1
+check "norvane-pack.exe extract writes the archive under its UTF-8 name" \
+    bash -c 'test -s "$1/ペイロード.zip" && [ "$(ls "$1" | wc -l)" = 4 ]' _ "$U"
 
 # --- No payload: the message, then exit code 0 ---
 start bare "$RUNTIME_EXE"
