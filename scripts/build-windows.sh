@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Cross-builds the tree for 32-bit Windows into build-windows/ on a Debian
+# Cross-builds the tree for 32-bit Windows into build/windows/ on a Debian
 # machine:
 #  1. installs mingw-w64 (i686, -posix threads), the mingw-w64 zlib, wine and
 #     wine32 (the i386 architecture is added for it), the build tools, and
-#     Xvfb, openbox and xdotool for the tests' windows;
+#     Xvfb, openbox and xdotool for the tests' windows, zip for their archives;
 #  2. cross-builds libzip, PCRE2 and GoogleTest from their Debian sources
 #     (apt-get source; a deb-src entry is added when there is none) into the
-#     prefix build-windows/deps, which later runs reuse;
+#     prefix build/windows/deps, which later runs reuse;
 #  3. configures and builds the tree with cmake/toolchains/i686-w64-mingw32.cmake.
 # Everything comes from Debian's packages. scripts/test-windows.sh runs the
 # test programs under wine.
@@ -14,7 +14,7 @@
 # Exits with 75 when the packages cannot be installed (scripts/test.sh then
 # reports the Windows step as skipped), otherwise with the failing step's code.
 #
-# Environment: NORVANE_WIN_BUILD (default build-windows) names the build
+# Environment: NORVANE_WIN_BUILD (default build/windows) names the build
 # folder; NORVANE_WIN_SKIP_INSTALL=1 skips step 1.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -35,7 +35,7 @@ PACKAGES=(
   mingw-w64 gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev
   wine wine32
   # The display and the input of the tests under wine (scripts/test-windows.sh).
-  xvfb x11-utils openbox xdotool
+  xvfb x11-utils openbox xdotool zip
 )
 
 # The first archive address of the machine's own Debian sources.

@@ -4,7 +4,8 @@
 #    Linux norvane-pack lists that package (and the other way round), also
 #    with file and folder names outside Windows-1252;
 #  - the bare runtime (no payload) shows its message and ends with 0, one
-#    with a damaged payload its error report and ends with 1;
+#    with a damaged payload its error report and ends with 1, one with
+#    another program's ZIP ends silently with 0;
 #  - a package whose engine library is unusable offers the engine's
 #    installation; the refusal removes the application's data folder and
 #    ends with 0;
@@ -47,6 +48,7 @@ for f in "$PACK_EXE" "$RUNTIME_EXE" "$TEXTS_EXE" "$ENGINE_FIXTURE"; do
     [ -f "$f" ] || { echo "FAIL e2e: $f is not built (scripts/build-windows.sh)"; exit 1; }
 done
 command -v xdotool >/dev/null || { echo "FAIL e2e: xdotool is needed"; exit 1; }
+command -v zip >/dev/null || { echo "FAIL e2e: zip is needed"; exit 1; }
 if [ ! -x "$LINUX_PACK" ]; then
     echo "e2e: building the Linux packer in $NATIVE"
     { cmake -S "$ROOT" -B "$NATIVE" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
@@ -297,6 +299,16 @@ start damaged "$T/damaged.exe"
 expect_dialog "damaged payload" damaged "not a ZIP archive" OK
 press damaged Return
 expect_exit "damaged payload" 1
+
+# --- A foreign payload: another program's ZIP (Info-ZIP zip, no password, no
+# settings file) behind the runtime ends silently with 0; a window shown would
+# keep the program running past the wait ---
+mkdir -p "$T/foreign"
+echo "not an application" >"$T/foreign/readme.txt"
+(cd "$T/foreign" && zip -q -r "$T/foreign.zip" .)
+cat "$RUNTIME_EXE" "$T/foreign.zip" >"$T/foreign.exe"
+start foreign "$T/foreign.exe"
+expect_exit "foreign payload: a silent end" 0 15
 
 # --- An unusable engine library: the installation offer (the package with
 # the rewritten resources starts, its payload found behind the new image
