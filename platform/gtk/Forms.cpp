@@ -665,8 +665,11 @@ TModalResult TCustomForm::ShowModal() {
     } catch (...) {
         Application().UnregisterModalLoop(loop);
         g_main_loop_unref(loop);
-        FModalLoop = nullptr;
-        gtk_window_set_modal(GTK_WINDOW(FWindow), FALSE);
+        // A handler that raised may have freed the form first.
+        if (LiveForms().count(this) != 0) {
+            FModalLoop = nullptr;
+            gtk_window_set_modal(GTK_WINDOW(FWindow), FALSE);
+        }
         throw;
     }
     Application().UnregisterModalLoop(loop);
