@@ -13,6 +13,10 @@
 # counts as one more program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The user-interface programs need a display: without one, run under Xvfb.
+if [ -z "${DISPLAY:-}" ]; then
+  exec bash scripts/with-display.sh bash "$0" "$@"
+fi
 OUT=${NORVANE_WIN_BUILD:-$PWD/build/windows}
 export WINEPREFIX=${WINEPREFIX:-$OUT/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
