@@ -2,8 +2,11 @@
 // single-instance rule, then the main window and the message loop.
 #include <cstdio>
 #include <exception>
+#include <string>
+#include <vector>
 
 #include "platform/InstanceLock.h"
+#include "platform/Process.h"
 #include "platform/ui/Application.h"
 #include "runtime/ExeZipLoader.h"
 #include "runtime/MainForm.h"
@@ -35,7 +38,13 @@ void ApplySingleInstanceRule() {
 
 int main(int argc, char** argv) {
     using namespace Platform::Ui;
-    SetCommandLine(argc, argv);
+    // The arguments as UTF-8 text (the entry's own are in the system's code
+    // page on Windows); the program as the entry received it.
+    std::vector<std::string> arguments = Platform::ProcessArguments();
+    std::vector<const char*> items{argc > 0 ? argv[0] : ""};
+    for (const std::string& argument : arguments)
+        items.push_back(argument.c_str());
+    SetCommandLine(static_cast<int>(items.size()), items.data());
     // The toolkit comes first, so that the first dialog of start-up can show.
     // Without a display the silent ends still end silently; the first window
     // then reports that there is none.
