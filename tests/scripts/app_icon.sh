@@ -52,7 +52,12 @@ start open "$open"
 wait_window open Opened || fail "no main window"
 expect_icon "main window" "$PID" Opened
 # The window class the desktop entry's StartupWMClass names: the program's file name.
-classes=$(for w in $(xdotool search --pid "$PID" 2>/dev/null); do xprop -id "$w" WM_CLASS; done)
+# (A loaded machine may list the process's windows a moment after the title.)
+for _ in $(seq 1 30); do
+    classes=$(for w in $(xdotool search --pid "$PID" 2>/dev/null); do xprop -id "$w" WM_CLASS; done)
+    grep -q '= "open", ' <<<"$classes" && break
+    sleep 0.1
+done
 grep -q '= "open", ' <<<"$classes" || fail "the windows' class is not the program's file name: $classes"
 kill "$PID" 2>/dev/null || true
 
