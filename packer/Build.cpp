@@ -45,29 +45,60 @@ struct TAppItem {
     bool Folder = false;
 };
 
+// Whether the canonical path Path is the canonical folder Root or lies in it,
+// compared part by part (so "/app2" is not inside "/app").
+bool IsWithin(const fs::path& Path, const fs::path& Root) {
+    return std::mismatch(Root.begin(), Root.end(), Path.begin(), Path.end()).first == Root.end();
+}
+
+// The application folder's files and folders. Its canonical path is the
+// boundary: a symbolic link is judged by where its whole chain finally leads,
+// and one that leads outside, nowhere or to a folder is left out with a
+// warning. A file link inside packs its target's content under the link's
+// name. The walk itself never descends through a folder link, so it cannot loop.
 std::vector<TAppItem> CollectAppFolder(const fs::path& AppDir, const std::string& DirName,
                                        std::int64_t& Bytes) {
     std::vector<TAppItem> items;
-    items.push_back({DirName + "/", AppDir, true});
     Bytes = 0;
     try {
-        for (auto it = fs::recursive_directory_iterator(AppDir); it != fs::recursive_directory_iterator();
+        const fs::path root = fs::canonical(AppDir);
+        items.push_back({DirName + "/", root, true});
+        for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
              ++it) {
             const fs::path& path = it->path();
-            std::string relative = GenericUtf8FromPath(path.lexically_relative(AppDir));
-            std::error_code ec;
-            auto status = fs::status(path, ec); // follows symbolic links
-            if (it->is_symlink() && fs::is_directory(status)) {
-                Warn("skipping \"" + Utf8FromPath(path) + "\": symbolic links to folders are not followed");
-            } else if (fs::is_directory(status)) {
-                items.push_back({DirName + "/" + relative + "/", path, true});
+            const std::string relative = GenericUtf8FromPath(path.lexically_relative(root));
+            fs::path source = path;
+            fs::file_status status = it->symlink_status();
+            if (fs::is_symlink(status)) {
+                const std::string link = "skipping the symbolic link \"" + relative + "\": ";
+                std::error_code ec;
+                source = fs::canonical(path, ec);
+                if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory) {
+                    Warn(link + "its target does not exist");
+                    continue;
+                }
+                if (ec) {
+                    Warn(link + "its target cannot be resolved (" + ec.message() + ")");
+                    continue;
+                }
+                if (!IsWithin(source, root)) {
+                    Warn(link + "its target \"" + Utf8FromPath(source) +
+                         "\" is outside the application folder");
+                    continue;
+                }
+                status = fs::status(source);
+                if (fs::is_directory(status)) {
+                    Warn(link + "links to folders are not followed");
+                    continue;
+                }
+            }
+            if (fs::is_directory(status)) {
+                items.push_back({DirName + "/" + relative + "/", source, true});
             } else if (fs::is_regular_file(status)) {
-                items.push_back({DirName + "/" + relative, path, false});
-                Bytes += static_cast<std::int64_t>(fs::file_size(path));
-            } else if (it->is_symlink()) {
-                Warn("skipping \"" + Utf8FromPath(path) + "\": the symbolic link points nowhere");
+                items.push_back({DirName + "/" + relative, source, false});
+                Bytes += static_cast<std::int64_t>(fs::file_size(source));
             } else {
-                Warn("skipping \"" + Utf8FromPath(path) + "\": not a regular file or folder");
+                Warn("skipping \"" + relative + "\": not a regular file or folder");
             }
         }
     } catch (const fs::filesystem_error& e) {

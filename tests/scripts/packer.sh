@@ -143,6 +143,40 @@ else
 fi
 "$PACK" list out/default | grep -q 'qvx-webviewjs' && fail "no script given, yet a script entry"
 
+# --- Symbolic links: judged by their final target; nothing from outside the folder ---
+# The folder is given through a link; "site2" begins like "site" but is outside.
+mkdir -p lk/site/pages lk/site2 lk/outside/dir
+printf '<!doctype html>\n' > lk/site/index.html
+printf 'page\n' > lk/site/pages/a.html
+printf 'secret\n' > lk/outside/secret.txt
+printf 'secret too\n' > lk/outside/dir/inner.txt
+printf 'neighbour\n' > lk/site2/n.txt
+ln -s ../outside/secret.txt lk/site/leak.txt
+ln -s "$T/lk/outside/dir" lk/site/pages/outdir
+ln -s ../site2/n.txt lk/site/prefix.txt
+ln -s pages/a.html lk/site/alias.html
+ln -s ../site/pages/a.html lk/outside/hop
+ln -s ../outside/hop lk/site/back.html
+ln -s pages lk/site/pagelink
+ln -s missing.txt lk/site/dangling.txt
+ln -s loop lk/site/loop
+ln -s lk/site applink
+"$PACK" build --app applink --ini src/qvx.ini --loader src/loader.so -o out/links >/dev/null 2>links.err ||
+    fail "build with links: $(cat links.err)"
+"$PACK" list out/links | grep -oE ' site/.*$' > links.txt || fail "list with links"
+printf ' %s\n' site/ site/alias.html site/back.html site/index.html site/pages/ site/pages/a.html > expected-links.txt
+check "only links that stay inside are packed" diff expected-links.txt links.txt
+for name in alias.html back.html; do
+    "$PACK" cat out/links "site/$name" | cmp -s - lk/site/pages/a.html || fail "link $name packs its target's content"
+done
+for pair in "leak.txt:is outside the application folder" "pages/outdir:is outside the application folder" \
+    "prefix.txt:is outside the application folder" "dangling.txt:does not exist" \
+    "pagelink:folders are not followed" "loop:cannot be resolved"; do
+    awk -v n="\"${pair%%:*}\"" -v t="${pair#*:}" 'index($0, n) && index($0, t) { f = 1 } END { exit !f }' links.err ||
+        fail "no warning naming ${pair%%:*}: $(cat links.err)"
+done
+[ "$(grep -c 'warning' links.err)" -eq 6 ] || fail "not one warning per skipped link: $(cat links.err)"
+
 # --- Archives made by Info-ZIP, appended to a copy of the runtime ---
 mkdir -p iz/app/img
 printf 'hello from zip\n%.0s' $(seq 1 100) > iz/app/index.html
