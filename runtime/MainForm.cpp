@@ -4,6 +4,8 @@
 #include "runtime/ExeZipLoader.h"
 #include "shared/ProjectIni.h"
 
+#include <cstdio>
+
 namespace Norvane::Runtime {
 
 using namespace Platform::Ui;
@@ -117,10 +119,17 @@ void TMainForm::FormCreate(TObject*) {
     if (ReadAppInteger(Ini::WindowOrder, Ini::DefaultWindowOrder) == 1)
         SetFormStyle(TFormStyle::fsStayOnTop);
 
-    if (ParamCount() == 2 && ParamStr(1) == AppID)
-        FBrowserForm->SetStartPageURL(ParamStr(2));
-    else
-        FBrowserForm->SetStartPageURL("file:///" + AppIndexHtml);
+    // A start page given by a relaunch is taken only when it is a page of
+    // the payload: a file from the disk would run as the application's own.
+    std::string startPage = "file:///" + AppIndexHtml;
+    if (ParamCount() == 2 && ParamStr(1) == AppID) {
+        if (FBrowserForm->PayloadEntryName(ParamStr(2)))
+            startPage = ParamStr(2);
+        else
+            std::fprintf(stderr, "norvane: the start page %s is not a page of the application; showing %s\n",
+                         ParamStr(2).c_str(), startPage.c_str());
+    }
+    FBrowserForm->SetStartPageURL(startPage);
 }
 
 void TMainForm::FormCloseQuery(TObject*, bool& CanClose) {

@@ -4,6 +4,7 @@
 #include "platform/Process.h"
 #include "platform/System.h"
 #include "platform/Text.h"
+#include "shared/BridgeProtocol.h"
 #include "shared/Resources.h"
 #include "shared/StrUtils.h"
 #include "shared/Streams.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <filesystem>
 
 namespace Norvane::Shared {
@@ -285,6 +287,27 @@ void TBrowserForm::EdgeBrowserCreateWebViewCompleted(TCustomEdgeBrowser* Sender,
         Sender->Navigate(FStartPageURL);
 }
 
+namespace {
+
+// The archive name of a "file:///" address's path: the address without any
+// "file:///", with "%20" read as a space.
+std::string EntryPathOf(const std::string& Raw) {
+    return ReplaceAll(Raw, "%20", " ");
+}
+
+} // namespace
+
+std::optional<std::string> TBrowserForm::PayloadEntryName(const std::string& Address) const {
+    if (!TStrUtils::StartsText(FileAddressPrefix, Address) || FAppDirName.empty() || !FExeZip)
+        return std::nullopt;
+    // A fragment is never part of a request, so never part of the name.
+    const std::string document = Address.substr(0, Address.find('#'));
+    std::string entry = FAppDirName + "/" + EntryPathOf(ReplaceAll(document, FileAddressPrefix, ""));
+    if (FExeZip->FindEntry(entry) < 0)
+        return std::nullopt;
+    return entry;
+}
+
 std::optional<TBrowserResource> TBrowserForm::ResolveResource(const std::string& Address) const {
     if (!FHandleRequests || !TStrUtils::StartsText(FileAddressPrefix, Address))
         return std::nullopt;
@@ -294,15 +317,18 @@ std::optional<TBrowserResource> TBrowserForm::ResolveResource(const std::string&
     TBrowserResource resource;
     resource.ContentType =
         TStrUtils::GetFileMIMEType(nameStart == std::string::npos ? raw : raw.substr(nameStart + 1));
-    const std::string path = ReplaceAll(raw, "%20", " ");
+    const std::string path = EntryPathOf(raw);
 
     if (!FAppDirName.empty() && FExeZip) {
-        const std::string entry = FAppDirName + "/" + path;
-        if (auto stream = FExeZip->OpenEntry(entry)) {
+        if (auto stream = FExeZip->OpenEntry(FAppDirName + "/" + path)) {
             resource.Content = std::move(stream);
+            resource.FromPayload = true;
             return resource;
         }
     }
+    // Files on disk: served to the application's pages as their resources,
+    // but never shown as one of its documents (the engine refuses a document
+    // that is not marked as the payload's).
     std::string besideExecutable = path;
     std::replace(besideExecutable.begin(), besideExecutable.end(), '/', Platform::PathDelimiter());
     if (auto bytes = LoadFile(FAppDirPath + besideExecutable)) {
@@ -331,6 +357,8 @@ void TBrowserForm::EdgeBrowserWebResourceRequested(TCustomEdgeBrowser* Sender,
     if (!resource || !environment)
         return;
     std::string header = "Content-Type: " + resource->ContentType + "; charset=utf-8";
+    if (resource->FromPayload)
+        header += std::string("\r\n") + ApplicationContentHeader + ": " + ApplicationContentValue;
     // A request for one byte range (media seeking) gets those bytes with 206.
     const auto size = static_cast<std::uint64_t>(resource->Content->Size());
     std::uint64_t first = 0, length = size;
@@ -378,8 +406,14 @@ void TBrowserForm::EdgeBrowserNewWindowRequested(TCustomEdgeBrowser*, TNewWindow
         return;
     const std::string address = TakeEngineText(uri);
     if (TStrUtils::StartsText("file:", address)) {
+        // Whichever document or frame asks: a new process of the application
+        // only shows a page of its own payload, never a file from the disk.
         Args->ArgsInterface()->put_Handled(TRUE_VALUE);
-        TSysUtils::ShellExec(Platform::ExecutablePath(), NewWindowParameters(address));
+        if (PayloadEntryName(address))
+            TSysUtils::ShellExec(Platform::ExecutablePath(), NewWindowParameters(address));
+        else
+            std::fprintf(stderr, "norvane: refused a new window for %s: not a page of the application\n",
+                         address.c_str());
         return;
     }
     // Web and mail links open in the user's own browser or mail program,
@@ -410,7 +444,19 @@ void TBrowserForm::EdgeBrowserClickMessageReceived(TCustomEdgeBrowser*, TWebMess
 }
 
 void TBrowserForm::EdgeBrowserPermissionRequested(TCustomEdgeBrowser*, TPermissionRequestedEventArgs* Args) {
-    Args->ArgsInterface()->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW);
+    // Granted without a prompt to the application's own documents only; the
+    // engine names the document that asks, or a frame of another site that
+    // it cannot rule out as the one asking.
+    char* uri = nullptr;
+    const std::string address =
+        Args->ArgsInterface()->get_Uri(&uri) >= 0 ? TakeEngineText(uri) : std::string();
+    if (IsApplicationAddress(address)) {
+        Args->ArgsInterface()->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW);
+        return;
+    }
+    std::fprintf(stderr, "norvane: refused a permission to %s: not a page of the application\n",
+                 address.empty() ? "(unknown)" : address.c_str());
+    Args->ArgsInterface()->put_State(COREWEBVIEW2_PERMISSION_STATE_DENY);
 }
 
 void TBrowserForm::EdgeBrowserProcessFailed(TCustomEdgeBrowser*, TOleEnum) {

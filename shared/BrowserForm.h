@@ -32,7 +32,8 @@ namespace Norvane::Shared {
 // browser reads it; a file from the disk is held in memory.
 struct TBrowserResource {
     std::unique_ptr<TStream> Content;
-    std::string ContentType; // from the name's extension
+    std::string ContentType;  // from the name's extension
+    bool FromPayload = false; // an entry of the payload (not a file on disk)
 };
 
 // A "Range: bytes=..." request header resolved against the content's size.
@@ -102,6 +103,11 @@ public:
     // it to the browser (requests not handled, not a "file:///" address, or
     // neither in the archive, beside the executable nor at the absolute path).
     std::optional<TBrowserResource> ResolveResource(const std::string& Address) const;
+
+    // The payload entry a "file:///" address names (its fragment left out),
+    // by the same rule as ResolveResource; nothing when the address names no
+    // entry. Only such an address is one of the application's own documents.
+    std::optional<std::string> PayloadEntryName(const std::string& Address) const;
 
     // The parameter text of a new-window process: "<RuntimeAppID>" "<Address>".
     std::string NewWindowParameters(const std::string& Address) const;

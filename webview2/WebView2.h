@@ -37,4 +37,12 @@ inline constexpr const char* CreateEnvironmentEntry = "CreateCoreWebView2Environ
 inline constexpr const char* BrowserVersionEntry = "GetCoreWebView2BrowserVersionString";
 inline constexpr const char* AvailableBrowserVersionEntry = "GetAvailableCoreWebView2BrowserVersionString";
 inline constexpr const char* MemFreeEntry = "CoTaskMemFree";
+
+// A header the host puts on the response to a resource whose bytes are the
+// application's own (its payload). The engine shows a document of the
+// application's addresses only when its response carries it: a document
+// answered from anywhere else (a file on disk) is refused, so that only the
+// payload's documents ever get the host's scripts and message channel.
+inline constexpr const char* ApplicationContentHeader = "X-Norvane-Content";
+inline constexpr const char* ApplicationContentValue = "application";
 } // namespace Norvane::WebView2

@@ -2,6 +2,7 @@
 
 #include "engine/webkitgtk/AddressMapping.h"
 #include "engine/webkitgtk/EmbeddedExtension.h"
+#include "engine/webkitgtk/Foreign.h"
 #include "engine/webkitgtk/WebResources.h"
 #include "engine/webkitgtk/WebView.h"
 
@@ -12,11 +13,20 @@ namespace Norvane::Engine {
 namespace {
 
 // Every request of the application's scheme, from any view of the context.
+// Only a view of the engine's own gets an answer; any other view gets nothing
+// from the disk.
 void OnSchemeRequest(WebKitURISchemeRequest* Request, gpointer) {
-    if (TWebView* Owner = TWebView::FromWebKitView(webkit_uri_scheme_request_get_web_view(Request)))
-        if (Owner->HandleSchemeRequest(Request))
-            return;
-    FinishFromDisk(Request);
+    TWebView* Owner = TWebView::FromWebKitView(webkit_uri_scheme_request_get_web_view(Request));
+    if (Owner && Owner->HandleSchemeRequest(Request))
+        return;
+    if (Owner) {
+        FinishFromDisk(Request);
+        return;
+    }
+    GError* Error = g_error_new_literal(G_IO_ERROR, G_IO_ERROR_PERMISSION_DENIED,
+                                        "Only the application's own views read its addresses");
+    webkit_uri_scheme_request_finish_error(Request, Error);
+    g_error_free(Error);
 }
 
 std::map<std::string, TEngineContext*>& Contexts() {
@@ -82,6 +92,7 @@ TEngineContext* GetEngineContext(const std::string& DataFolder) {
     }
 
     webkit_web_context_register_uri_scheme(Result->Context, AppScheme, OnSchemeRequest, nullptr, nullptr);
+    WatchDownloads(Result->Context, true);
     WebKitSecurityManager* Security = webkit_web_context_get_security_manager(Result->Context);
     // Local: pages of the scheme may reach other local addresses (as file: pages
     // could on Windows); secure: a secure context; CORS-enabled: fetch() and

@@ -270,7 +270,7 @@ TComPtr<ICoreWebView2WebResourceRequest> MakeResourceRequest(WebKitURISchemeRequ
         new TWebResourceRequest(Uri, Method ? Method : "GET", Headers, Content));
 }
 
-void FinishWithResponse(WebKitURISchemeRequest* Request, ICoreWebView2WebResourceResponse* Response) {
+bool FinishWithResponse(WebKitURISchemeRequest* Request, ICoreWebView2WebResourceResponse* Response) {
     TComPtr<IStream> Content;
     Response->get_Content(Content.Put());
     std::int32_t StatusCode = 200;
@@ -288,6 +288,7 @@ void FinishWithResponse(WebKitURISchemeRequest* Request, ICoreWebView2WebResourc
                                           Reason && *Reason ? Reason : nullptr);
     SoupMessageHeaders* Headers = soup_message_headers_new(SOUP_MESSAGE_HEADERS_RESPONSE);
     std::string ContentType;
+    bool ApplicationContent = false;
     std::string_view Text = HeaderText ? HeaderText : "";
     while (!Text.empty()) {
         const std::size_t End = Text.find('\n');
@@ -300,6 +301,10 @@ void FinishWithResponse(WebKitURISchemeRequest* Request, ICoreWebView2WebResourc
         const std::string Value = Trim(Line.substr(Colon + 1));
         if (Name.empty())
             continue;
+        if (Platform::Text::EqualsNoCase(Name, ApplicationContentHeader)) {
+            ApplicationContent = Value == ApplicationContentValue;
+            continue;
+        }
         soup_message_headers_append(Headers, Name.c_str(), Value.c_str());
         if (Platform::Text::EqualsNoCase(Name, "content-type"))
             ContentType = Value;
@@ -315,6 +320,7 @@ void FinishWithResponse(WebKitURISchemeRequest* Request, ICoreWebView2WebResourc
     g_object_unref(Stream);
     std::free(Reason);
     std::free(HeaderText);
+    return ApplicationContent;
 }
 
 void FinishFromDisk(WebKitURISchemeRequest* Request) {

@@ -74,8 +74,10 @@ std::string HeaderLines(SoupMessageHeaders* Headers);
 // The request object of the notification for a request of the scheme.
 TComPtr<ICoreWebView2WebResourceRequest> MakeResourceRequest(WebKitURISchemeRequest* Request);
 
-// Answers Request with Response's status, headers and content.
-void FinishWithResponse(WebKitURISchemeRequest* Request, ICoreWebView2WebResourceResponse* Response);
+// Answers Request with Response's status, headers and content. True when the
+// host marked the content as the application's own (ApplicationContentHeader,
+// which is not passed on to the page).
+bool FinishWithResponse(WebKitURISchemeRequest* Request, ICoreWebView2WebResourceResponse* Response);
 
 // Answers Request as the engine would without a handler: the file the address
 // names, else a not-found error (the engine's error page for a document).

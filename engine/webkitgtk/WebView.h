@@ -36,6 +36,11 @@ public:
     // A request of the application's scheme; false when no handler answers
     // it (the caller then serves it from the disk).
     bool HandleSchemeRequest(WebKitURISchemeRequest* Request);
+    // Whether a download of EngineUri comes from the application's own
+    // documents, which need no user's gesture for it: an address of the
+    // application (which no other document can reach), or a data: address
+    // while the view holds nothing but the application's documents.
+    bool StartsOwnDownload(const std::string& EngineUri) const;
 
     HRESULT NV_STDCALL QueryInterface(const IID& Riid, void** Object) override;
 
@@ -195,6 +200,18 @@ private:
     // Whether the document the view shows (its last committed address) is
     // one of the application's own.
     bool ShowsAppDocument() const;
+    // A document's response: a document of the application's addresses is
+    // shown only when the host marked its bytes as the payload's; a frame of
+    // another site is remembered until the next page.
+    gboolean DecideResponse(WebKitResponsePolicyDecision* Decision);
+    // Answers a request of the scheme with the host's response (from the
+    // disk when it has none), remembering the addresses it marked as the
+    // application's own content.
+    void Finish(WebKitURISchemeRequest* Request, ICoreWebView2WebResourceResponse* Response);
+    bool IsApplicationContent(const std::string& EngineUri) const;
+    // The document a permission request is asked for: the page, unless it
+    // holds a frame of another site, which WebKit does not tell apart from it.
+    std::string PermissionRequester() const;
     // A navigation of the page, raised as NavigationStarting before WebKit
     // may start it; the host's Cancel ignores Decision, so nothing is sent.
     void DecideNavigation(WebKitPolicyDecision* Decision, const std::string& Uri, bool UserInitiated,
@@ -290,7 +307,13 @@ private:
     bool FPolicyUserGesture = false;
     std::string FApiRequestUri; // address of a load asked for through this interface, until it starts
     std::string FCommittedUri;  // the document's address as the engine knows it
-    UINT64 FCommitSerial = 0;   // documents committed so far
+    std::string FForeignFrame;  // a frame of the page that is not the application's ("" for none)
+    // The latest addresses the host answered with the application's own
+    // content: a document's response is decided right after its request is
+    // answered, so a short memory is enough.
+    static constexpr std::size_t ApplicationContentMemory = 64;
+    std::deque<std::string> FApplicationContent;
+    UINT64 FCommitSerial = 0; // documents committed so far
     std::string FLastSource = "about:blank";
 
     std::vector<TFilter> FFilters;

@@ -123,7 +123,7 @@ void TWebView::RunPermissionJob(std::shared_ptr<TPermissionJob> Job) {
             Job->Next = Job->Kinds.size() + 1;
             return;
         }
-        auto Args = MakeComObject<TPermissionRequestedEventArgs>(PageUri(), Job->Kinds[Job->Next],
+        auto Args = MakeComObject<TPermissionRequestedEventArgs>(PermissionRequester(), Job->Kinds[Job->Next],
                                                                  FPolicyUserGesture);
         FPermissionRequested.Fire([&](auto* H) { H->Invoke(AsView(), Args.Get()); });
         auto Record = [Job](COREWEBVIEW2_PERMISSION_STATE State) {

@@ -3,6 +3,8 @@
 // steps after it are kept by the navigation tracker.
 #include "engine/webkitgtk/WebView.h"
 
+#include "engine/webkitgtk/Foreign.h"
+
 #include "engine/webkitgtk/AddressMapping.h"
 #include "engine/webkitgtk/Json.h"
 #include "engine/webkitgtk/PageScripts.h"
@@ -119,10 +121,15 @@ void TWebView::LetNavigationGo(const std::string& Uri, bool UserInitiated) {
 
 gboolean TWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* Decision,
                                   WebKitPolicyDecisionType Type, TWebView* Self) {
-    if (Type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION || !Self->Alive())
+    if (!Self->Alive())
+        return FALSE;
+    if (Type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE)
+        return Self->DecideResponse(WEBKIT_RESPONSE_POLICY_DECISION(Decision));
+    if (Type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION)
         return FALSE;
     WebKitNavigationAction* Action =
         webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(Decision));
+    NoteNavigationAction(Self->FView, Action);
     WebKitURIRequest* Request = webkit_navigation_action_get_request(Action);
     const char* Raw = webkit_uri_request_get_uri(Request);
     const std::string Uri = Raw ? Raw : "";
@@ -165,6 +172,26 @@ gboolean TWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* Decision
         return TRUE;
     }
     Self->LetNavigationGo(Uri, Gesture);
+    return FALSE;
+}
+
+gboolean TWebView::DecideResponse(WebKitResponsePolicyDecision* Decision) {
+    WebKitURIRequest* Request = webkit_response_policy_decision_get_request(Decision);
+    const char* Raw = Request ? webkit_uri_request_get_uri(Request) : nullptr;
+    const std::string Uri = Raw ? Raw : "";
+    if (StartsWithNoCase(Uri, AppPrefix())) {
+        // Only the payload's bytes make a document of the application: a
+        // file from the disk at an application address would get the host.
+        if (!IsApplicationContent(Uri)) {
+            g_printerr("norvane-engine: refused the document %s: it is not a page of the application\n",
+                       ToPageAddress(Uri).c_str());
+            webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(Decision));
+            return TRUE;
+        }
+    } else if (!webkit_response_policy_decision_is_main_frame_main_resource(Decision) &&
+               !IsAppDocumentAddress(Uri) && FForeignFrame.empty()) {
+        FForeignFrame = Uri;
+    }
     return FALSE;
 }
 
@@ -324,6 +351,7 @@ void TWebView::OnLoadChanged(WebKitWebView* View, WebKitLoadEvent Event, TWebVie
             return;
         ++Self->FCommitSerial;
         Self->FCommittedUri = Raw ? Raw : "";
+        Self->FForeignFrame.clear();
         const std::string Uri = Self->PageUri();
         if (Uri != Self->FLastSource) {
             Self->FLastSource = Uri;

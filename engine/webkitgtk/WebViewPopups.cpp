@@ -1,9 +1,13 @@
 // The view: windows pages ask for: new windows (and the engine's own pop-ups
 // when the host handles none), the page's request to close its window, and
-// full screen.
+// full screen. A pop-up is never a view related to the one that asked for it
+// (WebKit would give it its opener's page configuration, with the host's
+// scripts and channel): the page's window.open() gets null, and the address
+// opens in a window of the foreign context, with nothing of the host.
 #include "engine/webkitgtk/WebView.h"
 
 #include "engine/webkitgtk/AddressMapping.h"
+#include "engine/webkitgtk/Foreign.h"
 #include "engine/webkitgtk/WebViewInternal.h"
 
 namespace Norvane::Engine {
@@ -12,45 +16,9 @@ using namespace ViewInternal;
 
 namespace {
 
-// ---- The engine's own pop-up windows (new windows nobody handled) ----
-//
-// A pop-up is a view of its own, never a view related to the one that asked
-// for it: WebKit gives a related view its opener's page configuration, and
-// with it the host's document scripts and message channel. So the page's
-// window.open() gets null, and the address opens in a window with none of
-// the host.
-
-void OpenEnginePopup(WebKitWebView* Opener, WebKitSettings* Settings, const char* EngineUri);
-
-void PopupClose(WebKitWebView*, GtkWidget* Window) {
-    gtk_widget_destroy(Window);
-}
-
-void PopupTitle(GObject* Popup, GParamSpec*, GtkWidget* Window) {
-    const char* Title = webkit_web_view_get_title(WEBKIT_WEB_VIEW(Popup));
-    gtk_window_set_title(GTK_WINDOW(Window), Title ? Title : "");
-}
-
-GtkWidget* PopupCreate(WebKitWebView* Popup, WebKitNavigationAction* Action, gpointer) {
-    OpenEnginePopup(Popup, webkit_web_view_get_settings(Popup),
-                    webkit_uri_request_get_uri(webkit_navigation_action_get_request(Action)));
-    return nullptr;
-}
-
-void OpenEnginePopup(WebKitWebView* Opener, WebKitSettings* Settings, const char* EngineUri) {
-    WebKitUserContentManager* Manager = webkit_user_content_manager_new();
-    GtkWidget* Popup =
-        GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", webkit_web_view_get_context(Opener),
-                                "user-content-manager", Manager, "settings", Settings, nullptr));
-    g_object_unref(Manager);
-    GtkWidget* Window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_default_size(GTK_WINDOW(Window), 800, 600);
-    gtk_container_add(GTK_CONTAINER(Window), Popup);
-    g_signal_connect(Popup, "close", G_CALLBACK(PopupClose), Window);
-    g_signal_connect(Popup, "notify::title", G_CALLBACK(PopupTitle), Window);
-    g_signal_connect(Popup, "create", G_CALLBACK(PopupCreate), nullptr);
-    webkit_web_view_load_uri(WEBKIT_WEB_VIEW(Popup), EngineUri && *EngineUri ? EngineUri : "about:blank");
-    gtk_widget_show_all(Window);
+GtkWindow* ToplevelWindow(GtkWidget* Widget) {
+    GtkWidget* Toplevel = gtk_widget_get_toplevel(Widget);
+    return Toplevel && GTK_IS_WINDOW(Toplevel) ? GTK_WINDOW(Toplevel) : nullptr;
 }
 
 } // namespace
@@ -84,7 +52,7 @@ GtkWidget* TWebView::OnCreate(WebKitWebView* View, WebKitNavigationAction* Actio
         Target->Navigate(Uri.c_str());
         return nullptr;
     }
-    OpenEnginePopup(View, Self->FWebKitSettings, ToEngineAddress(Uri).c_str());
+    OpenForeignWindow(ToplevelWindow(GTK_WIDGET(View)), Uri.c_str());
     return nullptr;
 }
 
@@ -95,7 +63,7 @@ void TWebView::FinishNewWindow(TNewWindowRequestedEventArgs* Args, const std::st
         Target->Navigate(Uri.c_str());
         return;
     }
-    OpenEnginePopup(FView, FWebKitSettings, ToEngineAddress(Uri).c_str());
+    OpenForeignWindow(ToplevelWindow(GTK_WIDGET(FView)), Uri.c_str());
 }
 
 void TWebView::OnClose(WebKitWebView*, TWebView* Self) {
