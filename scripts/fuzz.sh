@@ -2,7 +2,8 @@
 # Builds the libFuzzer harnesses of tests/fuzz with clang (into build/fuzz, or
 # NORVANE_FUZZ_BUILD) and runs each for SECONDS (default 60), starting from
 # its seed corpus in tests/fuzz/corpus. New inputs go to a scratch folder; a
-# crash leaves its input as build/fuzz/crash-* and fails the script.
+# crash, and any undefined behaviour the sanitizer reports, leaves its input as
+# build/fuzz/crash-* and fails the script.
 # Usage: scripts/fuzz.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,6 +13,10 @@ command -v clang++ >/dev/null || { echo "clang is needed (scripts/deps.sh instal
 CC=clang CXX=clang++ cmake -S . -B "$B" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNORVANE_BUILD_FUZZERS=ON \
     -DNORVANE_BUILD_TESTS=OFF -DNORVANE_BUILD_BENCH=OFF -DNORVANE_SPLIT_DEBUG=OFF >/dev/null
 cmake --build "$B" -j"$(nproc)" --target norvane_fuzzers
+
+# Undefined behaviour stops the harness as a crash does, instead of only
+# being printed among the fuzzer's output.
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 
 FAILED=0
 for pair in Archive:archive Settings:settings ImageEnd:image Bridge:bridge StyleFile:style IconFile:icon; do

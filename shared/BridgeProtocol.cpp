@@ -4,7 +4,6 @@
 #include "shared/StrUtils.h"
 
 #include <rapidjson/error/en.h>
-#include <rapidjson/memorystream.h>
 #include <rapidjson/reader.h>
 
 #include <algorithm>
@@ -14,7 +13,6 @@
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
-#include <optional>
 
 namespace Norvane::Shared {
 
@@ -190,11 +188,9 @@ bool UnicodeEscapeAt(std::string_view text, std::size_t at, unsigned& unit) {
 // the same length, so that error offsets stay those of the page's text. A high
 // escape directly followed by a low one stays the pair. Escapes are taken from
 // left to right, so in \\ud800 the backslash is escaped and "ud800" is text.
-// Nothing (no copy) when the text has no lone surrogate escape.
-std::optional<std::string> WithLoneSurrogatesReplaced(std::string_view text) {
-    std::optional<std::string> replaced;
+void ReplaceLoneSurrogates(std::string& text) {
     std::size_t at = text.find('\\');
-    while (at != std::string_view::npos) {
+    while (at != std::string::npos) {
         unsigned unit = 0;
         std::size_t next = at + 2; // any other escape: the backslash and one character
         if (UnicodeEscapeAt(text, at, unit)) {
@@ -204,14 +200,11 @@ std::optional<std::string> WithLoneSurrogatesReplaced(std::string_view text) {
                 low <= 0xDFFF) {
                 next += 6;
             } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-                if (!replaced)
-                    replaced.emplace(text);
-                replaced->replace(at, 6, "\\ufffd");
+                text.replace(at, 6, "\\ufffd");
             }
         }
-        at = next < text.size() ? text.find('\\', next) : std::string_view::npos;
+        at = next < text.size() ? text.find('\\', next) : std::string::npos;
     }
-    return replaced;
 }
 
 std::string InvalidJson(std::string_view reason, std::size_t offset) {
@@ -221,22 +214,26 @@ std::string InvalidJson(std::string_view reason, std::size_t offset) {
 } // namespace
 
 TJsonValue TJsonValue::Parse(std::string_view Text) {
-    constexpr unsigned flags = rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseIterativeFlag |
+    // The reader decodes a copy of the text in place and descends into arrays
+    // and objects by recursion, which the builder stops past MaxDepth. It thus
+    // never uses the reader's own stack: rapidjson 1.1.0 computes an offset
+    // from that stack's null pointer on its first use.
+    constexpr unsigned flags = rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseInsituFlag |
                                rapidjson::kParseValidateEncodingFlag;
-    const std::optional<std::string> replaced = WithLoneSurrogatesReplaced(Text);
-    if (replaced)
-        Text = *replaced;
-    rapidjson::MemoryStream stream(Text.data(), Text.size());
+    std::string buffer(Text);
+    ReplaceLoneSurrogates(buffer);
+    rapidjson::InsituStringStream stream(buffer.data());
     TJsonBuilder builder;
     rapidjson::Reader reader;
     const rapidjson::ParseResult result = reader.Parse<flags>(stream, builder);
     if (builder.TooDeep())
-        throw EBridgeError(InvalidJson("nesting deeper than 512 levels", result.Offset()));
+        throw EBridgeError(
+            InvalidJson("nesting deeper than " + std::to_string(MaxDepth) + " levels", result.Offset()));
     if (result.IsError())
         throw EBridgeError(InvalidJson(rapidjson::GetParseError_En(result.Code()), result.Offset()));
     // The reader takes a NUL byte for the end of the text; anything after one
     // is not part of a valid JSON text.
-    if (stream.Tell() != Text.size())
+    if (stream.Tell() != buffer.size())
         throw EBridgeError(
             InvalidJson("The document root must not be followed by other values.", stream.Tell()));
     return builder.TakeRoot();

@@ -2,28 +2,94 @@
 
 #include "platform/Text.h"
 
-#include <rapidjson/document.h>
 #include <rapidjson/reader.h>
-#include <rapidjson/stringbuffer.h>
+
+#include <utility>
 
 namespace Norvane::Engine {
 
-bool IsValidJson(const std::string& Text) {
+namespace {
+
+// Stops the reader at the first array or object deeper than MaxJsonDepth.
+class TDepthLimit : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TDepthLimit> {
+public:
+    bool StartObject() { return Enter(); }
+    bool EndObject(rapidjson::SizeType) { return Leave(); }
+    bool StartArray() { return Enter(); }
+    bool EndArray(rapidjson::SizeType) { return Leave(); }
+
+private:
+    bool Enter() { return ++FDepth <= MaxJsonDepth; }
+    bool Leave() {
+        --FDepth;
+        return true;
+    }
+
+    std::size_t FDepth = 0;
+};
+
+// Takes the value of a text that is one JSON string and stops the reader at
+// anything else, so no array or object is ever entered.
+class TRootString : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TRootString> {
+public:
+    bool Default() { return false; }
+    bool String(const char* Text, rapidjson::SizeType Length, bool) {
+        Value.assign(Text, Length);
+        return true;
+    }
+
+    std::string Value;
+};
+
+// Reads one complete JSON text with Handler and tells whether it was read to
+// its end. The reader decodes a copy of the text in place and descends into
+// arrays and objects by recursion, which each handler above bounds. It thus
+// never uses the reader's own stack: rapidjson 1.1.0 computes an offset from
+// that stack's null pointer on its first use.
+template <typename THandler> bool ReadJson(std::string_view Text, THandler& Handler) {
+    std::string Buffer(Text);
+    rapidjson::InsituStringStream Stream(Buffer.data());
     rapidjson::Reader Reader;
-    rapidjson::StringStream Stream(Text.c_str());
-    rapidjson::BaseReaderHandler<rapidjson::UTF8<>> Handler;
-    const rapidjson::ParseResult Result =
-        Reader.Parse<rapidjson::kParseValidateEncodingFlag>(Stream, Handler);
-    // A NUL inside the text would end the parse early.
-    return !Result.IsError() && Text.find('\0') == std::string::npos;
+    constexpr unsigned Flags = rapidjson::kParseInsituFlag | rapidjson::kParseValidateEncodingFlag;
+    const rapidjson::ParseResult Result = Reader.Parse<Flags>(Stream, Handler);
+    // The reader takes a NUL byte for the end of the text.
+    return !Result.IsError() && Stream.Tell() == Buffer.size();
 }
 
-bool JsonStringValue(const std::string& Json, std::string& Value) {
-    rapidjson::Document Document;
-    Document.Parse<rapidjson::kParseValidateEncodingFlag>(Json.c_str(), Json.size());
-    if (Document.HasParseError() || !Document.IsString())
+} // namespace
+
+bool IsValidJson(std::string_view Text) {
+    TDepthLimit Handler;
+    return ReadJson(Text, Handler);
+}
+
+bool JsonStringValue(std::string_view Json, std::string& Value) {
+    TRootString Handler;
+    if (!ReadJson(Json, Handler))
         return false;
-    Value.assign(Document.GetString(), Document.GetStringLength());
+    Value = std::move(Handler.Value);
+    return true;
+}
+
+bool JsonNestingWithinLimit(std::string_view Json) {
+    std::size_t Depth = 0;
+    bool InString = false;
+    for (std::size_t At = 0; At < Json.size(); ++At) {
+        const char C = Json[At];
+        if (InString) {
+            if (C == '\\')
+                ++At; // the escaped character
+            else if (C == '"')
+                InString = false;
+        } else if (C == '"') {
+            InString = true;
+        } else if (C == '[' || C == '{') {
+            if (++Depth > MaxJsonDepth)
+                return false;
+        } else if ((C == ']' || C == '}') && Depth > 0) {
+            --Depth;
+        }
+    }
     return true;
 }
 

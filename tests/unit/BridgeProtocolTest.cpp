@@ -7,6 +7,7 @@
 
 #include <rapidjson/document.h>
 
+#include <functional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -195,6 +196,17 @@ TEST_F(BridgeDispatch, TextThatIsNoJsonRaises) {
         EXPECT_EQ(ErrorOf(bad).rfind("Invalid JSON text: ", 0), 0u) << ErrorOf(bad);
     }
     ExpectNothingHappened();
+}
+
+TEST_F(BridgeDispatch, ARequestNestedTooDeeplyRaisesAndTheNextIsServed) {
+    const std::string deep = std::string(1000000, '[') + std::string(1000000, ']');
+    EXPECT_EQ(ErrorOf(R"({"id": 10001, "uuid": "u", "data": {"a": )" + deep + "}}")
+                  .rfind("Invalid JSON text: nesting deeper than 512 levels", 0),
+              0u);
+    ExpectNothingHappened();
+    Send(R"({"id": 10001, "uuid": "after", "data": {}})");
+    ASSERT_EQ(Calls.size(), 1u);
+    EXPECT_EQ(Calls[0].Uuid, "after");
 }
 
 TEST_F(BridgeDispatch, RuntimeOnlyFunctionsAreRefusedOutsideRuntimeMode) {
@@ -500,16 +512,36 @@ TEST(BridgeJson, LoneSurrogateEscapesReadAsTheReplacementCharacter) {
     EXPECT_EQ(object.Members()[1].Key, "\\udc00");
 }
 
-TEST(BridgeJson, NestingIsBounded) {
-    const auto nested = [](std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); };
-    EXPECT_NO_THROW(TJsonValue::Parse(nested(TJsonValue::MaxDepth)));
-    for (std::size_t depth : {TJsonValue::MaxDepth + 1, std::size_t{1000000}}) {
-        try {
-            TJsonValue::Parse(nested(depth));
-            ADD_FAILURE() << "accepted depth " << depth;
-        } catch (const EBridgeError& e) {
-            EXPECT_NE(std::string(e.what()).find("nesting deeper than 512 levels"), std::string::npos)
-                << e.what();
+TEST(BridgeJson, NestingIsBoundedForArraysAndObjects) {
+    // Depth arrays, or objects whose one member holds the next, around a number.
+    const auto arrays = [](std::size_t depth) {
+        return std::string(depth, '[') + "1" + std::string(depth, ']');
+    };
+    const auto objects = [](std::size_t depth) {
+        std::string text;
+        for (std::size_t i = 0; i < depth; ++i)
+            text += R"({"k":)";
+        return text + "1" + std::string(depth, '}');
+    };
+    for (const std::function<std::string(std::size_t)>& nested :
+         std::vector<std::function<std::string(std::size_t)>>{arrays, objects}) {
+        const TJsonValue deepest = TJsonValue::Parse(nested(TJsonValue::MaxDepth));
+        const TJsonValue* inner = &deepest;
+        for (std::size_t level = 0; level < TJsonValue::MaxDepth; ++level)
+            inner = inner->IsArray() ? &inner->Items().at(0) : &inner->Members().at(0).Value;
+        EXPECT_EQ(inner->Text(), "1");
+        // One level more, and a million levels closed or left open: refused, not a crash.
+        const std::string million = nested(1000000);
+        for (const std::string& text :
+             {nested(TJsonValue::MaxDepth + 1), million, million.substr(0, million.size() / 2)}) {
+            try {
+                TJsonValue::Parse(text);
+                ADD_FAILURE() << "accepted " << text.substr(0, 40);
+            } catch (const EBridgeError& e) {
+                EXPECT_EQ(std::string(e.what()).rfind("Invalid JSON text: nesting deeper than 512 levels", 0),
+                          0u)
+                    << e.what();
+            }
         }
     }
 }
