@@ -300,9 +300,11 @@ std::string EntryPathOf(const std::string& Raw) {
 std::optional<std::string> TBrowserForm::PayloadEntryName(const std::string& Address) const {
     if (!TStrUtils::StartsText(FileAddressPrefix, Address) || FAppDirName.empty() || !FExeZip)
         return std::nullopt;
-    // A fragment is never part of a request, so never part of the name.
-    const std::string document = Address.substr(0, Address.find('#'));
-    std::string entry = FAppDirName + "/" + EntryPathOf(ReplaceAll(document, FileAddressPrefix, ""));
+    // The document's own name: a query or fragment only tells the page
+    // something, and is never part of an entry's name.
+    const std::string path =
+        Address.substr(FileAddressPrefix.size(), Address.find_first_of("?#") - FileAddressPrefix.size());
+    std::string entry = FAppDirName + "/" + EntryPathOf(path);
     if (FExeZip->FindEntry(entry) < 0)
         return std::nullopt;
     return entry;

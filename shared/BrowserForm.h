@@ -104,9 +104,9 @@ public:
     // neither in the archive, beside the executable nor at the absolute path).
     std::optional<TBrowserResource> ResolveResource(const std::string& Address) const;
 
-    // The payload entry a "file:///" address names (its fragment left out),
-    // by the same rule as ResolveResource; nothing when the address names no
-    // entry. Only such an address is one of the application's own documents.
+    // The payload entry a "file:///" address names (without its query and
+    // fragment, "%20" read as a space), or nothing: only such an address may
+    // start a new process or be a relaunch's start page.
     std::optional<std::string> PayloadEntryName(const std::string& Address) const;
 
     // The parameter text of a new-window process: "<RuntimeAppID>" "<Address>".

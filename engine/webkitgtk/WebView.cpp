@@ -151,35 +151,91 @@ HRESULT TWebView::QueryInterface(const IID& Riid, void** Object) {
 // Messages between page and host
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// The largest web message the host takes from a page: bytes of its UTF-8 text
+// (the sending document's address, a line break and the JSON).
+constexpr std::size_t MaxWebMessageBytes = std::size_t{64} << 20;
+
+// The length of a JavaScript string in UTF-16 code units, read without making
+// a copy of its text; 0 when it cannot be read.
+double ScriptStringLength(JSCValue* Value) {
+    JSCValue* Length =
+        jsc_context_evaluate(jsc_value_get_context(Value), "(function (s) { return s.length; })", -1);
+    double Units = 0;
+    if (Length && jsc_value_is_function(Length)) {
+        if (JSCValue* Result = jsc_value_function_call(Length, JSC_TYPE_VALUE, Value, G_TYPE_NONE)) {
+            if (jsc_value_is_number(Result))
+                Units = jsc_value_to_double(Result);
+            g_object_unref(Result);
+        }
+    }
+    if (Length)
+        g_object_unref(Length);
+    return Units;
+}
+
+} // namespace
+
 void TWebView::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* Result, TWebView* Self) {
     if (!Self->Alive() || !Self->FWebMessageEnabled)
         return;
     JSCValue* Value = webkit_javascript_result_get_js_value(Result);
     if (!Value || !jsc_value_is_string(Value))
         return;
-    gchar* Text = jsc_value_to_string(Value);
-    const std::string Message = Text ? Text : "";
-    g_free(Text);
+    // A message too large is refused before its text is copied when its
+    // length tells already (its UTF-8 text has at least a byte per UTF-16
+    // code unit), else once it is.
+    const double Units = ScriptStringLength(Value);
+    if (Units > static_cast<double>(MaxWebMessageBytes)) {
+        g_printerr("norvane-engine: refused a web message of %.0f characters (limit %zu bytes)\n", Units,
+                   MaxWebMessageBytes);
+        return;
+    }
+    std::unique_ptr<gchar, void (*)(gpointer)> Text(jsc_value_to_string(Value), g_free);
+    const std::string_view Message = Text ? Text.get() : "";
+    if (Message.size() > MaxWebMessageBytes) {
+        g_printerr("norvane-engine: refused a web message of %zu bytes (limit %zu bytes)\n", Message.size(),
+                   MaxWebMessageBytes);
+        return;
+    }
     // Only the top document of the application may talk to the host: the
     // address this view has committed must be the application's own, and so
     // must the address the sending document reports from the message world,
     // unless it reads "about:blank" (the engine's error page for that address).
     std::string Sender, Json;
     const bool Split = SplitForwardedMessage(Message, Sender, Json);
+    Text.reset();
     const bool SenderAllowed = Split && (IsAppDocumentAddress(Sender) || Sender == "about:blank");
     if (!SenderAllowed || !Self->ShowsAppDocument()) {
         const std::string Refused = Split && !SenderAllowed ? Sender : Self->FCommittedUri;
         g_printerr("norvane-engine: refused a web message from %s\n", ToPageAddress(Refused).c_str());
         return;
     }
+    // A page may post any text as its JSON; hosts get none nested too deeply
+    // for a reader that descends by recursion.
+    if (!JsonNestingWithinLimit(Json)) {
+        g_printerr("norvane-engine: refused a web message nested deeper than %zu levels\n", MaxJsonDepth);
+        return;
+    }
     const TComPtr<TWebView> Keep(Self);
     const std::string Source = ToPageAddress(IsAppDocumentAddress(Sender) ? Sender : Self->FCommittedUri);
-    auto Args = MakeComObject<TWebMessageReceivedEventArgs>(Source, Json);
+    auto Args = MakeComObject<TWebMessageReceivedEventArgs>(Source, std::move(Json));
     Self->FWebMessageReceived.Fire([&](auto* H) { H->Invoke(Self->AsView(), Args.Get()); });
 }
 
 bool TWebView::ShowsAppDocument() const {
     return IsAppDocumentAddress(FCommittedUri);
+}
+
+std::string TWebView::PermissionRequester() const {
+    return ToPageAddress(FForeignFrame.empty() ? FCommittedUri : FForeignFrame);
+}
+
+bool TWebView::StartsOwnDownload(const std::string& EngineUri) const {
+    if (IsAppDocumentAddress(EngineUri))
+        return true;
+    return StartsWithNoCase(EngineUri, "data:") && ShowsAppDocument() && FForeignFrame.empty();
 }
 
 void TWebView::DeliverToPage(const std::string& Json) {
@@ -219,6 +275,25 @@ HRESULT TWebView::PostWebMessageAsString(const char* WebMessageAsString) {
 // Requests of the application's scheme
 // ---------------------------------------------------------------------------
 
+void TWebView::Finish(WebKitURISchemeRequest* Request, ICoreWebView2WebResourceResponse* Response) {
+    if (!Response) {
+        FinishFromDisk(Request);
+        return;
+    }
+    const std::string Uri = webkit_uri_scheme_request_get_uri(Request);
+    if (FinishWithResponse(Request, Response) &&
+        std::find(FApplicationContent.begin(), FApplicationContent.end(), Uri) == FApplicationContent.end()) {
+        FApplicationContent.push_back(Uri);
+        while (FApplicationContent.size() > ApplicationContentMemory)
+            FApplicationContent.pop_front();
+    }
+}
+
+bool TWebView::IsApplicationContent(const std::string& EngineUri) const {
+    return std::find(FApplicationContent.begin(), FApplicationContent.end(), EngineUri) !=
+           FApplicationContent.end();
+}
+
 bool TWebView::HandleSchemeRequest(WebKitURISchemeRequest* Request) {
     if (!Alive() || FWebResourceRequested.Empty() || FFilters.empty())
         return false;
@@ -244,19 +319,13 @@ bool TWebView::HandleSchemeRequest(WebKitURISchemeRequest* Request) {
         return true;
     }
     if (!Args->IsDeferred()) {
-        if (Args->Response())
-            FinishWithResponse(Request, Args->Response());
-        else
-            FinishFromDisk(Request);
+        Finish(Request, Args->Response());
         return true;
     }
     g_object_ref(Request);
     TWebResourceRequestedEventArgs* Pending = Args.Get();
-    Args->SetFinish([Request, Pending] {
-        if (Pending->Response())
-            FinishWithResponse(Request, Pending->Response());
-        else
-            FinishFromDisk(Request);
+    Args->SetFinish([Keep, Request, Pending] {
+        Keep->Finish(Request, Pending->Response());
         g_object_unref(Request);
     });
     Args->DispatchDone();

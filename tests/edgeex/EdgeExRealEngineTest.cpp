@@ -22,6 +22,10 @@ namespace Ui = Norvane::Platform::Ui;
 
 namespace {
 
+// The headers of a page as the browser window answers a payload entry.
+const std::string PayloadPageHeaders = std::string("Content-Type: text/html; charset=utf-8\r\n") +
+                                       ApplicationContentHeader + ": " + ApplicationContentValue;
+
 const char* Page = R"html(<!doctype html>
 <html><head><title>Probe</title></head>
 <body><p id="text">served from memory</p>
@@ -88,7 +92,7 @@ TEST_F(RealEngineTest, ServesAPageFromMemoryRunsScriptsAndPassesMessagesBothWays
         auto content = MakeComObject<TComMemoryStream>(std::string(Page));
         TComPtr<ICoreWebView2WebResourceResponse> response;
         ASSERT_EQ(Sender->EnvironmentInterface()->CreateWebResourceResponse(
-                      content.Get(), 200, "OK", "Content-Type: text/html; charset=utf-8", response.Put()),
+                      content.Get(), 200, "OK", PayloadPageHeaders.c_str(), response.Put()),
                   S_OK);
         Args->ArgsInterface()->put_Response(response.Get());
     };
@@ -166,7 +170,7 @@ TEST_F(RealEngineTest, RefusesAPopUpGrantsAPermissionCapturesAPreviewAndReportsA
             std::string("<!doctype html><title>Second</title><body style='background:#0a0'>page</body>"));
         TComPtr<ICoreWebView2WebResourceResponse> response;
         ASSERT_EQ(Sender->EnvironmentInterface()->CreateWebResourceResponse(
-                      content.Get(), 200, "OK", "Content-Type: text/html; charset=utf-8", response.Put()),
+                      content.Get(), 200, "OK", PayloadPageHeaders.c_str(), response.Put()),
                   S_OK);
         Args->ArgsInterface()->put_Response(response.Get());
     };
@@ -264,8 +268,8 @@ void Serve(TCustomEdgeBrowser* Sender, Norvane::Shared::TWebResourceRequestedEve
            const std::string& Html) {
     auto content = MakeComObject<TComMemoryStream>(Html);
     TComPtr<ICoreWebView2WebResourceResponse> response;
-    Sender->EnvironmentInterface()->CreateWebResourceResponse(
-        content.Get(), 200, "OK", "Content-Type: text/html; charset=utf-8", response.Put());
+    Sender->EnvironmentInterface()->CreateWebResourceResponse(content.Get(), 200, "OK",
+                                                              PayloadPageHeaders.c_str(), response.Put());
     Args->ArgsInterface()->put_Response(response.Get());
 }
 

@@ -175,6 +175,9 @@ bool TViewHarness::Create(int Width, int Height) {
                 std::string Headers = "Content-Type: " + Found->second.ContentType + "; charset=utf-8";
                 if (!Found->second.ExtraHeaders.empty())
                     Headers += "\r\n" + Found->second.ExtraHeaders;
+                if (Found->second.FromPayload)
+                    Headers +=
+                        std::string("\r\n") + ApplicationContentHeader + ": " + ApplicationContentValue;
                 Environment->CreateWebResourceResponse(Content.Get(), Found->second.Status,
                                                        Found->second.Status == 200 ? "OK" : "Partial Content",
                                                        Headers.c_str(), Response.Put());

@@ -84,6 +84,7 @@ struct TServedPage {
     std::string Body;
     std::int32_t Status = 200;
     std::string ExtraHeaders; // further "Name: value" lines after the type, "\r\n"-separated
+    bool FromPayload = true;  // marked as the application's own content, as the host marks its payload
 };
 
 // One browser view in a host window, with handlers that serve Pages from

@@ -914,6 +914,37 @@ TEST(EngineMessages, OnlyTheApplicationsOwnDocumentsGetTheHostsScriptsAndChannel
     EXPECT_EQ(H.Run("document.title").Json, "\"\"");
 }
 
+// Bytes the host answers without marking them as the payload's (a file from
+// the disk) serve the application's pages as resources, never as documents:
+// not at the top, not in a frame, whatever their address.
+TEST(EngineMessages, OnlyThePayloadsBytesMakeADocumentOfTheApplication) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    TServedPage Disk("text/html",
+                     PageWithBody("Disk", "<script>chrome.webview.postMessage('from disk')</script>"));
+    Disk.FromPayload = false;
+    H.Pages["file:///home/user/chain.html"] = Disk;
+
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    H.Run("fetch('file:///home/user/chain.html').then(r => r.text()).then(t => window.__fetched = t.length > "
+          "0); 0");
+    EXPECT_EQ(Eventually(H, "window.__fetched"), "true");
+
+    H.Run("const f = document.createElement('iframe'); f.src = 'file:///home/user/chain.html';"
+          " document.body.appendChild(f); 0");
+    RunFor(0.5);
+    H.Run("location.href = 'file:///home/user/chain.html'; 0");
+    RunFor(1.0);
+    EXPECT_EQ(H.Source(), "file:///index.html");
+    EXPECT_EQ(H.Title(), "Engine Test");
+    EXPECT_TRUE(H.Messages.empty());
+    EXPECT_EQ(H.Run("[...document.querySelectorAll('iframe')].map(f => { try { return "
+                    "f.contentDocument.title; } catch (e) { return 'closed'; } }).includes('Disk')")
+                  .Json,
+              "false");
+}
+
 // The widget of the given type under Widget, or null.
 GtkWidget* FindWidgetOfType(GtkWidget* Widget, const char* TypeName) {
     if (std::strcmp(G_OBJECT_TYPE_NAME(Widget), TypeName) == 0)
@@ -985,6 +1016,39 @@ TEST(EngineMessages, MessagesAreDroppedWhileWebMessagesAreOff) {
     EXPECT_EQ(H.Messages[0], "\"after\"");
 }
 
+TEST(EngineMessages, MessagesNestedTooDeeplyOrTooLargeAreRefused) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    const auto Nested = [](std::size_t Depth) { return std::string(Depth, '[') + std::string(Depth, ']'); };
+    // The page's own script can post any text as a message's JSON.
+    const std::string PostAsJson = "(function (text) { document.dispatchEvent(new "
+                                   "CustomEvent('norvane-webview-post', {detail: text})); })";
+    testing::internal::CaptureStderr();
+    H.Run(PostAsJson + "('['.repeat(1000000) + ']'.repeat(1000000)); 0");
+    H.Run(PostAsJson + "('" + Nested(512) + "'); 0");
+    H.Run("chrome.webview.postMessage('x'.repeat(100000000)); 0");      // too long already
+    H.Run("chrome.webview.postMessage('\\u00e9'.repeat(40000000)); 0"); // too long as UTF-8
+    H.Run("chrome.webview.postMessage('after'); 0");
+    const bool Arrived = H.WaitForMessages(2);
+    const std::string Refusals = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(Arrived);
+    ASSERT_EQ(H.Messages.size(), 2u);
+    EXPECT_EQ(H.Messages[0], Nested(512));
+    EXPECT_EQ(H.Messages[1], "\"after\"");
+    EXPECT_EQ(H.StringMessages, (std::vector<std::string>{"<not a string>", "after"}));
+    for (const char* Refusal : {"refused a web message nested deeper than 512 levels\n",
+                                " characters (limit 67108864 bytes)\n", " bytes (limit 67108864 bytes)\n"})
+        EXPECT_NE(Refusals.find(Refusal), std::string::npos) << Refusal << " in " << Refusals;
+
+    // The host's messages are held to the same depth, and the page still hears them.
+    EXPECT_EQ(H.View->PostWebMessageAsJson(Nested(1000000).c_str()), E_INVALIDARG);
+    ASSERT_EQ(H.View->PostWebMessageAsJson(Nested(512).c_str()), S_OK);
+    ASSERT_EQ(H.View->PostWebMessageAsJson(R"("back")"), S_OK);
+    EXPECT_EQ(Eventually(H, "window.__received.length === 2 ? window.__received[1] : null"), R"("back")");
+}
+
 // ---------------------------------------------------------------------------
 // Pop-ups, permissions, dialogs
 // ---------------------------------------------------------------------------
@@ -1007,19 +1071,23 @@ TEST(EngineRequests, UnhandledPopUpsOpenTheEnginesOwnWindow) {
     ASSERT_TRUE(H.Create());
     ServeApplication(H);
     ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
-    TempDir Disk;
     // The pop-up names in its title whether it got the host's channel; it
     // must not, and its opener gets no window object either.
-    WriteFile(Disk / "popup.html",
-              PageWithBody("Popup", "<script>document.title = window.chrome && window.chrome.webview ? "
-                                    "'Popup With Host' : 'Popup Without Host';</script>"));
     H.HandleNewWindows = false;
-    const std::string Uri = "file://" + (Disk.Path() / "popup.html").string();
+    const std::string Uri = "data:text/html,<title>Popup</title><script>document.title = window.chrome && "
+                            "window.chrome.webview ? \"Popup With Host\" : \"Popup Without Host\";</script>";
     EXPECT_EQ(H.Run("window.open('" + Uri + "') === null").Json, "true");
     EXPECT_TRUE(RunUntil([&] { return FindWindowTitled("Popup Without Host") != nullptr; }));
     EXPECT_EQ(FindWindowTitled("Popup With Host"), nullptr);
-    ASSERT_EQ(H.NewWindowUris.size(), 1u);
-    EXPECT_EQ(H.NewWindowUris[0], Uri);
+    // A page on disk is never shown in such a window.
+    TempDir Disk;
+    WriteFile(Disk / "popup.html", PageWithBody("Popup From Disk", "disk"));
+    const std::string DiskUri = "file://" + (Disk.Path() / "popup.html").string();
+    EXPECT_EQ(H.Run("window.open('" + DiskUri + "') === null").Json, "true");
+    RunFor(1.0);
+    EXPECT_EQ(FindWindowTitled("Popup From Disk"), nullptr);
+    ASSERT_EQ(H.NewWindowUris.size(), 2u);
+    EXPECT_EQ(H.NewWindowUris[1], DiskUri);
     CloseOtherWindows({H.Host->Window()});
 }
 
@@ -1279,9 +1347,7 @@ TEST(EngineRequests, ADeferredNewWindowRequestIsCarriedOutWhenCompleted) {
     EXPECT_EQ(OtherWindows(), 0);
 
     // Left alone: the engine's own pop-up window, once the deferral completes.
-    TempDir Disk;
-    WriteFile(Disk / "popup.html", PageWithBody("Deferred Popup", "popup"));
-    ASSERT_TRUE(Open("file://" + (Disk.Path() / "popup.html").string()));
+    ASSERT_TRUE(Open("data:text/html,<title>Deferred Popup</title>popup"));
     RunFor(0.3);
     EXPECT_EQ(OtherWindows(), 0);
     ASSERT_EQ(Later.Deferral->Complete(), S_OK);

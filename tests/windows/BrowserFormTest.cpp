@@ -25,6 +25,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// What the browser window adds to the headers of a payload entry's answer.
+const std::string PayloadMark = std::string("\r\n") + Norvane::WebView2::ApplicationContentHeader + ": " +
+                                Norvane::WebView2::ApplicationContentValue;
+
 // A few mebibytes of varied bytes, longer than the decoder's checkpoint interval.
 std::string VideoBytes() {
     std::string bytes(5 << 20, '\0');
@@ -168,7 +172,7 @@ TEST_F(ResourceHandlerTest, ByteRangesAreAnsweredWithTheAskedBytes) {
             FireResourceRequest("file:///video.bin", "Accept: */*\r\nrange: " + c.Range);
         ASSERT_NE(answer, nullptr);
         EXPECT_EQ(answer->StatusCode, c.Status);
-        std::string expectedHeaders = "Content-Type: application/octet-stream; charset=utf-8";
+        std::string expectedHeaders = "Content-Type: application/octet-stream; charset=utf-8" + PayloadMark;
         if (!c.ContentRange.empty())
             expectedHeaders += "\r\nContent-Range: " + c.ContentRange;
         EXPECT_EQ(answer->Headers, expectedHeaders);
@@ -188,12 +192,12 @@ TEST_F(ResourceHandlerTest, TheResponseCarriesStatusReasonTypeHeaderAndTheWholeC
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->StatusCode, 200);
     EXPECT_EQ(page->ReasonPhrase, "OK");
-    EXPECT_EQ(page->Headers, "Content-Type: text/html; charset=utf-8");
+    EXPECT_EQ(page->Headers, "Content-Type: text/html; charset=utf-8" + PayloadMark);
     EXPECT_EQ(page->Body(), "<html>index from the archive</html>");
 
     TFakeWebResourceResponse* image = FireResourceRequest("file:///my%20image.png");
     ASSERT_NE(image, nullptr);
-    EXPECT_EQ(image->Headers, "Content-Type: image/x-png; charset=utf-8");
+    EXPECT_EQ(image->Headers, "Content-Type: image/x-png; charset=utf-8" + PayloadMark);
     EXPECT_EQ(image->Body(), "png with a space");
 
     TFakeWebResourceResponse* disk = FireResourceRequest("file:///disk/only.css");
@@ -206,8 +210,8 @@ TEST_F(ResourceHandlerTest, TheResponseCarriesStatusReasonTypeHeaderAndTheWholeC
     EXPECT_EQ(absolute->Body(), "absolute png");
 
     EXPECT_THAT(DetailsOf("Environment.CreateWebResourceResponse"),
-                ElementsAre("200|OK|Content-Type: text/html; charset=utf-8",
-                            "200|OK|Content-Type: image/x-png; charset=utf-8",
+                ElementsAre("200|OK|Content-Type: text/html; charset=utf-8" + PayloadMark,
+                            "200|OK|Content-Type: image/x-png; charset=utf-8" + PayloadMark,
                             "200|OK|Content-Type: text/css; charset=utf-8",
                             "200|OK|Content-Type: image/x-png; charset=utf-8"));
     // The response holds its content after the request is over.
@@ -387,9 +391,12 @@ TEST_F(PageRequestsTest, AFileAddressOpensANewProcessWebAndMailLinksTheDefaultPr
     fs::permissions(bin.Path() / "xdg-open", fs::perms::owner_all);
     const std::string path = ::getenv("PATH") ? ::getenv("PATH") : "";
     ::setenv("PATH", (bin.Path().string() + ":" + path).c_str(), 1);
-    MakeWindow({}, [](TBrowserForm& W) {
+    TPayload payload(std::map<std::string, std::string>{{"app/about.html", "<p>about</p>"}});
+    MakeWindow({}, [&](TBrowserForm& W) {
         W.SetIsRuntime(true);
         W.SetRuntimeAppID(RelaunchTestID);
+        W.SetExeZip(&payload.Zip());
+        W.SetAppDirName("app");
     });
     EXPECT_EQ(Window->NewWindowParameters("file:///about us.html"),
               std::string("\"") + RelaunchTestID + "\" \"file:///about us.html\"");
@@ -416,9 +423,11 @@ TEST_F(PageRequestsTest, AFileAddressOpensANewProcessWebAndMailLinksTheDefaultPr
     EXPECT_THAT(lines(), UnorderedElementsAre("https://example.org/a?b=1", "mailto:someone@example.org"));
     ::setenv("PATH", path.c_str(), 1);
 
+    // A file address that is no page of the payload (a file on disk) opens nothing.
+    EXPECT_TRUE(RequestNewWindow("file:///home/user/chain.html"));
     const std::string address = "FILE:///about.html?x=1#top";
     EXPECT_TRUE(RequestNewWindow(address));
-    EXPECT_THAT(DetailsOf("NewWindowRequestedArgs.put_Handled"), ElementsAre("1", "1", "1"));
+    EXPECT_THAT(DetailsOf("NewWindowRequestedArgs.put_Handled"), ElementsAre("1", "1", "1", "1"));
     // The new process is this program, which records its second argument.
     EXPECT_TRUE(EdgeEx::PumpUntil([&] { return !Records(records.Path()).empty(); }, 20000));
     EXPECT_THAT(Records(records.Path()), ElementsAre(address));

@@ -201,9 +201,15 @@ TEST_F(MainWindowTest, TheStartPageIsTheStartFileUnlessRelaunchedWithTheIdAndAnA
     MakeMain();
     EXPECT_EQ(startPage(), "file:///pages/home.html");
 
+    UsePayload({{"app/index.html", "<html></html>"}, {"app/help.html", "<html></html>"}});
     CommandLine({"norvane-runtime", TestAppID, "file:///help.html?topic=a%20b#top"});
     MakeMain();
     EXPECT_EQ(startPage(), "file:///help.html?topic=a%20b#top");
+
+    // An address that names no page of the payload (a file on disk) is not taken.
+    CommandLine({"norvane-runtime", TestAppID, "file:///home/user/chain.html"});
+    MakeMain();
+    EXPECT_EQ(startPage(), "file:///pages/home.html");
 
     for (const std::vector<std::string>& ignored :
          {std::vector<std::string>{"norvane-runtime", TestAppID},
