@@ -149,7 +149,7 @@ void ForeignTitle(GObject* View, GParamSpec*, GtkWidget* Window) {
 }
 
 GtkWidget* ForeignCreate(WebKitWebView*, WebKitNavigationAction* Action, gpointer) {
-    OpenForeignWindow(nullptr, webkit_uri_request_get_uri(webkit_navigation_action_get_request(Action)));
+    OpenForeignWindow(webkit_uri_request_get_uri(webkit_navigation_action_get_request(Action)));
     return nullptr;
 }
 
@@ -164,7 +164,7 @@ WebKitWebContext* ForeignContext() {
     return Context;
 }
 
-void OpenForeignWindow(GtkWindow* Opener, const char* EngineUri) {
+void OpenForeignWindow(const char* EngineUri) {
     WebKitSettings* Settings = webkit_settings_new();
     g_object_set(Settings, "enable-javascript", TRUE, "allow-file-access-from-file-urls", FALSE,
                  "allow-universal-access-from-file-urls", FALSE, "javascript-can-open-windows-automatically",
@@ -173,8 +173,6 @@ void OpenForeignWindow(GtkWindow* Opener, const char* EngineUri) {
         g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", ForeignContext(), "settings", Settings, nullptr));
     g_object_unref(Settings);
     GtkWidget* Window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    if (Opener)
-        gtk_window_set_transient_for(GTK_WINDOW(Window), Opener);
     gtk_window_set_default_size(GTK_WINDOW(Window), 800, 600);
     gtk_container_add(GTK_CONTAINER(Window), View);
     g_signal_connect(View, "decide-policy", G_CALLBACK(ForeignPolicy), nullptr);

@@ -17,7 +17,7 @@ WebKitWebContext* ForeignContext();
 
 // Opens EngineUri in a window of its own in the foreign context (a pop-up
 // that nobody handled). Nothing of the host reaches it.
-void OpenForeignWindow(GtkWindow* Opener, const char* EngineUri);
+void OpenForeignWindow(const char* EngineUri);
 
 // Keeps a short record of the view's navigation actions, so that a download
 // can be told to come from a user's gesture.

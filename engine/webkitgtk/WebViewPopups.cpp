@@ -14,16 +14,7 @@ namespace Norvane::Engine {
 
 using namespace ViewInternal;
 
-namespace {
-
-GtkWindow* ToplevelWindow(GtkWidget* Widget) {
-    GtkWidget* Toplevel = gtk_widget_get_toplevel(Widget);
-    return Toplevel && GTK_IS_WINDOW(Toplevel) ? GTK_WINDOW(Toplevel) : nullptr;
-}
-
-} // namespace
-
-GtkWidget* TWebView::OnCreate(WebKitWebView* View, WebKitNavigationAction* Action, TWebView* Self) {
+GtkWidget* TWebView::OnCreate(WebKitWebView*, WebKitNavigationAction* Action, TWebView* Self) {
     if (!Self->Alive())
         return nullptr;
     const TComPtr<TWebView> Keep(Self);
@@ -52,7 +43,7 @@ GtkWidget* TWebView::OnCreate(WebKitWebView* View, WebKitNavigationAction* Actio
         Target->Navigate(Uri.c_str());
         return nullptr;
     }
-    OpenForeignWindow(ToplevelWindow(GTK_WIDGET(View)), Uri.c_str());
+    OpenForeignWindow(Uri.c_str());
     return nullptr;
 }
 
@@ -63,7 +54,7 @@ void TWebView::FinishNewWindow(TNewWindowRequestedEventArgs* Args, const std::st
         Target->Navigate(Uri.c_str());
         return;
     }
-    OpenForeignWindow(ToplevelWindow(GTK_WIDGET(FView)), Uri.c_str());
+    OpenForeignWindow(Uri.c_str());
 }
 
 void TWebView::OnClose(WebKitWebView*, TWebView* Self) {

@@ -115,8 +115,11 @@ cat >"$T/remote/remote.html" <<HTML
   document.body.appendChild(a);
   a.click();
   setTimeout(() => tell("remote-popup=" + String(window.open($POPUP_JSON))), 1500);
-</script></body></html>
+</script>
+<a href="/user.txt" download="user.txt" style="display: block; width: 100vw; height: 100vh">download</a>
+</body></html>
 HTML
+echo "asked for by the user" >"$T/remote/user.txt"
 
 ID=norvane-boundary
 app=$(pack_app boundary "[App]\nID=$ID\nName=Boundary E2E\nDirName=webapp\nIndexHtml=boundary.html\nDynamicAppTitle=1\n") || exit 1
@@ -134,6 +137,18 @@ reported() {
     local _
     for _ in $(seq 1 $((${2:-15} * 10))); do
         grep -q "^$1" "$T/reports" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# save_dialog NAME SITE: waits for the save dialog of a download of NAME from
+# SITE; sets DIALOG to its window.
+save_dialog() {
+    local _
+    for _ in $(seq 1 100); do
+        DIALOG=$(xdotool search --name "^Save “$1” from $2\$" 2>/dev/null | head -n1)
+        [ -n "$DIALOG" ] && return 0
         sleep 0.1
     done
     return 1
@@ -177,6 +192,16 @@ if reported remote-popup= 30; then
     reported popup-moving 15 || fail "the data: pop-up did not run: $(paste -sd' ' "$T/reports")"
     sleep 2
     nothing_reached navigate
+    # The user's own click on the web page's download link asks, naming the site.
+    w=$(windows "$PID" | awk '$2 == "E2E" && $3 == "remote" { print $1; exit }')
+    if [ -n "$w" ]; then
+        xdotool windowactivate --sync "$w" >/dev/null 2>&1 || true
+        xdotool mousemove --window "$w" 200 150 click 1
+        save_dialog "user.txt" "$REMOTE" || fail "the user's download from the web page did not ask: $(grep -a download "$T/out-navigate" | tail -3)"
+        xdotool key Escape
+    else
+        fail "no window of the web page: $(titles "$PID" | paste -sd'|')"
+    fi
 else
     fail "the web page did not run: $(paste -sd' ' "$T/reports"); output: $(head -c 1500 "$T/out-navigate")"
 fi
@@ -224,15 +249,9 @@ open_mode download
 if wait_title "$PID" "E2E boundary download;done" 30 && w=$(page_window "$PID"); then
     xdotool windowactivate --sync "$w" >/dev/null 2>&1 || true
     xdotool mousemove --window "$w" 200 150 click 1
-    dialog=
-    for _ in $(seq 1 100); do
-        dialog=$(xdotool search --name '^Save “saved.txt” from the application$' 2>/dev/null | head -n1)
-        [ -n "$dialog" ] && break
-        sleep 0.1
-    done
-    if [ -n "$dialog" ]; then
+    if save_dialog "saved.txt" "the application"; then
         # It starts in the download folder: a bare name is saved there.
-        xdotool windowactivate --sync "$dialog" >/dev/null 2>&1 || true
+        xdotool windowactivate --sync "$DIALOG" >/dev/null 2>&1 || true
         sleep 0.5
         xdotool key ctrl+a
         xdotool type "by-user.txt"
