@@ -309,9 +309,11 @@ private:
     std::string FCommittedUri;  // the document's address as the engine knows it
     std::string FForeignFrame;  // a frame of the page that is not the application's ("" for none)
     // The latest addresses the host answered with the application's own
-    // content: a document's response is decided right after its request is
-    // answered, so a short memory is enough.
-    static constexpr std::size_t ApplicationContentMemory = 64;
+    // content: a document's response is decided soon after its request is
+    // answered, so a memory of the last distinct addresses is enough (an
+    // address forgotten too early only keeps a page of the payload from
+    // showing, never lets another one through).
+    static constexpr std::size_t ApplicationContentMemory = 1024;
     std::deque<std::string> FApplicationContent;
     UINT64 FCommitSerial = 0; // documents committed so far
     std::string FLastSource = "about:blank";
