@@ -289,10 +289,49 @@ void TBrowserForm::EdgeBrowserCreateWebViewCompleted(TCustomEdgeBrowser* Sender,
 
 namespace {
 
-// The archive name of a "file:///" address's path: the address without any
-// "file:///", with "%20" read as a space.
-std::string EntryPathOf(const std::string& Raw) {
-    return ReplaceAll(Raw, "%20", " ");
+// The path of a "file:///" address: the address without any "file:///", its
+// query and fragment left out (they only tell the page something; no file
+// name holds them).
+std::string PathOfAddress(const std::string& Address) {
+    const std::string path = ReplaceAll(Address, FileAddressPrefix, "");
+    return path.substr(0, path.find_first_of("?#"));
+}
+
+// Whether a name stays in the folder it is looked up in: no NUL, no
+// backslash, no ".." part.
+bool StaysInFolder(std::string_view Name) {
+    if (Name.find('\0') != std::string_view::npos || Name.find('\\') != std::string_view::npos)
+        return false;
+    for (std::size_t start = 0; start <= Name.size();) {
+        const std::size_t end = std::min(Name.find('/', start), Name.size());
+        if (Name.substr(start, end - start) == "..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+// The names a path may stand for, in the order they are looked up in the
+// archive and beside the program: every percent sequence decoded (UTF-8),
+// then the literal name with only "%20" read as a space, which applications
+// packed for that rule rely on. A name that could leave its folder is left out.
+std::vector<std::string> NamesOfPath(const std::string& Path) {
+    std::vector<std::string> names;
+    for (std::string name : {TStrUtils::DecodePercent(Path), ReplaceAll(Path, "%20", " ")})
+        if (StaysInFolder(name) && std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(std::move(name));
+    return names;
+}
+
+bool IsTextType(const std::string& ContentType) {
+    const std::string type = Platform::Text::LowerAscii(ContentType);
+    if (type.starts_with("text/") || type.ends_with("+xml") || type.ends_with("+json"))
+        return true;
+    for (const char* text : {"application/javascript", "application/x-javascript", "application/ecmascript",
+                             "application/json", "application/xml", "image/svg+xml"})
+        if (type == text)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -300,29 +339,25 @@ std::string EntryPathOf(const std::string& Raw) {
 std::optional<std::string> TBrowserForm::PayloadEntryName(const std::string& Address) const {
     if (!TStrUtils::StartsText(FileAddressPrefix, Address) || FAppDirName.empty() || !FExeZip)
         return std::nullopt;
-    // The document's own name: a query or fragment only tells the page
-    // something, and is never part of an entry's name.
-    const std::string path =
-        Address.substr(FileAddressPrefix.size(), Address.find_first_of("?#") - FileAddressPrefix.size());
-    std::string entry = FAppDirName + "/" + EntryPathOf(path);
-    if (FExeZip->FindEntry(entry) < 0)
-        return std::nullopt;
-    return entry;
+    for (const std::string& name : NamesOfPath(PathOfAddress(Address)))
+        if (std::string entry = FAppDirName + "/" + name; FExeZip->FindEntry(entry) >= 0)
+            return entry;
+    return std::nullopt;
 }
 
 std::optional<TBrowserResource> TBrowserForm::ResolveResource(const std::string& Address) const {
     if (!FHandleRequests || !TStrUtils::StartsText(FileAddressPrefix, Address))
         return std::nullopt;
-    const std::string raw = ReplaceAll(Address, FileAddressPrefix, "");
+    const std::string raw = PathOfAddress(Address);
     // The type goes by the extension of the last name in the path.
     std::size_t nameStart = raw.find_last_of("\\:");
     TBrowserResource resource;
     resource.ContentType =
         TStrUtils::GetFileMIMEType(nameStart == std::string::npos ? raw : raw.substr(nameStart + 1));
-    const std::string path = EntryPathOf(raw);
+    const std::vector<std::string> names = NamesOfPath(raw);
 
-    if (!FAppDirName.empty() && FExeZip) {
-        if (auto stream = FExeZip->OpenEntry(FAppDirName + "/" + path)) {
+    if (auto entry = PayloadEntryName(Address)) {
+        if (auto stream = FExeZip->OpenEntry(*entry)) {
             resource.Content = std::move(stream);
             resource.FromPayload = true;
             return resource;
@@ -331,15 +366,20 @@ std::optional<TBrowserResource> TBrowserForm::ResolveResource(const std::string&
     // Files on disk: served to the application's pages as their resources,
     // but never shown as one of its documents (the engine refuses a document
     // that is not marked as the payload's).
-    std::string besideExecutable = path;
-    std::replace(besideExecutable.begin(), besideExecutable.end(), '/', Platform::PathDelimiter());
-    if (auto bytes = LoadFile(FAppDirPath + besideExecutable)) {
-        resource.Content = std::make_unique<TMemoryStream>(std::move(*bytes));
-        return resource;
+    for (std::string besideExecutable : names) {
+        std::replace(besideExecutable.begin(), besideExecutable.end(), '/', Platform::PathDelimiter());
+        if (auto bytes = LoadFile(FAppDirPath + besideExecutable)) {
+            resource.Content = std::make_unique<TMemoryStream>(std::move(*bytes));
+            return resource;
+        }
     }
-    if (auto bytes = LoadFile(Platform::FileAddressPath(raw))) {
-        resource.Content = std::make_unique<TMemoryStream>(std::move(*bytes));
-        return resource;
+    for (const std::string& absolute : {TStrUtils::DecodePercent(raw), raw}) {
+        if (absolute.find('\0') != std::string::npos)
+            continue;
+        if (auto bytes = LoadFile(Platform::FileAddressPath(absolute))) {
+            resource.Content = std::make_unique<TMemoryStream>(std::move(*bytes));
+            return resource;
+        }
     }
     return std::nullopt;
 }
@@ -358,7 +398,11 @@ void TBrowserForm::EdgeBrowserWebResourceRequested(TCustomEdgeBrowser* Sender,
     ICoreWebView2Environment* environment = Sender->EnvironmentInterface();
     if (!resource || !environment)
         return;
-    std::string header = "Content-Type: " + resource->ContentType + "; charset=utf-8";
+    std::string header = "Content-Type: " + resource->ContentType;
+    // A character set only where the type is text: the engine refuses, for
+    // one, to stream WebAssembly whose type carries one.
+    if (IsTextType(resource->ContentType))
+        header += "; charset=utf-8";
     if (resource->FromPayload)
         header += std::string("\r\n") + ApplicationContentHeader + ": " + ApplicationContentValue;
     // A request for one byte range (media seeking) gets those bytes with 206.
@@ -385,6 +429,9 @@ void TBrowserForm::EdgeBrowserWebResourceRequested(TCustomEdgeBrowser* Sender,
             }
         }
     }
+    // Ranges are answered: a reader of large documents or media asks only for
+    // what it shows.
+    header += "\r\nAccept-Ranges: bytes\r\nContent-Length: " + std::to_string(length);
     // The stream belongs to the response, which the browser releases when
     // done; an archive entry is decoded as the browser reads it.
     auto content =

@@ -504,6 +504,10 @@ HRESULT TCustomEdgeBrowser::CreateCoreWebView2ControllerCompleted(HRESULT AResul
     if (FWebView && FWebViewController) {
         AddNotificationHandlers();
         Resize();
+        // The control may have taken the focus while the browser did not
+        // exist yet (the window showed first): the page gets it now.
+        if (Focused())
+            RecordHResult(FWebViewController->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC));
     }
     if (!FLastURL.empty())
         Navigate(FLastURL);

@@ -6,6 +6,7 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -50,24 +51,11 @@ int HexValue(char C) {
     return -1;
 }
 
-// "+" to blank, then "%XY" to the byte XY; a "%" without two hexadecimal
-// digits stays as written. The bytes are read as UTF-8.
+// "+" to blank, then "%XY" to the byte XY; the bytes are read as UTF-8.
 std::string DecodeQueryItem(const std::string& Item) {
-    std::string bytes;
-    bytes.reserve(Item.size());
-    for (std::size_t i = 0; i < Item.size(); ++i) {
-        char c = Item[i];
-        if (c == '+') {
-            bytes += ' ';
-        } else if (c == '%' && i + 2 < Item.size() && HexValue(Item[i + 1]) >= 0 &&
-                   HexValue(Item[i + 2]) >= 0) {
-            bytes += static_cast<char>(HexValue(Item[i + 1]) * 16 + HexValue(Item[i + 2]));
-            i += 2;
-        } else {
-            bytes += c;
-        }
-    }
-    return ValidUtf8(bytes);
+    std::string blanks = Item;
+    std::replace(blanks.begin(), blanks.end(), '+', ' ');
+    return ValidUtf8(TStrUtils::DecodePercent(blanks));
 }
 
 // ---- Random numbers -------------------------------------------------------
@@ -214,6 +202,10 @@ static_assert(std::size(BuiltInMimeTypes) == 370, "the built-in list holds 370 e
 
 std::mutex MimeSourcesLock;
 std::optional<std::vector<Platform::MimeSource>> MimeSourcesInUse;
+// The table GetFileMIMEType reads: built on first use from the sources in
+// use, made again only when they are changed.
+std::shared_ptr<const TMimeTable> MimeTableInUse;
+std::uint64_t MimeSourcesGeneration = 0; // changes of the sources so far
 
 // Extension of a file name with its dot, in lower case; empty when the name
 // (after the last "/" or "\") has no dot.
@@ -251,11 +243,15 @@ std::vector<Platform::MimeSource> TStrUtils::GetMimeSources() {
 void TStrUtils::SetMimeSources(const std::vector<Platform::MimeSource>& Sources) {
     std::lock_guard lock(MimeSourcesLock);
     MimeSourcesInUse = Sources;
+    MimeTableInUse.reset();
+    ++MimeSourcesGeneration;
 }
 
 void TStrUtils::ResetMimeSources() {
     std::lock_guard lock(MimeSourcesLock);
     MimeSourcesInUse.reset();
+    MimeTableInUse.reset();
+    ++MimeSourcesGeneration;
 }
 
 TMimeTable TStrUtils::GetMimeTable() {
@@ -273,14 +269,41 @@ TMimeTable TStrUtils::GetMimeTable() {
     return table;
 }
 
+std::string TStrUtils::DecodePercent(std::string_view Text) {
+    std::string bytes;
+    bytes.reserve(Text.size());
+    for (std::size_t i = 0; i < Text.size(); ++i) {
+        if (Text[i] == '%' && i + 2 < Text.size() && HexValue(Text[i + 1]) >= 0 &&
+            HexValue(Text[i + 2]) >= 0) {
+            bytes += static_cast<char>(HexValue(Text[i + 1]) * 16 + HexValue(Text[i + 2]));
+            i += 2;
+        } else {
+            bytes += Text[i];
+        }
+    }
+    return bytes;
+}
+
 std::string TStrUtils::GetFileMIMEType(const std::string& FileName) {
     static const std::string Unknown = "application/octet-stream";
     std::string extension = FileExtension(FileName);
     if (extension.empty())
         return Unknown;
-    TMimeTable table = GetMimeTable();
-    auto found = table.find(extension);
-    return found == table.end() ? Unknown : found->second;
+    std::shared_ptr<const TMimeTable> table;
+    std::uint64_t generation = 0;
+    {
+        std::lock_guard lock(MimeSourcesLock);
+        table = MimeTableInUse;
+        generation = MimeSourcesGeneration;
+    }
+    if (!table) {
+        table = std::make_shared<const TMimeTable>(GetMimeTable());
+        std::lock_guard lock(MimeSourcesLock);
+        if (!MimeTableInUse && generation == MimeSourcesGeneration)
+            MimeTableInUse = table; // not when the sources changed while it was built
+    }
+    auto found = table->find(extension);
+    return found == table->end() ? Unknown : found->second;
 }
 
 std::string TStrUtils::GetJavascriptArrayFromMultilineString(const std::string& Value) {

@@ -113,6 +113,10 @@ public:
     static std::string GetCompilerCacheDir(const std::string& AppFilePath, const std::string& Suffix,
                                            const std::string& TempCache, const std::string& DefaultDir);
 
+    // Every "%XY" of Text as the byte XY; a "%" without two hexadecimal
+    // digits stays as written. The bytes are not checked.
+    static std::string DecodePercent(std::string_view Text);
+
     // Fills Arguments with the URL's query items (text after "?", before
     // "#"), split at "&" only, "+" made a blank, then percent-decoded as
     // UTF-8. One "name=value" line per item, in URL order.

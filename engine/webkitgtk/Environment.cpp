@@ -29,6 +29,17 @@ void OnSchemeRequest(WebKitURISchemeRequest* Request, gpointer) {
     g_error_free(Error);
 }
 
+// The application's pages may show notifications without asking, as they get
+// every permission: WebKit would refuse a request made without a user's
+// gesture (at load) before the view could answer it.
+void OnInitializeNotificationPermissions(WebKitWebContext* Context, gpointer) {
+    WebKitSecurityOrigin* Origin = webkit_security_origin_new(AppScheme, AppHost, 0);
+    GList* Allowed = g_list_prepend(nullptr, Origin);
+    webkit_web_context_initialize_notification_permissions(Context, Allowed, nullptr);
+    g_list_free(Allowed);
+    webkit_security_origin_unref(Origin);
+}
+
 std::map<std::string, TEngineContext*>& Contexts() {
     static auto* Map = new std::map<std::string, TEngineContext*>(); // lives as long as the process
     return *Map;
@@ -93,6 +104,8 @@ TEngineContext* GetEngineContext(const std::string& DataFolder) {
 
     webkit_web_context_register_uri_scheme(Result->Context, AppScheme, OnSchemeRequest, nullptr, nullptr);
     WatchDownloads(Result->Context, true);
+    g_signal_connect(Result->Context, "initialize-notification-permissions",
+                     G_CALLBACK(OnInitializeNotificationPermissions), nullptr);
     WebKitSecurityManager* Security = webkit_web_context_get_security_manager(Result->Context);
     // Local: pages of the scheme may reach other local addresses (as file: pages
     // could on Windows); secure: a secure context; CORS-enabled: fetch() and

@@ -236,7 +236,8 @@ stop "$PID"
 # The application's own page gets its permissions without a prompt.
 open_mode permission
 if wait_title "$PID" "E2E boundary .*;done" 30; then
-    [ "$TITLE" = "E2E boundary geolocation=2;done" ] || [ "$TITLE" = "E2E boundary geolocation=position;done" ] ||
+    [ "$TITLE" = "E2E boundary notification=granted;geolocation=2;done" ] ||
+        [ "$TITLE" = "E2E boundary notification=granted;geolocation=position;done" ] ||
         fail "the application's own permission: $TITLE"
 else
     fail "the permission page did not report: $TITLE"
