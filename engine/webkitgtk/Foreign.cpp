@@ -217,7 +217,7 @@ std::string SiteOf(const std::string& EngineUri) {
     if (const char* Host = g_uri_get_host(Parsed); Host && *Host) {
         Site += std::string("://") + Host;
         if (const int Port = g_uri_get_port(Parsed); Port > 0)
-            Site += ":" + std::to_string(Port);
+            Site.append(":").append(std::to_string(Port));
     } else {
         Site += ":";
     }
