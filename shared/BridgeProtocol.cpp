@@ -207,6 +207,9 @@ void ReplaceLoneSurrogates(std::string& text) {
     }
 }
 
+// The most bytes that follow the first of a UTF-8 sequence.
+constexpr std::size_t MaxContinuationBytes = 3;
+
 std::string InvalidJson(std::string_view reason, std::size_t offset) {
     return "Invalid JSON text: " + std::string(reason) + " (at byte " + std::to_string(offset) + ")";
 }
@@ -222,6 +225,10 @@ TJsonValue TJsonValue::Parse(std::string_view Text) {
                                rapidjson::kParseValidateEncodingFlag;
     std::string buffer(Text);
     ReplaceLoneSurrogates(buffer);
+    const std::size_t length = buffer.size();
+    // The encoding check takes all continuation bytes of a sequence before it
+    // judges them, also past the end: NUL bytes to read there.
+    buffer.append(MaxContinuationBytes, '\0');
     rapidjson::InsituStringStream stream(buffer.data());
     TJsonBuilder builder;
     rapidjson::Reader reader;
@@ -233,7 +240,7 @@ TJsonValue TJsonValue::Parse(std::string_view Text) {
         throw EBridgeError(InvalidJson(rapidjson::GetParseError_En(result.Code()), result.Offset()));
     // The reader takes a NUL byte for the end of the text; anything after one
     // is not part of a valid JSON text.
-    if (stream.Tell() != buffer.size())
+    if (stream.Tell() != length)
         throw EBridgeError(
             InvalidJson("The document root must not be followed by other values.", stream.Tell()));
     return builder.TakeRoot();

@@ -48,12 +48,15 @@ public:
 // that stack's null pointer on its first use.
 template <typename THandler> bool ReadJson(std::string_view Text, THandler& Handler) {
     std::string Buffer(Text);
+    // The encoding check takes all continuation bytes of a sequence before it
+    // judges them, also past the end: NUL bytes to read there.
+    Buffer.append(3, '\0');
     rapidjson::InsituStringStream Stream(Buffer.data());
     rapidjson::Reader Reader;
     constexpr unsigned Flags = rapidjson::kParseInsituFlag | rapidjson::kParseValidateEncodingFlag;
     const rapidjson::ParseResult Result = Reader.Parse<Flags>(Stream, Handler);
     // The reader takes a NUL byte for the end of the text.
-    return !Result.IsError() && Stream.Tell() == Buffer.size();
+    return !Result.IsError() && Stream.Tell() == Text.size();
 }
 
 } // namespace
