@@ -289,11 +289,12 @@ void TBrowserForm::EdgeBrowserCreateWebViewCompleted(TCustomEdgeBrowser* Sender,
 
 namespace {
 
-// The path of a "file:///" address: the address without any "file:///", its
+// The path of a "file:///" address (its scheme in any case): the address
+// without its prefix and any further "file:///", its
 // query and fragment left out (they only tell the page something; no file
 // name holds them).
 std::string PathOfAddress(const std::string& Address) {
-    const std::string path = ReplaceAll(Address, FileAddressPrefix, "");
+    const std::string path = ReplaceAll(Address.substr(FileAddressPrefix.size()), FileAddressPrefix, "");
     return path.substr(0, path.find_first_of("?#"));
 }
 

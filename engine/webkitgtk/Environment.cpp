@@ -33,7 +33,7 @@ void OnSchemeRequest(WebKitURISchemeRequest* Request, gpointer) {
 // every permission: WebKit would refuse a request made without a user's
 // gesture (at load) before the view could answer it.
 void OnInitializeNotificationPermissions(WebKitWebContext* Context, gpointer) {
-    WebKitSecurityOrigin* Origin = webkit_security_origin_new(AppScheme, AppHost, 0);
+    WebKitSecurityOrigin* Origin = webkit_security_origin_new_for_uri(AppPrefix().c_str());
     GList* Allowed = g_list_prepend(nullptr, Origin);
     webkit_web_context_initialize_notification_permissions(Context, Allowed, nullptr);
     g_list_free(Allowed);

@@ -52,6 +52,18 @@ const std::string& WebViewShimScript() {
     Object.defineProperty(window, "chrome", { value: chrome, enumerable: true, configurable: true, writable: true });
   }
   Object.defineProperty(chrome, "webview", { value: webview, enumerable: true });
+  // The application's pages hold the notification permission from the start;
+  // WebKit still answers a request made without a user's gesture "denied".
+  if (typeof Notification === "function" && typeof Notification.requestPermission === "function") {
+    var request = Notification.requestPermission;
+    Notification.requestPermission = function (callback) {
+      if (Notification.permission !== "granted")
+        return request.apply(Notification, arguments);
+      if (typeof callback === "function")
+        callback("granted");
+      return Promise.resolve("granted");
+    };
+  }
 })();)JS";
     return Script;
 }

@@ -284,6 +284,7 @@ private:
 
     RECT FBounds{0, 0, 0, 0};
     bool FVisible = true;
+    bool FFocusedWhenHidden = false; // the page had the keyboard when the view was hidden
     double FZoom = 1.0;
     double FScrollZoomDelta = 0.0;
     bool FFullScreen = false;

@@ -243,8 +243,17 @@ HRESULT TWebView::get_IsVisible(BOOL* IsVisible) {
 HRESULT TWebView::put_IsVisible(BOOL IsVisible) {
     if (!Alive())
         return HRESULT_ERROR_INVALID_STATE;
-    FVisible = IsVisible != 0;
+    const bool Visible = IsVisible != 0;
+    // Hiding the view takes the keyboard from the page; showing it again
+    // gives it back when the page had it.
+    if (!Visible && FVisible)
+        FFocusedWhenHidden = gtk_widget_has_focus(GTK_WIDGET(FView));
+    FVisible = Visible;
     gtk_widget_set_visible(FHost, FVisible);
+    if (Visible && FFocusedWhenHidden) {
+        FFocusedWhenHidden = false;
+        gtk_widget_grab_focus(GTK_WIDGET(FView));
+    }
     return S_OK;
 }
 

@@ -580,12 +580,17 @@ TEST(GetFileMIMEType, SystemSourcesOverrideInTheirOrder) {
     }
 }
 
-TEST(GetFileMIMEType, TableIsBuiltAnewForEveryCall) {
+TEST(GetFileMIMEType, TableIsBuiltOnceUntilTheSourcesChange) {
     TempDir dir;
     WriteFile(dir / "mime.types", "application/x-one ext1\n");
+    {
+        MimeSourcesScope scope({{MimeSourceKind::ExtensionList, dir / "mime.types"}});
+        EXPECT_EQ(TStrUtils::GetFileMIMEType("f.ext1"), "application/x-one");
+        // Not read again for every name.
+        WriteFile(dir / "mime.types", "application/x-two ext1\n");
+        EXPECT_EQ(TStrUtils::GetFileMIMEType("f.ext1"), "application/x-one");
+    }
     MimeSourcesScope scope({{MimeSourceKind::ExtensionList, dir / "mime.types"}});
-    EXPECT_EQ(TStrUtils::GetFileMIMEType("f.ext1"), "application/x-one");
-    WriteFile(dir / "mime.types", "application/x-two ext1\n");
     EXPECT_EQ(TStrUtils::GetFileMIMEType("f.ext1"), "application/x-two");
 }
 

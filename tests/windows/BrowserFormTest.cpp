@@ -60,7 +60,9 @@ protected:
             {"app/my image.png", "png with a space"},
             {"app/my%2Dimage.png", "png named with %2D"},
             {"app/only%2Dliteral.png", "literal %2D only"},
-            {"app/donn\xC3\xA9es.txt", "accented name"},
+            {"app/donn\xC3\xA9"
+             "es.txt",
+             "accented name"},
             {"app/my-image.png", "png named with a dash"},
             {"app/sub/page.html", "sub page from the archive"},
             {"app/Images/Logo.PNG", "logo in upper case"},
@@ -201,8 +203,8 @@ TEST_F(ResourceHandlerTest, TheResponseCarriesStatusReasonTypeHeaderAndTheWholeC
     // Text types carry their character set, other types none (the engine
     // refuses to stream WebAssembly whose type has one); every answer says
     // that ranges are answered and how long it is.
-    auto headers = [](const std::string& Type, std::size_t Length, bool Payload) {
-        return "Content-Type: " + Type + (Payload ? PayloadMark : "") +
+    auto headers = [](const std::string& Type, std::size_t Length, bool FromPayload) {
+        return "Content-Type: " + Type + (FromPayload ? PayloadMark : "") +
                "\r\nAccept-Ranges: bytes\r\nContent-Length: " + std::to_string(Length);
     };
     TFakeWebResourceResponse* page = FireResourceRequest("file:///index.html");
