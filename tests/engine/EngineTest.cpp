@@ -1117,11 +1117,12 @@ TEST(EngineRequests, PermissionStatesSetByTheHandlerAreApplied) {
         << H.Messages[1];
     ASSERT_EQ(H.PermissionKinds.size(), 2u);
 
+    // Notifications the application's own pages hold from the start (a
+    // request at load has no user's gesture): the handler is not asked.
     H.Run("Notification.requestPermission().then(p => chrome.webview.postMessage({notifications: p})); 0");
     ASSERT_TRUE(H.WaitForMessages(3));
     EXPECT_EQ(H.Messages[2], R"({"notifications":"granted"})");
-    ASSERT_EQ(H.PermissionKinds.size(), 3u);
-    EXPECT_EQ(H.PermissionKinds[2], COREWEBVIEW2_PERMISSION_KIND_NOTIFICATIONS);
+    ASSERT_EQ(H.PermissionKinds.size(), 2u);
 
     // A later handler that defers decides last: the allow of the first is overruled.
     struct TLater {
