@@ -357,8 +357,8 @@ std::optional<TBrowserResource> TBrowserForm::ResolveResource(const std::string&
         TStrUtils::GetFileMIMEType(nameStart == std::string::npos ? raw : raw.substr(nameStart + 1));
     const std::vector<std::string> names = NamesOfPath(raw);
 
-    if (auto entry = PayloadEntryName(Address)) {
-        if (auto stream = FExeZip->OpenEntry(*entry)) {
+    for (const std::string& name : FAppDirName.empty() || !FExeZip ? std::vector<std::string>() : names) {
+        if (auto stream = FExeZip->OpenEntry(FAppDirName + "/" + name)) {
             resource.Content = std::move(stream);
             resource.FromPayload = true;
             return resource;
@@ -374,7 +374,11 @@ std::optional<TBrowserResource> TBrowserForm::ResolveResource(const std::string&
             return resource;
         }
     }
-    for (const std::string& absolute : {TStrUtils::DecodePercent(raw), raw}) {
+    // The absolute path, decoded, then as written.
+    std::vector<std::string> absolutes{TStrUtils::DecodePercent(raw)};
+    if (absolutes.front() != raw)
+        absolutes.push_back(raw);
+    for (const std::string& absolute : absolutes) {
         if (absolute.find('\0') != std::string::npos)
             continue;
         if (auto bytes = LoadFile(Platform::FileAddressPath(absolute))) {
