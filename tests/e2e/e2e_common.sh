@@ -31,6 +31,38 @@ pack_app() {
     echo "$T/prog-$name/$name"
 }
 
+# start_web_server FOLDER [REPORTS]: a web server on the loopback interface
+# for the static files of FOLDER; with REPORTS, a request for /report?TEXT
+# adds TEXT (decoded) as one line to that file. Sets REMOTE to its address.
+start_web_server() {
+    python3 - "$1" "$T/port" "${2:-}" <<'PY' >"$T/server.log" 2>&1 &
+import http.server, os, sys, urllib.parse
+os.chdir(sys.argv[1])
+reports = sys.argv[3]
+class Handler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+    def do_GET(self):
+        if reports and self.path.startswith("/report?"):
+            with open(reports, "a") as f:
+                f.write(urllib.parse.unquote(self.path[8:]) + "\n")
+            self.send_response(204)
+            self.end_headers()
+            return
+        super().do_GET()
+server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+with open(sys.argv[2] + ".part", "w") as f:
+    f.write(str(server.server_address[1]))
+os.rename(sys.argv[2] + ".part", sys.argv[2])
+server.serve_forever()
+PY
+    STARTED_PIDS+=("$!")
+    local _
+    for _ in $(seq 1 100); do [ -s "$T/port" ] && break; sleep 0.1; done
+    [ -s "$T/port" ] || { echo "the web server did not start: $(cat "$T/server.log")"; exit 1; }
+    REMOTE="http://127.0.0.1:$(cat "$T/port")"
+}
+
 # windows PID: "<window id> <name>" of each X window of the process, one a
 # line. A search can come back empty when some window goes away while it
 # runs: tried again.

