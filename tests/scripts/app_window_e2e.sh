@@ -54,7 +54,7 @@ key() {
     local w
     w=$(page_window "$1") || { fail "no page window for $2"; return 1; }
     xdotool windowactivate --sync "$w" >/dev/null 2>&1
-    xdotool mousemove --window "$w" 20 20 click 1 sleep 0.3 key "$2"
+    xdotool mousemove --window "$w" 20 20 click 1 sleep 1 key "$2"
 }
 
 # run_app NAME INI: packs and starts the window page with these settings; sets PID.
