@@ -158,20 +158,26 @@ namespace {
 constexpr std::size_t MaxWebMessageBytes = std::size_t{64} << 20;
 
 // The length of a JavaScript string in UTF-16 code units, read without making
-// a copy of its text; 0 when it cannot be read.
+// a copy of its text; 0 when it cannot be read. The function that reads it is
+// made once per script context, not for every message.
 double ScriptStringLength(JSCValue* Value) {
-    JSCValue* Length =
-        jsc_context_evaluate(jsc_value_get_context(Value), "(function (s) { return s.length; })", -1);
+    constexpr const char* LengthKey = "norvane-string-length";
+    JSCContext* Context = jsc_value_get_context(Value);
+    auto* Length = static_cast<JSCValue*>(g_object_get_data(G_OBJECT(Context), LengthKey));
+    if (!Length) {
+        Length = jsc_context_evaluate(Context, "(function (s) { return s.length; })", -1);
+        if (!Length)
+            return 0;
+        g_object_set_data_full(G_OBJECT(Context), LengthKey, Length, g_object_unref);
+    }
     double Units = 0;
-    if (Length && jsc_value_is_function(Length)) {
+    if (jsc_value_is_function(Length)) {
         if (JSCValue* Result = jsc_value_function_call(Length, JSC_TYPE_VALUE, Value, G_TYPE_NONE)) {
             if (jsc_value_is_number(Result))
                 Units = jsc_value_to_double(Result);
             g_object_unref(Result);
         }
     }
-    if (Length)
-        g_object_unref(Length);
     return Units;
 }
 
@@ -280,18 +286,18 @@ void TWebView::Finish(WebKitURISchemeRequest* Request, ICoreWebView2WebResourceR
         FinishFromDisk(Request);
         return;
     }
-    const std::string Uri = webkit_uri_scheme_request_get_uri(Request);
-    if (FinishWithResponse(Request, Response) &&
-        std::find(FApplicationContent.begin(), FApplicationContent.end(), Uri) == FApplicationContent.end()) {
-        FApplicationContent.push_back(Uri);
-        while (FApplicationContent.size() > ApplicationContentMemory)
-            FApplicationContent.pop_front();
+    std::string Uri = webkit_uri_scheme_request_get_uri(Request);
+    if (FinishWithResponse(Request, Response) && FApplicationContent.insert(Uri).second) {
+        FApplicationContentOrder.push_back(std::move(Uri));
+        while (FApplicationContentOrder.size() > ApplicationContentMemory) {
+            FApplicationContent.erase(FApplicationContentOrder.front());
+            FApplicationContentOrder.pop_front();
+        }
     }
 }
 
 bool TWebView::IsApplicationContent(const std::string& EngineUri) const {
-    return std::find(FApplicationContent.begin(), FApplicationContent.end(), EngineUri) !=
-           FApplicationContent.end();
+    return FApplicationContent.contains(EngineUri);
 }
 
 bool TWebView::HandleSchemeRequest(WebKitURISchemeRequest* Request) {

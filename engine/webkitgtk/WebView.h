@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <unordered_set>
 
 namespace Norvane::Engine {
 
@@ -315,8 +316,9 @@ private:
     // address forgotten too early only keeps a page of the payload from
     // showing, never lets another one through).
     static constexpr std::size_t ApplicationContentMemory = 1024;
-    std::deque<std::string> FApplicationContent;
-    UINT64 FCommitSerial = 0; // documents committed so far
+    std::unordered_set<std::string> FApplicationContent;
+    std::deque<std::string> FApplicationContentOrder; // the same, oldest first
+    UINT64 FCommitSerial = 0;                         // documents committed so far
     std::string FLastSource = "about:blank";
 
     std::vector<TFilter> FFilters;
