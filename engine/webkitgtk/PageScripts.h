@@ -26,6 +26,12 @@ const std::string& WebViewShimScript();
 // replace what it reads.
 const std::string& MessageForwarderScript();
 
+// Rewrites, in the application's documents, the addresses of audio and video
+// (the src of media and source elements, however set, and new Audio(src))
+// that lead into the application to Base (the media endpoint of the view)
+// followed by the path and query. Other addresses are left alone.
+std::string MediaAddressScript(const std::string& Base);
+
 // A message of the forwarder split into the sender's address and the JSON
 // text; false when it has no address part.
 bool SplitForwardedMessage(std::string_view Message, std::string& SenderAddress, std::string& Json);

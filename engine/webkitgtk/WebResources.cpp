@@ -270,6 +270,22 @@ TComPtr<ICoreWebView2WebResourceRequest> MakeResourceRequest(WebKitURISchemeRequ
         new TWebResourceRequest(Uri, Method ? Method : "GET", Headers, Content));
 }
 
+std::vector<std::pair<std::string, std::string>> HeaderFields(std::string_view Text) {
+    std::vector<std::pair<std::string, std::string>> Fields;
+    while (!Text.empty()) {
+        const std::size_t End = Text.find('\n');
+        const std::string_view Line = Text.substr(0, End);
+        Text = End == std::string_view::npos ? std::string_view() : Text.substr(End + 1);
+        const std::size_t Colon = Line.find(':');
+        if (Colon == std::string_view::npos)
+            continue;
+        std::string Name = Trim(Line.substr(0, Colon));
+        if (!Name.empty())
+            Fields.emplace_back(std::move(Name), Trim(Line.substr(Colon + 1)));
+    }
+    return Fields;
+}
+
 bool FinishWithResponse(WebKitURISchemeRequest* Request, ICoreWebView2WebResourceResponse* Response) {
     TComPtr<IStream> Content;
     Response->get_Content(Content.Put());
@@ -289,18 +305,7 @@ bool FinishWithResponse(WebKitURISchemeRequest* Request, ICoreWebView2WebResourc
     SoupMessageHeaders* Headers = soup_message_headers_new(SOUP_MESSAGE_HEADERS_RESPONSE);
     std::string ContentType;
     bool ApplicationContent = false;
-    std::string_view Text = HeaderText ? HeaderText : "";
-    while (!Text.empty()) {
-        const std::size_t End = Text.find('\n');
-        const std::string_view Line = Text.substr(0, End);
-        Text = End == std::string_view::npos ? std::string_view() : Text.substr(End + 1);
-        const std::size_t Colon = Line.find(':');
-        if (Colon == std::string_view::npos)
-            continue;
-        const std::string Name = Trim(Line.substr(0, Colon));
-        const std::string Value = Trim(Line.substr(Colon + 1));
-        if (Name.empty())
-            continue;
+    for (const auto& [Name, Value] : HeaderFields(HeaderText ? HeaderText : "")) {
         if (Platform::Text::EqualsNoCase(Name, ApplicationContentHeader)) {
             ApplicationContent = Value == ApplicationContentValue;
             continue;

@@ -7,6 +7,10 @@
 
 #include <webkit2/webkit2.h>
 
+#include <string_view>
+#include <utility>
+#include <vector>
+
 namespace Norvane::Engine {
 
 class TWebResourceRequest final : public TComObject<ICoreWebView2WebResourceRequest> {
@@ -70,6 +74,10 @@ bool MatchesUriPattern(const std::string& Pattern, const std::string& Uri);
 COREWEBVIEW2_WEB_RESOURCE_CONTEXT GuessResourceContext(SoupMessageHeaders* Headers);
 // The headers as "Name: value" lines joined by CR LF ("" for none).
 std::string HeaderLines(SoupMessageHeaders* Headers);
+
+// The "Name: value" lines of a header text (CR LF or LF), trimmed; lines
+// without a colon or a name are left out.
+std::vector<std::pair<std::string, std::string>> HeaderFields(std::string_view Text);
 
 // The request object of the notification for a request of the scheme.
 TComPtr<ICoreWebView2WebResourceRequest> MakeResourceRequest(WebKitURISchemeRequest* Request);

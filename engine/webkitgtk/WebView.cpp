@@ -7,6 +7,7 @@
 #include "engine/webkitgtk/AddressMapping.h"
 #include "engine/webkitgtk/Json.h"
 #include "engine/webkitgtk/Keys.h"
+#include "engine/webkitgtk/MediaEndpoint.h"
 #include "engine/webkitgtk/PageScripts.h"
 #include "engine/webkitgtk/ViewHost.h"
 #include "engine/webkitgtk/WebResources.h"
@@ -126,6 +127,7 @@ TWebView::TWebView(TEnvironment* Environment, GtkContainer* Parent)
 TWebView::~TWebView() {
     if (!FClosed)
         CloseInternal();
+    CloseMediaEndpoint(this); // also when the widgets could not be built
     for (auto& Entry : FUserScripts)
         for (WebKitUserScript* Script : Entry.second)
             webkit_user_script_unref(Script);
@@ -336,6 +338,38 @@ bool TWebView::HandleSchemeRequest(WebKitURISchemeRequest* Request) {
     });
     Args->DispatchDone();
     return true;
+}
+
+void TWebView::HandleMediaRequest(const std::string& EngineUri, const char* Method, std::string Headers,
+                                  std::function<void(ICoreWebView2WebResourceResponse*)> Done) {
+    const std::string Uri = ToPageAddress(EngineUri);
+    const bool Matches = Alive() && !FWebResourceRequested.Empty() &&
+                         std::any_of(FFilters.begin(), FFilters.end(), [&](const TFilter& Filter) {
+                             return (Filter.Context == COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL ||
+                                     Filter.Context == COREWEBVIEW2_WEB_RESOURCE_CONTEXT_MEDIA) &&
+                                    MatchesUriPattern(Filter.Pattern, Uri);
+                         });
+    if (!Matches) {
+        Done(nullptr);
+        return;
+    }
+    const TComPtr<TWebView> Keep(this);
+    auto Args = MakeComObject<TWebResourceRequestedEventArgs>(
+        TComPtr<ICoreWebView2WebResourceRequest>::Attach(
+            new TWebResourceRequest(Uri, Method, std::move(Headers), TComPtr<IStream>())),
+        COREWEBVIEW2_WEB_RESOURCE_CONTEXT_MEDIA);
+    FWebResourceRequested.Fire([&](auto* H) { H->Invoke(AsView(), Args.Get()); });
+    if (!Alive()) {
+        Done(nullptr);
+        return;
+    }
+    if (!Args->IsDeferred()) {
+        Done(Args->Response());
+        return;
+    }
+    TWebResourceRequestedEventArgs* Pending = Args.Get();
+    Args->SetFinish([Keep, Pending, Done = std::move(Done)] { Done(Pending->Response()); });
+    Args->DispatchDone();
 }
 
 // ---------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -37,6 +38,11 @@ public:
     // A request of the application's scheme; false when no handler answers
     // it (the caller then serves it from the disk).
     bool HandleSchemeRequest(WebKitURISchemeRequest* Request);
+    // A request of the media endpoint for EngineUri (an address of the
+    // application), raised like one of the scheme; Done gets the host's
+    // response, or null when none answers, once.
+    void HandleMediaRequest(const std::string& EngineUri, const char* Method, std::string Headers,
+                            std::function<void(ICoreWebView2WebResourceResponse*)> Done);
     // Whether a download of EngineUri comes from the application's own
     // documents, which need no user's gesture for it: an address of the
     // application (which no other document can reach), or a data: address
@@ -322,6 +328,8 @@ private:
     std::string FLastSource = "about:blank";
 
     std::vector<TFilter> FFilters;
+    // Where the media endpoint serves the media of this view ("" when it cannot).
+    std::string FMediaBase;
     // Each document script as two WebKit scripts: by address pattern and for object addresses.
     std::map<std::string, std::array<WebKitUserScript*, 2>> FUserScripts;
     UINT64 FScriptCounter = 0;

@@ -3,6 +3,7 @@
 // destroyed from the main loop) and the controller's bounds and visibility.
 #include "engine/webkitgtk/WebView.h"
 
+#include "engine/webkitgtk/MediaEndpoint.h"
 #include "engine/webkitgtk/PageScripts.h"
 #include "engine/webkitgtk/ViewHost.h"
 #include "engine/webkitgtk/WebViewInternal.h"
@@ -31,6 +32,14 @@ bool TWebView::Initialize() {
                                WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
     webkit_user_content_manager_add_script(FContentManager, Shim);
     webkit_user_script_unref(Shim);
+    FMediaBase = OpenMediaEndpoint(this);
+    if (!FMediaBase.empty()) {
+        WebKitUserScript* Media = webkit_user_script_new(
+            MediaAddressScript(FMediaBase).c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+            WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+        webkit_user_content_manager_add_script(FContentManager, Media);
+        webkit_user_script_unref(Media);
+    }
 
     FWebKitSettings = webkit_settings_new();
     // Local pages may read other local addresses (absolute file:/// addresses
@@ -159,6 +168,7 @@ void TWebView::RetireWidgets(GtkWidget* Host, WebKitWebView* View) {
 
 void TWebView::CloseInternal() {
     FClosed = true;
+    CloseMediaEndpoint(this);
     if (FCancellable)
         g_cancellable_cancel(FCancellable);
     DisconnectAll();

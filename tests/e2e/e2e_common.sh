@@ -13,15 +13,16 @@ E2E_SOURCE="$SOURCE/tests/e2e"
 mkdir -p "$T/cwd"
 cd "$T/cwd" || exit 1
 
-# pack_app NAME INI_TEXT: packs a copy of the test application (folder and
-# extra script) with the real engine into $T/prog-NAME/NAME and prints that
-# path. The copy is removed again: whatever a page shows of it can only come
+# pack_app NAME INI_TEXT [EXTRA_FOLDER]: packs a copy of the test application
+# (folder and extra script, with the files of EXTRA_FOLDER added to the
+# folder) with the real engine into $T/prog-NAME/NAME and prints that path. The copy is removed again: whatever a page shows of it can only come
 # from the archive.
 pack_app() {
     local name=$1 ini=$2
     local src="$T/src-$name"
     mkdir -p "$src" "$T/prog-$name"
     cp -r "$E2E_SOURCE/app" "$src/app"
+    [ -z "${3:-}" ] || cp -r "$3/." "$src/app/"
     cp "$E2E_SOURCE/qvx-webviewjs" "$src/qvx-webviewjs"
     printf '%b' "$ini" >"$src/qvx.ini"
     "$PACK" build --app "$src/app" --ini "$src/qvx.ini" --script "$src/qvx-webviewjs" --loader "$ENGINE" \
