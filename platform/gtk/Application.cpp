@@ -15,7 +15,10 @@
 namespace Norvane::Platform::Ui {
 namespace {
 
-// Style rules of the framework itself: thin progress bars, corner kinds.
+// Style rules of the framework itself: thin progress bars, corner kinds, and
+// menu separators that show as a line with room around it (the default theme
+// draws a bare pixel row of a tenth of black, which is lost next to a
+// highlighted item), in the menu's own text colour for dark looks too.
 const char* FrameworkCss = R"css(
 progressbar.norvane-thin, progressbar.norvane-thin trough, progressbar.norvane-thin progress {
   min-height: 0; min-width: 0; border-width: 0; padding: 0; margin: 0; border-radius: 0; }
@@ -25,6 +28,8 @@ window.csd.norvane-corners-off decoration { border-radius: 0; }
 window.csd.norvane-corners-round headerbar, window.csd.norvane-corners-default headerbar { border-radius: 8px 8px 0 0; }
 window.csd.norvane-corners-small headerbar { border-radius: 4px 4px 0 0; }
 window.csd.norvane-corners-off headerbar { border-radius: 0; }
+menu > separator, .menu > separator, .context-menu > separator {
+  min-height: 1px; margin: 4px 0; background-color: alpha(currentColor, 0.3); }
 )css";
 
 struct TQueuedPiece {

@@ -46,6 +46,19 @@ if wait_title "$MENU" "E2E menu set=true" 30; then
     keys "$MENU" alt+f
     wait_menu_item menu "menuitem sensitive=0 Exit" ||
         fail "updateItem did not rename and disable Quit: $(menu_items menu | paste -sd'|')"
+    # The "-" item between them draws a line with room around it.
+    sep=$(grep -m1 '^separator ' "$T/dump-menu")
+    # (Inside its ends, clear of the menu's border.)
+    if [[ $sep =~ at=(-?[0-9]+),(-?[0-9]+)\ size=([0-9]+),([0-9]+) ]] && [ "${BASH_REMATCH[3]}" -gt 20 ]; then
+        import -window root \
+            -crop "$((BASH_REMATCH[3] - 16))x${BASH_REMATCH[4]}+$((BASH_REMATCH[1] + 8))+${BASH_REMATCH[2]}" \
+            "$T/separator.png"
+        contrast=$(convert "$T/separator.png" -colorspace Gray -format '%[fx:round(255*(maxima-minima))]' info:)
+        [ "${BASH_REMATCH[4]}" -ge 3 ] && [ "${contrast:-0}" -ge 30 ] ||
+            fail "the separator shows no line: $sep, contrast ${contrast:-?}"
+    else
+        fail "no separator in the open File menu: $(grep -c . "$T/dump-menu") dump lines"
+    fi
     keys "$MENU" x Escape Escape
     # Alt with the access key of Edit, then the access key of Copy.
     keys "$MENU" alt+e c

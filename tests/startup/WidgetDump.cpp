@@ -9,6 +9,7 @@
 //   button x=<x in its parent> at=<middle on the screen: x,y> <label without mnemonic underscores>
 //   entry visible=<0|1> char=<invisible character> length=<characters> icon=<0|1>
 //   menuitem sensitive=<0|1> <label without mnemonic underscores>
+//   separator at=<top left on the screen: x,y> size=<width>,<height>
 //   end
 #include <gtk/gtk.h>
 
@@ -80,6 +81,19 @@ void DumpWidget(GtkWidget* Widget, std::string& Out) {
         Out += "entry visible=" + std::to_string(gtk_entry_get_visibility(entry) ? 1 : 0) + " char=" + utf8 +
                " length=" + std::to_string(gtk_entry_get_text_length(entry)) +
                " icon=" + std::to_string(icon ? 1 : 0) + "\n";
+        return;
+    }
+    if (GTK_IS_SEPARATOR_MENU_ITEM(Widget)) {
+        GtkAllocation a;
+        gtk_widget_get_allocation(Widget, &a);
+        int rootX = 0, rootY = 0, wx = 0, wy = 0;
+        GtkWidget* top = gtk_widget_get_toplevel(Widget);
+        if (GdkWindow* window = gtk_widget_get_window(top)) {
+            gdk_window_get_origin(window, &rootX, &rootY);
+            gtk_widget_translate_coordinates(Widget, top, 0, 0, &wx, &wy);
+        }
+        Out += "separator at=" + std::to_string(rootX + wx) + "," + std::to_string(rootY + wy) +
+               " size=" + std::to_string(a.width) + "," + std::to_string(a.height) + "\n";
         return;
     }
     if (GTK_IS_MENU_ITEM(Widget)) {
