@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <memory>
 #include <random>
+#include <thread>
 
 namespace Norvane::Shared {
 
@@ -914,7 +915,23 @@ void TBrowserExternalModule::ShellCommand(const std::string& Uuid, const TJsonVa
     }
     if (!AcceptPagePath(Uuid, workingDir))
         return;
-    SendSuccess(Uuid, EscapedJsonString(TSysUtils::GetDosOutput(command, workingDir, showWindow)));
+    // The command runs beside the window, which goes on answering calls and
+    // repainting; its output is the reply once it ends (replies go by their
+    // ids, in any order). A window closed meanwhile gets no reply.
+    std::thread([Uuid, command, workingDir, showWindow, alive = std::weak_ptr<bool>(FAlive), this] {
+        std::string output;
+        bool done = true;
+        try {
+            output = EscapedJsonString(TSysUtils::GetDosOutput(command, workingDir, showWindow));
+        } catch (const std::exception& error) {
+            output = PlainJsonString(error.what());
+            done = false;
+        }
+        Application().Queue([Uuid, output = std::move(output), done, alive, this] {
+            if (alive.lock())
+                SendReply(Uuid, output, done);
+        });
+    }).detach();
 }
 
 void TBrowserExternalModule::ShellWindows(const std::string& Uuid) {

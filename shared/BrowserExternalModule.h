@@ -187,6 +187,9 @@ private:
     Shared::TProjectIni* FProjectINI = nullptr;
     TBrowserForm* FBrowserForm = nullptr;
     TBrowserExternalForm* FBrowserExternalForm = nullptr;
+    // Held while the module lives: work that ends on another thread replies
+    // only while it is still there.
+    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
     THost FHost{*this};
     TBridgeDispatcher FDispatcher{FHost};
 };

@@ -69,8 +69,8 @@ void DumpWidget(GtkWidget* Widget, std::string& Out) {
             gtk_widget_translate_coordinates(Widget, top, a.width / 2, a.height / 2, &wx, &wy);
         }
         Out += "button x=" + std::to_string(a.x) + " at=" + std::to_string(rootX + wx) + "," +
-               std::to_string(rootY + wy) + " " + WithoutUnderscores(gtk_button_get_label(GTK_BUTTON(Widget))) +
-               "\n";
+               std::to_string(rootY + wy) + " " +
+               WithoutUnderscores(gtk_button_get_label(GTK_BUTTON(Widget))) + "\n";
         return;
     }
     if (GTK_IS_ENTRY(Widget)) {

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# A shell command that runs for seconds does not hold the window: a call the
+# page makes after it is answered first, and the title the page sets then
+# reaches the window while the command still runs.
+# Usage: bash app_busy_e2e.sh BUILD_DIR SOURCE_DIR
+source "$(dirname "$0")/../e2e/e2e_common.sh"
+
+app=$(pack_app busy "[App]\nID=norvane-busy\nName=Busy E2E\nDirName=webapp\nIndexHtml=busy.html\nDynamicAppTitle=1\n") ||
+    exit 1
+start busy "$app"
+if wait_title "$PID" "E2E busy order=" 30; then
+    expect_field "first reply" "$TITLE" order hello
+    wait_title "$PID" "E2E busy order=hello,command:slow" 20 || fail "the command's reply did not follow: $TITLE"
+else
+    fail "the busy page did not report: $TITLE; output: $(head -c 1500 "$T/out-busy")"
+fi
+stop "$PID"
+finish
