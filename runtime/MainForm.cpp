@@ -4,6 +4,7 @@
 #include "runtime/ExeZipLoader.h"
 #include "shared/ProjectIni.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace Norvane::Runtime {
@@ -25,6 +26,14 @@ bool ReadAppBool(const char* Key, bool Default) {
 }
 
 } // namespace
+
+int TMainForm::FitWindowSize(int Value, int Default, int Available) {
+    if (Value <= 0)
+        Value = Default;
+    if (Available > 0)
+        Value = std::min(Value, Available);
+    return std::max(Value, std::min(MinUsableSize, Available > 0 ? Available : MinUsableSize));
+}
 
 TMainForm::TMainForm(TComponent* AOwner) : Kestrin::Win11Forms::TForm(AOwner) {
     SetClientSize(568, 424);
@@ -84,13 +93,26 @@ void TMainForm::FormCreate(TObject*) {
     SetCaption(AppName);
     Application().SetTitle(AppName);
 
-    SetBounds(ReadAppInteger(Ini::Left, Ini::DefaultLeft), ReadAppInteger(Ini::Top, Ini::DefaultTop),
-              ReadAppInteger(Ini::Width, Ini::DefaultWidth), ReadAppInteger(Ini::Height, Ini::DefaultHeight));
+    // The window always fits the work area of the screen (with its frame),
+    // also at a larger display scale, and is never too small to use; a size
+    // the settings cannot mean is the default.
+    const TRect workArea = TScreen::WorkArea();
+    const int availableWidth = workArea.Right - workArea.Left,
+              availableHeight = workArea.Bottom - workArea.Top;
+    SetBounds(
+        ReadAppInteger(Ini::Left, Ini::DefaultLeft), ReadAppInteger(Ini::Top, Ini::DefaultTop),
+        FitWindowSize(ReadAppInteger(Ini::Width, Ini::DefaultWidth), Ini::DefaultWidth, availableWidth),
+        FitWindowSize(ReadAppInteger(Ini::Height, Ini::DefaultHeight), Ini::DefaultHeight, availableHeight));
     TSizeConstraints limits;
     limits.MaxWidth = ReadAppInteger(Ini::MaxWidth, Ini::DefaultMaxWidth);
     limits.MaxHeight = ReadAppInteger(Ini::MaxHeight, Ini::DefaultMaxHeight);
     limits.MinWidth = ReadAppInteger(Ini::MinWidth, Ini::DefaultMinWidth);
     limits.MinHeight = ReadAppInteger(Ini::MinHeight, Ini::DefaultMinHeight);
+    // Neither may a minimum push the window past the work area.
+    if (availableWidth > 0)
+        limits.MinWidth = std::min(limits.MinWidth, availableWidth);
+    if (availableHeight > 0)
+        limits.MinHeight = std::min(limits.MinHeight, availableHeight);
     SetConstraints(limits);
 
     SetPosition(ReadAppInteger(Ini::WindowPosition, Ini::DefaultWindowPosition) == 0

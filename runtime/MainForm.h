@@ -33,6 +33,14 @@ public:
     void BrowserExternalModuleAppCloseRequest(Platform::Ui::TObject* Sender);
 
     bool CanClose() const { return FCanClose; }
+
+    // The smallest width or height the window gets from its settings, unless
+    // the work area is smaller still.
+    static constexpr int MinUsableSize = 200;
+    // A width or height of the settings made to fit: Default when it is zero
+    // or less, then at most Available (when known, above zero) and at least
+    // MinUsableSize.
+    static int FitWindowSize(int Value, int Default, int Available);
     Shared::TBrowserForm* BrowserForm() const { return FBrowserForm; }
     Shared::TBrowserExternalModule* BrowserExternalModule() const { return FBrowserExternalModule; }
 

@@ -98,6 +98,28 @@ if run_app dialog "WindowState=1\nWindowBorder=3"; then
 fi
 stop "$PID"
 
+# Sizes the settings cannot mean are the default; sizes past the screen, or
+# a default size at a doubled display scale, fit the work area with the
+# frame, the frame's top left on the screen.
+if run_app negative "Width=-5\nHeight=0"; then
+    expect_window "width -5, height 0" "$PID" "800 600" normal false
+fi
+stop "$PID"
+if run_app huge "Width=5000\nHeight=4000"; then
+    expect_window "5000 by 4000" "$PID" "$WORK" normal false
+    w=$(page_window "$PID")
+    read -r x y <<<"$(xdotool getwindowgeometry "$w" | sed -n 's/^ *Position: \([0-9-]*\),\([0-9-]*\).*/\1 \2/p')"
+    read -r l r t b <<<"$(xprop -id "$w" _NET_FRAME_EXTENTS | sed -n 's/.*= //; s/,//gp')"
+    [ "$((x - l))" -ge 0 ] && [ "$((y - t))" -ge 0 ] || fail "the frame of the 5000 by 4000 window starts at $((x - l)),$((y - t))"
+fi
+stop "$PID"
+if GDK_SCALE=2 run_app scaled ""; then
+    g=$(geometry "$PID") && read -r ow oh _ <<<"$g"
+    [ -n "${oh:-}" ] && [ "$ow" -le "${WORK% *}" ] && [ "$oh" -le "${WORK#* }" ] ||
+        fail "at scale 2 the default window (${g:-unmeasured}) is larger than the work area $WORK"
+fi
+stop "$PID"
+
 # Borderless and maximized covers the screen, without being the full-screen mode.
 if run_app none "WindowState=1\nWindowBorder=0"; then
     expect_window "maximized, no border" "$PID" "$SCREEN" maximized false
