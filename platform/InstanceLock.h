@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace Norvane::Platform {
@@ -25,6 +26,18 @@ public:
     void Release();
     bool Held() const { return FHandle >= 0; }
 
+    // For the first holder of the lock called Name (Acquire found it free):
+    // hears the requests of later starts to show this instance's window, and
+    // runs OnRequest for each, on a thread of its own (the caller hands the
+    // work to the UI thread). False when it cannot listen; the requests then
+    // go unheard. Only processes of the same user are heard. On POSIX the
+    // channel is a local socket beside the lock file, on Windows a named event
+    // of the session.
+    bool ListenForShowRequests(const std::string& Name, std::function<void()> OnRequest);
+    // Asks the instance that listens for Name to show its window (and lets it
+    // take the foreground); false when none listens.
+    static bool AskToShow(const std::string& Name);
+
     // The file that carries the lock for Name (exposed for tests and
     // diagnostics); makes the private lock folder when it is missing. Empty when
     // no folder is safe. The folder: XDG_RUNTIME_DIR when it is a real folder
@@ -42,6 +55,9 @@ public:
 private:
     // The lock file's descriptor (POSIX) or the mutex handle (Windows); -1: none.
     std::intptr_t FHandle = -1;
+    // The channel ListenForShowRequests opened (a socket or an event); -1: none.
+    std::intptr_t FListener = -1;
+    std::string FListenerPath;
 };
 
 } // namespace Norvane::Platform

@@ -20,6 +20,9 @@ using namespace Norvane::Runtime;
 // Held for the life of the process: the other instances see it, and the system
 // lets it go when the process ends in any way.
 Platform::TInstanceLock InstanceLock;
+// Whether this process took the lock first: it shows its window again when a
+// later start asks.
+bool FirstInstance = false;
 
 // Single-instance rule: without AllowInstances, a second process goes on only
 // in the relaunch form (exactly two arguments, the first equal to AppID).
@@ -30,8 +33,24 @@ void ApplySingleInstanceRule() {
     bool alreadyExisted = false;
     if (!InstanceLock.Acquire(AppID, alreadyExisted))
         return; // no lock to be had: like a failed mutex creation, start-up goes on
-    if (alreadyExisted && !(ParamCount() == 2 && ParamStr(1) == AppID))
+    FirstInstance = !alreadyExisted;
+    if (alreadyExisted && !(ParamCount() == 2 && ParamStr(1) == AppID)) {
+        // The running instance comes to the front (restored when minimized).
+        Platform::TInstanceLock::AskToShow(AppID);
         EndStartup();
+    }
+}
+
+void ShowWhenAsked() {
+    using Platform::Ui::Application;
+    if (!FirstInstance)
+        return;
+    InstanceLock.ListenForShowRequests(AppID, [] {
+        Application().Queue([] {
+            if (Platform::Ui::TCustomForm* form = Application().MainForm())
+                form->BringToFront();
+        });
+    });
 }
 
 } // namespace
@@ -59,6 +78,7 @@ int main(int argc, char** argv) {
         Application().Initialize();
         Application().SetMainFormOnTaskBar(true);
         Application().CreateForm<TMainForm>();
+        ShowWhenAsked();
         Application().Run();
     } catch (...) {
         // What escapes start-up or the main loop: the application's error report, then the end.

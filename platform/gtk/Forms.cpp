@@ -595,8 +595,16 @@ bool TCustomForm::Active() const {
 }
 
 void TCustomForm::BringToFront() {
-    if (!IsEmbedded() && Visible())
-        gtk_window_present(GTK_WINDOW(FWindow));
+    if (IsEmbedded() || !Visible())
+        return;
+    // Restored when minimized, raised and focused. A request that comes from
+    // no input event of ours (another process asked) carries the X server's
+    // time, which window managers take as a fresh request rather than one
+    // older than the user's last action.
+    guint32 time = gtk_get_current_event_time();
+    if (time == GDK_CURRENT_TIME)
+        time = ServerTime(gtk_widget_get_window(W(FWindow)));
+    gtk_window_present_with_time(GTK_WINDOW(FWindow), time);
 }
 
 // Showing, closing, modal loop.

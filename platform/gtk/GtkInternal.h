@@ -86,6 +86,8 @@ bool ReadFrameExtents(GdkWindow* Window, int& Left, int& Right, int& Top, int& B
 // Whether a window manager runs that reports frame extents.
 bool WindowManagerReportsFrames(GdkWindow* Window);
 void SetCardinalProperty(GdkWindow* Window, const char* Name, long Value);
+// The X server's time now (GDK_CURRENT_TIME on other displays).
+guint32 ServerTime(GdkWindow* Window);
 void DeleteProperty(GdkWindow* Window, const char* Name);
 
 } // namespace Norvane::Platform::Ui::Gtk

@@ -78,6 +78,10 @@ bool IsX11Window(GdkWindow* Window) {
     return Window && GDK_IS_X11_WINDOW(Window);
 }
 
+guint32 ServerTime(GdkWindow* Window) {
+    return IsX11Window(Window) ? gdk_x11_get_server_time(Window) : GDK_CURRENT_TIME;
+}
+
 bool ReadFrameExtents(GdkWindow* Window, int& Left, int& Right, int& Top, int& Bottom) {
     if (!IsX11Window(Window))
         return false;

@@ -1,11 +1,17 @@
 #include "platform/InstanceLock.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
+
+#include <cstring>
+#include <thread>
 
 namespace Norvane::Platform {
 namespace {
@@ -93,7 +99,97 @@ std::string LockFileName(const std::string& Name) {
     return "norvane-instance-" + TInstanceLock::EncodeName(Name) + ".lock";
 }
 
+// The socket that carries show requests for Name: beside the lock file, under
+// a short name (an ID may be longer than a socket address can be), FNV-1a of
+// the lock file's name.
+std::string ShowSocketPath(const std::string& Name) {
+    std::string folder;
+    int fd = OpenLockFolder(folder);
+    if (fd < 0)
+        return {};
+    ::close(fd);
+    std::uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : LockFileName(Name)) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    char name[40];
+    std::snprintf(name, sizeof name, "/norvane-show-%016llx.sock", static_cast<unsigned long long>(hash));
+    std::string path = folder + name;
+    return path.size() < sizeof(sockaddr_un::sun_path) ? path : std::string();
+}
+
+bool SocketAddress(const std::string& path, sockaddr_un& address) {
+    if (path.empty() || path.size() >= sizeof address.sun_path)
+        return false;
+    address = {};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+// Whether the other end of a connected local socket runs as our user.
+bool PeerIsUs(int fd) {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::geteuid();
+}
+
+constexpr char ShowRequest = 'S';
+
 } // namespace
+
+bool TInstanceLock::ListenForShowRequests(const std::string& Name, std::function<void()> OnRequest) {
+    if (FListener >= 0 || !OnRequest)
+        return false;
+    const std::string path = ShowSocketPath(Name);
+    sockaddr_un address{};
+    if (!SocketAddress(path, address))
+        return false;
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    // A socket left by a holder that crashed: ours now (the lock was free).
+    ::unlink(path.c_str());
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, 4) != 0) {
+        ::close(fd);
+        return false;
+    }
+    FListener = fd;
+    FListenerPath = path;
+    std::thread([fd, OnRequest = std::move(OnRequest)] {
+        for (;;) {
+            int client = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client < 0) {
+                if (errno == EINTR || errno == ECONNABORTED)
+                    continue;
+                return; // the listener was shut down
+            }
+            timeval wait{1, 0};
+            ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+            char request = 0;
+            const bool asked = PeerIsUs(client) && ::read(client, &request, 1) == 1 && request == ShowRequest;
+            ::close(client);
+            if (asked)
+                OnRequest();
+        }
+    }).detach();
+    return true;
+}
+
+bool TInstanceLock::AskToShow(const std::string& Name) {
+    sockaddr_un address{};
+    if (!SocketAddress(ShowSocketPath(Name), address))
+        return false;
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const bool sent = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+                      PeerIsUs(fd) && ::write(fd, &ShowRequest, 1) == 1;
+    ::close(fd);
+    return sent;
+}
 
 std::string TInstanceLock::LockFilePath(const std::string& Name) {
     std::string folder;
@@ -129,6 +225,13 @@ bool TInstanceLock::Acquire(const std::string& Name, bool& AlreadyExisted) {
 }
 
 void TInstanceLock::Release() {
+    if (FListener >= 0) {
+        // Wakes the listening thread, which then ends; the descriptor stays
+        // open for it (a closed one could be reused under it).
+        ::shutdown(static_cast<int>(FListener), SHUT_RDWR);
+        ::unlink(FListenerPath.c_str());
+        FListener = -1;
+    }
     if (FHandle >= 0) {
         ::close(FHandle);
         FHandle = -1;

@@ -24,6 +24,28 @@ start second "$single"
 expect_exit "second instance" "$PID" 0
 grep -q '^window' "$T/dump-second" 2>/dev/null && fail "the second instance showed a window"
 kill -0 "$FIRST" 2>/dev/null || fail "the first instance ended"
+# ... and brings the first window back, minimized or behind another.
+first_window=$(xdotool search --onlyvisible --pid "$FIRST" --name '^Single$' 2>/dev/null | head -n1)
+if [ -n "$first_window" ]; then
+    xdotool windowminimize --sync "$first_window" >/dev/null 2>&1 || true
+    xprop -id "$first_window" _NET_WM_STATE | grep -q _NET_WM_STATE_HIDDEN ||
+        fail "the first window did not minimize: $(xprop -id "$first_window" _NET_WM_STATE)"
+    start raise "$single"
+    expect_exit "second instance raising the first" "$PID" 0
+    shown=no
+    for _ in $(seq 1 50); do
+        active=$(xprop -root _NET_ACTIVE_WINDOW 2>/dev/null | sed -n 's/.*# //p')
+        state=$(xprop -id "$first_window" _NET_WM_STATE 2>/dev/null)
+        if [ -n "$active" ] && [ $((active)) -eq "$first_window" ] && ! grep -q _NET_WM_STATE_HIDDEN <<<"$state"; then
+            shown=yes
+            break
+        fi
+        sleep 0.1
+    done
+    [ "$shown" = yes ] || fail "a second start did not bring the minimized first window back: active ${active:-none}, $state"
+else
+    fail "no visible window of the first instance"
+fi
 # Arguments that are not the relaunch form: silent end too.
 start other-args "$single" something else
 expect_exit "second instance with other arguments" "$PID" 0
