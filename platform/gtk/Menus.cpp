@@ -143,6 +143,29 @@ void TMenuItem::UpdateImage() {
     }
     for (TMenuItem* child : FItems)
         child->UpdateImage();
+    // The texts of one menu start in one column, as in GTK's own menus: when
+    // some items have a picture, those without keep an empty place as wide.
+    auto alignTexts = [](TMenuItem* Parent) {
+        if (!Parent || Parent->FIsRoot)
+            return;
+        auto pictureWidth = [](TMenuItem* Item) {
+            if (!Item->FImage || gtk_image_get_storage_type(GTK_IMAGE(Item->FImage)) != GTK_IMAGE_PIXBUF)
+                return 0;
+            return gdk_pixbuf_get_width(gtk_image_get_pixbuf(GTK_IMAGE(Item->FImage)));
+        };
+        int column = 0;
+        for (TMenuItem* item : Parent->FItems)
+            column = std::max(column, pictureWidth(item));
+        for (TMenuItem* item : Parent->FItems) {
+            if (!item->FImage)
+                continue;
+            const bool pictured = pictureWidth(item) > 0;
+            gtk_widget_set_size_request(W(item->FImage), pictured || column == 0 ? -1 : column, -1);
+            gtk_widget_set_visible(W(item->FImage), pictured || column > 0);
+        }
+    };
+    alignTexts(this);
+    alignTexts(FParentItem);
 }
 
 void TMenuItem::SetCaption(const std::string& Value) {

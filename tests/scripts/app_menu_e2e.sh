@@ -46,6 +46,11 @@ if wait_title "$MENU" "E2E menu set=true" 30; then
     keys "$MENU" alt+f
     wait_menu_item menu "menuitem sensitive=0 Exit" ||
         fail "updateItem did not rename and disable Quit: $(menu_items menu | paste -sd'|')"
+    # Open has a picture, Exit none: their texts start in one column.
+    open_x=$(sed -n 's/^menulabel x=\([0-9-]*\) Open$/\1/p' "$T/dump-menu" | head -n1)
+    exit_x=$(sed -n 's/^menulabel x=\([0-9-]*\) Exit$/\1/p' "$T/dump-menu" | head -n1)
+    [ -n "$open_x" ] && [ "$open_x" = "$exit_x" ] ||
+        fail "the texts of the File menu are not aligned: Open at ${open_x:-?}, Exit at ${exit_x:-?}"
     # The "-" item between them draws a line with room around it.
     sep=$(grep -m1 '^separator ' "$T/dump-menu")
     # (Inside its ends, clear of the menu's border.)

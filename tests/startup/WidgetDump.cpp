@@ -9,6 +9,7 @@
 //   button x=<x in its parent> at=<middle on the screen: x,y> <label without mnemonic underscores>
 //   entry visible=<0|1> char=<invisible character> length=<characters> icon=<0|1>
 //   menuitem sensitive=<0|1> <label without mnemonic underscores>
+//   menulabel x=<the label's left in its menu> <label>   (items of pop-up menus)
 //   separator at=<top left on the screen: x,y> size=<width>,<height>
 //   end
 #include <gtk/gtk.h>
@@ -101,6 +102,10 @@ void DumpWidget(GtkWidget* Widget, std::string& Out) {
         const char* text = label ? gtk_label_get_text(GTK_LABEL(label)) : "";
         Out += "menuitem sensitive=" + std::to_string(gtk_widget_is_sensitive(Widget) ? 1 : 0) + " " +
                OneLine(text) + "\n";
+        GtkWidget* shell = gtk_widget_get_parent(Widget);
+        int x = 0, y = 0;
+        if (label && GTK_IS_MENU(shell) && gtk_widget_translate_coordinates(label, shell, 0, 0, &x, &y))
+            Out += "menulabel x=" + std::to_string(x) + " " + OneLine(text) + "\n";
         return;
     }
     if (GTK_IS_LABEL(Widget)) {
