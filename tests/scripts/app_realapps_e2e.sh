@@ -34,7 +34,8 @@ NPM="$BUILD/realapps/node_modules"
 # INDEX, with the check of tests/e2e/realapps/check-NAME.js; prints the packed
 # file's path. The folder is removed: everything comes from the archive.
 pack_real() {
-    local name=$1 src="$T/app-$name"
+    local name=$1
+    local src="$T/app-$name"
     mkdir -p "$T/prog-$name"
     cat "$CHECKS/report.js" "$CHECKS/check-$name.js" >"$T/check-$name.js"
     printf '[App]\nID=norvane-realapps-%s\nName=%s\nDirName=webapp\nIndexHtml=%s\nDynamicAppTitle=1\n' \
@@ -57,6 +58,7 @@ run_app() {
 # (or gives up); false, with the failure told, otherwise.
 step() {
     if wait_title "$PID" "E2E $1 (at=$2;|failed=)" "${3:-40}" && [ "$(field "$TITLE" failed)" = "" ]; then
+        echo "$1: $TITLE"
         return 0
     fi
     fail "$1: no step \"$2\": $TITLE; output: $(tail -c 1500 "$T/out-$1")"

@@ -26,7 +26,7 @@ RealApp.run("sphinx", async () => {
         sessionStorage.setItem("realapps", JSON.stringify(state));
         if (!link) throw new Error("prompts.html in the results: " + JSON.stringify(state));
         link.click();
-    } else {
+    } else if (page === "prompts.html") {
         const state = JSON.parse(sessionStorage.getItem("realapps") || "{}");
         const marks = await RealApp.until("highlighted words", () => {
             const all = document.querySelectorAll("div.body span.highlighted");
