@@ -113,28 +113,30 @@ python3 - "$T/app-pdfjs/sample.pdf" <<'PY'
 import sys
 pages = [b"0 0 1 rg 72 600 200 100 re f BT /F1 24 Tf 0 g 72 720 Td (Norvane reads this PDF) Tj ET",
          b"BT /F1 24 Tf 72 720 Td (The second page) Tj ET"]
-objects = [b"<< /Type /Catalog /Pages 2 0 R >>",
-           b"<< /Type /Pages /Kids [4 0 R 6 0 R] /Count 2 >>",
-           b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"]
+objects = {1: b"<< /Type /Catalog /Pages 2 0 R >>",
+           2: b"<< /Type /Pages /Kids [4 0 R 6 0 R] /Count 2 >>",
+           3: b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"}
 for i, content in enumerate(pages):
-    objects.append(b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 3 0 R >> >>"
-                   b" /Contents %d 0 R >>" % (5 + 2 * i))
-    objects.append(b"<< /Length %d >>\nstream\n%s\nendstream" % (len(content), content))
+    objects[4 + 2 * i] = (b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792]"
+                          b" /Resources << /Font << /F1 3 0 R >> >> /Contents %d 0 R >>" % (5 + 2 * i))
+    objects[5 + 2 * i] = b"<< /Length %d >>\nstream\n%s\nendstream" % (len(content), content)
 out = bytearray(b"%PDF-1.4\n")
-offsets = []
-for n, body in enumerate(objects, 1):
-    offsets.append(len(out))
-    out += b"%d 0 obj\n%s\nendobj\n" % (n, body)
+offsets = {}
+for n in sorted(objects):
+    offsets[n] = len(out)
+    out += b"%d 0 obj\n%s\nendobj\n" % (n, objects[n])
 xref = len(out)
 out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
-out += b"".join(b"%010d 00000 n \n" % o for o in offsets)
+out += b"".join(b"%010d 00000 n \n" % offsets[n] for n in sorted(offsets))
 out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, xref)
 open(sys.argv[1], "wb").write(out)
 PY
+PDF_SIZE=$(stat -c %s "$T/app-pdfjs/sample.pdf")
 if run_app pdfjs index.html; then
     if step pdfjs read 90; then
         expect_field "the PDF viewer" "$TITLE" pages 2
         expect_field "the PDF viewer" "$TITLE" worker thread
+        expect_field "the PDF viewer" "$TITLE" length "$PDF_SIZE"
         expect_field "the PDF viewer" "$TITLE" text1 "Norvane reads this PDF"
         expect_field "the PDF viewer" "$TITLE" box blue
         expect_field "the PDF viewer" "$TITLE" letters drawn

@@ -1,7 +1,8 @@
 // pdf.js's viewer (Debian's build) on a two-page document the test wrote: the
-// document comes in by range requests, a worker thread parses it, page 1 is
-// drawn on a canvas with its text laid over it, the text of page 2 comes out
-// of the worker, and the viewer moves to page 2.
+// whole document comes in (pdf.js asks for byte ranges only over http), a
+// worker thread parses it, page 1 is drawn on a canvas with its text laid
+// over it, the text of page 2 comes out of the worker, and the viewer moves
+// to page 2.
 RealApp.run("pdfjs", async () => {
     if (!location.pathname.endsWith("/viewer.html")) return;
     const app = await RealApp.until("viewer", () => window.PDFViewerApplication);
@@ -25,6 +26,7 @@ RealApp.run("pdfjs", async () => {
     RealApp.report("pdfjs", {
         at: "read",
         pages: doc.numPages,
+        length: (await doc.getDownloadInfo()).length,
         worker: app.pdfLoadingTask && app.pdfLoadingTask._worker && app.pdfLoadingTask._worker._webWorker ? "thread" : "none",
         text1: text,
         box: blue > 1000 ? "blue" : "missing",
