@@ -6,7 +6,7 @@
 # Usage: bash scripts/fetch-realapps.sh [DEST]
 set -euo pipefail
 DEST=${1:-$(cd "$(dirname "$0")/.." && pwd)/build/realapps}
-PACKAGES=(reveal.js@6.0.2 @xterm/xterm@6.0.0 codemirror@5.65.21)
+PACKAGES=(reveal.js@6.0.2 @xterm/xterm@6.0.0 codemirror@5.65.21 monaco-editor@0.52.2)
 stamp="$DEST/node_modules/.fetched-$(printf '%s\n' "${PACKAGES[@]}" | md5sum | cut -c1-12)"
 [ -e "$stamp" ] && exit 0
 command -v npm >/dev/null || { echo "npm is needed (scripts/deps.sh installs it)" >&2; exit 1; }

@@ -8,7 +8,8 @@
 #               and drawing a two-page document written here;
 #   - slides:   a deck of reveal.js (npm), moved by a script and by keys;
 #   - terminal: xterm.js (npm), written to and typed into;
-#   - editor:   CodeMirror 5 (npm), typed into.
+#   - editor:   CodeMirror 5 (npm), typed into;
+#   - monaco:   the Monaco editor (npm), typed into, its JSON checks in a worker.
 # The npm packages come at pinned versions from scripts/fetch-realapps.sh into
 # BUILD_DIR/realapps; the Debian ones from scripts/deps.sh.
 # Usage: bash app_realapps_e2e.sh BUILD_DIR SOURCE_DIR
@@ -213,6 +214,24 @@ if run_app editor editor.html; then
             expect_field "the typed line" "$TITLE" number number
             expect_field "the typed line" "$TITLE" shown 42
             expect_field "the typed line" "$TITLE" textarea same
+        fi
+    fi
+    stop "$PID"
+fi
+
+# The Monaco editor: its worker finds the missing value, which is then typed.
+mkdir -p "$T/app-monaco/monaco"
+cp -r "$NPM/monaco-editor/min" "$T/app-monaco/monaco/"
+cp "$CHECKS/monaco.html" "$T/app-monaco/"
+if run_app monaco monaco.html; then
+    if step monaco ready 90; then
+        expect_more "the Monaco editor" workers 1
+        expect_field "the Monaco editor" "$TITLE" marker "Value expected@4"
+        expect_field "the Monaco editor" "$TITLE" shown yes
+        keys monaco type --delay 50 "42"
+        if step monaco typed 40; then
+            expect_field "the typed value" "$TITLE" line '"size": 42'
+            expect_field "the typed value" "$TITLE" markers 0
         fi
     fi
     stop "$PID"
