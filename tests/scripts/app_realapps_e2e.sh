@@ -22,9 +22,10 @@ PDFJS=/usr/share/javascript/pdf
 for d in "$CLICK_DOC/_static" "$PDFJS/web" "$PDFJS/build"; do
     [ -d "$d" ] || { echo "FAIL: missing $d: install python-click-doc and libjs-pdf (scripts/deps.sh)"; exit 1; }
 done
-# The fetch runs with the real home's npm settings, but its cache in the build folder.
-if ! HOME=$(getent passwd "$(id -u)" | cut -d: -f6) bash "$SOURCE/scripts/fetch-realapps.sh" "$BUILD/realapps" \
-    >"$T/fetch.log" 2>&1; then
+# The fetch runs with the user's own npm settings (this script's home is a
+# temporary one), its cache in the build folder.
+user_home=$(getent passwd "$(id -u)" | cut -d: -f6)
+if ! HOME=${user_home:-$HOME} bash "$SOURCE/scripts/fetch-realapps.sh" "$BUILD/realapps" >"$T/fetch.log" 2>&1; then
     cat "$T/fetch.log"
     echo "FAIL: the npm packages of the test could not be fetched (scripts/fetch-realapps.sh)"
     exit 1
@@ -48,7 +49,7 @@ pack_real() {
     echo "$T/prog-$name/$name"
 }
 
-# run_app NAME: packs and starts it; false when packing failed.
+# run_app NAME INDEX: packs and starts it; false when packing failed.
 run_app() {
     local app
     app=$(pack_real "$1" "$2") || { fail "$1: could not be packed"; return 1; }
@@ -66,7 +67,7 @@ step() {
     return 1
 }
 
-# keys NAME ARGS...: real key presses (xdotool key ARGS) into the application's window.
+# keys NAME ARGS...: real input (xdotool ARGS) into the application's window.
 keys() {
     local w
     w=$(page_window "$PID") || { fail "$1: no window for the keys: $(titles "$PID" | paste -sd'|')"; return 1; }
@@ -79,7 +80,9 @@ keys() {
 expect_more() {
     local got
     got=$(field "$TITLE" "$2")
-    [[ "$got" =~ ^[0-9]+$ ]] && [ "$got" -ge "$3" ] || fail "$1: $2 is \"$got\", expected at least $3 (title: $TITLE)"
+    if ! [[ "$got" =~ ^[0-9]+$ ]] || [ "$got" -lt "$3" ]; then
+        fail "$1: $2 is \"$got\", expected at least $3 (title: $TITLE)"
+    fi
 }
 
 # The documentation: "/" to the search field, a word and Return.
