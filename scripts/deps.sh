@@ -11,6 +11,7 @@ PACKAGES=(
   dbus-daemon dbus-bin python3-dbusmock
   gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 icoutils wine wine64 python3-pefile
   desktop-file-utils
+  python-click-doc libjs-pdf
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
