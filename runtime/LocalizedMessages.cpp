@@ -146,13 +146,9 @@ Platform::Ui::TModalResult ShowLocalizedDialog(const std::string& Msg, Platform:
                                                Platform::Ui::TMsgDlgButtons Buttons, const std::string& Title,
                                                const std::vector<std::string>& ButtonCaptions) {
     using namespace Platform::Ui;
-    TForm* dialog = CreateMessageDialog(Msg, DlgType, Buttons);
+    // The buttons are sized to the captions of the language.
+    TForm* dialog = CreateMessageDialog(Msg, DlgType, Buttons, ButtonCaptions);
     dialog->SetCaption(Title);
-    std::size_t next = 0;
-    for (int i = 0; i < dialog->ControlCount() && next < ButtonCaptions.size(); ++i) {
-        if (auto* button = dynamic_cast<TButton*>(dialog->Controls(i)))
-            button->SetCaption(ButtonCaptions[next++]);
-    }
     return dialog->ShowModal();
 }
 

@@ -120,7 +120,8 @@ TModalResult ButtonModalResult(TMsgDlgBtn Button) {
     return mrNone;
 }
 
-TForm* CreateMessageDialog(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons) {
+TForm* CreateMessageDialog(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons,
+                           const std::vector<std::string>& Captions) {
     DialogParts::EnsureStarted();
     auto* form = new TMessageForm(&Application());
     form->Kind = DlgType;
@@ -164,7 +165,7 @@ TForm* CreateMessageDialog(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgB
             continue;
         auto* button = new TButton(form);
         button->SetParent(form);
-        button->SetCaption(info.Caption);
+        button->SetCaption(buttons.size() < Captions.size() ? Captions[buttons.size()] : info.Caption);
         button->SetModalResult(info.Result);
         if (info.Button == defaultButton || (!Buttons.Contains(defaultButton) && !defaultSet)) {
             button->SetDefault(true);

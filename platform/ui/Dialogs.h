@@ -51,7 +51,10 @@ TModalResult ButtonModalResult(TMsgDlgBtn Button);
 // button is OK, else Yes, else the first; Escape presses the cancel button
 // (Cancel, else No, else OK) or, without one, gives mrCancel, as the close box
 // does. The dialog belongs to the application object unless freed earlier.
-TForm* CreateMessageDialog(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons);
+// Captions, when given, replace the buttons' captions in that order; every
+// button is made wide enough for its caption.
+TForm* CreateMessageDialog(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons,
+                           const std::vector<std::string>& Captions = {});
 TModalResult MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons);
 
 enum class TMessageBoxKind { Ok, OkCancel, YesNo, YesNoCancel };

@@ -104,6 +104,50 @@ TEST(StartupDialog, ButtonsBeyondTheCaptionsKeepTheirOwnAndTheErrorKindShowsItsI
     EXPECT_EQ(iconName, "dialog-error");
 }
 
+// In every language of the table, the buttons of the install offer (the
+// widest pair) take their captions whole, side by side, inside the dialog.
+TEST(StartupDialog, ButtonsFitTheirCaptionsInEveryLanguage) {
+    for (const char* language : {"en", "es", "it", "de", "fr", "zh"}) {
+        SCOPED_TRACE(language);
+        const std::string title = GetLocalizedMessageFor(language, lmConfirmTitle);
+        std::vector<std::string> problems;
+        RunLocalizedDialog(GetLocalizedMessageFor(language, lmInstallOffer), TMsgDlgType::mtConfirmation,
+                           {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbCancel}, title,
+                           {GetLocalizedMessageFor(language, lmAcceptButton),
+                            GetLocalizedMessageFor(language, lmCancelButton)},
+                           [&](TCustomForm* dialog) {
+                               int right = 0;
+                               for (int i = 0; i < dialog->ControlCount(); ++i) {
+                                   auto* b = dynamic_cast<TButton*>(dialog->Controls(i));
+                                   if (!b)
+                                       continue;
+                                   GtkWidget* widget =
+                                       FindButton(GTK_WIDGET(dialog->NativeWindow()), b->Caption());
+                                   if (!widget) {
+                                       problems.push_back("no button " + b->Caption());
+                                       continue;
+                                   }
+                                   // Where the toolkit put it, in the dialog.
+                                   int needed = 0, natural = 0, x = 0, y = 0;
+                                   gtk_widget_get_preferred_width(widget, &needed, &natural);
+                                   gtk_widget_translate_coordinates(
+                                       widget, GTK_WIDGET(dialog->NativeWindow()), 0, 0, &x, &y);
+                                   const int width = gtk_widget_get_allocated_width(widget);
+                                   if (width < natural)
+                                       problems.push_back(b->Caption() + " is " + std::to_string(width) +
+                                                          " wide, needs " + std::to_string(natural));
+                                   if (right > 0 && x < right + 4)
+                                       problems.push_back(b->Caption() + " touches the button before it");
+                                   right = x + width;
+                               }
+                               if (right > gtk_widget_get_allocated_width(GTK_WIDGET(dialog->NativeWindow())))
+                                   problems.push_back("the buttons end past the dialog");
+                               TapKey("Escape");
+                           });
+        EXPECT_EQ(problems, std::vector<std::string>{});
+    }
+}
+
 TEST(StartupInstallerWindow, LayoutAndSettings) {
     auto* form = TCustomForm::Create<TEdgeInstallerForm>();
     EXPECT_EQ(form->Caption(), "EdgeInstallerForm");
