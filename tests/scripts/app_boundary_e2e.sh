@@ -189,6 +189,14 @@ else
     fail "a relaunch for a page on disk showed no page: $TITLE"
 fi
 stop "$PID"
+# So does one whose page is not an address at all.
+start relaunch-name "$app" "$ID" "boundary.html"
+if wait_title "$PID" "E2E boundary " 30; then
+    grep -q "is not a page of the application" "$T/out-relaunch-name" || fail "the start page \"boundary.html\" was not named"
+else
+    fail "a relaunch for \"boundary.html\" showed no page: $TITLE"
+fi
+stop "$PID"
 
 # A page found nowhere gets the engine's error page; the extra script reports
 # the text of that untitled document. It carries the bridge: asked to close,
