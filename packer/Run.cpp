@@ -1,6 +1,7 @@
 // norvane-pack run: packs into a temporary folder, starts the packaged
 // application, waits for it, removes the temporary folder and passes the
-// application's exit code back, for trying a change in one command.
+// application's exit code back, for trying a change in one command. The
+// application runs as an author's run (see DevelopmentVariable).
 #include <csignal>
 #include <filesystem>
 
@@ -10,6 +11,7 @@
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/System.h"
+#include "webview2/WebView2.h"
 
 namespace fs = std::filesystem;
 using Norvane::Platform::PathFromUtf8;
@@ -61,6 +63,9 @@ int RunPackage(TBuildOptions Options, const std::vector<std::string>& AppArgumen
     Platform::ProcessStartInfo info;
     info.Arguments.push_back(Options.Output);
     info.Arguments.insert(info.Arguments.end(), AppArguments.begin(), AppArguments.end());
+    // An author's run: the pages' console messages and errors and the failed
+    // bridge calls go to this terminal, and the inspector opens with F12.
+    Platform::SetEnv(WebView2::DevelopmentVariable, "1");
     auto previous = std::signal(SIGINT, KeepRunning);
     auto child = Platform::StartProcess(info);
     if (!child) {

@@ -1,8 +1,10 @@
 #include "runtime/MainForm.h"
 
+#include "platform/Process.h"
 #include "platform/ui/Application.h"
 #include "runtime/ExeZipLoader.h"
 #include "shared/ProjectIni.h"
+#include "webview2/WebView2.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -68,7 +70,12 @@ void TMainForm::FormCreate(TObject*) {
     FBrowserForm->SetHandleRequests(true);
     FBrowserForm->SetRuntimeAppID(AppID);
     FBrowserForm->SetWithExternal(true);
-    FBrowserForm->SetAllowDebug(ReadAppBool(Ini::AllowDebug, Ini::DefaultAllowDebug));
+    // An author's run (norvane-pack run) has the inspector whatever the
+    // settings say, and hears of every failed bridge call.
+    const auto development = Platform::GetEnv(WebView2::DevelopmentVariable);
+    const bool developing = development && WebView2::DevelopmentRun(development->c_str());
+    FBrowserForm->SetAllowDebug(developing || ReadAppBool(Ini::AllowDebug, Ini::DefaultAllowDebug));
+    FBrowserExternalModule->Dispatcher().SetReportFailures(developing);
     FBrowserForm->SetAllowZoom(ReadAppBool(Ini::AllowZoom, Ini::DefaultAllowZoom));
     FBrowserForm->SetAllowContextMenu(ReadAppBool(Ini::AllowContextMenu, Ini::DefaultAllowContextMenu));
 

@@ -482,8 +482,16 @@ void TBridgeDispatcher::HandleWebMessage(std::string_view Source, std::string_vi
         return;
 
     const auto entry = FTable.find(id);
-    if (entry == FTable.end())
+    if (entry == FTable.end()) {
+        if (FReportFailures)
+            std::fprintf(stderr, "norvane: no bridge function %d; the call gets no answer\n", id);
         return;
+    }
+    if (FReportFailures) {
+        if (FPendingCalls.size() >= 4096)
+            FPendingCalls.clear();
+        FPendingCalls[request.Uuid] = entry->second.Function.ScriptName;
+    }
     if (entry->second.Function.RuntimeOnly && !FHost.IsRuntimeMode()) {
         FHost.ShowRefusal(entry->second.Function.RefusalText);
         return;
@@ -496,6 +504,15 @@ void TBridgeDispatcher::HandleWebMessage(std::string_view Source, std::string_vi
 }
 
 void TBridgeDispatcher::SendReply(std::string_view Uuid, std::string_view Result, bool Success) {
+    if (FReportFailures) {
+        const auto call = FPendingCalls.find(std::string(Uuid));
+        if (!Success)
+            std::fprintf(stderr, "norvane: %s failed: %.*s\n",
+                         call != FPendingCalls.end() ? call->second.c_str() : "a bridge call",
+                         static_cast<int>(Result.size()), Result.data());
+        if (call != FPendingCalls.end())
+            FPendingCalls.erase(call);
+    }
     FHost.PostWebMessageAsJson(FormatBridgeReply(Uuid, Result, Success));
 }
 

@@ -43,6 +43,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -292,8 +293,16 @@ public:
 
     IBridgeHost& Host() const { return FHost; }
 
+    // In an author's run: a call of a number outside the table, and every
+    // error reply, leave one line on standard error naming the function.
+    void SetReportFailures(bool Value) { FReportFailures = Value; }
+
 private:
     IBridgeHost& FHost;
+    bool FReportFailures = false;
+    // While reporting: the function of each call not answered yet, by uuid
+    // (forgotten past a bound, for calls that never get an answer).
+    std::unordered_map<std::string, std::string> FPendingCalls;
     struct TEntry {
         TBridgeFunction Function;
         TBridgeHandler Handler;

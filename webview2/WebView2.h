@@ -45,4 +45,13 @@ inline constexpr const char* MemFreeEntry = "CoTaskMemFree";
 // payload's documents ever get the host's scripts and message channel.
 inline constexpr const char* ApplicationContentHeader = "X-Norvane-Content";
 inline constexpr const char* ApplicationContentValue = "application";
+
+// The environment variable of an author's run: set to "1" (norvane-pack run
+// sets it), the engine writes the pages' console messages and uncaught errors
+// on standard error, the host writes its failed and unknown bridge calls there
+// too, and the inspector opens whatever the settings say.
+inline constexpr const char* DevelopmentVariable = "NORVANE_DEVELOPMENT";
+inline bool DevelopmentRun(const char* Value) {
+    return Value && Value[0] == '1' && Value[1] == '\0';
+}
 } // namespace Norvane::WebView2

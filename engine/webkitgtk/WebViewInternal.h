@@ -9,8 +9,6 @@ namespace Norvane::Engine::ViewInternal {
 
 // The key under which a WebKit view knows its TWebView.
 inline constexpr const char* ViewKey = "norvane-engine-view";
-// The message in which the web-process extension tells the content process's id.
-inline constexpr const char* ProcessIdMessage = "norvane-pid";
 
 // The zoom steps of Ctrl+Plus and Ctrl+Minus.
 inline constexpr double ZoomSteps[] = {0.25, 0.33, 0.5,  0.67, 0.75, 0.8, 0.9, 1.0, 1.1,

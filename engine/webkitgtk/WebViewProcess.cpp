@@ -2,6 +2,8 @@
 // web-process extension tells it.
 #include "engine/webkitgtk/WebView.h"
 
+#include "engine/webkitgtk/AddressMapping.h"
+#include "engine/webkitgtk/ExtensionMessages.h"
 #include "engine/webkitgtk/WebViewInternal.h"
 
 #include <unistd.h>
@@ -9,6 +11,52 @@
 namespace Norvane::Engine {
 
 using namespace ViewInternal;
+
+namespace {
+
+// One line on standard error for a console message of a page: where (the
+// entry's name for the application's own addresses), what, and the text on
+// one line. Uncaught errors and unhandled rejections are the script's own
+// error messages.
+void PrintConsoleMessage(GVariant* Parameters) {
+    guint32 Level = 0, Source = 0;
+    const char *Text = nullptr, *Address = nullptr;
+    guint64 Line = 0;
+    g_variant_get(Parameters, "(uu&s&st)", &Level, &Source, &Text, &Address, &Line);
+    std::string Where = Address;
+    if (StartsWithNoCase(Where, AppPrefix()))
+        Where.erase(0, AppPrefix().size());
+    if (Where.empty())
+        Where = "(page)";
+    if (Line > 0)
+        Where += ":" + std::to_string(Line);
+    static constexpr const char* Levels[] = {"info", "log", "warn", "error", "debug"};
+    const char* LevelName = Level < std::size(Levels) ? Levels[Level] : "log";
+    std::string Kind;
+    switch (Source) {
+    case csConsoleApi:
+        Kind = std::string("console.") + LevelName;
+        break;
+    case csJavaScript:
+        Kind = Level == clError ? "uncaught" : LevelName;
+        break;
+    case csNetwork:
+        Kind = std::string("network ") + LevelName;
+        break;
+    case csSecurity:
+        Kind = std::string("security ") + LevelName;
+        break;
+    default:
+        Kind = LevelName;
+    }
+    std::string OneLine = Text;
+    for (char& c : OneLine)
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    g_printerr("page %s %s: %s\n", Where.c_str(), Kind.c_str(), OneLine.c_str());
+}
+
+} // namespace
 
 void TWebView::OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason Reason,
                                       TWebView* Self) {
@@ -34,6 +82,13 @@ void TWebView::OnResponsivenessChanged(GObject*, GParamSpec*, TWebView* Self) {
 }
 
 gboolean TWebView::OnUserMessage(WebKitWebView*, WebKitUserMessage* Message, TWebView* Self) {
+    if (SameText(webkit_user_message_get_name(Message), ConsoleMessage)) {
+        GVariant* Parameters = webkit_user_message_get_parameters(Message);
+        static const bool Development = WebView2::DevelopmentRun(g_getenv(WebView2::DevelopmentVariable));
+        if (Development && Parameters && g_variant_is_of_type(Parameters, G_VARIANT_TYPE("(uusst)")))
+            PrintConsoleMessage(Parameters);
+        return TRUE;
+    }
     if (!SameText(webkit_user_message_get_name(Message), ProcessIdMessage))
         return FALSE;
     GVariant* Parameters = webkit_user_message_get_parameters(Message);
