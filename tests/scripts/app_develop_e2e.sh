@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # An author's run (norvane-pack run) writes the page's console messages,
 # uncaught errors and rejections and the failed or unknown bridge calls on the
-# terminal, one line each; the packaged program itself stays quiet.
+# terminal, one line each, and opens the inspector with F12 although the
+# settings do not allow it; the packaged program itself stays quiet.
 # Usage: bash app_develop_e2e.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/../e2e/e2e_common.sh"
 
 mkdir -p "$T/src"
 cp -r "$E2E_SOURCE/app" "$T/src/app"
 printf '[App]\nID=norvane-develop\nName=Develop E2E\nDirName=webapp\nIndexHtml=develop.html\nDynamicAppTitle=1\n' >"$T/src/qvx.ini"
-"$PACK" run --app "$T/src/app" --ini "$T/src/qvx.ini" --script "$E2E_SOURCE/qvx-webviewjs" --loader "$ENGINE" \
+NORVANE_WIDGET_DUMP="$T/dump-run" "$PACK" run --app "$T/src/app" --ini "$T/src/qvx.ini" --script "$E2E_SOURCE/qvx-webviewjs" --loader "$ENGINE" \
     >"$T/out-run" 2>"$T/err-run" &
 RUN=$!
 STARTED_PIDS+=("$RUN")
@@ -22,6 +23,14 @@ if [ -n "${PID:-}" ] && wait_title "$PID" "E2E develop ready" 30; then
     expect_line "norvane: no bridge function 99999; the call gets no answer"
     expect_line "page (page) uncaught: Unhandled Promise Rejection: Error: nobody caught me"
     expect_line "page develop.html:13 uncaught: ReferenceError: Can't find variable: notDefinedAnywhere"
+    w=$(page_window "$PID") && xdotool windowactivate --sync "$w" >/dev/null 2>&1
+    xdotool mousemove --window "$w" 20 20 click 1 sleep 1 key F12
+    docked=no
+    for _ in $(seq 1 100); do
+        grep -q "^inspector docked" "$T/dump-run" 2>/dev/null && { docked=yes; break; }
+        sleep 0.1
+    done
+    [ "$docked" = yes ] || fail "F12 opened no inspector: $(paste -sd'|' "$T/dump-run")"
 else
     fail "the page of the run did not report: ${TITLE:-no process}; $(head -c 1500 "$T/err-run")"
 fi
@@ -34,6 +43,10 @@ app=$(pack_app quiet "[App]\nID=norvane-develop-quiet\nName=Quiet E2E\nDirName=w
 start quiet "$app"
 if wait_title "$PID" "E2E develop ready" 30; then
     ! grep -q "^page \|no bridge function\|failed:" "$T/out-quiet" || fail "a packaged program wrote: $(cat "$T/out-quiet")"
+    # Nor does F12 open anything there (the settings do not allow it).
+    w=$(page_window "$PID") && xdotool windowactivate --sync "$w" >/dev/null 2>&1
+    xdotool mousemove --window "$w" 20 20 click 1 sleep 1 key F12 sleep 2
+    ! grep -q "^inspector docked" "$T/dump-quiet" || fail "F12 opened the inspector outside an author's run"
 else
     fail "the quiet page did not report: $TITLE"
 fi

@@ -10,6 +10,7 @@
 //   entry visible=<0|1> char=<invisible character> length=<characters> icon=<0|1>
 //   menuitem sensitive=<0|1> <label without mnemonic underscores>
 //   menulabel x=<the label's left in its menu> <label>   (items of pop-up menus)
+//   inspector docked   (WebKit's inspector shown inside the view before)
 //   separator at=<top left on the screen: x,y> size=<width>,<height>
 //   end
 #include <gtk/gtk.h>
@@ -54,6 +55,11 @@ GtkWidget* FirstLabel(GtkWidget* Widget) {
 
 void DumpChild(GtkWidget* Child, gpointer Data) {
     DumpWidget(Child, *static_cast<std::string*>(Data));
+}
+
+// By type name: the module links no WebKit.
+bool IsWebView(GtkWidget* Widget) {
+    return std::string(G_OBJECT_TYPE_NAME(Widget)) == "WebKitWebView";
 }
 
 void DumpWidget(GtkWidget* Widget, std::string& Out) {
@@ -110,6 +116,18 @@ void DumpWidget(GtkWidget* Widget, std::string& Out) {
     }
     if (GTK_IS_LABEL(Widget)) {
         Out += "label " + OneLine(gtk_label_get_text(GTK_LABEL(Widget))) + "\n";
+        return;
+    }
+    if (IsWebView(Widget)) {
+        // A docked inspector is a view of WebKit's own inside the one it inspects.
+        gtk_container_forall(
+            GTK_CONTAINER(Widget),
+            [](GtkWidget* Child, gpointer Data) {
+                if (gtk_widget_get_mapped(Child) &&
+                    std::string(G_OBJECT_TYPE_NAME(Child)) == "WebKitWebViewBase")
+                    *static_cast<std::string*>(Data) += "inspector docked\n";
+            },
+            &Out);
         return;
     }
     if (GTK_IS_CONTAINER(Widget))
