@@ -107,53 +107,19 @@ GType ComInputStreamType() {
     return Type;
 }
 
-// Content up to this size is read whole when the response is made: the
-// engine then reads it from memory, as it reads a plain file's bytes, instead
-// of asking the host's stream for each piece on later turns of the main loop.
-constexpr gint64 ReadWholeLimit = 256 * 1024;
-
-// The Length bytes of Source from its current position, or nothing (Source
-// back at that position) when they cannot all be read.
-GBytes* ReadWhole(IStream* Source, gint64 Length, UINT64 Position) {
-    auto* Data = static_cast<std::uint8_t*>(g_malloc(static_cast<gsize>(std::max<gint64>(Length, 1))));
-    gint64 Done = 0;
-    while (Done < Length) {
-        ULONG Count = 0;
-        const auto Wanted = static_cast<ULONG>(Length - Done);
-        if (FAILED(Source->Read(Data + Done, Wanted, &Count)) || Count == 0 || Count > Wanted)
-            break;
-        Done += Count;
-    }
-    if (Done == Length)
-        return g_bytes_new_take(Data, static_cast<gsize>(Length));
-    g_free(Data);
-    Source->Seek(static_cast<INT64>(Position), STREAM_SEEK_SET, nullptr);
-    return nullptr;
-}
-
 // A stream over Source (referenced) and the number of bytes left in it, or -1
 // when its size is not known.
 GInputStream* NewComInputStream(IStream* Source, gint64& Length) {
+    auto* Stream = static_cast<TComInputStream*>(g_object_new(ComInputStreamType(), nullptr));
+    Stream->Source = Source;
     Length = Source ? -1 : 0;
-    UINT64 Position = 0;
     if (Source) {
+        Source->AddRef();
         STATSTG Stats{};
+        UINT64 Position = 0;
         if (SUCCEEDED(Source->Stat(&Stats, 0)) && SUCCEEDED(Source->Seek(0, STREAM_SEEK_CUR, &Position)))
             Length = Stats.cbSize > Position ? static_cast<gint64>(Stats.cbSize - Position) : 0;
     }
-    // A small content whose reading fails part-way is served by the stream
-    // below, which fails the same way while the engine reads it.
-    if (Source && Length >= 0 && Length <= ReadWholeLimit) {
-        if (GBytes* Bytes = ReadWhole(Source, Length, Position)) {
-            GInputStream* Memory = g_memory_input_stream_new_from_bytes(Bytes);
-            g_bytes_unref(Bytes);
-            return Memory;
-        }
-    }
-    auto* Stream = static_cast<TComInputStream*>(g_object_new(ComInputStreamType(), nullptr));
-    Stream->Source = Source;
-    if (Source)
-        Source->AddRef();
     return G_INPUT_STREAM(Stream);
 }
 
