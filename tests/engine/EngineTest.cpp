@@ -432,6 +432,88 @@ TEST(EngineView, ResponsesAreReadAsStreamsWithTheirStatusAndHeaders) {
               std::string::npos);
 }
 
+namespace {
+
+// A content of Bytes whose reading fails once FailAt bytes have been read.
+class TFailingStream final : public TComObject<IStream> {
+public:
+    TFailingStream(std::string Bytes, std::size_t FailAt) : FBytes(std::move(Bytes)), FFailAt(FailAt) {}
+    HRESULT NV_STDCALL Read(void* Buffer, ULONG Count, ULONG* ReadCount) override {
+        if (ReadCount)
+            *ReadCount = 0;
+        if (FPosition >= FFailAt)
+            return E_FAIL;
+        const auto Done = static_cast<ULONG>(std::min<std::size_t>(Count, FFailAt - FPosition));
+        std::memcpy(Buffer, FBytes.data() + FPosition, Done);
+        FPosition += Done;
+        if (ReadCount)
+            *ReadCount = Done;
+        return S_OK;
+    }
+    HRESULT NV_STDCALL Write(const void*, ULONG, ULONG*) override { return E_NOTIMPL; }
+    HRESULT NV_STDCALL Seek(INT64 Move, std::uint32_t Origin, UINT64* NewPosition) override {
+        FPosition =
+            static_cast<std::size_t>((Origin == STREAM_SEEK_CUR ? static_cast<INT64>(FPosition) : 0) + Move);
+        if (NewPosition)
+            *NewPosition = FPosition;
+        return S_OK;
+    }
+    HRESULT NV_STDCALL Stat(STATSTG* Stats, std::uint32_t) override {
+        *Stats = STATSTG{FBytes.size(), STGTY_STREAM, STGM_READ};
+        return S_OK;
+    }
+
+private:
+    std::string FBytes;
+    std::size_t FFailAt;
+    std::size_t FPosition = 0;
+};
+
+} // namespace
+
+// A small content is taken from the stream's current position; one whose
+// reading fails part-way fails the page's read of it.
+TEST(EngineView, SmallResponsesStartAtTheStreamPositionAndFailWithTheirStream) {
+    TViewHarness H;
+    ASSERT_TRUE(H.Create());
+    ServeApplication(H);
+    EventRegistrationToken Token{};
+    H.View->add_WebResourceRequested(
+        Callback<ICoreWebView2WebResourceRequestedEventHandler>(
+            [&H](ICoreWebView2*, ICoreWebView2WebResourceRequestedEventArgs* Args) {
+                TComPtr<ICoreWebView2WebResourceRequest> Request;
+                Args->get_Request(Request.Put());
+                char* Uri = nullptr;
+                Request->get_Uri(&Uri);
+                const std::string Address = TEngineLibrary::Get().Take(Uri);
+                TComPtr<IStream> Content;
+                if (Address == "file:///offset.txt") {
+                    Content = TComPtr<IStream>(
+                        MakeComObject<TComMemoryStream>(std::string("skipped:served")).Get());
+                    Content->Seek(8, STREAM_SEEK_SET, nullptr);
+                } else if (Address == "file:///broken.txt") {
+                    Content =
+                        TComPtr<IStream>(MakeComObject<TFailingStream>(std::string(1000, 'b'), 600).Get());
+                } else {
+                    return S_OK;
+                }
+                TComPtr<ICoreWebView2WebResourceResponse> Response;
+                H.Environment->CreateWebResourceResponse(Content.Get(), 200, "OK", "Content-Type: text/plain",
+                                                         Response.Put());
+                Args->put_Response(Response.Get());
+                return S_OK;
+            })
+            .Get(),
+        &Token);
+    ASSERT_TRUE(H.NavigateAndWait("file:///index.html"));
+    H.Run("fetch('file:///offset.txt').then(r => r.text()).then(t => window.__offset = t,"
+          " e => window.__offset = 'failed'); 0");
+    EXPECT_EQ(Eventually(H, "window.__offset"), "\"served\"");
+    H.Run("fetch('file:///broken.txt').then(r => r.text()).then(t => window.__broken = 'read ' + t.length,"
+          " e => window.__broken = 'failed'); 0");
+    EXPECT_EQ(Eventually(H, "window.__broken"), "\"failed\"");
+}
+
 TEST(EngineView, DeferredResponsesAreServedWhenTheDeferralCompletes) {
     TViewHarness H;
     ASSERT_TRUE(H.Create());
