@@ -305,6 +305,15 @@ protected:
         EXPECT_LE(posted.size(), 1u) << Json;
         return posted.empty() ? std::string() : posted.front();
     }
+    // The reply to a request answered later (a command runs beside the
+    // window), or "" when none came within 10 s.
+    std::string AwaitedReply(const std::string& Json) {
+        const std::size_t before = DetailsOf("View.PostWebMessageAsJson").size();
+        FireWebMessage(JsonMessage(Json).Get());
+        EdgeEx::PumpUntil([&] { return DetailsOf("View.PostWebMessageAsJson").size() > before; }, 10000);
+        const std::vector<std::string> posted = DetailsOf("View.PostWebMessageAsJson");
+        return posted.size() > before ? posted[before] : std::string();
+    }
     static std::string Success(const std::string& Uuid, const std::string& Result) {
         return "{\"uuid\": \"" + Uuid + "\", \"success\": true, \"result\": " + Result + "}";
     }
@@ -414,11 +423,12 @@ TEST_F(ModuleFunctionsTest, ZoomIsSetFromDotDecimalsAndResetForAnythingElse) {
 TEST_F(ModuleFunctionsTest, ShellCommandCollectsTheOutputAndExecuteStartsPrograms) {
     EXPECT_EQ(Reply(R"({"id": 70003, "uuid": "c1", "data": {}})"), Failure("c1", "\"Missing command\""));
     EXPECT_EQ(
-        Reply(R"({"id": 70003, "uuid": "c2", "data": {"command": "printf '%s\\n' 'a\\b é'; echo err >&2"}})"),
+        AwaitedReply(
+            R"({"id": 70003, "uuid": "c2", "data": {"command": "printf '%s\\n' 'a\\b é'; echo err >&2"}})"),
         Success("c2", "\"a\\\\b \\u00e9\\nerr\\n\""));
     TempDir dir;
-    EXPECT_EQ(Reply(R"({"id": 70003, "uuid": "c3", "data": {"command": "pwd", "workingDir": ")" +
-                    dir.Path().string() + R"("}})"),
+    EXPECT_EQ(AwaitedReply(R"({"id": 70003, "uuid": "c3", "data": {"command": "pwd", "workingDir": ")" +
+                           dir.Path().string() + R"("}})"),
               Success("c3", "\"" + dir.Path().string() + "\\n\""));
 
     EXPECT_EQ(Reply(R"({"id": 70001, "uuid": "e1", "data": {"arguments": "x"}})"),
