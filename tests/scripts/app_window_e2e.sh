@@ -49,12 +49,20 @@ expect_window() {
     fail "$what: window ${g:-unmeasured} (outer, client), expected outer $outer, $state, full=$full; page: $TITLE"
 }
 
-# key PID KEY: a key press into the page, after a click that gives it the focus.
+# key PID KEY STATE: a key press into the page, after a click that gives it
+# the focus, until the page reports STATE; pressed once more when a loaded
+# display lost the first (the keys' actions can be repeated).
 key() {
-    local w
-    w=$(page_window "$1") || { fail "no page window for $2"; return 1; }
-    xdotool windowactivate --sync "$w" >/dev/null 2>&1
-    xdotool mousemove --window "$w" 20 20 click 1 sleep 1 key "$2"
+    local w _
+    for _ in 1 2; do
+        w=$(page_window "$1") || { fail "no page window for $2"; return 1; }
+        xdotool windowactivate --sync "$w" >/dev/null 2>&1
+        xdotool mousemove --window "$w" 20 20 click 1 sleep 1 key "$2"
+        for _ in $(seq 1 50); do
+            titles "$1" | grep -q "^E2E window state=$3;" && return 0
+            sleep 0.1
+        done
+    done
 }
 
 # run_app NAME INI: packs and starts the window page with these settings; sets PID.
@@ -70,9 +78,9 @@ run_app() {
 # border back in the normal state, entering fills the screen again.
 if run_app full "WindowStyle=1\nWindowBorder=2"; then
     expect_window "full-screen start" "$PID" "$SCREEN" maximized true
-    key "$PID" x
+    key "$PID" x normal
     expect_window "full screen left" "$PID" smaller normal false
-    key "$PID" f
+    key "$PID" f maximized
     expect_window "full screen entered again" "$PID" "$SCREEN" maximized true
 fi
 stop "$PID"
@@ -81,7 +89,7 @@ stop "$PID"
 # smaller again and no resizing by the window manager.
 if run_app single "WindowState=1\nWindowBorder=1"; then
     expect_window "maximized, single border" "$PID" "$WORK" maximized false
-    key "$PID" n
+    key "$PID" n normal
     expect_window "restored, single border" "$PID" smaller normal false
     resizable=yes
     for _ in $(seq 1 30); do
