@@ -29,7 +29,7 @@ void PrintConsoleMessage(GVariant* Parameters) {
     if (Where.empty())
         Where = "(page)";
     if (Line > 0)
-        Where += ":" + std::to_string(Line);
+        Where.append(1, ':').append(std::to_string(Line));
     static constexpr const char* Levels[] = {"info", "log", "warn", "error", "debug"};
     const char* LevelName = Level < std::size(Levels) ? Levels[Level] : "log";
     std::string Kind;
