@@ -62,6 +62,17 @@ bool IsWebView(GtkWidget* Widget) {
     return std::string(G_OBJECT_TYPE_NAME(Widget)) == "WebKitWebView";
 }
 
+// "X,Y": the point (X, Y) of the widget on the screen.
+std::string ScreenPoint(GtkWidget* Widget, int X, int Y) {
+    int rootX = 0, rootY = 0, wx = 0, wy = 0;
+    GtkWidget* top = gtk_widget_get_toplevel(Widget);
+    if (GdkWindow* window = gtk_widget_get_window(top)) {
+        gdk_window_get_origin(window, &rootX, &rootY);
+        gtk_widget_translate_coordinates(Widget, top, X, Y, &wx, &wy);
+    }
+    return std::to_string(rootX + wx) + "," + std::to_string(rootY + wy);
+}
+
 void DumpWidget(GtkWidget* Widget, std::string& Out) {
     if (!gtk_widget_get_visible(Widget))
         return;
@@ -69,15 +80,8 @@ void DumpWidget(GtkWidget* Widget, std::string& Out) {
         GtkAllocation a;
         gtk_widget_get_allocation(Widget, &a);
         // The middle of the button on the screen, for a click.
-        int rootX = 0, rootY = 0, wx = 0, wy = 0;
-        GtkWidget* top = gtk_widget_get_toplevel(Widget);
-        if (GdkWindow* window = gtk_widget_get_window(top)) {
-            gdk_window_get_origin(window, &rootX, &rootY);
-            gtk_widget_translate_coordinates(Widget, top, a.width / 2, a.height / 2, &wx, &wy);
-        }
-        Out += "button x=" + std::to_string(a.x) + " at=" + std::to_string(rootX + wx) + "," +
-               std::to_string(rootY + wy) + " " +
-               WithoutUnderscores(gtk_button_get_label(GTK_BUTTON(Widget))) + "\n";
+        Out += "button x=" + std::to_string(a.x) + " at=" + ScreenPoint(Widget, a.width / 2, a.height / 2) +
+               " " + WithoutUnderscores(gtk_button_get_label(GTK_BUTTON(Widget))) + "\n";
         return;
     }
     if (GTK_IS_ENTRY(Widget)) {
@@ -93,14 +97,8 @@ void DumpWidget(GtkWidget* Widget, std::string& Out) {
     if (GTK_IS_SEPARATOR_MENU_ITEM(Widget)) {
         GtkAllocation a;
         gtk_widget_get_allocation(Widget, &a);
-        int rootX = 0, rootY = 0, wx = 0, wy = 0;
-        GtkWidget* top = gtk_widget_get_toplevel(Widget);
-        if (GdkWindow* window = gtk_widget_get_window(top)) {
-            gdk_window_get_origin(window, &rootX, &rootY);
-            gtk_widget_translate_coordinates(Widget, top, 0, 0, &wx, &wy);
-        }
-        Out += "separator at=" + std::to_string(rootX + wx) + "," + std::to_string(rootY + wy) +
-               " size=" + std::to_string(a.width) + "," + std::to_string(a.height) + "\n";
+        Out += "separator at=" + ScreenPoint(Widget, 0, 0) + " size=" + std::to_string(a.width) + "," +
+               std::to_string(a.height) + "\n";
         return;
     }
     if (GTK_IS_MENU_ITEM(Widget)) {
