@@ -1,8 +1,8 @@
-// norvane-pack types: TypeScript declarations of window.qvx for editors. The
-// functions, whether they take an argument object and whether they work only
-// in a packaged application come from the dispatcher's registration table
-// (generated into BridgeTable.inc at configure time); the shapes of the
-// arguments and results and the comments are kept here by function name.
+// norvane-pack types: TypeScript declarations of window.qvx for editors, from
+// the bridge's function table (shared/bridge/Functions.json, generated into
+// bridge/BridgeTable.inc at build time): the functions, their argument
+// objects, results and descriptions, and which work only in a packaged
+// application.
 #include <cstdio>
 #include <map>
 #include <string>
@@ -18,98 +18,18 @@ struct TBridgeEntry {
     const char* Name;
     bool TakesArguments;
     bool RuntimeOnly;
-};
-
-const TBridgeEntry BridgeTable[] = {
-#include "packer/BridgeTable.inc"
-};
-
-struct TShape {
     const char* Arguments; // the argument object's type
     const char* Result;    // what the promise resolves with
     const char* Comment;
 };
 
-const std::map<std::string, TShape>& Shapes() {
-    static const std::map<std::string, TShape> shapes = {
-        {"qvx.hello", {"", "string", "The bridge's version text."}},
-        {"qvx.isRuntime", {"", "boolean", "True inside a packaged application, false in a preview host."}},
-        {"qvx.system.logoff", {"", "true", "Logs the user off; rejects with the system's error text."}},
-        {"qvx.system.reboot", {"", "true", "Restarts the computer; rejects with the system's error text."}},
-        {"qvx.system.shutdown",
-         {"", "true", "Shuts the computer down; rejects with the system's error text."}},
-        {"qvx.mainMenu.setItems",
-         {"{ items: string }", "true",
-          "Replaces the main window's menu; items is JSON.stringify of a QvxMenuItem array."}},
-        {"qvx.mainMenu.updateItem",
-         {"{ id: number | string; caption?: string; enabled?: boolean | string | number }", "true",
-          "Changes the caption or enabled state of the menu item with that id."}},
-        {"qvx.dialogs.openFile",
-         {"{ fileName?: string; title?: string; fileTypes?: string }", "string",
-          "Shows the open dialog; the chosen path, or \"\" when cancelled. fileTypes: \"Name|*.ext;...\"."}},
-        {"qvx.dialogs.saveFile",
-         {"{ fileName?: string; title?: string; fileTypes?: string; overwritePrompt?: boolean }", "string",
-          "Shows the save dialog; the chosen path, or \"\" when cancelled."}},
-        {"qvx.files.fileExists",
-         {"{ filePath: string }", "boolean",
-          "Whether a file exists; relative paths start at the program's folder."}},
-        {"qvx.files.deleteFile",
-         {"{ filePath: string }", "boolean", "Deletes one file; false when it could not."}},
-        {"qvx.files.writeTextFile",
-         {"{ filePath: string; contents: string }", "true",
-          "Writes the text as UTF-8 with CR LF line ends, creating missing folders."}},
-        {"qvx.files.extractFile",
-         {"{ sourceFile: string; targetFile: string }", "true",
-          "Copies a file of the application folder (\"/name\") out of the package to targetFile."}},
-        {"qvx.folders.dirExists", {"{ dirPath: string }", "boolean", "Whether a folder exists."}},
-        {"qvx.folders.deleteDir",
-         {"{ dirPath: string }", "boolean",
-          "Deletes a folder with all its contents; false when it could not."}},
-        {"qvx.folders.getTempDir", {"", "string", "The user's temporary folder, ending in a separator."}},
-        {"qvx.folders.getUserDocumentsDir",
-         {"", "string", "The user's documents folder, ending in a separator."}},
-        {"qvx.folders.getUserDesktopDir",
-         {"", "string", "The user's desktop folder, ending in a separator."}},
-        {"qvx.folders.getAppExecutableDir", {"", "string", "The program's folder, ending in a separator."}},
-        {"qvx.folders.getAppDataDir",
-         {"", "string", "The user's application-data folder, ending in a separator."}},
-        {"qvx.app.close",
-         {"", "never", "Closes the application (asking the page's onCloseQuery); no reply."}},
-        {"qvx.app.inFullscreen", {"", "boolean", "Whether the main window is in full screen."}},
-        {"qvx.app.enterFullscreen", {"", "never", "Puts the main window into full screen; no reply."}},
-        {"qvx.app.exitFullscreen", {"", "never", "Takes the main window out of full screen; no reply."}},
-        {"qvx.app.getArgs", {"", "string[]", "The command line: the program, then its arguments."}},
-        {"qvx.window.getStyle", {"", "\"ontop\" | \"normal\"", "Whether the main window stays on top."}},
-        {"qvx.window.setStyle",
-         {"{ style?: \"ontop\" | \"normal\" | string }", "true",
-          "Makes the main window stay on top or not."}},
-        {"qvx.window.getState",
-         {"", "\"normal\" | \"minimized\" | \"maximized\"", "The main window's state."}},
-        {"qvx.window.setState",
-         {"{ state?: \"normal\" | \"minimized\" | \"maximized\" | string }", "true",
-          "Sets the main window's state; other texts change nothing."}},
-        {"qvx.window.getTitle", {"", "string", "The main window's title."}},
-        {"qvx.window.setTitle", {"{ title: string }", "true", "Sets the main window's title."}},
-        {"qvx.window.getZoom", {"", "string", "The page's zoom factor as text (1 = 100 %)."}},
-        {"qvx.window.setZoom",
-         {"{ factor: number | string }", "boolean", "Sets the zoom factor; false when it is not a number."}},
-        {"qvx.shell.execute",
-         {"{ filePath: string; arguments?: string }", "true",
-          "Opens a file, folder or address with its program, or starts a program."}},
-        {"qvx.shell.explore", {"{ filePath: string }", "true", "Shows the file in the file manager."}},
-        {"qvx.shell.command",
-         {"{ command: string; workingDir?: string; showWindow?: boolean | string }", "string",
-          "Runs a command line and resolves with everything it printed."}},
-        {"qvx.shell.windows", {"", "string[]", "The titles of the desktop's windows."}},
-        {"qvx.themes.getTheme", {"", "string", "The name of the active visual theme."}},
-        {"qvx.themes.getThemes", {"", "string[]", "The names of the visual themes."}},
-        {"qvx.themes.setTheme",
-         {"{ name: string }", "boolean", "Switches to a visual theme; false when unknown."}},
-        {"qvx.base64.decodeToFile",
-         {"{ filePath: string; contents: string }", "true", "Writes the bytes of base64 text to a file."}},
-    };
-    return shapes;
-}
+const TBridgeEntry BridgeTable[] = {
+#define NORVANE_BRIDGE_FUNCTION(Id, Name, TakesArguments, RuntimeOnly, Refusal, Handler, Arguments, Result,      \
+                                Description)                                                                     \
+    {Id, Name, TakesArguments, RuntimeOnly, Arguments, Result, Description},
+#include "bridge/BridgeTable.inc"
+#undef NORVANE_BRIDGE_FUNCTION
+};
 
 std::string InterfaceName(const std::string& Group) {
     std::string name = "Qvx";
@@ -118,16 +38,12 @@ std::string InterfaceName(const std::string& Group) {
 }
 
 std::string Declaration(const TBridgeEntry& Entry, const std::string& Member, const std::string& Indent) {
-    auto found = Shapes().find(Entry.Name);
-    TShape shape = found != Shapes().end() ? found->second
-                                           : TShape{Entry.TakesArguments ? "Record<string, unknown>" : "",
-                                                    "unknown", "(undocumented)"};
-    std::string comment = std::string(shape.Comment) + " (function " + std::to_string(Entry.Id) + ")";
+    std::string comment = std::string(Entry.Comment) + " (function " + std::to_string(Entry.Id) + ")";
     if (Entry.RuntimeOnly)
         comment += " Runtime only: refused outside a packaged application. @runtimeOnly";
-    std::string parameters = Entry.TakesArguments ? std::string("args: ") + shape.Arguments : "";
+    std::string parameters = Entry.TakesArguments ? std::string("args: ") + Entry.Arguments : "";
     return Indent + "/** " + comment + " */\n" + Indent + Member + "(" + parameters + "): Promise<" +
-           shape.Result + ">;\n";
+           Entry.Result + ">;\n";
 }
 
 } // namespace

@@ -15,7 +15,7 @@
 #include "runtime/EdgeInstallerForm.h"
 #include "runtime/LocalizedMessages.h"
 #include "runtime/RequirePasswordForm.h"
-#include "shared/EdgeEx.h"
+#include "shared/browser/EdgeEx.h"
 #include "shared/IconFile.h"
 #include "shared/PayloadFormat.h"
 #include "shared/Streams.h"

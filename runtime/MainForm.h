@@ -11,8 +11,8 @@
 //  3. closing frees the bridge module, then the browser window.
 #pragma once
 
-#include "shared/BrowserExternalModule.h"
-#include "shared/BrowserForm.h"
+#include "shared/bridge/BrowserExternalModule.h"
+#include "shared/browser/BrowserForm.h"
 #include "win11forms/Win11Forms.h"
 
 namespace Norvane::Runtime {

@@ -16,7 +16,7 @@ if(TARGET norvane_MainForm AND TARGET norvane_fake_engine)
                         norvane_test_support GTest::gtest GTest::gmock norvane_warnings)
   target_compile_definitions(WindowsTest PRIVATE
     NORVANE_FAKE_ENGINE="$<TARGET_FILE:norvane_fake_engine>"
-    NORVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+    NORVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}" NORVANE_BINARY_DIR="${CMAKE_BINARY_DIR}")
   if(WIN32)
     target_sources(WindowsTest PRIVATE ${CMAKE_SOURCE_DIR}/tests/windows/WindowsTestWin32.cpp)
     target_link_libraries(WindowsTest PRIVATE PkgConfig::LIBZIP user32)

@@ -3,7 +3,7 @@
 // that hosts a control on a form with the fake engine as its loader library.
 #pragma once
 
-#include "shared/EdgeEx.h"
+#include "shared/browser/EdgeEx.h"
 #include "tests/fakeengine/FakeEngine.h"
 
 #include "platform/ui/Application.h"

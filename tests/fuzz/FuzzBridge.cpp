@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "shared/BridgeProtocol.h"
+#include "shared/bridge/BridgeArguments.h"
+#include "shared/bridge/BridgeDispatcher.h"
+#include "shared/bridge/BridgeProtocol.h"
 
 using namespace Norvane::Shared;
 
@@ -33,13 +35,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     const std::string message(reinterpret_cast<const char*>(Data + 1), Size - 1);
     TBridgeDispatcher dispatcher(host);
     dispatcher.Register({30001, "qvx.files.fileExists", true, false, ""},
-                        [&](const std::string& Uuid, const TJsonValue& Args) {
-                            dispatcher.SendSuccess(Uuid, PlainJsonString(ReadTextArg(Args, "filePath")));
+                        [](const TBridgeCall& Call) {
+                            return TBridgeResult::PlainText(ReadPathArg(Call.Data, "filePath"));
                         });
     dispatcher.Register({50006, "qvx.window.setState", true, true, RuntimeOnlyRefusal("setState")},
-                        [&](const std::string& Uuid, const TJsonValue& Args) {
-                            dispatcher.SendSuccess(Uuid,
-                                                   ReadBoolArg(Args, "maximized", false) ? "true" : "false");
+                        [](const TBridgeCall& Call) {
+                            return TBridgeResult::Boolean(ReadBoolArg(Call.Data, "maximized", false));
                         });
     dispatcher.Register({50001, "qvx.app.close", false, false, ""}, nullptr);
     try {

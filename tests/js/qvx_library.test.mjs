@@ -1,58 +1,19 @@
-// Tests of the page-side bridge library (resources/QVX_EXTERNAL_JAVASCRIPT.js),
+// Tests of the page-side bridge library (QVX_EXTERNAL_JAVASCRIPT.js),
 // run in a fresh script context with a stand-in for window.chrome.webview.
 import {test, describe} from 'node:test';
 import assert from 'node:assert/strict';
 import {readFileSync} from 'node:fs';
 import vm from 'node:vm';
 
-const libraryText = readFileSync(new URL('../../resources/QVX_EXTERNAL_JAVASCRIPT.js', import.meta.url), 'utf8');
+// The library is generated from the bridge's function table at build time;
+// the test is given both (see tests/cmake/Js.cmake).
+const libraryText = readFileSync(process.env.NORVANE_QVX_LIBRARY, 'utf8');
 
-// The function table as the bridge documents it: number, script name and
-// whether the function takes an argument object. Written out here on its own,
-// so that a wrapper missing from the library or bound to the wrong number shows.
-const FUNCTIONS = [
-    [10001, 'qvx.hello', false],
-    [10002, 'qvx.isRuntime', false],
-    [11001, 'qvx.system.logoff', false],
-    [11002, 'qvx.system.reboot', false],
-    [11003, 'qvx.system.shutdown', false],
-    [12001, 'qvx.mainMenu.setItems', true],
-    [12002, 'qvx.mainMenu.updateItem', true],
-    [20001, 'qvx.dialogs.openFile', true],
-    [20002, 'qvx.dialogs.saveFile', true],
-    [30001, 'qvx.files.fileExists', true],
-    [30002, 'qvx.files.deleteFile', true],
-    [30003, 'qvx.files.writeTextFile', true],
-    [30004, 'qvx.files.extractFile', true],
-    [40001, 'qvx.folders.dirExists', true],
-    [40002, 'qvx.folders.deleteDir', true],
-    [40003, 'qvx.folders.getTempDir', false],
-    [40004, 'qvx.folders.getUserDocumentsDir', false],
-    [40005, 'qvx.folders.getUserDesktopDir', false],
-    [40006, 'qvx.folders.getAppExecutableDir', false],
-    [40007, 'qvx.folders.getAppDataDir', false],
-    [50001, 'qvx.app.close', false],
-    [50002, 'qvx.app.inFullscreen', false],
-    [50003, 'qvx.app.enterFullscreen', false],
-    [50004, 'qvx.app.exitFullscreen', false],
-    [50005, 'qvx.app.getArgs', false],
-    [60001, 'qvx.window.getStyle', false],
-    [60002, 'qvx.window.setStyle', true],
-    [60003, 'qvx.window.getState', false],
-    [60004, 'qvx.window.setState', true],
-    [60005, 'qvx.window.getTitle', false],
-    [60006, 'qvx.window.setTitle', true],
-    [60007, 'qvx.window.getZoom', false],
-    [60008, 'qvx.window.setZoom', true],
-    [70001, 'qvx.shell.execute', true],
-    [70002, 'qvx.shell.explore', true],
-    [70003, 'qvx.shell.command', true],
-    [70004, 'qvx.shell.windows', false],
-    [80001, 'qvx.themes.getTheme', false],
-    [80002, 'qvx.themes.getThemes', false],
-    [80003, 'qvx.themes.setTheme', true],
-    [90001, 'qvx.base64.decodeToFile', true],
-];
+// The function table: number, script name and whether the function takes an
+// argument object. A wrapper missing from the library, bound to the wrong
+// number or passing the wrong arguments shows against it.
+const FUNCTIONS = JSON.parse(readFileSync(process.env.NORVANE_BRIDGE_TABLE, 'utf8'))
+    .functions.map((f) => [f.id, f.name, 'args' in f]);
 
 const UUID_SHAPE = /^[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}$/;
 

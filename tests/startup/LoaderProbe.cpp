@@ -8,7 +8,7 @@
 #include <exception>
 
 #include "runtime/ExeZipLoader.h"
-#include "shared/EdgeEx.h"
+#include "shared/browser/EdgeEx.h"
 
 namespace {
 

@@ -1,6 +1,8 @@
 // The bridge's message protocol: the dispatcher's table, request reading, argument
 // rules, reply texts and the dispatcher, driven through a recording host.
-#include "shared/BridgeProtocol.h"
+#include "shared/bridge/BridgeArguments.h"
+#include "shared/bridge/BridgeDispatcher.h"
+#include "shared/bridge/BridgeProtocol.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -66,8 +68,9 @@ protected:
             {50005, "qvx.app.getArgs", false, true, RuntimeOnlyRefusal("qvx.app.getArgs")},
         };
         for (const TBridgeFunction& f : table)
-            Dispatcher.Register(f, [this, id = f.Id](const std::string& uuid, const TJsonValue& data) {
-                Calls.push_back({id, uuid, Keys(data)});
+            Dispatcher.Register(f, [this, id = f.Id](const TBridgeCall& call) {
+                Calls.push_back({id, call.Uuid, Keys(call.Data)});
+                return TBridgeResult::NoReply();
             });
     }
 
@@ -147,7 +150,10 @@ TEST_F(BridgeDispatch, FunctionsNotServedYetAreIgnoredButStillRefused) {
     host.Runtime = false;
     bare.HandleWebMessage(AppPage, "", R"({"id": 50005, "uuid": "u", "data": {}})");
     EXPECT_THAT(host.Refusals, ::testing::ElementsAre("Calls to qvx.app.getArgs() works only at runtime."));
-    bare.Serve(10001, [&](const std::string&, const TJsonValue&) { served = true; });
+    bare.Serve(10001, [&](const TBridgeCall&) {
+        served = true;
+        return TBridgeResult::NoReply();
+    });
     EXPECT_TRUE(bare.IsServed(10001));
     bare.HandleWebMessage(AppPage, "", R"({"id": 10001, "uuid": "u", "data": {}})");
     EXPECT_TRUE(served);
@@ -278,11 +284,10 @@ TEST_F(BridgeDispatch, BrowserClickedMessageFocusesOnlyOutsideRuntimeMode) {
 }
 
 TEST_F(BridgeDispatch, ErrorsOfAHandlerReachTheCaller) {
-    Dispatcher.Serve(30001, [](const std::string&, const TJsonValue& data) {
-        ReadTextArg(data, "filePath"); // an object here raises
+    Dispatcher.Serve(30001, [](const TBridgeCall& call) {
+        return TBridgeResult::PlainText(ReadTextArg(call.Data, "filePath")); // an object here raises
     });
-    Dispatcher.Serve(40001,
-                     [](const std::string&, const TJsonValue&) { throw std::runtime_error("disk gone"); });
+    Dispatcher.Serve(40001, [](const TBridgeCall&) -> TBridgeResult { throw std::runtime_error("disk gone"); });
     EXPECT_EQ(ErrorOf(R"({"id": 30001, "uuid": "u", "data": {"filePath": {}}})"),
               "Conversion from TJSONObject to string is not supported");
     EXPECT_THROW(Send(R"({"id": 40001, "uuid": "u", "data": {}})"), std::runtime_error);
@@ -290,7 +295,7 @@ TEST_F(BridgeDispatch, ErrorsOfAHandlerReachTheCaller) {
 }
 
 TEST_F(BridgeDispatch, ANumberIsInTheTableOnce) {
-    EXPECT_THROW(Dispatcher.Serve(12345, [](const std::string&, const TJsonValue&) {}),
+    EXPECT_THROW(Dispatcher.Serve(12345, [](const TBridgeCall&) { return TBridgeResult::NoReply(); }),
                  std::invalid_argument);
     EXPECT_EQ(Dispatcher.Find(12345), nullptr);
     EXPECT_THROW(Dispatcher.Register({10001, "qvx.other", false, false, ""}, nullptr), std::invalid_argument);
@@ -299,14 +304,12 @@ TEST_F(BridgeDispatch, ANumberIsInTheTableOnce) {
 }
 
 TEST_F(BridgeDispatch, RepliesCarryTheUuidOfTheirOwnRequest) {
-    Dispatcher.Serve(10001, [this](const std::string& uuid, const TJsonValue&) {
-        Dispatcher.SendSuccess(uuid, PlainJsonString("2022.5"));
-    });
+    Dispatcher.Serve(10001, [](const TBridgeCall&) { return TBridgeResult::PlainText("2022.5"); });
     // A function that, like a modal dialog, lets another request through
-    // before it answers.
-    Dispatcher.Serve(20001, [this](const std::string& uuid, const TJsonValue&) {
+    // before it answers; its refusal is answered as its error.
+    Dispatcher.Serve(20001, [this](const TBridgeCall& call) {
         Send(R"({"id": 10001, "uuid": "inner", "data": {}})");
-        Dispatcher.SendError(uuid, "\"Missing filePath\"");
+        return TBridgeResult::PlainText(AcceptPath(ReadTextArg(call.Data, "filePath"), "Missing filePath"));
     });
     Send(R"({"id": 20001, "uuid": "outer", "data": {}})");
     ASSERT_EQ(Host.Posts.size(), 2u);
@@ -315,9 +318,7 @@ TEST_F(BridgeDispatch, RepliesCarryTheUuidOfTheirOwnRequest) {
 }
 
 TEST_F(BridgeDispatch, UuidWithAQuoteStillGivesValidJson) {
-    Dispatcher.Serve(10001, [this](const std::string& uuid, const TJsonValue&) {
-        Dispatcher.SendSuccess(uuid, PlainJsonString("2022.5"));
-    });
+    Dispatcher.Serve(10001, [](const TBridgeCall&) { return TBridgeResult::PlainText("2022.5"); });
     Send(R"({"id": 10001, "uuid": "a\"b\\c\nd", "data": {}})");
     ASSERT_EQ(Host.Posts.size(), 1u);
     const rapidjson::Document reply = ParseBack(Host.Posts[0]);

@@ -11,7 +11,7 @@ using Norvane::Shared::FindResource;
 
 TEST(Resources, ScriptLibraryIsEmbeddedExactlyAsItsFile) {
     const std::string file =
-        Norvane::Testing::ReadFile(NORVANE_SOURCE_DIR "/resources/QVX_EXTERNAL_JAVASCRIPT.js");
+        Norvane::Testing::ReadFile(NORVANE_BINARY_DIR "/generated/bridge/QVX_EXTERNAL_JAVASCRIPT.js");
     ASSERT_FALSE(file.empty());
     const std::string_view embedded = FindResource("QVX_EXTERNAL_JAVASCRIPT");
     ASSERT_NE(embedded.data(), nullptr);

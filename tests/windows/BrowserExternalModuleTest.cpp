@@ -6,7 +6,7 @@
 #include "platform/Process.h"
 #include "platform/Session.h"
 #include "platform/System.h"
-#include "shared/BrowserExternalModule.h"
+#include "shared/bridge/BrowserExternalModule.h"
 #include "shared/Resources.h"
 #include "tests/support/TestSupport.h"
 
@@ -237,10 +237,15 @@ TEST_F(ModuleTest, RuntimeOnlyFunctionsAreRefusedOutsideRuntimeModeWithTheirText
     };
     std::vector<int> ran;
     for (const auto& [id, text] : refused)
-        Module->Dispatcher().Serve(id,
-                                   [&ran, id = id](const std::string&, const auto&) { ran.push_back(id); });
+        Module->Dispatcher().Serve(id, [&ran, id = id](const auto&) {
+            ran.push_back(id);
+            return Norvane::Shared::TBridgeResult::NoReply();
+        });
     // A function allowed everywhere runs outside runtime mode.
-    Module->Dispatcher().Serve(50002, [&ran](const std::string&, const auto&) { ran.push_back(50002); });
+    Module->Dispatcher().Serve(50002, [&ran](const auto&) {
+        ran.push_back(50002);
+        return Norvane::Shared::TBridgeResult::NoReply();
+    });
 
     for (const auto& [id, text] : refused) {
         SCOPED_TRACE(id);

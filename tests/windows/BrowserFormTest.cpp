@@ -3,7 +3,7 @@
 // new processes, permissions and the progress bar.
 #include "tests/windows/WindowsTestSupport.h"
 
-#include "shared/BrowserForm.h"
+#include "shared/browser/BrowserForm.h"
 
 #include <gmock/gmock.h>
 
@@ -270,7 +270,7 @@ constexpr const char* ClickNotice = "window.addEventListener(\"click\", function
                                     "{window.chrome.webview.postMessage(\"qvx-webbrowser-clicked\");});";
 
 std::string BridgeLibrary() {
-    return ReadFile(std::string(NORVANE_SOURCE_DIR) + "/resources/QVX_EXTERNAL_JAVASCRIPT.js");
+    return ReadFile(std::string(NORVANE_BINARY_DIR) + "/generated/bridge/QVX_EXTERNAL_JAVASCRIPT.js");
 }
 
 TEST_F(CreationTest, TheDocumentScriptIsJoinedByCarriageReturnsAndAddedOnce) {

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "platform/ui/Forms.h"
-#include "shared/BrowserForm.h"
+#include "shared/browser/BrowserForm.h"
 #include "shared/ExeZip.h"
 #include "shared/Streams.h"
 #include "tests/edgeex/EdgeExTestSupport.h"

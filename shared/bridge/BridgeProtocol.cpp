@@ -1,4 +1,4 @@
-#include "shared/BridgeProtocol.h"
+#include "shared/bridge/BridgeProtocol.h"
 
 #include "platform/Text.h"
 #include "shared/StrUtils.h"
@@ -275,18 +275,10 @@ std::string ConversionErrorText(std::string_view FromKind, std::string_view ToTy
 // ----------------------------------------------------------------------------
 // The function table
 
-std::string RuntimeOnlyRefusal(std::string_view Name) {
-    return "Calls to " + std::string(Name) + "() works only at runtime.";
-}
-
 // ----------------------------------------------------------------------------
 // Requests and arguments
 
-namespace {
-
-// The value as text for a reader that wants text; null included only when the
-// caller lets it through.
-std::string AsText(const TJsonValue& value) {
+std::string JsonAsText(const TJsonValue& value) {
     switch (value.Kind()) {
     case TJsonKind::String:
     case TJsonKind::Number:
@@ -297,6 +289,8 @@ std::string AsText(const TJsonValue& value) {
         throw EBridgeError(ConversionErrorText(value.ClassName(), TextTypeName));
     }
 }
+
+namespace {
 
 const TJsonValue& Required(const TJsonValue& object, std::string_view key) {
     const TJsonValue* value = object.Find(key);
@@ -310,8 +304,8 @@ const TJsonValue& Required(const TJsonValue& object, std::string_view key) {
 TBridgeRequest ParseBridgeRequest(std::string_view Json) {
     TJsonValue message = TJsonValue::Parse(Json);
     TBridgeRequest request;
-    request.IdText = AsText(Required(message, "id"));
-    request.Uuid = AsText(Required(message, "uuid"));
+    request.IdText = JsonAsText(Required(message, "id"));
+    request.Uuid = JsonAsText(Required(message, "uuid"));
     const TJsonValue& data = Required(message, "data");
     if (!data.IsObject())
         throw EBridgeError(ConversionErrorText(data.ClassName(), ObjectTypeName));
@@ -331,22 +325,6 @@ bool TryParseInt32(std::string_view Text, std::int32_t& Value) {
         return false;
     Value = parsed;
     return true;
-}
-
-std::string ReadTextArg(const TJsonValue& Data, std::string_view Key, std::string_view Default) {
-    const TJsonValue* value = Data.Find(Key);
-    if (value == nullptr || value->IsNull())
-        return std::string(Default);
-    return AsText(*value);
-}
-
-bool ReadBoolArg(const TJsonValue& Data, std::string_view Key, bool Default) {
-    const TJsonValue* value = Data.Find(Key);
-    if (value == nullptr || value->IsNull())
-        return Default;
-    if (!value->IsBoolean())
-        throw EBridgeError(ConversionErrorText(value->ClassName(), BooleanTypeName));
-    return value->Kind() == TJsonKind::True;
 }
 
 // ----------------------------------------------------------------------------
@@ -380,41 +358,6 @@ std::string JsonStringArray(const std::vector<std::string>& Items) {
     }
     out += ']';
     return out;
-}
-
-// ----------------------------------------------------------------------------
-// The dispatcher
-
-void TBridgeDispatcher::Register(TBridgeFunction Function, TBridgeHandler Handler) {
-    const std::int32_t id = Function.Id;
-    if (id <= 0 || FTable.count(id) != 0)
-        throw std::invalid_argument("bridge function " + std::to_string(id) +
-                                    " cannot be put into the table");
-    FTable.emplace(id, TEntry{std::move(Function), std::move(Handler)});
-}
-
-void TBridgeDispatcher::Serve(std::int32_t Id, TBridgeHandler Handler) {
-    const auto entry = FTable.find(Id);
-    if (entry == FTable.end())
-        throw std::invalid_argument("bridge function " + std::to_string(Id) + " is not in the table");
-    entry->second.Handler = std::move(Handler);
-}
-
-const TBridgeFunction* TBridgeDispatcher::Find(std::int32_t Id) const {
-    const auto entry = FTable.find(Id);
-    return entry == FTable.end() ? nullptr : &entry->second.Function;
-}
-
-bool TBridgeDispatcher::IsServed(std::int32_t Id) const {
-    const auto entry = FTable.find(Id);
-    return entry != FTable.end() && entry->second.Handler != nullptr;
-}
-
-std::vector<TBridgeFunction> TBridgeDispatcher::Functions() const {
-    std::vector<TBridgeFunction> functions;
-    for (const auto& [id, entry] : FTable)
-        functions.push_back(entry.Function);
-    return functions;
 }
 
 std::string FormatGeneralFloat(double Value, std::string_view DecimalSeparator) {
@@ -455,65 +398,6 @@ bool TryParseDotFloat(std::string_view Text, double& Value) {
         return false;
     Value = negative ? -result : result;
     return true;
-}
-
-bool IsApplicationAddress(std::string_view Address) {
-    if (TStrUtils::StartsText("blob:", Address))
-        Address.remove_prefix(5);
-    return TStrUtils::StartsText("file:", Address);
-}
-
-void TBridgeDispatcher::HandleWebMessage(std::string_view Source, std::string_view MessageAsString,
-                                         std::string_view MessageAsJson) {
-    if (!IsApplicationAddress(Source)) {
-        std::fprintf(stderr, "norvane: refused a bridge message from %.*s\n", static_cast<int>(Source.size()),
-                     Source.data());
-        return;
-    }
-    if (!FHost.IsRuntimeMode() && MessageAsString == BrowserClickedMessage) {
-        FHost.FocusBrowser();
-        return;
-    }
-
-    const TBridgeRequest request = ParseBridgeRequest(MessageAsJson);
-
-    std::int32_t id = 0;
-    if (!TryParseInt32(request.IdText, id))
-        return;
-
-    const auto entry = FTable.find(id);
-    if (entry == FTable.end()) {
-        if (FReportFailures)
-            std::fprintf(stderr, "norvane: no bridge function %d; the call gets no answer\n", id);
-        return;
-    }
-    if (FReportFailures) {
-        if (FPendingCalls.size() >= 4096)
-            FPendingCalls.clear();
-        FPendingCalls[request.Uuid] = entry->second.Function.ScriptName;
-    }
-    if (entry->second.Function.RuntimeOnly && !FHost.IsRuntimeMode()) {
-        FHost.ShowRefusal(entry->second.Function.RefusalText);
-        return;
-    }
-    // A copy: a modal window of the function may let further messages (and
-    // registrations) through before it returns.
-    const TBridgeHandler run = entry->second.Handler;
-    if (run)
-        run(request.Uuid, request.Data);
-}
-
-void TBridgeDispatcher::SendReply(std::string_view Uuid, std::string_view Result, bool Success) {
-    if (FReportFailures) {
-        const auto call = FPendingCalls.find(std::string(Uuid));
-        if (!Success)
-            std::fprintf(stderr, "norvane: %s failed: %.*s\n",
-                         call != FPendingCalls.end() ? call->second.c_str() : "a bridge call",
-                         static_cast<int>(Result.size()), Result.data());
-        if (call != FPendingCalls.end())
-            FPendingCalls.erase(call);
-    }
-    FHost.PostWebMessageAsJson(FormatBridgeReply(Uuid, Result, Success));
 }
 
 } // namespace Norvane::Shared

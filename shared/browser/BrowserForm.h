@@ -18,7 +18,7 @@
 
 #include "platform/ui/Controls.h"
 #include "platform/ui/Forms.h"
-#include "shared/EdgeEx.h"
+#include "shared/browser/EdgeEx.h"
 #include "shared/ExeZip.h"
 
 #include <memory>

@@ -1,4 +1,4 @@
-#include "shared/EdgeEx.h"
+#include "shared/browser/EdgeEx.h"
 
 #include "platform/Process.h"
 #include "platform/ProcessControl.h"

@@ -1,7 +1,8 @@
 // The message protocol between the page's script library (window.qvx) and the
-// host: the table of function numbers, the request and reply formats, the rules
-// by which functions read their arguments, and the dispatcher that routes one
-// web message to the function of its number.
+// host: JSON values as the bridge reads them, the request and reply formats and
+// the result encodings. The function table is shared/bridge/Functions.json,
+// the dispatcher is in BridgeDispatcher.h and the argument reader in
+// BridgeArguments.h.
 //
 // Request (page to host), a JSON object:
 //   {"id": <function number>, "uuid": "<correlation key>", "data": {<arguments>}}
@@ -52,6 +53,13 @@ namespace Norvane::Shared {
 // An error in a request or an argument. It is not answered to the page: the
 // dispatcher lets it propagate, and the bridge's owner reports it.
 class EBridgeError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A function's refusal of its call (a missing or invalid argument): the
+// dispatcher answers it as the call's error, with the text escaped.
+class EBridgeFailure : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
@@ -143,25 +151,6 @@ inline constexpr std::string_view BooleanTypeName = "Boolean";
 inline constexpr std::string_view ObjectTypeName = "TJSONObject";
 
 // ----------------------------------------------------------------------------
-// The functions.
-
-// A function of the bridge as it is registered with the dispatcher: its
-// number, its name in the page's script library, whether the library's
-// wrapper passes the page's argument object, and whether it is refused when
-// no payload archive is open (with its refusal text).
-struct TBridgeFunction {
-    std::int32_t Id = 0;
-    std::string ScriptName;      // e.g. "qvx.files.fileExists"
-    bool TakesArguments = false; // the wrapper passes the page's argument object
-    bool RuntimeOnly = false;    // refused when no payload archive is open
-    std::string RefusalText;     // shown instead of running it; empty unless RuntimeOnly
-};
-
-// "Calls to <Name>() works only at runtime.", the refusal of a runtime-only
-// function named Name.
-std::string RuntimeOnlyRefusal(std::string_view Name);
-
-// ----------------------------------------------------------------------------
 // Requests.
 
 struct TBridgeRequest {
@@ -177,20 +166,13 @@ struct TBridgeRequest {
 // conversion error.
 TBridgeRequest ParseBridgeRequest(std::string_view Json);
 
+// A request's value read as text: a string its contents, a number its JSON
+// text, true/false that word; any other kind raises the conversion error
+// "Conversion from <kind> to string is not supported".
+std::string JsonAsText(const TJsonValue& Value);
+
 // Decimal text with an optional sign and nothing else, within the 32-bit range.
 bool TryParseInt32(std::string_view Text, std::int32_t& Value);
-
-// ----------------------------------------------------------------------------
-// Argument reading. Data is the request's data object.
-
-// A text argument: absent or null gives Default; a string its contents; a
-// number its JSON text (12.5 stays "12.5"); true/false "true"/"false"; an
-// object or array raises "Conversion from TJSONObject to string is not
-// supported" (or TJSONArray).
-std::string ReadTextArg(const TJsonValue& Data, std::string_view Key, std::string_view Default = {});
-// A boolean argument: absent or null gives Default; true/false its value;
-// any other kind raises "Conversion from <kind> to Boolean is not supported".
-bool ReadBoolArg(const TJsonValue& Data, std::string_view Key, bool Default);
 
 // ----------------------------------------------------------------------------
 // Replies and result encodings.
@@ -205,6 +187,27 @@ std::string EscapedJsonString(std::string_view Text);
 // [ then the escaped JSON strings of the items joined by "," then ]; [] when empty.
 std::string JsonStringArray(const std::vector<std::string>& Items);
 
+// Whether a page address (as the browser control reports a message's
+// source) is one of the application's own documents: a "file:" address, or
+// an object address ("blob:file:...") that such a document made. Only these
+// may use the bridge.
+inline bool IsApplicationAddress(std::string_view Address) {
+    // Scheme names compare without regard to letter case.
+    auto startsText = [](std::string_view Text, std::string_view Prefix) {
+        if (Text.size() < Prefix.size())
+            return false;
+        for (std::size_t i = 0; i < Prefix.size(); ++i) {
+            const char c = Text[i] >= 'A' && Text[i] <= 'Z' ? static_cast<char>(Text[i] + ('a' - 'A')) : Text[i];
+            if (c != Prefix[i])
+                return false;
+        }
+        return true;
+    };
+    if (startsText(Address, "blob:"))
+        Address.remove_prefix(5);
+    return startsText(Address, "file:");
+}
+
 // ----------------------------------------------------------------------------
 // Numbers as the window functions write and read them.
 
@@ -216,98 +219,5 @@ std::string FormatGeneralFloat(double Value, std::string_view DecimalSeparator);
 // separator: optional blanks around it, an optional sign, digits with an
 // optional fraction and an optional exponent. Infinity and NaN are refused.
 bool TryParseDotFloat(std::string_view Text, double& Value);
-
-// ----------------------------------------------------------------------------
-// The dispatcher.
-
-// The plain-string message that the browser window's click listener posts
-// when it is not in runtime mode.
-inline constexpr std::string_view BrowserClickedMessage = "qvx-webbrowser-clicked";
-
-// Whether a page address (as the browser control reports a message's
-// source) is one of the application's own documents: a "file:" address, or
-// an object address ("blob:file:...") that such a document made. Only these
-// may use the bridge.
-bool IsApplicationAddress(std::string_view Address);
-
-// What the dispatcher needs from the window that carries the bridge.
-class IBridgeHost {
-public:
-    virtual ~IBridgeHost() = default;
-    // Posts a reply to the page as a JSON message.
-    virtual void PostWebMessageAsJson(const std::string& Json) = 0;
-    // Shows the refusal of a runtime-only function (a modal information box).
-    virtual void ShowRefusal(const std::string& Text) = 0;
-    // True when a payload archive is open.
-    virtual bool IsRuntimeMode() const = 0;
-    // Gives the input focus to the browser window's host control, then to the
-    // browser control.
-    virtual void FocusBrowser() = 0;
-};
-
-// A function of the table: the request's uuid and its data object.
-using TBridgeHandler = std::function<void(const std::string& Uuid, const TJsonValue& Data)>;
-
-class TBridgeDispatcher {
-public:
-    explicit TBridgeDispatcher(IBridgeHost& Host) : FHost(Host) {}
-
-    // Puts Function into the table, served by Handler; a null Handler keeps
-    // the number in the table without serving it yet (ignored in runtime mode,
-    // refused outside it when the function is runtime-only). A number already
-    // in the table, or one that is not positive, raises std::invalid_argument.
-    void Register(TBridgeFunction Function, TBridgeHandler Handler);
-    // Serves a function of the table with Handler from now on (replacing the
-    // one before). Raises std::invalid_argument for a number outside the table.
-    void Serve(std::int32_t Id, TBridgeHandler Handler);
-    // The function of a number; nullptr for a number outside the table.
-    const TBridgeFunction* Find(std::int32_t Id) const;
-    bool IsServed(std::int32_t Id) const;
-    // The table, in the order of the numbers.
-    std::vector<TBridgeFunction> Functions() const;
-
-    // Handles one web message of the browser:
-    //  0. A message whose Source (the sending document's address) is not an
-    //     application address is dropped: no reply, no error, one line on
-    //     standard error naming the address.
-    //  1. MessageAsString is the message when it is a plain string, else empty.
-    //  2. Outside runtime mode the string "qvx-webbrowser-clicked" focuses the
-    //     browser and ends the handling.
-    //  3./4. MessageAsJson is parsed and read (ParseBridgeRequest).
-    //  5. An id that is no 32-bit integer ends the handling without a reply.
-    //  6. A number that is not in the table is ignored: no reply, no message.
-    //     A runtime-only function outside runtime mode shows its refusal text
-    //     and gets no reply, whether it is served or not. A function not
-    //     served yet is ignored. Otherwise its handler runs with the uuid and
-    //     the data.
-    //  7. The parsed message is released when the handler returns.
-    // Errors of steps 3 to 6, including any that a handler raises, propagate
-    // to the caller; nothing is posted for them.
-    void HandleWebMessage(std::string_view Source, std::string_view MessageAsString,
-                          std::string_view MessageAsJson);
-
-    // Posts FormatBridgeReply(Uuid, Result, Success) to the page.
-    void SendReply(std::string_view Uuid, std::string_view Result, bool Success);
-    void SendSuccess(std::string_view Uuid, std::string_view Result) { SendReply(Uuid, Result, true); }
-    void SendError(std::string_view Uuid, std::string_view Result) { SendReply(Uuid, Result, false); }
-
-    IBridgeHost& Host() const { return FHost; }
-
-    // In an author's run: a call of a number outside the table, and every
-    // error reply, leave one line on standard error naming the function.
-    void SetReportFailures(bool Value) { FReportFailures = Value; }
-
-private:
-    IBridgeHost& FHost;
-    bool FReportFailures = false;
-    // While reporting: the function of each call not answered yet, by uuid
-    // (forgotten past a bound, for calls that never get an answer).
-    std::unordered_map<std::string, std::string> FPendingCalls;
-    struct TEntry {
-        TBridgeFunction Function;
-        TBridgeHandler Handler;
-    };
-    std::map<std::int32_t, TEntry> FTable;
-};
 
 } // namespace Norvane::Shared

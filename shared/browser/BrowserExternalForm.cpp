@@ -1,4 +1,4 @@
-#include "shared/BrowserExternalForm.h"
+#include "shared/browser/BrowserExternalForm.h"
 
 namespace Norvane::Shared {
 

@@ -1,8 +1,10 @@
 // The native side of the page's window.qvx object. The browser window's
-// control raises one web message per request of the page; the module reads
-// it (see shared/BridgeProtocol.h for the formats and the reading rules),
-// runs the function of its number and posts one reply that settles the
-// page's promise.
+// control hands the module one web message per request of the page (the
+// sender's address and the message); the dispatcher reads it (see
+// BridgeProtocol.h for the formats), runs the function of its number and
+// posts the one reply that settles the page's promise. The functions are
+// declared in shared/bridge/Functions.json and served by the member functions
+// below, one source file a namespace (Files.cpp, Folders.cpp, ...).
 //
 // The module serves two hosts: the runtime, where the payload archive is open
 // (ExeZip assigned: "runtime mode"), and a host without such an archive.
@@ -14,10 +16,11 @@
 
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
-#include "shared/BridgeProtocol.h"
-#include "shared/BrowserExternalForm.h"
-#include "shared/BrowserForm.h"
-#include "shared/EdgeEx.h"
+#include "shared/bridge/BridgeArguments.h"
+#include "shared/bridge/BridgeDispatcher.h"
+#include "shared/browser/BrowserExternalForm.h"
+#include "shared/browser/BrowserForm.h"
+#include "shared/browser/EdgeEx.h"
 #include "shared/ExeZip.h"
 #include "shared/ProjectIni.h"
 
@@ -30,10 +33,6 @@ namespace Norvane::Shared {
 // The error text of a file dialog request that arrives while the same dialog
 // is showing (a nested request, served from the dialog's own loop).
 inline constexpr std::string_view FileDialogBusyText = "A file dialog is already open";
-
-// The error text of a path argument that holds a NUL character: the system
-// would take the path as ending there, so nothing is done with it.
-inline constexpr std::string_view InvalidPathText = "Invalid path";
 
 // The version that qvx.hello() answers.
 inline constexpr std::string_view BridgeVersion = "2022.5";
@@ -76,10 +75,8 @@ public:
     void HandleWebMessage(const std::string& Source, const std::string& MessageAsString,
                           const std::string& MessageAsJson);
 
-    // Replies, posted through the browser control of BrowserForm.
+    // A reply, posted through the browser control of BrowserForm.
     void SendReply(const std::string& Uuid, const std::string& Result, bool Success);
-    void SendSuccess(const std::string& Uuid, const std::string& Result) { SendReply(Uuid, Result, true); }
-    void SendError(const std::string& Uuid, const std::string& Result) { SendReply(Uuid, Result, false); }
 
     bool IsRuntimeMode() const { return FExeZip != nullptr; }
     TBridgeDispatcher& Dispatcher() { return FDispatcher; }
@@ -91,25 +88,25 @@ public:
     std::string ResolvePagePath(const std::string& Path) const;
 
     // The functions: dialogs, files, folders and base64.
-    void DialogsOpenFile(const std::string& Uuid, const TJsonValue& Data);
-    void DialogsSaveFile(const std::string& Uuid, const TJsonValue& Data);
-    void FilesFileExists(const std::string& Uuid, const TJsonValue& Data);
-    void FilesDeleteFile(const std::string& Uuid, const TJsonValue& Data);
-    void FilesWriteTextFile(const std::string& Uuid, const TJsonValue& Data);
-    void FilesExtractFile(const std::string& Uuid, const TJsonValue& Data);
-    void FoldersDirExists(const std::string& Uuid, const TJsonValue& Data);
-    void FoldersDeleteDir(const std::string& Uuid, const TJsonValue& Data);
-    void FoldersGetTempDir(const std::string& Uuid);
-    void FoldersGetUserDocumentsDir(const std::string& Uuid);
-    void FoldersGetUserDesktopDir(const std::string& Uuid);
-    void FoldersGetAppExecutableDir(const std::string& Uuid);
-    void FoldersGetAppDataDir(const std::string& Uuid);
-    void Base64DecodeToFile(const std::string& Uuid, const TJsonValue& Data);
+    TBridgeResult DialogsOpenFile(const TBridgeCall& Call);
+    TBridgeResult DialogsSaveFile(const TBridgeCall& Call);
+    TBridgeResult FilesFileExists(const TBridgeCall& Call);
+    TBridgeResult FilesDeleteFile(const TBridgeCall& Call);
+    TBridgeResult FilesWriteTextFile(const TBridgeCall& Call);
+    TBridgeResult FilesExtractFile(const TBridgeCall& Call);
+    TBridgeResult FoldersDirExists(const TBridgeCall& Call);
+    TBridgeResult FoldersDeleteDir(const TBridgeCall& Call);
+    TBridgeResult FoldersGetTempDir(const TBridgeCall& Call);
+    TBridgeResult FoldersGetUserDocumentsDir(const TBridgeCall& Call);
+    TBridgeResult FoldersGetUserDesktopDir(const TBridgeCall& Call);
+    TBridgeResult FoldersGetAppExecutableDir(const TBridgeCall& Call);
+    TBridgeResult FoldersGetAppDataDir(const TBridgeCall& Call);
+    TBridgeResult Base64DecodeToFile(const TBridgeCall& Call);
 
     // The main menu of the page (kept on BrowserExternalForm and attached to
     // MainForm by the first setItems).
-    void MainMenuSetItems(const std::string& Uuid, const TJsonValue& Data);
-    void MainMenuUpdateItem(const std::string& Uuid, const TJsonValue& Data);
+    TBridgeResult MainMenuSetItems(const TBridgeCall& Call);
+    TBridgeResult MainMenuUpdateItem(const TBridgeCall& Call);
     // The first item of the subtree of Root (Root first, then its children in
     // order, depth first) whose Tag is Tag; null when none is.
     static Platform::Ui::TMenuItem* FindMenuItemByTag(Platform::Ui::TMenuItem* Root, std::int32_t Tag);
@@ -118,31 +115,31 @@ public:
     void MainMenuItemClick(Platform::Ui::TObject* Sender);
 
     // The functions: application, window, shell and system.
-    void Hello(const std::string& Uuid);
-    void IsRuntime(const std::string& Uuid);
-    void SystemLogoff(const std::string& Uuid);
-    void SystemReboot(const std::string& Uuid);
-    void SystemShutdown(const std::string& Uuid);
-    void AppClose(const std::string& Uuid);
-    void AppInFullscreen(const std::string& Uuid);
-    void AppEnterFullscreen(const std::string& Uuid);
-    void AppExitFullscreen(const std::string& Uuid);
-    void AppGetArgs(const std::string& Uuid);
-    void WindowGetStyle(const std::string& Uuid);
-    void WindowSetStyle(const std::string& Uuid, const TJsonValue& Data);
-    void WindowGetState(const std::string& Uuid);
-    void WindowSetState(const std::string& Uuid, const TJsonValue& Data);
-    void WindowGetTitle(const std::string& Uuid);
-    void WindowSetTitle(const std::string& Uuid, const TJsonValue& Data);
-    void WindowGetZoom(const std::string& Uuid);
-    void WindowSetZoom(const std::string& Uuid, const TJsonValue& Data);
-    void ShellExecute(const std::string& Uuid, const TJsonValue& Data);
-    void ShellExplore(const std::string& Uuid, const TJsonValue& Data);
-    void ShellCommand(const std::string& Uuid, const TJsonValue& Data);
-    void ShellWindows(const std::string& Uuid);
-    void ThemesGetTheme(const std::string& Uuid);
-    void ThemesGetThemes(const std::string& Uuid);
-    void ThemesSetTheme(const std::string& Uuid, const TJsonValue& Data);
+    TBridgeResult Hello(const TBridgeCall& Call);
+    TBridgeResult IsRuntime(const TBridgeCall& Call);
+    TBridgeResult SystemLogoff(const TBridgeCall& Call);
+    TBridgeResult SystemReboot(const TBridgeCall& Call);
+    TBridgeResult SystemShutdown(const TBridgeCall& Call);
+    TBridgeResult AppClose(const TBridgeCall& Call);
+    TBridgeResult AppInFullscreen(const TBridgeCall& Call);
+    TBridgeResult AppEnterFullscreen(const TBridgeCall& Call);
+    TBridgeResult AppExitFullscreen(const TBridgeCall& Call);
+    TBridgeResult AppGetArgs(const TBridgeCall& Call);
+    TBridgeResult WindowGetStyle(const TBridgeCall& Call);
+    TBridgeResult WindowSetStyle(const TBridgeCall& Call);
+    TBridgeResult WindowGetState(const TBridgeCall& Call);
+    TBridgeResult WindowSetState(const TBridgeCall& Call);
+    TBridgeResult WindowGetTitle(const TBridgeCall& Call);
+    TBridgeResult WindowSetTitle(const TBridgeCall& Call);
+    TBridgeResult WindowGetZoom(const TBridgeCall& Call);
+    TBridgeResult WindowSetZoom(const TBridgeCall& Call);
+    TBridgeResult ShellExecute(const TBridgeCall& Call);
+    TBridgeResult ShellExplore(const TBridgeCall& Call);
+    TBridgeResult ShellCommand(const TBridgeCall& Call);
+    TBridgeResult ShellWindows(const TBridgeCall& Call);
+    TBridgeResult ThemesGetTheme(const TBridgeCall& Call);
+    TBridgeResult ThemesGetThemes(const TBridgeCall& Call);
+    TBridgeResult ThemesSetTheme(const TBridgeCall& Call);
 
     // How a refusal is shown (a modal information box); replaceable for tests.
     std::function<void(const std::string& Text)> OnShowRefusal;
@@ -162,22 +159,18 @@ private:
 
     void RegisterFunctions();
     // Fills Item from the menu item object Object and builds its children;
-    // false when the object is no valid menu item (the error is sent then).
-    bool BuildMenuItem(const std::string& Uuid, const TJsonValue& Object, Platform::Ui::TMenuItem& Item);
+    // an object that is no valid menu item raises EBridgeFailure.
+    void BuildMenuItem(const TJsonValue& Object, Platform::Ui::TMenuItem& Item);
     // Gives Item the picture named Name (archive entry, file beside the
     // program, or the name itself); nothing when none is found.
     void LoadMenuImage(Platform::Ui::TMenuItem& Item, const std::string& Name);
-    // True for a path argument that can be used; for one with a NUL byte,
-    // replies the error "Invalid path" and is false. Called by every function
-    // that touches a path of the page, right after reading it.
-    bool AcceptPagePath(const std::string& Uuid, const std::string& Path);
-    void EndSession(const std::string& Uuid, unsigned Flags);
+    TBridgeResult EndSession(unsigned Flags);
     // Writes the bytes made from the "contents" argument to the page path
-    // "filePath" (its folders created first) and replies true, or the error.
-    void WritePageFile(const std::string& Uuid, const TJsonValue& Data,
-                       const std::function<std::string(const std::string&)>& BytesOf);
-    void RunFileDialog(const std::string& Uuid, const TJsonValue& Data,
-                       Platform::Ui::TCustomFileDialog& Dialog, std::string_view DefaultTitle, bool Save);
+    // "filePath" (its folders created first): true, or the error.
+    TBridgeResult WritePageFile(const TJsonValue& Data,
+                                const std::function<std::string(const std::string&)>& BytesOf);
+    TBridgeResult RunFileDialog(const TJsonValue& Data, Platform::Ui::TCustomFileDialog& Dialog,
+                                std::string_view DefaultTitle, bool Save);
     // The browser control of BrowserForm, or null.
     TEdgeBrowser* Browser() const;
 

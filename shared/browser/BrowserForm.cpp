@@ -1,10 +1,10 @@
-#include "shared/BrowserForm.h"
+#include "shared/browser/BrowserForm.h"
 
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/System.h"
 #include "platform/Text.h"
-#include "shared/BridgeProtocol.h"
+#include "shared/bridge/BridgeProtocol.h"
 #include "shared/Resources.h"
 #include "shared/StrUtils.h"
 #include "shared/Streams.h"
