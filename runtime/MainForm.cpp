@@ -81,9 +81,10 @@ void TMainForm::FormCreate(TObject*) {
 
     Shared::TEdgeBrowser* browser = FBrowserForm->EdgeBrowser();
     Shared::TBrowserExternalModule* module = FBrowserExternalModule;
-    browser->OnWebMessageReceived = [module](Shared::TCustomEdgeBrowser* Sender,
-                                             Shared::TWebMessageReceivedEventArgs* Args) {
-        module->EdgeBrowserWebMessageReceived(Sender, Args);
+    // The one way in for the page's messages.
+    FBrowserForm->OnPageMessage = [module](const std::string& Source, const std::string& AsString,
+                                           const std::string& AsJson) {
+        module->ReceiveWebMessage(Source, AsString, AsJson);
     };
     browser->OnDocumentTitleChanged = [this](Shared::TCustomEdgeBrowser* Sender, const std::string& Title) {
         EdgeBrowserDocumentTitleChanged(Sender, Title);

@@ -43,7 +43,7 @@ HRESULT TDeferral::Complete() {
     return S_OK;
 }
 
-HRESULT TWebMessageReceivedEventArgs::TryGetWebMessageAsString(char** Text) {
+HRESULT TWebMessageArgs::TryGetWebMessageAsString(char** Text) {
     if (!Text)
         return E_POINTER;
     *Text = nullptr;

@@ -197,9 +197,9 @@ private:
     COREWEBVIEW2_PROCESS_FAILED_KIND FKind;
 };
 
-class TWebMessageReceivedEventArgs final : public TComObject<ICoreWebView2WebMessageReceivedEventArgs> {
+class TWebMessageArgs final : public TComObject<ICoreWebView2WebMessageReceivedEventArgs> {
 public:
-    TWebMessageReceivedEventArgs(std::string Source, std::string Json)
+    TWebMessageArgs(std::string Source, std::string Json)
         : FSource(std::move(Source)), FJson(std::move(Json)) {}
     HRESULT NV_STDCALL get_Source(char** Source) override { return ReturnText(FSource, Source); }
     HRESULT NV_STDCALL get_WebMessageAsJson(char** Json) override { return ReturnText(FJson, Json); }

@@ -1,4 +1,5 @@
-// Scripts the engine puts into the pages. The host's scripts and channel
+// Scripts the engine puts into the pages, kept as script files in
+// engine/webkitgtk/scripts and embedded into the library at build time. The host's scripts and channel
 // exist only in the application's own documents (IsAppDocumentAddress) and in
 // a top "about:blank" document (the engine's error page): its scripts check
 // the document's address before they do anything, and the host checks every
@@ -43,13 +44,13 @@ std::string UnpatternedHostDocumentScript(std::string_view Script);
 
 // A function of one argument that gives the focus to the document's first
 // (true) or last (false) element in tab order.
-const char* FocusEdgeScript();
+const std::string& FocusEdgeScript();
 
 // A function of one address that tells whether a frame of the document (or
 // of its frames of the same origin) is waiting to show that address: its
 // element names it and does not show it yet. WebKit asks about the frames'
 // navigations as it asks about the page's, without saying which is which.
-const char* WaitingFrameScript();
+const std::string& WaitingFrameScript();
 
 // Name of the function on window.chrome.webview that turns a JSON text into
 // a "message" event for the page's listeners.

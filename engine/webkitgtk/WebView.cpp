@@ -228,7 +228,7 @@ void TWebView::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult
     }
     const TComPtr<TWebView> Keep(Self);
     const std::string Source = ToPageAddress(IsAppDocumentAddress(Sender) ? Sender : Self->FCommittedUri);
-    auto Args = MakeComObject<TWebMessageReceivedEventArgs>(Source, std::move(Json));
+    auto Args = MakeComObject<TWebMessageArgs>(Source, std::move(Json));
     Self->FWebMessageReceived.Fire([&](auto* H) { H->Invoke(Self->AsView(), Args.Get()); });
 }
 

@@ -6,7 +6,7 @@
 namespace Norvane::Shared {
 
 TBridgeResult TBrowserExternalModule::Base64DecodeToFile(const TBridgeCall& Call) {
-    return WritePageFile(Call.Data, [](const std::string& Contents) { return TStrUtils::DecodeBase64(Contents); });
+    return WritePageFile(Call, [](const std::string& Contents) { return TStrUtils::DecodeBase64(Contents); });
 }
 
 } // namespace Norvane::Shared

@@ -4,28 +4,11 @@
 
 #include <cstdint>
 #include <exception>
+#include <memory>
 
 namespace Norvane::Shared {
 
 using namespace Platform::Ui;
-using namespace WebView2;
-
-TBorderStyle BorderStyleOfSetting(int Value) {
-    switch (Value) {
-    case 0:
-        return TBorderStyle::bsNone;
-    case 1:
-        return TBorderStyle::bsSingle;
-    case 3:
-        return TBorderStyle::bsDialog;
-    case 4:
-        return TBorderStyle::bsToolWindow;
-    case 5:
-        return TBorderStyle::bsSizeToolWin;
-    default:
-        return TBorderStyle::bsSizeable;
-    }
-}
 
 TBrowserExternalModule::TBrowserExternalModule(TComponent* AOwner) : TComponent(AOwner) {
     FileOpenDialog = new TFileOpenDialog(this);
@@ -79,8 +62,8 @@ void TBrowserExternalModule::RegisterFunctions() {
         FDispatcher.Register(Describe(Id, Name, TakesArguments, RuntimeOnly, RefusalName),
                              [this, Function](const TBridgeCall& Call) { return (this->*Function)(Call); });
     };
-#define NORVANE_BRIDGE_FUNCTION(Id, Name, TakesArguments, RuntimeOnly, RefusalName, Handler, Arguments, Result, \
-                                Description)                                                                    \
+#define NORVANE_BRIDGE_FUNCTION(Id, Name, TakesArguments, RuntimeOnly, RefusalName, Handler, Arguments,      \
+                                Result, Description)                                                         \
     add(Id, Name, TakesArguments, RuntimeOnly, RefusalName, &M::Handler);
 #include "bridge/BridgeTable.inc"
 #undef NORVANE_BRIDGE_FUNCTION
@@ -90,23 +73,10 @@ TEdgeBrowser* TBrowserExternalModule::Browser() const {
     return FBrowserForm ? FBrowserForm->EdgeBrowser() : nullptr;
 }
 
-void TBrowserExternalModule::EdgeBrowserWebMessageReceived(TCustomEdgeBrowser*,
-                                                           TWebMessageReceivedEventArgs* Args) {
-    ICoreWebView2WebMessageReceivedEventArgs* args = Args->ArgsInterface();
-    // A text of the arguments; empty when the engine gives none (a message
-    // that is no string has no string reading).
-    auto read = [args](HRESULT (NV_STDCALL ICoreWebView2WebMessageReceivedEventArgs::*Get)(char**)) {
-        char* text = nullptr;
-        const bool ok = (args->*Get)(&text) >= 0;
-        std::string value = TakeEngineText(text);
-        return ok ? value : std::string();
-    };
+void TBrowserExternalModule::ReceiveWebMessage(const std::string& Source, const std::string& MessageAsString,
+                                               const std::string& MessageAsJson) {
     try {
-        const std::string sourceAddress = read(&ICoreWebView2WebMessageReceivedEventArgs::get_Source);
-        const std::string asString =
-            read(&ICoreWebView2WebMessageReceivedEventArgs::TryGetWebMessageAsString);
-        const std::string asJson = read(&ICoreWebView2WebMessageReceivedEventArgs::get_WebMessageAsJson);
-        HandleWebMessage(sourceAddress, asString, asJson);
+        HandleWebMessage(Source, MessageAsString, MessageAsJson);
     } catch (...) {
         // Reported from the message loop, after the browser's callback returned.
         Application().Queue([error = std::current_exception()] { Application().HandleException(error); });
@@ -125,7 +95,7 @@ void TBrowserExternalModule::SendReply(const std::string& Uuid, const std::strin
 void TBrowserExternalModule::THost::PostWebMessageAsJson(const std::string& Json) {
     TBrowserForm* browserForm = FModule.FBrowserForm;
     TEdgeBrowser* browser = browserForm ? browserForm->EdgeBrowser() : nullptr;
-    if (ICoreWebView2* view = browser ? browser->DefaultInterface() : nullptr)
+    if (WebView2::ICoreWebView2* view = browser ? browser->DefaultInterface() : nullptr)
         view->PostWebMessageAsJson(Json.c_str());
 }
 
@@ -155,6 +125,27 @@ std::string TBrowserExternalModule::ResolvePagePath(const std::string& AppDirPat
 
 std::string TBrowserExternalModule::ResolvePagePath(const std::string& Path) const {
     return ResolvePagePath(FBrowserForm ? FBrowserForm->AppDirPath() : std::string(), Path);
+}
+
+void TBrowserExternalModule::QueueReply(const std::string& Uuid, TBridgeResult Result) {
+    Application().Queue([Uuid, Result = std::move(Result), alive = std::weak_ptr<bool>(FAlive), this] {
+        if (alive.lock())
+            FDispatcher.Reply(Uuid, Result);
+    });
+}
+
+TBridgeResult TBrowserExternalModule::ReplyFromWorker(const TBridgeCall& Call,
+                                                      std::function<TBridgeResult()> Work) {
+    FWorker.Run([Uuid = Call.Uuid, Work = std::move(Work), this] {
+        TBridgeResult result = TBridgeResult::NoReply();
+        try {
+            result = Work();
+        } catch (const std::exception& error) {
+            result = TBridgeResult::Error(error.what());
+        }
+        QueueReply(Uuid, std::move(result));
+    });
+    return TBridgeResult::NoReply();
 }
 
 TBridgeResult TBrowserExternalModule::Hello(const TBridgeCall&) {

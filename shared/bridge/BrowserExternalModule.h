@@ -16,13 +16,14 @@
 
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
+#include "shared/ExeZip.h"
+#include "shared/ProjectIni.h"
 #include "shared/bridge/BridgeArguments.h"
 #include "shared/bridge/BridgeDispatcher.h"
+#include "shared/bridge/BridgeWorker.h"
 #include "shared/browser/BrowserExternalForm.h"
 #include "shared/browser/BrowserForm.h"
 #include "shared/browser/EdgeEx.h"
-#include "shared/ExeZip.h"
-#include "shared/ProjectIni.h"
 
 #include <functional>
 #include <memory>
@@ -67,11 +68,14 @@ public:
     void DataModuleCreate(Platform::Ui::TObject* Sender);
     void DataModuleDestroy(Platform::Ui::TObject* Sender);
 
-    // The dispatcher, bound to the browser control's OnWebMessageReceived.
-    void EdgeBrowserWebMessageReceived(TCustomEdgeBrowser* Sender, TWebMessageReceivedEventArgs* Args);
-    // The same for a message given as the sending document's address and
+    // One web message of the page, given as the sending document's address and
     // the message's two readings (MessageAsString is the message when it is
-    // a plain string, else empty). Errors propagate.
+    // a plain string, else empty), as the browser window's OnPageMessage
+    // hands it: errors go to the application's error report from the
+    // message loop.
+    void ReceiveWebMessage(const std::string& Source, const std::string& MessageAsString,
+                           const std::string& MessageAsJson);
+    // The same, where errors propagate.
     void HandleWebMessage(const std::string& Source, const std::string& MessageAsString,
                           const std::string& MessageAsJson);
 
@@ -164,11 +168,19 @@ private:
     // Gives Item the picture named Name (archive entry, file beside the
     // program, or the name itself); nothing when none is found.
     void LoadMenuImage(Platform::Ui::TMenuItem& Item, const std::string& Name);
-    TBridgeResult EndSession(unsigned Flags);
+    TBridgeResult EndSession(const TBridgeCall& Call, unsigned Flags);
     // Writes the bytes made from the "contents" argument to the page path
     // "filePath" (its folders created first): true, or the error.
-    TBridgeResult WritePageFile(const TJsonValue& Data,
+    TBridgeResult WritePageFile(const TBridgeCall& Call,
                                 const std::function<std::string(const std::string&)>& BytesOf);
+    // Runs Work on the bridge's worker thread, after the work handed over
+    // before, and replies its result from the main loop while the module
+    // lives. Work reads nothing of the module. Gives NoReply for the caller
+    // to return.
+    TBridgeResult ReplyFromWorker(const TBridgeCall& Call, std::function<TBridgeResult()> Work);
+    // Replies Result to the call Uuid from the main loop, if the module still
+    // lives then; for work that ends on another thread.
+    void QueueReply(const std::string& Uuid, TBridgeResult Result);
     TBridgeResult RunFileDialog(const TJsonValue& Data, Platform::Ui::TCustomFileDialog& Dialog,
                                 std::string_view DefaultTitle, bool Save);
     // The browser control of BrowserForm, or null.
@@ -185,6 +197,8 @@ private:
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
     THost FHost{*this};
     TBridgeDispatcher FDispatcher{FHost};
+    // Last, so that it finishes its work first when the module goes.
+    TBridgeWorker FWorker;
 };
 
 } // namespace Norvane::Shared

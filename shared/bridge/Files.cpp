@@ -128,34 +128,45 @@ TBridgeResult TBrowserExternalModule::FilesFileExists(const TBridgeCall& Call) {
     return TBridgeResult::Boolean(fs::exists(status) && !fs::is_directory(status));
 }
 
+// The functions that change files run on the bridge's worker, in the order of
+// the calls.
+
 TBridgeResult TBrowserExternalModule::FilesDeleteFile(const TBridgeCall& Call) {
-    // A single file (or a link itself); never a folder, even an empty one.
     const std::string path = ResolvePagePath(ReadPathArg(Call.Data, "filePath"));
-    std::error_code ec;
-    const fs::file_status status = fs::symlink_status(PathFromUtf8(path), ec);
-    return TBridgeResult::Boolean(fs::exists(status) && !fs::is_directory(status) &&
-                                  fs::remove(PathFromUtf8(path), ec) && !ec);
+    return ReplyFromWorker(Call, [path] {
+        // A single file (or a link itself); never a folder, even an empty one.
+        std::error_code ec;
+        const fs::file_status status = fs::symlink_status(PathFromUtf8(path), ec);
+        return TBridgeResult::Boolean(fs::exists(status) && !fs::is_directory(status) &&
+                                      fs::remove(PathFromUtf8(path), ec) && !ec);
+    });
 }
 
-TBridgeResult TBrowserExternalModule::WritePageFile(const TJsonValue& Data,
-                                                    const std::function<std::string(const std::string&)>& BytesOf) {
-    const std::string path = ResolvePagePath(ReadPathArg(Data, "filePath"));
-    ForceFolderOf(path);
+TBridgeResult
+TBrowserExternalModule::WritePageFile(const TBridgeCall& Call,
+                                      const std::function<std::string(const std::string&)>& BytesOf) {
+    const std::string path = ResolvePagePath(ReadPathArg(Call.Data, "filePath"));
+    std::string contents;
     try {
-        // Contents of a wrong kind are reported here, like a failed write.
-        const std::string bytes = BytesOf(ReadTextArg(Data, "contents"));
+        contents = ReadTextArg(Call.Data, "contents");
+    } catch (const std::exception& e) {
+        // Contents of a wrong kind are reported like a failed write.
+        ForceFolderOf(path);
+        return TBridgeResult::Error(e.what());
+    }
+    return ReplyFromWorker(Call, [path, contents = std::move(contents), BytesOf] {
+        ForceFolderOf(path);
+        const std::string bytes = BytesOf(contents);
         TFileStream file(path, TFileMode::fmCreate);
         WriteAll(file, bytes);
         file.Close();
         return TBridgeResult::Boolean(true);
-    } catch (const std::exception& e) {
-        return TBridgeResult::Error(e.what());
-    }
+    });
 }
 
 TBridgeResult TBrowserExternalModule::FilesWriteTextFile(const TBridgeCall& Call) {
-    return WritePageFile(Call.Data,
-                         [](const std::string& Contents) { return "\xEF\xBB\xBF" + WithCrLfLines(Contents); });
+    return WritePageFile(
+        Call, [](const std::string& Contents) { return "\xEF\xBB\xBF" + WithCrLfLines(Contents); });
 }
 
 TBridgeResult TBrowserExternalModule::FilesExtractFile(const TBridgeCall& Call) {

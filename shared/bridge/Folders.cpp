@@ -29,8 +29,9 @@ TBridgeResult TBrowserExternalModule::FoldersDirExists(const TBridgeCall& Call) 
 }
 
 TBridgeResult TBrowserExternalModule::FoldersDeleteDir(const TBridgeCall& Call) {
-    const std::string dirPath = ReadPathArg(Call.Data, "dirPath");
-    return TBridgeResult::Boolean(TSysUtils::DeleteDirectory(ResolvePagePath(dirPath)));
+    const std::string path = ResolvePagePath(ReadPathArg(Call.Data, "dirPath"));
+    // A large tree takes its time: on the bridge's worker, after the writes.
+    return ReplyFromWorker(Call, [path] { return TBridgeResult::Boolean(TSysUtils::DeleteDirectory(path)); });
 }
 
 TBridgeResult TBrowserExternalModule::FoldersGetTempDir(const TBridgeCall&) {

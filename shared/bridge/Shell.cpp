@@ -2,15 +2,11 @@
 #include "shared/bridge/BrowserExternalModule.h"
 
 #include "platform/System.h"
-#include "platform/ui/Application.h"
 #include "shared/SysUtils.h"
 
-#include <memory>
 #include <thread>
 
 namespace Norvane::Shared {
-
-using namespace Platform::Ui;
 
 TBridgeResult TBrowserExternalModule::ShellExecute(const TBridgeCall& Call) {
     const std::string filePath = ReadTextArg(Call.Data, "filePath");
@@ -38,17 +34,16 @@ TBridgeResult TBrowserExternalModule::ShellCommand(const TBridgeCall& Call) {
     // The command runs beside the window, which goes on answering calls and
     // repainting; its output is the reply once it ends (replies go by their
     // ids, in any order). A window closed meanwhile gets no reply.
-    std::thread([Uuid = Call.Uuid, command, workingDir, showWindow, alive = std::weak_ptr<bool>(FAlive), this] {
+    // A thread of its own, not the bridge's worker: a command may run for as
+    // long as it likes without holding back the file functions.
+    std::thread([Uuid = Call.Uuid, command, workingDir, showWindow, this] {
         TBridgeResult result = TBridgeResult::NoReply();
         try {
             result = TBridgeResult::EscapedText(TSysUtils::GetDosOutput(command, workingDir, showWindow));
         } catch (const std::exception& error) {
             result = TBridgeResult::Error(error.what());
         }
-        Application().Queue([Uuid, result = std::move(result), alive, this] {
-            if (alive.lock())
-                FDispatcher.Reply(Uuid, result);
-        });
+        QueueReply(Uuid, std::move(result));
     }).detach();
     return TBridgeResult::NoReply();
 }

@@ -4,11 +4,11 @@
 #include "platform/Process.h"
 #include "platform/System.h"
 #include "platform/Text.h"
-#include "shared/bridge/BridgeProtocol.h"
 #include "shared/Resources.h"
 #include "shared/StrUtils.h"
 #include "shared/Streams.h"
 #include "shared/SysUtils.h"
+#include "shared/bridge/BridgeProtocol.h"
 
 #include <algorithm>
 #include <cctype>
@@ -234,7 +234,7 @@ void TBrowserForm::FormCreate(TObject*) {
     };
     FEdgeBrowser->OnWebMessageReceived = [this](TCustomEdgeBrowser* Sender,
                                                 TWebMessageReceivedEventArgs* Args) {
-        EdgeBrowserClickMessageReceived(Sender, Args);
+        EdgeBrowserWebMessageReceived(Sender, Args);
     };
     FEdgeBrowser->OnPermissionRequested = [this](TCustomEdgeBrowser* Sender,
                                                  TPermissionRequestedEventArgs* Args) {
@@ -484,13 +484,22 @@ void TBrowserForm::EdgeBrowserNavigationCompleted(TCustomEdgeBrowser*, bool, TOl
     ProgressBar->Hide();
 }
 
-void TBrowserForm::EdgeBrowserClickMessageReceived(TCustomEdgeBrowser*, TWebMessageReceivedEventArgs* Args) {
-    char* text = nullptr;
-    std::string message;
-    if (Args->ArgsInterface()->TryGetWebMessageAsString(&text) >= 0)
-        message = TakeEngineText(text);
-    else
-        TakeEngineText(text);
+void TBrowserForm::EdgeBrowserWebMessageReceived(TCustomEdgeBrowser*, TWebMessageReceivedEventArgs* Args) {
+    ICoreWebView2WebMessageReceivedEventArgs* args = Args->ArgsInterface();
+    // A text of the arguments; empty when the engine gives none (a message
+    // that is no string has no string reading).
+    auto read = [args](HRESULT (NV_STDCALL ICoreWebView2WebMessageReceivedEventArgs::*Get)(char**)) {
+        char* text = nullptr;
+        const bool ok = (args->*Get)(&text) >= 0;
+        std::string value = TakeEngineText(text);
+        return ok ? value : std::string();
+    };
+    const std::string message = read(&ICoreWebView2WebMessageReceivedEventArgs::TryGetWebMessageAsString);
+    if (OnPageMessage) {
+        OnPageMessage(read(&ICoreWebView2WebMessageReceivedEventArgs::get_Source), message,
+                      read(&ICoreWebView2WebMessageReceivedEventArgs::get_WebMessageAsJson));
+        return;
+    }
     if (FIsRuntime || message != "qvx-webbrowser-clicked")
         return;
     if (TWinControl* host = Parent() ? Parent()->Parent() : nullptr)

@@ -18,8 +18,8 @@
 
 #include "platform/ui/Controls.h"
 #include "platform/ui/Forms.h"
-#include "shared/browser/EdgeEx.h"
 #include "shared/ExeZip.h"
+#include "shared/browser/EdgeEx.h"
 
 #include <memory>
 #include <optional>
@@ -79,6 +79,13 @@ public:
     void SetHandleRequests(bool Value) { FHandleRequests = Value; }
     TEdgeBrowser* EdgeBrowser() const { return FEdgeBrowser; }
 
+    // A message of the page: the sending document's address, the message
+    // when it is a plain string (else empty) and its JSON text. The bridge
+    // connects to it, once; it is the only way messages reach the host.
+    using TPageMessageEvent = std::function<void(const std::string& Source, const std::string& AsString,
+                                                 const std::string& AsJson)>;
+    TPageMessageEvent OnPageMessage;
+
     // Handlers.
     void FormCreate(Platform::Ui::TObject* Sender);
     void FormDestroy(Platform::Ui::TObject* Sender);
@@ -86,7 +93,9 @@ public:
     void EdgeBrowserWebResourceRequested(TCustomEdgeBrowser* Sender, TWebResourceRequestedEventArgs* Args);
     void EdgeBrowserNewWindowRequested(TCustomEdgeBrowser* Sender, TNewWindowRequestedEventArgs* Args);
     void EdgeBrowserNavigationCompleted(TCustomEdgeBrowser* Sender, bool IsSuccess, TOleEnum WebErrorStatus);
-    void EdgeBrowserClickMessageReceived(TCustomEdgeBrowser* Sender, TWebMessageReceivedEventArgs* Args);
+    // Every web message of the page: read once and handed to OnPageMessage;
+    // without one, the click notice (outside runtime mode) focuses the host.
+    void EdgeBrowserWebMessageReceived(TCustomEdgeBrowser* Sender, TWebMessageReceivedEventArgs* Args);
     void EdgeBrowserPermissionRequested(TCustomEdgeBrowser* Sender, TPermissionRequestedEventArgs* Args);
     void EdgeBrowserProcessFailed(TCustomEdgeBrowser* Sender, TOleEnum ProcessFailedKind);
 

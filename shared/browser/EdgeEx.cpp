@@ -1,5 +1,7 @@
 #include "shared/browser/EdgeEx.h"
 
+#include "shared/browser/EngineLoader.h"
+
 #include "platform/Process.h"
 #include "platform/ProcessControl.h"
 #include "platform/Text.h"
@@ -8,7 +10,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cfenv>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -18,8 +19,6 @@ namespace Norvane::Shared {
 
 using namespace Norvane::WebView2;
 namespace Ui = Platform::Ui;
-
-std::string WebView2LoaderPath;
 
 const TResStringRec SEdgeBrowserCreateFailed{"Failed to create Edge browser control"};
 const TResStringRec SWebViewNotInstantiated{"WebView2 not instantiated"};
@@ -37,123 +36,10 @@ BOOL ToBool(bool Value) {
     return Value ? AllBitsTrue : FALSE_VALUE;
 }
 
-// The loader library: loaded on first use, unloaded at module finalization.
-class TLoaderModule {
-public:
-    TLoaderModule() {
-        // Every floating-point exception of this thread gives its default
-        // result instead of trapping, the engine's code included. The
-        // standard <cfenv> does it: feholdexcept clears the flags and installs
-        // the non-stop mode (with glibc on x86 it masks all six exceptions of
-        // both units, the denormal operand included); the saved environment is
-        // deliberately never restored.
-        std::fenv_t previous;
-        std::feholdexcept(&previous);
-#if defined(__i386__) || defined(__x86_64__)
-        // MinGW's feholdexcept leaves the SSE unit alone: its control register
-        // gets the same, all six masks set and the flags cleared.
-        unsigned control = 0;
-        __asm__ volatile("stmxcsr %0" : "=m"(control));
-        control = (control | 0x1F80u) & ~0x3Fu;
-        __asm__ volatile("ldmxcsr %0" : : "m"(control));
-#endif
-    }
-    ~TLoaderModule() {
-        std::lock_guard guard(FLock);
-        if (FHandle)
-            Platform::FreeLibrary(FHandle);
-        FHandle = nullptr;
-        FCreateEnvironment = nullptr;
-        FBrowserVersion = nullptr;
-        FMemFree = nullptr;
-        WebView2LoaderPath.clear();
-    }
-    TLoaderModule(const TLoaderModule&) = delete;
-    TLoaderModule& operator=(const TLoaderModule&) = delete;
-
-    // Loads the library now unless it is loaded; false when it cannot be used.
-    bool Load() {
-        std::lock_guard guard(FLock);
-        return LoadLocked();
-    }
-
-    // With MayLoad false a library not loaded yet is not loaded here: the
-    // caller is a worker thread and the load was tried on the UI thread.
-    HRESULT CreateEnvironment(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* Handler,
-                              bool MayLoad) {
-        PFN_CreateCoreWebView2Environment entry = nullptr;
-        {
-            std::lock_guard guard(FLock);
-            if (!(MayLoad ? LoadLocked() : FHandle != nullptr))
-                return E_FAIL;
-            entry = FCreateEnvironment;
-        }
-        return entry(Handler);
-    }
-
-    HRESULT BrowserVersion(char** Text) {
-        PFN_GetCoreWebView2BrowserVersionString entry = nullptr;
-        {
-            std::lock_guard guard(FLock);
-            if (!LoadLocked())
-                return E_FAIL;
-            entry = FBrowserVersion;
-        }
-        return entry(nullptr, Text);
-    }
-
-    // Frees a text the engine returned.
-    void Free(char* Text) {
-        if (!Text)
-            return;
-        PFN_CoTaskMemFree entry = nullptr;
-        {
-            std::lock_guard guard(FLock);
-            entry = FMemFree;
-        }
-        if (entry)
-            entry(Text);
-    }
-
-private:
-    // A library that loads but lacks one of the entries is treated like one
-    // that cannot be loaded: it is unloaded again and the next call retries.
-    bool LoadLocked() {
-        if (FHandle)
-            return true;
-        Platform::LibraryHandle handle = Platform::LoadLibrary(WebView2LoaderPath);
-        if (!handle)
-            return false;
-        auto create = reinterpret_cast<PFN_CreateCoreWebView2Environment>(
-            Platform::GetProcAddress(handle, CreateEnvironmentEntry));
-        auto version = reinterpret_cast<PFN_GetCoreWebView2BrowserVersionString>(
-            Platform::GetProcAddress(handle, BrowserVersionEntry));
-        auto memFree = reinterpret_cast<PFN_CoTaskMemFree>(Platform::GetProcAddress(handle, MemFreeEntry));
-        if (!create || !version || !memFree) {
-            Platform::FreeLibrary(handle);
-            return false;
-        }
-        FHandle = handle;
-        FCreateEnvironment = create;
-        FBrowserVersion = version;
-        FMemFree = memFree;
-        return true;
-    }
-
-    std::mutex FLock;
-    Platform::LibraryHandle FHandle = nullptr;
-    PFN_CreateCoreWebView2Environment FCreateEnvironment = nullptr;
-    PFN_GetCoreWebView2BrowserVersionString FBrowserVersion = nullptr;
-    PFN_CoTaskMemFree FMemFree = nullptr;
-};
-
-// Defined after WebView2LoaderPath, so it is finalized before it.
-TLoaderModule LoaderModule;
-
 // Copies a text of the engine and frees the engine's copy.
 std::string TakeText(char* Text) {
     std::string result = Text ? Text : "";
-    LoaderModule.Free(Text);
+    EngineLoader::Free(Text);
     return result;
 }
 
@@ -345,7 +231,7 @@ void TCustomEdgeBrowser::CreateWebView() {
     // module lock while the loader's own lock is held, and the UI thread may
     // hold the first while it waits for the second (a deadlock seen with the
     // GTK engine). A load that fails here fails the worker's call as well.
-    LoaderModule.Load();
+    EngineLoader::Load();
     try {
         std::thread([Life = FLifeline] {
             std::lock_guard guard(Life->Lock);
@@ -385,7 +271,7 @@ void TCustomEdgeBrowser::InitializeWebView(bool MayLoad) {
                 return Control.CreateEnvironmentCompleted(AResult, AEnvironment);
             });
         });
-    const HRESULT hr = LoaderModule.CreateEnvironment(handler.Get(), MayLoad);
+    const HRESULT hr = EngineLoader::CreateEnvironment(handler.Get(), MayLoad);
     if (SUCCEEDED(hr) && completed->load())
         return;
     if (!RecordHResult(hr))
@@ -864,7 +750,7 @@ std::string TCustomEdgeBrowser::BrowserVersionInfo() {
     if (FWebView && FWebViewEnvironment)
         hr = FWebViewEnvironment->get_BrowserVersionString(&version);
     else
-        hr = LoaderModule.BrowserVersion(&version);
+        hr = EngineLoader::BrowserVersion(&version);
     const bool ok = RecordHResult(hr);
     std::string text = TakeText(version);
     return ok ? text : std::string();
@@ -1077,46 +963,47 @@ void TCustomEdgeBrowser::SetBuiltInErrorPageEnabled(bool Value) {
 // are freed also when the handler raises. Nothing of the control is touched
 // after the event: its handler may have freed the control.
 
-HRESULT TCustomEdgeBrowser::DoNavigationStarting(ICoreWebView2NavigationStartingEventArgs* Args) {
-    auto event = OnNavigationStarting;
-    if (!event)
-        return S_OK;
-    TNavigationStartingEventArgs args(Args);
-    event(this, &args);
+namespace {
+
+// Raises Event (a copy: its handler may free the control) with a wrapper of
+// the engine's arguments that lives on the stack.
+template <class TArgs, class TEvent, class TEngineArgs>
+HRESULT RaiseWrapped(TCustomEdgeBrowser* Sender, TEvent Event, TEngineArgs* Args) {
+    if (Event) {
+        TArgs args(Args);
+        Event(Sender, &args);
+    }
     return S_OK;
+}
+
+HRESULT RaiseNavigationCompleted(TCustomEdgeBrowser* Sender, TNavigationCompletedEvent Event,
+                                 ICoreWebView2NavigationCompletedEventArgs* Args) {
+    if (!Event)
+        return S_OK;
+    BOOL isSuccess = FALSE_VALUE;
+    COREWEBVIEW2_WEB_ERROR_STATUS status = COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN;
+    Args->get_IsSuccess(&isSuccess);
+    Args->get_WebErrorStatus(&status);
+    Event(Sender, isSuccess != 0, static_cast<TOleEnum>(status));
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT TCustomEdgeBrowser::DoNavigationStarting(ICoreWebView2NavigationStartingEventArgs* Args) {
+    return RaiseWrapped<TNavigationStartingEventArgs>(this, OnNavigationStarting, Args);
 }
 
 HRESULT TCustomEdgeBrowser::DoFrameNavigationStarting(ICoreWebView2NavigationStartingEventArgs* Args) {
-    auto event = OnFrameNavigationStarting;
-    if (!event)
-        return S_OK;
-    TNavigationStartingEventArgs args(Args);
-    event(this, &args);
-    return S_OK;
+    return RaiseWrapped<TNavigationStartingEventArgs>(this, OnFrameNavigationStarting, Args);
 }
 
 HRESULT TCustomEdgeBrowser::DoNavigationCompleted(ICoreWebView2NavigationCompletedEventArgs* Args) {
-    auto event = OnNavigationCompleted;
-    if (!event)
-        return S_OK;
-    BOOL isSuccess = FALSE_VALUE;
-    COREWEBVIEW2_WEB_ERROR_STATUS status = COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN;
-    Args->get_IsSuccess(&isSuccess);
-    Args->get_WebErrorStatus(&status);
-    event(this, isSuccess != 0, static_cast<TOleEnum>(status));
-    return S_OK;
+    return RaiseNavigationCompleted(this, OnNavigationCompleted, Args);
 }
 
 HRESULT TCustomEdgeBrowser::DoFrameNavigationCompleted(ICoreWebView2NavigationCompletedEventArgs* Args) {
-    auto event = OnFrameNavigationCompleted;
-    if (!event)
-        return S_OK;
-    BOOL isSuccess = FALSE_VALUE;
-    COREWEBVIEW2_WEB_ERROR_STATUS status = COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN;
-    Args->get_IsSuccess(&isSuccess);
-    Args->get_WebErrorStatus(&status);
-    event(this, isSuccess != 0, static_cast<TOleEnum>(status));
-    return S_OK;
+    return RaiseNavigationCompleted(this, OnFrameNavigationCompleted, Args);
 }
 
 HRESULT TCustomEdgeBrowser::DoSourceChanged(ICoreWebView2SourceChangedEventArgs* Args) {
@@ -1157,39 +1044,19 @@ HRESULT TCustomEdgeBrowser::DoDocumentTitleChanged() {
 }
 
 HRESULT TCustomEdgeBrowser::DoNewWindowRequested(ICoreWebView2NewWindowRequestedEventArgs* Args) {
-    auto event = OnNewWindowRequested;
-    if (!event)
-        return S_OK;
-    TNewWindowRequestedEventArgs args(Args);
-    event(this, &args);
-    return S_OK;
+    return RaiseWrapped<TNewWindowRequestedEventArgs>(this, OnNewWindowRequested, Args);
 }
 
 HRESULT TCustomEdgeBrowser::DoWebResourceRequested(ICoreWebView2WebResourceRequestedEventArgs* Args) {
-    auto event = OnWebResourceRequested;
-    if (!event)
-        return S_OK;
-    TWebResourceRequestedEventArgs args(Args);
-    event(this, &args);
-    return S_OK;
+    return RaiseWrapped<TWebResourceRequestedEventArgs>(this, OnWebResourceRequested, Args);
 }
 
 HRESULT TCustomEdgeBrowser::DoScriptDialogOpening(ICoreWebView2ScriptDialogOpeningEventArgs* Args) {
-    auto event = OnScriptDialogOpening;
-    if (!event)
-        return S_OK;
-    TScriptDialogOpeningEventArgs args(Args);
-    event(this, &args);
-    return S_OK;
+    return RaiseWrapped<TScriptDialogOpeningEventArgs>(this, OnScriptDialogOpening, Args);
 }
 
 HRESULT TCustomEdgeBrowser::DoPermissionRequested(ICoreWebView2PermissionRequestedEventArgs* Args) {
-    auto event = OnPermissionRequested;
-    if (!event)
-        return S_OK;
-    TPermissionRequestedEventArgs args(Args);
-    event(this, &args);
-    return S_OK;
+    return RaiseWrapped<TPermissionRequestedEventArgs>(this, OnPermissionRequested, Args);
 }
 
 HRESULT TCustomEdgeBrowser::DoProcessFailed(ICoreWebView2ProcessFailedEventArgs* Args) {
@@ -1203,12 +1070,7 @@ HRESULT TCustomEdgeBrowser::DoProcessFailed(ICoreWebView2ProcessFailedEventArgs*
 }
 
 HRESULT TCustomEdgeBrowser::DoWebMessageReceived(ICoreWebView2WebMessageReceivedEventArgs* Args) {
-    auto event = OnWebMessageReceived;
-    if (!event)
-        return S_OK;
-    TWebMessageReceivedEventArgs args(Args);
-    event(this, &args);
-    return S_OK;
+    return RaiseWrapped<TWebMessageReceivedEventArgs>(this, OnWebMessageReceived, Args);
 }
 
 HRESULT TCustomEdgeBrowser::DoContainsFullScreenElementChanged(ICoreWebView2* Sender) {

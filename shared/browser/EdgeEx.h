@@ -13,6 +13,7 @@
 
 #include "platform/ui/Controls.h"
 #include "shared/Streams.h"
+#include "shared/browser/EngineLoader.h"
 #include "webview2/WebView2.h"
 #include "webview2/WebView2Com.h"
 
@@ -33,10 +34,9 @@ using HRESULT = WebView2::HRESULT;
 using TOleEnum = std::uint32_t;
 using TUInt64 = std::uint64_t;
 
-// Full path of the engine's loader library. Empty at start; the start-up sets
-// it before the first control is created; cleared at module finalization. The
-// library is loaded on first use and unloaded at module finalization.
-extern std::string WebView2LoaderPath;
+// The loader library's path, WebView2LoaderPath, is declared with the loader
+// in EngineLoader.h: empty at start, set by the start-up before the first
+// control is created, cleared when the program ends.
 
 // Copies a text that an engine call returned (a `char**` result) and frees
 // the engine's copy; a null text gives the empty text.

@@ -51,7 +51,7 @@ const lines = [];
   }
 })(window.qvx, "qvx.");
 console.log(lines.join("\n"));
-console.error(lines.length);' "$SOURCE/resources/QVX_EXTERNAL_JAVASCRIPT.js" > library.ts 2> count.txt
+console.error(lines.length);' "$BUILD/generated/bridge/QVX_EXTERNAL_JAVASCRIPT.js" > library.ts 2> count.txt
 [ "$(cat count.txt)" -ge 40 ] || fail "the script library yielded only $(cat count.txt) functions"
 tsc qvx.d.ts library.ts > library.out 2>&1 || fail "library functions missing or of another arity: $(head -20 library.out)"
 

@@ -6,8 +6,8 @@
 #include "platform/Process.h"
 #include "platform/Session.h"
 #include "platform/System.h"
-#include "shared/bridge/BrowserExternalModule.h"
 #include "shared/Resources.h"
+#include "shared/bridge/BrowserExternalModule.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtk/gtk.h>
@@ -43,11 +43,10 @@ protected:
             CloseRequests.push_back(Sender);
         };
         TBrowserExternalModule* module = Module.get();
-        Window->EdgeBrowser()->OnWebMessageReceived =
-            [module](Norvane::Shared::TCustomEdgeBrowser* Sender,
-                     Norvane::Shared::TWebMessageReceivedEventArgs* Args) {
-                module->EdgeBrowserWebMessageReceived(Sender, Args);
-            };
+        Window->OnPageMessage = [module](const std::string& Source, const std::string& AsString,
+                                         const std::string& AsJson) {
+            module->ReceiveWebMessage(Source, AsString, AsJson);
+        };
         MarkCalls();
     }
     void TearDown() override {
@@ -483,11 +482,11 @@ TEST_F(ModuleFunctionsTest, SessionEndsGoThroughTheSessionControlWithForce) {
     auto request = [](int Id, const std::string& Uuid) {
         return "{\"id\": " + std::to_string(Id) + ", \"uuid\": \"" + Uuid + "\", \"data\": {}}";
     };
-    EXPECT_EQ(Reply(request(11001, "x1")), Success("x1", "true"));
-    EXPECT_EQ(Reply(request(11002, "x2")), Success("x2", "true"));
-    EXPECT_EQ(Reply(request(11003, "x3")), Success("x3", "true"));
+    EXPECT_EQ(AwaitedReply(request(11001, "x1")), Success("x1", "true"));
+    EXPECT_EQ(AwaitedReply(request(11002, "x2")), Success("x2", "true"));
+    EXPECT_EQ(AwaitedReply(request(11003, "x3")), Success("x3", "true"));
     session->Answer = false;
-    EXPECT_EQ(Reply(request(11003, "x4")), Failure("x4", R"("Not \"allowed\"")"));
+    EXPECT_EQ(AwaitedReply(request(11003, "x4")), Failure("x4", R"("Not \"allowed\"")"));
     Norvane::Platform::SetSessionControl(previous);
     EXPECT_THAT(session->Calls,
                 ElementsAre(std::pair(SessionAction::LogOff, true), std::pair(SessionAction::Reboot, true),
@@ -517,10 +516,24 @@ protected:
         DropPendingChecks();
         ModuleFunctionsTest::TearDown();
     }
-    // A request of function Id with the data object's members.
+    // The reply to a request of function Id with the data object's members
+    // (the functions that change files answer from the bridge's worker), or
+    // "" when the request escaped the function.
     std::string Call(int Id, const std::string& Uuid, const std::string& Members) {
-        return Reply("{\"id\": " + std::to_string(Id) + ", \"uuid\": \"" + Uuid + "\", \"data\": {" +
-                     Members + "}}");
+        const std::size_t before = DetailsOf("View.PostWebMessageAsJson").size();
+        const std::size_t errors = EdgeEx::ReportedErrors().size();
+        FireWebMessage(JsonMessage("{\"id\": " + std::to_string(Id) + ", \"uuid\": \"" + Uuid +
+                                   "\", \"data\": {" + Members + "}}")
+                           .Get());
+        EdgeEx::PumpUntil(
+            [&] {
+                return DetailsOf("View.PostWebMessageAsJson").size() > before ||
+                       EdgeEx::ReportedErrors().size() > errors;
+            },
+            10000);
+        const std::vector<std::string> posted = DetailsOf("View.PostWebMessageAsJson");
+        EXPECT_LE(posted.size(), before + 1) << Members;
+        return posted.size() > before ? posted[before] : std::string();
     }
     // Whether a request escaped the function: no reply, and this error reported.
     void ExpectEscaped(int Id, const std::string& Members, const std::string& Error) {
