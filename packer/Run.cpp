@@ -109,7 +109,8 @@ int RunWatched(TBuildOptions Options, const Platform::ProcessStartInfo& Info, co
     if (!watch)
         throw EPackError("run --watch cannot watch the files: " + Platform::LastErrorMessage());
     const std::string appDir = WatchedPath(Options.AppDir), iniFile = WatchedPath(Options.IniFile),
-                      scriptFile = Options.ScriptFile.empty() ? std::string() : WatchedPath(Options.ScriptFile);
+                      scriptFile =
+                          Options.ScriptFile.empty() ? std::string() : WatchedPath(Options.ScriptFile);
     if (!watch->AddFolder(appDir) || !watch->AddFile(iniFile) ||
         (!scriptFile.empty() && !watch->AddFile(scriptFile)))
         throw EPackError("run --watch cannot watch the files: " + Platform::LastErrorMessage());

@@ -102,11 +102,13 @@ private:
             return false;
         root->Whole = true;
         std::error_code ec;
-        fs::recursive_directory_iterator it(PathFromUtf8(Path), fs::directory_options::skip_permission_denied, ec);
+        fs::recursive_directory_iterator it(PathFromUtf8(Path), fs::directory_options::skip_permission_denied,
+                                            ec);
         for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
             if (!it->is_directory(ec) || it->is_symlink(ec))
                 continue;
-            TFolder* folder = AddOne(Path + "/" + Utf8FromPath(it->path().lexically_relative(PathFromUtf8(Path))));
+            TFolder* folder =
+                AddOne(Path + "/" + Utf8FromPath(it->path().lexically_relative(PathFromUtf8(Path))));
             if (!folder)
                 return false;
             folder->Whole = true;

@@ -16,14 +16,16 @@ constexpr char ReloadRequest = 'R';
 
 bool TReloadListener::Listen(const std::string& Name, std::function<void()> OnReload) {
     sockaddr_un address{};
-    if (FHandle >= 0 || !OnReload || Name.empty() || Name.front() != '/' || !Posix::SocketAddress(Name, address))
+    if (FHandle >= 0 || !OnReload || Name.empty() || Name.front() != '/' ||
+        !Posix::SocketAddress(Name, address))
         return false;
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return false;
     // Nothing is unlinked first: the packer made the folder empty, so a socket
     // there belongs to an earlier process of this run, which keeps it.
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0) {
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, 4) != 0) {
         ::close(fd);
         return false;
     }
