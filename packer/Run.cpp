@@ -169,6 +169,9 @@ int RunWatched(TBuildOptions Options, const Platform::ProcessStartInfo& Info, co
         }
         Note("packed again; the application restarts");
         Stop(*child);
+        // The ended process's socket stays behind; the next one listens anew.
+        std::error_code ec;
+        fs::remove(PathFromUtf8(channel), ec);
         child = Start(Info);
     }
 }

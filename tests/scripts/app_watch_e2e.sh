@@ -2,7 +2,7 @@
 # norvane-pack run --watch: a saved page reloads in the same window of the
 # same process; a settings file that does not pack leaves that window running
 # and the packer's error on the terminal; a valid settings change restarts the
-# application with the new settings.
+# application, which reloads again on the next save.
 # Usage: bash app_watch_e2e.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/../e2e/e2e_common.sh"
 
@@ -44,10 +44,12 @@ sleep 1
 wait_title "$FIRST" "E2E watch two" 5 || fail "the window did not stay after a broken change: $TITLE"
 [ -z "$(app_pids "$FIRST")" ] || fail "a broken change started another process"
 
-# Valid settings again, with another name shown as the caption: a new process.
-printf '[App]\nID=norvane-watch\nName=E2E watch restarted\nDirName=webapp\nDynamicAppTitle=0\n' >"$SRC/qvx.ini"
-if wait_app "$FIRST" && wait_title "$PID" "E2E watch restarted" 30; then
+# Valid settings again: a new process, which reloads on the next save.
+printf '[App]\nID=norvane-watch\nName=Watch E2E again\nDirName=webapp\nDynamicAppTitle=1\n' >"$SRC/qvx.ini"
+if wait_app "$FIRST" && wait_title "$PID" "E2E watch two" 30; then
     ! kill -0 "$FIRST" 2>/dev/null || fail "the first process still runs after the restart"
+    save_title "E2E watch three"
+    wait_title "$PID" "E2E watch three" 30 || fail "the restarted application did not reload: $TITLE; $(log)"
 else
     fail "the settings change did not restart the application: ${TITLE:-no new process}; $(log)"
 fi
