@@ -20,6 +20,7 @@
 #include "packer/PackError.h"
 #include "platform/ChildProcess.h"
 #include "platform/FileWatch.h"
+#include "platform/Interrupts.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/ReloadChannel.h"
@@ -127,6 +128,7 @@ int RunWatched(TBuildOptions Options, const Platform::ProcessStartInfo& Info, co
     // Each new package is written beside the running one and renamed over it
     // only when it is whole.
     Options.Output = Utf8FromPath(Folder / "application.new");
+    bool restart = false;
     for (;;) {
         // Where the system gives no handle of the application's end, its end
         // is checked now and then.
@@ -146,24 +148,27 @@ int RunWatched(TBuildOptions Options, const Platform::ProcessStartInfo& Info, co
         }
         if (child->ExitCode() != Platform::StillActive)
             return child->Wait();
-        const bool restart = std::any_of(changed.begin(), changed.end(), [&](const std::string& Path) {
-            return Path == iniFile || (!scriptFile.empty() && Path == scriptFile);
-        });
+        // A settings change that did not pack still needs the restart once
+        // a later save packs.
+        restart = restart || std::any_of(changed.begin(), changed.end(), [&](const std::string& Path) {
+                      return Path == iniFile || (!scriptFile.empty() && Path == scriptFile);
+                  });
         try {
             BuildPackage(Options);
             fs::rename(PathFromUtf8(Options.Output), PathFromUtf8(package));
-        } catch (const EPackError& e) {
-            std::fprintf(stderr, "norvane-pack: %s\n", e.what());
-            Note("the change was not packed; the application runs on as it was");
-            continue;
-        } catch (const fs::filesystem_error& e) {
-            std::fprintf(stderr, "norvane-pack: %s\n", e.what());
+        } catch (const std::exception& e) {
+            // Ctrl-C while packing ends the run (the application has it too).
+            if (Platform::InterruptRequested())
+                throw;
+            std::fprintf(stderr, "norvane-pack: error: %s\n", e.what());
             Note("the change was not packed; the application runs on as it was");
             continue;
         }
         // A page change reloads the window; when the application does not
         // listen (it has not got so far yet, or is a second process), it restarts.
-        if (!restart && Platform::AskToReload(channel)) {
+        const bool reload = !restart && Platform::AskToReload(channel);
+        restart = false;
+        if (reload) {
             Note("packed again; the page reloads");
             continue;
         }

@@ -38,7 +38,7 @@ fi
 # Settings the packer refuses: its error on the terminal, the window stays.
 printf '[App]\nDirName=webapp\n' >"$SRC/qvx.ini"
 for _ in $(seq 1 100); do grep -q "runs on as it was" "$T/err-run" && break; sleep 0.1; done
-grep -q "^norvane-pack: The settings file .* lacks" "$T/err-run" || fail "no packer error for the broken settings: $(log)"
+grep -q "^norvane-pack: error: The settings file .* lacks" "$T/err-run" || fail "no packer error for the broken settings: $(log)"
 grep -q "runs on as it was" "$T/err-run" || fail "no note that the application runs on: $(log)"
 sleep 1
 wait_title "$FIRST" "E2E watch two" 5 || fail "the window did not stay after a broken change: $TITLE"
