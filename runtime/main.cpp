@@ -87,19 +87,32 @@ void ReloadPackage() {
     }
 }
 
-void ReloadWhenAsked() {
+// The channel the packer named, in an author's run only; empty otherwise.
+std::string ReloadChannel() {
     const auto development = Platform::GetEnv(WebView2::DevelopmentVariable);
     const auto channel = Platform::GetEnv(Platform::ReloadChannelVariable);
-    if (!development || !WebView2::DevelopmentRun(development->c_str()) || !channel)
-        return;
-    PackagePath = Platform::ExecutablePath();
-    ReloadListener.Listen(*channel, [] { Platform::Ui::Application().Queue(ReloadPackage); });
+    return development && WebView2::DevelopmentRun(development->c_str()) && channel ? *channel
+                                                                                    : std::string();
+}
+
+// Called first thing: the packer may replace the package from its first
+// repack on, after which the running file has no name any more.
+void RememberPackagePath() {
+    if (!ReloadChannel().empty())
+        PackagePath = Platform::ExecutablePath();
+}
+
+void ReloadWhenAsked() {
+    const std::string channel = ReloadChannel();
+    if (!channel.empty() && !PackagePath.empty())
+        ReloadListener.Listen(channel, [] { Platform::Ui::Application().Queue(ReloadPackage); });
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     using namespace Platform::Ui;
+    RememberPackagePath();
     // The arguments as UTF-8 text (the entry's own are in the system's code
     // page on Windows); the program as the entry received it.
     std::vector<std::string> arguments = Platform::ProcessArguments();

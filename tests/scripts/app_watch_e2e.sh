@@ -13,10 +13,13 @@ printf '<!doctype html><title>E2E watch</title><script src="js/title.js"></scrip
 save_title() { printf 'document.title = "%s";\n' "$1" >"$SRC/app/js/.title.js.swp" && mv "$SRC/app/js/.title.js.swp" "$SRC/app/js/title.js"; }
 save_title "E2E watch one"
 printf '[App]\nID=norvane-watch\nName=Watch E2E\nDirName=webapp\nDynamicAppTitle=1\n' >"$SRC/qvx.ini"
+# The packer's temporary folder goes with the test's, whatever way it ends.
+export TMPDIR="$T/tmp"
+mkdir -p "$TMPDIR"
 "$PACK" run --watch --app "$SRC/app" --ini "$SRC/qvx.ini" --loader "$ENGINE" >"$T/out-run" 2>"$T/err-run" &
 RUN=$!
 STARTED_PIDS+=("$RUN")
-app_pids() { pgrep -f "norvane-run-.*/application" | grep -vx "${1:-}"; }
+app_pids() { pgrep -f "$TMPDIR/norvane-run-.*/application" | grep -vx "${1:-}"; }
 wait_app() { # wait_app [OLD_PID]: sets PID to a process of the package other than OLD_PID
     local _
     PID=
