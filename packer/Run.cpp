@@ -155,7 +155,6 @@ int RunWatched(TBuildOptions Options, const Platform::ProcessStartInfo& Info, co
                   });
         try {
             BuildPackage(Options);
-            fs::rename(PathFromUtf8(Options.Output), PathFromUtf8(package));
         } catch (const std::exception& e) {
             // Ctrl-C while packing ends the run (the application has it too).
             if (Platform::InterruptRequested())
@@ -164,19 +163,31 @@ int RunWatched(TBuildOptions Options, const Platform::ProcessStartInfo& Info, co
             Note("the change was not packed; the application runs on as it was");
             continue;
         }
-        // A page change reloads the window; when the application does not
-        // listen (it has not got so far yet, or is a second process), it restarts.
-        const bool reload = !restart && Platform::AskToReload(channel);
+        // A page change reloads the window. The package is replaced under
+        // the running application where the system allows it (not on
+        // Windows, where it restarts every time); when the application does
+        // not listen (it has not got so far yet), it restarts.
+        std::error_code ec;
+        bool replaced = false;
+        if (!restart) {
+            fs::rename(PathFromUtf8(Options.Output), PathFromUtf8(package), ec);
+            replaced = !ec;
+        }
+        const bool reloaded = replaced && Platform::AskToReload(channel);
         restart = false;
-        if (reload) {
+        if (reloaded) {
             Note("packed again; the page reloads");
             continue;
         }
         Note("packed again; the application restarts");
         Stop(*child);
         // The ended process's socket stays behind; the next one listens anew.
-        std::error_code ec;
         fs::remove(PathFromUtf8(channel), ec);
+        if (!replaced) {
+            fs::rename(PathFromUtf8(Options.Output), PathFromUtf8(package), ec);
+            if (ec)
+                throw EPackError("Cannot replace the package \"" + package + "\": " + ec.message());
+        }
         child = Start(Info);
     }
 }
