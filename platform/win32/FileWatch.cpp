@@ -29,9 +29,8 @@ public:
     bool AddFile(const std::string& Path) override {
         FRoots.push_back(Path);
         const fs::path path = PathFromUtf8(Path);
-        std::string folder = Utf8FromPath(path.parent_path());
-        if (folder.empty())
-            folder = ".";
+        const std::string folder =
+            path.has_parent_path() ? Utf8FromPath(path.parent_path()) : std::string(".");
         TFolder* entry = nullptr;
         for (auto& existing : FFolders)
             if (!existing->Whole && existing->Path == folder)

@@ -66,11 +66,11 @@ TEST(FileWatch, AFileIsSeenEachTimeItIsReplacedAndItsNeighboursAreNot) {
     ASSERT_TRUE(watch && watch->AddFile(ini));
 
     const std::set<std::string> onlyIni{Normal(ini)};
-    for (int save = 0; save < 2; ++save) {
+    for (const char* text : {"[App]\nID=first\n", "[App]\nID=second\n"}) {
         WriteFile(folder + "/notes.txt", "unrelated");
-        WriteFile(folder + "/qvx.ini.part", "[App]\nID=" + std::to_string(save) + "\n");
+        WriteFile(folder + "/qvx.ini.part", text);
         fs::rename(PathFromUtf8(folder + "/qvx.ini.part"), PathFromUtf8(ini));
-        EXPECT_EQ(WaitFor(*watch, ini), onlyIni) << "save " << save;
+        EXPECT_EQ(WaitFor(*watch, ini), onlyIni) << text;
     }
     WriteFile(ini, "[App]\nID=in place\n");
     EXPECT_EQ(WaitFor(*watch, ini), onlyIni);
