@@ -1,6 +1,7 @@
 // Hearing of changes to files and folders through the system's change
-// notifications (inotify here), without reading the folders again and again:
-// the author's reload loop of "norvane-pack run --watch" uses it.
+// notifications (inotify; ReadDirectoryChangesW on Windows), without reading
+// the folders again and again: the author's reload loop of
+// "norvane-pack run --watch" uses it.
 #pragma once
 
 #include <memory>
@@ -32,8 +33,7 @@ public:
     virtual std::vector<std::string> Wait(int Milliseconds, WaitHandle Also = NoWaitHandle) = 0;
 };
 
-// A new watch; null, with the last error set, where the system offers no
-// change notifications (the Windows build for now).
+// A new watch; null, with the last error set, when the system refuses one.
 std::unique_ptr<TFileWatch> CreateFileWatch();
 
 } // namespace Norvane::Platform

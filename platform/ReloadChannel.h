@@ -6,7 +6,8 @@
 // any other way never opens it. On POSIX the channel is a local socket in the
 // packer's private temporary folder, and only processes of the same user are
 // heard; the request is one byte and nothing else is read. The Windows build
-// has no channel yet (Listen and AskToReload return false).
+// has no channel yet (Listen and AskToReload return false), and the packer
+// restarts the application instead.
 #pragma once
 
 #include <cstdint>

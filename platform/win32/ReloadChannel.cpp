@@ -1,5 +1,5 @@
 // The Windows build has no reload channel yet: "norvane-pack run --watch"
-// stops before it would be needed (no file watch either, platform/FileWatch.h).
+// restarts the application on every change there.
 #include "platform/ReloadChannel.h"
 
 namespace Norvane::Platform {
