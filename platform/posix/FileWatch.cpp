@@ -84,7 +84,11 @@ private:
     TFolder* AddOne(const std::string& Path) {
         const int wd = ::inotify_add_watch(FFd, Path.c_str(), ChangeEvents | IN_ONLYDIR | IN_MASK_ADD);
         if (wd < 0) {
-            SetLastError(errno, "Cannot watch \"" + Path + "\": " + SystemErrorMessage(errno));
+            const int error = errno;
+            SetLastError(error, "Cannot watch \"" + Path + "\": " +
+                                    (error == ENOSPC ? std::string("the system's limit of watched folders "
+                                                                   "(fs.inotify.max_user_watches) is reached")
+                                                     : SystemErrorMessage(error)));
             return nullptr;
         }
         TFolder& entry = FFolders[wd];
