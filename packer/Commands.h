@@ -42,8 +42,11 @@ void BrandRuntimeCopy(const TBuildOptions& Options, const std::string& Copy);
 void DesktopCommand(const std::vector<std::string>& Args);
 
 // run: builds into a temporary folder, runs the result with AppArguments and
-// returns its exit code; the temporary folder is removed in every case.
-int RunPackage(TBuildOptions Options, const std::vector<std::string>& AppArguments);
+// returns its exit code; the temporary folder is removed in every case. With
+// Watch, packs again on every saved change of the application folder, the
+// settings or the extra script and reloads (or restarts) the application,
+// until the application ends.
+int RunPackage(TBuildOptions Options, const std::vector<std::string>& AppArguments, bool Watch);
 
 // types: qvx.d.ts on standard output.
 void PrintTypes();

@@ -26,9 +26,11 @@ const char* const Usage =
     "      gets the icon as a payload entry for its windows. NAME is one of\n"
     "      CompanyName FileDescription FileVersion InternalName LegalCopyright\n"
     "      LegalTrademarks OriginalFileName ProgramID ProductName ProductVersion Comments\n"
-    "  norvane-pack run --app DIR --ini FILE [build options, no -o] [-- ARGS...]\n"
+    "  norvane-pack run [--watch] --app DIR --ini FILE [build options, no -o] [-- ARGS...]\n"
     "      packs into a temporary folder, runs the result with ARGS, removes it and\n"
-    "      ends with the application's exit code\n"
+    "      ends with the application's exit code; with --watch, packs again on every\n"
+    "      saved change of DIR, FILE or the script and reloads the page (restarts\n"
+    "      the application when FILE or the script changed)\n"
     "  norvane-pack list EXE           lists the entries of EXE's payload\n"
     "  norvane-pack cat EXE ENTRY      writes one entry's bytes to standard output\n"
     "  norvane-pack extract EXE ZIP    writes EXE's payload as a stand-alone ZIP file\n"
@@ -114,7 +116,11 @@ int Run(const std::vector<std::string>& argv) {
     } else if (command == "run") {
         auto split = std::find(args.begin(), args.end(), "--");
         std::vector<std::string> appArguments(split == args.end() ? split : split + 1, args.end());
-        return RunPackage(ParseBuild({args.begin(), split}), appArguments);
+        std::vector<std::string> options(args.begin(), split);
+        auto watch = std::remove(options.begin(), options.end(), "--watch");
+        const bool watching = watch != options.end();
+        options.erase(watch, options.end());
+        return RunPackage(ParseBuild(options), appArguments, watching);
     } else if (command == "list") {
         RequireArguments(command, args, 1);
         ListPayload(args[0]);

@@ -47,6 +47,13 @@ public:
     // descriptor), owned by this object; NoWaitHandle when the system offers
     // none, and then waiting falls back to checking ExitCode now and then.
     virtual WaitHandle EndHandle() { return NoWaitHandle; }
+    // Asks the process to end (SIGTERM here), or with Force ends it at once
+    // (SIGKILL; TerminateProcess on Windows, either way). False when it could
+    // not be asked, also for a process that has ended and been waited for.
+    virtual bool Terminate(bool Force) {
+        (void)Force;
+        return false;
+    }
 };
 
 // Blocks until the handle is signalled or Milliseconds have passed; true when

@@ -162,6 +162,15 @@ void TMainForm::FormCreate(TObject*) {
     FBrowserForm->SetStartPageURL(startPage);
 }
 
+void TMainForm::ReloadPayload(Shared::TExeZip* Zip) {
+    if (!FBrowserForm || !FBrowserExternalModule || !Zip)
+        return;
+    FBrowserForm->SetExeZip(Zip);
+    FBrowserExternalModule->SetExeZip(Zip);
+    if (WebView2::ICoreWebView2* view = FBrowserForm->EdgeBrowser()->DefaultInterface())
+        view->Reload();
+}
+
 void TMainForm::FormCloseQuery(TObject*, bool& CanClose) {
     CanClose = FCanClose;
     Shared::TEdgeBrowser* browser = FBrowserForm ? FBrowserForm->EdgeBrowser() : nullptr;

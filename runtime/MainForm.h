@@ -33,6 +33,10 @@ public:
     void BrowserExternalModuleAppCloseRequest(Platform::Ui::TObject* Sender);
 
     bool CanClose() const { return FCanClose; }
+    // An author's run with reloading: the pages are served from Zip from now
+    // on (the caller keeps it, and the one before, alive) and the current page
+    // is loaded again; the window keeps its size and place.
+    void ReloadPayload(Shared::TExeZip* Zip);
 
     // The smallest width or height the window gets from its settings, unless
     // the work area is smaller still.

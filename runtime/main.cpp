@@ -2,15 +2,19 @@
 // single-instance rule, then the main window and the message loop.
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/InstanceLock.h"
 #include "platform/Process.h"
+#include "platform/ReloadChannel.h"
 #include "platform/ui/Application.h"
 #include "runtime/ExeZipLoader.h"
 #include "runtime/MainForm.h"
+#include "shared/PayloadFormat.h"
 #include "shared/ProjectIni.h"
+#include "webview2/WebView2.h"
 
 namespace {
 
@@ -53,10 +57,62 @@ void ShowWhenAsked() {
     });
 }
 
+// An author's run with reloading (norvane-pack run --watch): the packer
+// replaces the package at the path this process was started from and asks
+// over the channel it named to show the new one.
+Platform::TReloadListener ReloadListener;
+std::string PackagePath;
+
+// The package read again: a new archive reader over the new file, given to
+// the window. The earlier readers and mappings stay until the process ends,
+// as a page may still be reading media from them; an author's run is short.
+void ReloadPackage() {
+    using Platform::Ui::Application;
+    auto* form = dynamic_cast<TMainForm*>(Application().MainForm());
+    if (!form)
+        return;
+    static std::vector<std::unique_ptr<Shared::TMappedPayload>> payloads;
+    static std::vector<std::unique_ptr<Shared::TExeZip>> readers;
+    try {
+        Shared::TExeUtils utils;
+        auto payload = utils.MapZipFromFile(PackagePath);
+        auto reader = std::make_unique<Shared::TExeZip>();
+        reader->SetPassword(Shared::PayloadPassword);
+        reader->Open(payload->Data(), payload->Size(), true);
+        form->ReloadPayload(reader.get());
+        payloads.push_back(std::move(payload));
+        readers.push_back(std::move(reader));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "norvane: the package cannot be read again: %s\n", e.what());
+    }
+}
+
+// The channel the packer named, in an author's run only; empty otherwise.
+std::string ReloadChannel() {
+    const auto development = Platform::GetEnv(WebView2::DevelopmentVariable);
+    const auto channel = Platform::GetEnv(Platform::ReloadChannelVariable);
+    return development && WebView2::DevelopmentRun(development->c_str()) && channel ? *channel
+                                                                                    : std::string();
+}
+
+// Called first thing: the packer may replace the package from its first
+// repack on, after which the running file has no name any more.
+void RememberPackagePath() {
+    if (!ReloadChannel().empty())
+        PackagePath = Platform::ExecutablePath();
+}
+
+void ReloadWhenAsked() {
+    const std::string channel = ReloadChannel();
+    if (!channel.empty() && !PackagePath.empty())
+        ReloadListener.Listen(channel, [] { Platform::Ui::Application().Queue(ReloadPackage); });
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     using namespace Platform::Ui;
+    RememberPackagePath();
     // The arguments as UTF-8 text (the entry's own are in the system's code
     // page on Windows); the program as the entry received it.
     std::vector<std::string> arguments = Platform::ProcessArguments();
@@ -79,6 +135,7 @@ int main(int argc, char** argv) {
         Application().SetMainFormOnTaskBar(true);
         Application().CreateForm<TMainForm>();
         ShowWhenAsked();
+        ReloadWhenAsked();
         Application().Run();
     } catch (...) {
         // What escapes start-up or the main loop: the application's error report, then the end.

@@ -192,6 +192,10 @@ public:
         return FPidFd;
     }
 
+    // The child is not reaped before FEnded is set, so the signal cannot reach
+    // another process that was given its id.
+    bool Terminate(bool Force) override { return !FEnded && ::kill(FPid, Force ? SIGKILL : SIGTERM) == 0; }
+
 private:
     void Finish(int code) {
         FEnded = true;

@@ -1,5 +1,7 @@
 #include "platform/InstanceLock.h"
 
+#include "platform/posix/LocalSocket.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -119,21 +121,8 @@ std::string ShowSocketPath(const std::string& Name) {
     return path.size() < sizeof(sockaddr_un::sun_path) ? path : std::string();
 }
 
-bool SocketAddress(const std::string& path, sockaddr_un& address) {
-    if (path.empty() || path.size() >= sizeof address.sun_path)
-        return false;
-    address = {};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
-
-// Whether the other end of a connected local socket runs as our user.
-bool PeerIsUs(int fd) {
-    ucred peer{};
-    socklen_t size = sizeof peer;
-    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::geteuid();
-}
+using Posix::PeerIsUs;
+using Posix::SocketAddress;
 
 constexpr char ShowRequest = 'S';
 

@@ -126,6 +126,8 @@ public:
 
     WaitHandle EndHandle() override { return reinterpret_cast<WaitHandle>(FProcess.Get()); }
 
+    bool Terminate(bool) override { return ::TerminateProcess(FProcess.Get(), 1) != 0; }
+
 private:
     Win32::Handle FProcess;
     Win32::Handle FOutput;

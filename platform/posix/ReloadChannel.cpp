@@ -1,0 +1,74 @@
+#include "platform/ReloadChannel.h"
+
+#include "platform/posix/LocalSocket.h"
+
+#include <cerrno>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <thread>
+
+namespace Norvane::Platform {
+namespace {
+
+constexpr char ReloadRequest = 'R';
+
+} // namespace
+
+bool TReloadListener::Listen(const std::string& Name, std::function<void()> OnReload) {
+    sockaddr_un address{};
+    if (FHandle >= 0 || !OnReload || Name.empty() || Name.front() != '/' ||
+        !Posix::SocketAddress(Name, address))
+        return false;
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    // Nothing is unlinked first: the packer made the folder empty, so a socket
+    // there belongs to an earlier process of this run, which keeps it.
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, 4) != 0) {
+        ::close(fd);
+        return false;
+    }
+    FHandle = fd;
+    std::thread([fd, OnReload = std::move(OnReload)] {
+        for (;;) {
+            int client = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client < 0) {
+                if (errno == EINTR || errno == ECONNABORTED)
+                    continue;
+                return; // the listener was shut down
+            }
+            timeval wait{1, 0};
+            ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+            char request = 0;
+            const bool asked =
+                Posix::PeerIsUs(client) && ::read(client, &request, 1) == 1 && request == ReloadRequest;
+            ::close(client);
+            if (asked)
+                OnReload();
+        }
+    }).detach();
+    return true;
+}
+
+TReloadListener::~TReloadListener() {
+    // Wakes the listening thread, which then ends; the descriptor stays open
+    // for it (a closed one could be reused under it).
+    if (FHandle >= 0)
+        ::shutdown(static_cast<int>(FHandle), SHUT_RDWR);
+}
+
+bool AskToReload(const std::string& Name) {
+    sockaddr_un address{};
+    if (!Posix::SocketAddress(Name, address))
+        return false;
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const bool sent = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+                      Posix::PeerIsUs(fd) && ::write(fd, &ReloadRequest, 1) == 1;
+    ::close(fd);
+    return sent;
+}
+
+} // namespace Norvane::Platform
