@@ -113,10 +113,14 @@ if run_app single "WindowState=1\nWindowBorder=1"; then
 fi
 stop "$PID"
 
-if run_app dialog "WindowState=1\nWindowBorder=3"; then
-    expect_window "maximized, dialog border" "$PID" "$WORK" maximized false
-fi
-stop "$PID"
+# The dialog and both tool-window borders start maximized too.
+for border in "dialog 3" "tool 4" "sizeable-tool 5"; do
+    read -r name number <<<"$border"
+    if run_app "$name" "WindowState=1\nWindowBorder=$number"; then
+        expect_window "maximized, $name border" "$PID" "$WORK" maximized false
+    fi
+    stop "$PID"
+done
 
 # Sizes the settings cannot mean are the default; sizes past the screen, or
 # a default size at a doubled display scale, fit the work area with the
