@@ -91,59 +91,22 @@ public:
     // The same with the AppDirPath of BrowserForm (empty without one).
     std::string ResolvePagePath(const std::string& Path) const;
 
-    // The functions: dialogs, files, folders and base64.
-    TBridgeResult DialogsOpenFile(const TBridgeCall& Call);
-    TBridgeResult DialogsSaveFile(const TBridgeCall& Call);
-    TBridgeResult FilesFileExists(const TBridgeCall& Call);
-    TBridgeResult FilesDeleteFile(const TBridgeCall& Call);
-    TBridgeResult FilesWriteTextFile(const TBridgeCall& Call);
-    TBridgeResult FilesExtractFile(const TBridgeCall& Call);
-    TBridgeResult FoldersDirExists(const TBridgeCall& Call);
-    TBridgeResult FoldersDeleteDir(const TBridgeCall& Call);
-    TBridgeResult FoldersGetTempDir(const TBridgeCall& Call);
-    TBridgeResult FoldersGetUserDocumentsDir(const TBridgeCall& Call);
-    TBridgeResult FoldersGetUserDesktopDir(const TBridgeCall& Call);
-    TBridgeResult FoldersGetAppExecutableDir(const TBridgeCall& Call);
-    TBridgeResult FoldersGetAppDataDir(const TBridgeCall& Call);
-    TBridgeResult Base64DecodeToFile(const TBridgeCall& Call);
+    // The functions, one member function a row of the function table (its
+    // "handler"), each defined in the source file of its namespace.
+#define NORVANE_BRIDGE_FUNCTION(Id, Name, TakesArguments, RuntimeOnly, RefusalName, Handler, Arguments,      \
+                                Result, Description)                                                         \
+    TBridgeResult Handler(const TBridgeCall& Call);
+#include "bridge/BridgeTable.inc"
+#undef NORVANE_BRIDGE_FUNCTION
 
-    // The main menu of the page (kept on BrowserExternalForm and attached to
-    // MainForm by the first setItems).
-    TBridgeResult MainMenuSetItems(const TBridgeCall& Call);
-    TBridgeResult MainMenuUpdateItem(const TBridgeCall& Call);
+    // The main menu of the page is kept on BrowserExternalForm and attached
+    // to MainForm by the first setItems.
     // The first item of the subtree of Root (Root first, then its children in
     // order, depth first) whose Tag is Tag; null when none is.
     static Platform::Ui::TMenuItem* FindMenuItemByTag(Platform::Ui::TMenuItem* Root, std::int32_t Tag);
     // The click of an item without children: runs
     // "qvx.events.onMainMenuItemClick(<Tag>);" in the page.
     void MainMenuItemClick(Platform::Ui::TObject* Sender);
-
-    // The functions: application, window, shell and system.
-    TBridgeResult Hello(const TBridgeCall& Call);
-    TBridgeResult IsRuntime(const TBridgeCall& Call);
-    TBridgeResult SystemLogoff(const TBridgeCall& Call);
-    TBridgeResult SystemReboot(const TBridgeCall& Call);
-    TBridgeResult SystemShutdown(const TBridgeCall& Call);
-    TBridgeResult AppClose(const TBridgeCall& Call);
-    TBridgeResult AppInFullscreen(const TBridgeCall& Call);
-    TBridgeResult AppEnterFullscreen(const TBridgeCall& Call);
-    TBridgeResult AppExitFullscreen(const TBridgeCall& Call);
-    TBridgeResult AppGetArgs(const TBridgeCall& Call);
-    TBridgeResult WindowGetStyle(const TBridgeCall& Call);
-    TBridgeResult WindowSetStyle(const TBridgeCall& Call);
-    TBridgeResult WindowGetState(const TBridgeCall& Call);
-    TBridgeResult WindowSetState(const TBridgeCall& Call);
-    TBridgeResult WindowGetTitle(const TBridgeCall& Call);
-    TBridgeResult WindowSetTitle(const TBridgeCall& Call);
-    TBridgeResult WindowGetZoom(const TBridgeCall& Call);
-    TBridgeResult WindowSetZoom(const TBridgeCall& Call);
-    TBridgeResult ShellExecute(const TBridgeCall& Call);
-    TBridgeResult ShellExplore(const TBridgeCall& Call);
-    TBridgeResult ShellCommand(const TBridgeCall& Call);
-    TBridgeResult ShellWindows(const TBridgeCall& Call);
-    TBridgeResult ThemesGetTheme(const TBridgeCall& Call);
-    TBridgeResult ThemesGetThemes(const TBridgeCall& Call);
-    TBridgeResult ThemesSetTheme(const TBridgeCall& Call);
 
     // How a refusal is shown (a modal information box); replaceable for tests.
     std::function<void(const std::string& Text)> OnShowRefusal;
