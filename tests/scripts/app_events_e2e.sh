@@ -2,7 +2,7 @@
 # The host's events reach the page (events.html, which logs them to
 # events.log): the window losing the focus to another program's window and
 # gaining it again, resized (a burst of sizes reported once, with the last), moved,
-# minimized and restored, a second start of the application with its
+# minimized and restored, maximized and restored, a second start of the application with its
 # arguments, and a switch of the visual theme.
 # Usage: bash app_events_e2e.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/../e2e/e2e_common.sh"
@@ -64,6 +64,16 @@ xdotool windowminimize "$w"
 logged "state minimized" || fail "no minimized state"
 xdotool windowactivate "$w" >/dev/null 2>&1
 logged "state normal" || fail "no normal state after the restore"
+
+# Maximized and restored: asked for by the page (keys M and N), made by the
+# window manager, whose report is the event.
+xdotool windowactivate --sync "$w" >/dev/null 2>&1
+xdotool mousemove --window "$w" 20 60 click 1 sleep 0.5 key m
+logged "state maximized" || fail "no maximized state: $(tr '\r\n' ' |' <"$LOG")"
+normals=$(count "state normal")
+xdotool key n
+for _ in $(seq 1 50); do [ "$(count "state normal")" -gt "$normals" ] && break; sleep 0.1; done
+[ "$(count "state normal")" -gt "$normals" ] || fail "no normal state after the page restored the window"
 
 # A second start hands its arguments over and ends.
 "$app" --open "two words" "é" >"$T/out-second" 2>&1 &
