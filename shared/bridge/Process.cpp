@@ -23,6 +23,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace Norvane::Shared {
 
@@ -188,13 +189,18 @@ void TBrowserExternalModule::RunPageScript(const std::string& Script, std::funct
             Done();
         return;
     }
+    // Done runs once: from the completion, or here when the engine refused
+    // the script without completing it.
+    auto once = std::make_shared<std::function<void()>>(std::move(Done));
     auto handler = WebView2::Callback<WebView2::ICoreWebView2ExecuteScriptCompletedHandler>(
-        [Done = std::move(Done)](WebView2::HRESULT, const char*) -> WebView2::HRESULT {
-            if (Done)
-                Done();
+        [once](WebView2::HRESULT, const char*) -> WebView2::HRESULT {
+            if (auto done = std::exchange(*once, nullptr))
+                done();
             return WebView2::S_OK;
         });
-    view->ExecuteScript(Script.c_str(), handler.Get());
+    if (view->ExecuteScript(Script.c_str(), handler.Get()) < 0)
+        if (auto done = std::exchange(*once, nullptr))
+            done();
 }
 
 std::shared_ptr<TBrowserExternalModule::TProcessEntry>
