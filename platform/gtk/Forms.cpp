@@ -533,6 +533,8 @@ void TCustomForm::HandleWindowState(unsigned NewState, unsigned Changed) {
         NotifySysCommand(FWindowState == TWindowState::wsMinimized ? SC_MINIMIZE : SC_RESTORE);
     else
         NotifySysCommand(FWindowState == TWindowState::wsMaximized ? SC_MAXIMIZE : SC_RESTORE);
+    if (OnWindowStateChange)
+        OnWindowStateChange(this);
 }
 
 void TCustomForm::SetFormStyle(TFormStyle Value) {

@@ -169,6 +169,8 @@ public:
     TNotifyEvent OnHide;
     TNotifyEvent OnActivate;
     TNotifyEvent OnDeactivate;
+    // The window was minimized, maximized or restored (WindowState changed).
+    TNotifyEvent OnWindowStateChange;
     TCloseQueryEvent OnCloseQuery;
     TCloseEvent OnClose;
 

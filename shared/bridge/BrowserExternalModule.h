@@ -108,6 +108,19 @@ public:
     // "qvx.events.onMainMenuItemClick(<Tag>);" in the page.
     void MainMenuItemClick(Platform::Ui::TObject* Sender);
 
+    // The processes the page starts (Process.cpp); they are ended with the module.
+    struct TProcessEntry;
+    struct TProcessTable;
+
+    // The host's events, run as "qvx.events.<handler>(...);" in an
+    // application document (Events.cpp); the main window calls them.
+    // Resizes and moves are reported once the bounds stay for a moment.
+    void WindowPlaceChanged();
+    void WindowStateChanged();
+    void WindowFocusChanged(bool Focused);
+    void SecondInstanceStarted(const std::vector<std::string>& Arguments);
+    void ThemeChanged();
+
     // How a refusal is shown (a modal information box); replaceable for tests.
     std::function<void(const std::string& Text)> OnShowRefusal;
 
@@ -148,6 +161,14 @@ private:
                                 std::string_view DefaultTitle, bool Save);
     // The browser control of BrowserForm, or null.
     TEdgeBrowser* Browser() const;
+    // Runs Script in the page; Done (on the UI thread) once it has run, or at
+    // once without a page.
+    void RunPageScript(const std::string& Script, std::function<void()> Done);
+    void RaiseEvent(std::string_view Handler, const std::string& Arguments);
+    void DrainProcessOutput(const std::shared_ptr<TProcessEntry>& Entry);
+    // The running process named by the call's "id"; refused with "Missing id"
+    // or "No such process".
+    std::shared_ptr<TProcessEntry> FindProcess(const TBridgeCall& Call);
 
     Platform::Ui::TCustomForm* FMainForm = nullptr;
     Shared::TExeZip* FExeZip = nullptr;
@@ -155,11 +176,19 @@ private:
     Shared::TProjectIni* FProjectINI = nullptr;
     TBrowserForm* FBrowserForm = nullptr;
     TBrowserExternalForm* FBrowserExternalForm = nullptr;
+    unsigned FPlaceTimer = 0;
+    int FReportedLeft = 0, FReportedTop = 0, FReportedWidth = 0, FReportedHeight = 0;
     // Held while the module lives: work that ends on another thread replies
     // only while it is still there.
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
     THost FHost{*this};
     TBridgeDispatcher FDispatcher{FHost};
+    // Ends the processes when it goes (Process.cpp).
+    struct TProcessTableDeleter {
+        void operator()(TProcessTable* Table) const;
+    };
+    void CreateProcessTable();
+    std::unique_ptr<TProcessTable, TProcessTableDeleter> FProcesses;
     // Last, so that it finishes its work first when the module goes.
     TBridgeWorker FWorker;
 };
