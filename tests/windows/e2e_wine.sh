@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The Windows programs of one build (32-bit or 64-bit) end to end under wine:
 #  - the programs are of the build's machine (PE32 for x86, PE32+ for x86-64);
-#  - norvane-pack.exe writes the icon and the version texts into the
-#    runtime copy's resources (read back with wrestool) and packs an application onto norvane-runtime.exe, and the
-#    Linux norvane-pack lists that package (and the other way round), also
-#    with file and folder names outside Windows-1252;
+#  - norvane-pack.exe packs an application onto norvane-runtime.exe, with the
+#    icon and the version texts in the runtime copy's resources (read back
+#    with wrestool), and the Linux norvane-pack lists that package (and the
+#    other way round), also with file and folder names outside Windows-1252;
 #  - the bare runtime (no payload) shows its message and ends with 0, one
 #    with a damaged payload its error report and ends with 1, one with
 #    another program's ZIP ends silently with 0;
