@@ -251,7 +251,7 @@ else
 fi
 # Read back by an independent reader of the resource tree (wrestool, icoutils).
 check "the package's version block holds the texts given (wrestool)" \
-    bash -c 'v=$(wrestool -x --type=16 "$1" | strings -el) && grep -qx "Wine App" <<<"$v" && grep -qx "2.5.0.1" <<<"$v"' \
+    bash -c 'v=$(wrestool -x --raw --type=16 "$1" | strings -el) && grep -qx "Wine App" <<<"$v" && grep -qx "2.5.0.1" <<<"$v"' \
     _ "$T/app.exe"
 wrestool -x --type=14 --name=MAINICON "$T/app.exe" >"$T/mainicon.ico" 2>/dev/null
 check "the package carries the application's icon as MAINICON (wrestool)" \
