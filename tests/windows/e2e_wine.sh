@@ -5,6 +5,7 @@
 #    icon and the version texts in the runtime copy's resources (read back
 #    with wrestool), and the Linux norvane-pack lists that package (and the
 #    other way round), also with file and folder names outside Windows-1252;
+#    and it packs onto the other Windows build's runtime (PE32 <-> PE32+);
 #  - the bare runtime (no payload) shows its message and ends with 0, one
 #    with a damaged payload its error report and ends with 1, one with
 #    another program's ZIP ends silently with 0;
@@ -259,6 +260,25 @@ check "the package carries the application's icon as MAINICON (wrestool)" \
     "$ROOT/tests/fuzz/corpus/icon/red16.ico"
 check "the package with rewritten resources keeps the runtime's machine and header kind" \
     test "$(kind "$T/app.exe" 2>/dev/null)" = "$KIND"
+# Across word sizes: this build's packer edits and packs onto the runtime of
+# the other Windows build (NORVANE_E2E_OTHER_RUNTIME, which
+# scripts/test-windows.sh gives when that build exists), PE32+ onto PE32 or
+# the other way round.
+if [ -n "${NORVANE_E2E_OTHER_RUNTIME:-}" ]; then
+    OTHER_KIND=$(kind "$NORVANE_E2E_OTHER_RUNTIME")
+    rm -f "$T/other.exe" "$T/other.ico"
+    pack_exe "Wine App" "$T/other.exe" "$T/empty-loader" --runtime "$(winpath "$NORVANE_E2E_OTHER_RUNTIME")" \
+        --icon "$(winpath "$ROOT/tests/fuzz/corpus/icon/red16.ico")" --version-info "ProductName=Wine App"
+    wrestool -x --type=14 --name=MAINICON "$T/other.exe" >"$T/other.ico" 2>/dev/null
+    check "norvane-pack.exe packs onto the other build's runtime ($OTHER_KIND): kind kept, icon and version texts read back, payload listed" \
+        bash -c 'test "$2" != "$3" && test "$2" = "$4" && cmp -s <(icotool -l "$5") <(icotool -l "$6") &&
+            wrestool -x --raw --type=16 "$1" | strings -el | grep -qx "Wine App" &&
+            "$7" list "$1" | grep -q "site/index.html"' \
+        _ "$T/other.exe" "$OTHER_KIND" "$KIND" "$(kind "$T/other.exe" 2>/dev/null)" "$T/other.ico" \
+        "$ROOT/tests/fuzz/corpus/icon/red16.ico" "$LINUX_PACK"
+else
+    echo "NOTE e2e: no runtime of the other Windows build given (NORVANE_E2E_OTHER_RUNTIME): packing across word sizes not checked"
+fi
 # The Linux packer's payload behind the unchanged runtime: exactly what
 # follows the runtime's image.
 "$LINUX_PACK" build --app "$T/src/site" --ini "$T/qvx-Wine App.ini" --loader "$T/empty-loader" \
