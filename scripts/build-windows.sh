@@ -3,11 +3,13 @@
 # (i686-w64-mingw32) into build/windows/ and 64-bit (x86_64-w64-mingw32) into
 # build/windows64/, from the same sources:
 #  1. installs mingw-w64 (i686 and x86_64, -posix threads), the mingw-w64
-#     zlib, wine and wine64, the build tools, Xvfb, openbox and xdotool for the
-#     tests' windows, zip and icoutils for their archives and resources; then
-#     wine32 (the i386 architecture is added for it) on its own: it runs only
-#     the 32-bit tests, and a machine whose i386 packages cannot match its
-#     amd64 ones goes on without it;
+#     zlib and the build tools; then, on their own, wine and wine64, Xvfb,
+#     openbox and xdotool for the tests' windows, zip and icoutils for their
+#     archives and resources (without them both builds are still built, and
+#     scripts/test.sh says the tests were not run); then wine32 (the i386
+#     architecture is added for it) on its own: it runs only the 32-bit
+#     tests, and a machine whose i386 packages cannot match its amd64 ones
+#     goes on without it;
 #  2. cross-builds libzip, PCRE2 and GoogleTest from their Debian sources
 #     (apt-get source; a deb-src entry is added when there is none) into the
 #     prefix deps/ of each build folder, which later runs reuse;
@@ -17,8 +19,9 @@
 #
 # Usage: bash scripts/build-windows.sh [32] [64]   (default: both)
 #
-# Exits with 75 when the packages cannot be installed (scripts/test.sh then
-# reports the Windows step as skipped), otherwise with the failing step's code.
+# Exits with 75 when the cross compilers cannot be installed (scripts/test.sh
+# then reports the Windows step as skipped), otherwise with the failing step's
+# code.
 #
 # Environment: NORVANE_WIN_BUILD (default build/windows) and
 # NORVANE_WIN64_BUILD (default build/windows64) name the build folders;
@@ -45,15 +48,16 @@ SUDO=""
 INSTALL_FAILED=75
 export DEBIAN_FRONTEND=noninteractive
 
-PACKAGES=(
+# What the builds need.
+BUILD_PACKAGES=(
   cmake pkg-config g++ zlib1g-dev dpkg-dev xz-utils rapidjson-dev
   mingw-w64 gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix
   gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
-  wine wine64
-  # The display and the input of the tests under wine (scripts/test-windows.sh),
-  # the archives and the resources of the end-to-end run.
-  xvfb x11-utils openbox xdotool zip icoutils
 )
+# What the tests need: wine64, the display and the input of the tests under
+# wine (scripts/test-windows.sh), the archives and the resources of the
+# end-to-end run.
+TEST_PACKAGES=(wine wine64 xvfb x11-utils openbox xdotool zip icoutils)
 
 # The first archive address of the machine's own Debian sources.
 debian_archive() {
@@ -77,6 +81,14 @@ add_source_entries() {
   return 0
 }
 
+# missing_of PACKAGE...: the ones not installed, one a line.
+missing_of() {
+  local p
+  for p in "$@"; do
+    dpkg -s "$p" >/dev/null 2>&1 || echo "$p"
+  done
+}
+
 install_packages() {
   local update=0 missing=()
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -84,7 +96,7 @@ install_packages() {
     update=1
   fi
   add_source_entries && update=1
-  for p in "${PACKAGES[@]}" wine32; do
+  for p in "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" wine32; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
   done
   [ ${#missing[@]} -gt 0 ] && update=1
@@ -93,15 +105,20 @@ install_packages() {
     # are still usable.
     $SUDO apt-get update -q || true
   fi
-  local needed=()
-  for p in "${missing[@]}"; do
-    [ "$p" = wine32 ] || needed+=("$p")
-  done
+  local needed
+  mapfile -t needed < <(missing_of "${BUILD_PACKAGES[@]}")
   if [ ${#needed[@]} -gt 0 ]; then
     if ! $SUDO apt-get install -y -q --no-install-recommends "${needed[@]}"; then
       echo "build-windows: the packages could not be installed: ${needed[*]}" >&2
       exit "$INSTALL_FAILED"
     fi
+  fi
+  # Without these the builds are still built; scripts/test.sh then says that
+  # their tests were not run.
+  mapfile -t needed < <(missing_of "${TEST_PACKAGES[@]}")
+  if [ ${#needed[@]} -gt 0 ]; then
+    $SUDO apt-get install -y -q --no-install-recommends "${needed[@]}" ||
+      echo "build-windows: the packages of the tests could not be installed: ${needed[*]}; the builds are built but not run" >&2
   fi
   # wine32's i386 libraries must have exactly the versions of the amd64 ones
   # installed: an i386 index that is stale or failed to download leaves them
