@@ -81,7 +81,11 @@ public:
         const std::uint64_t unique = (std::uint64_t{random()} << 32) ^ random();
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, ".%016llx.part", static_cast<unsigned long long>(unique));
-        FTemp = FPath.parent_path() / PathFromUtf8("." + Utf8FromPath(FPath.filename()) + suffix);
+        // Appended piecewise: GCC 12's -Wrestrict takes '"." + name' for an
+        // overlapping copy on 32-bit targets.
+        std::string tempName(1, '.');
+        tempName.append(Utf8FromPath(FPath.filename())).append(suffix);
+        FTemp = FPath.parent_path() / PathFromUtf8(tempName);
         try {
             FStream = std::make_unique<TFileStream>(Utf8FromPath(FTemp), TFileMode::fmCreate);
         } catch (const EFOpenError& e) {

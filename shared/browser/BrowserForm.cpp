@@ -25,13 +25,19 @@ namespace {
 constexpr std::string_view FileAddressPrefix = "file:///";
 constexpr char Separator = '\r';
 
-std::string ReplaceAll(std::string Text, std::string_view From, std::string_view To) {
-    std::size_t at = 0;
-    while ((at = Text.find(From, at)) != std::string::npos) {
-        Text.replace(at, From.size(), To);
-        at += To.size();
+// Built anew rather than replaced in place: GCC 12's -Wrestrict takes the
+// in-place replace of a longer text by a shorter one for an overlapping copy
+// on 32-bit targets.
+std::string ReplaceAll(const std::string& Text, std::string_view From, std::string_view To) {
+    std::string result;
+    result.reserve(Text.size());
+    std::size_t start = 0, at = 0;
+    while (!From.empty() && (at = Text.find(From, start)) != std::string::npos) {
+        result.append(Text, start, at - start).append(To);
+        start = at + From.size();
     }
-    return Text;
+    result.append(Text, start);
+    return result;
 }
 
 bool IsBlankOrControl(char C) {

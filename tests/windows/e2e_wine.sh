@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# The Windows programs end to end under wine:
-#  - norvane-pack.exe packs an application onto norvane-runtime.exe, and the
-#    Linux norvane-pack lists that package (and the other way round), also
-#    with file and folder names outside Windows-1252;
+# The Windows programs of one build (32-bit or 64-bit) end to end under wine:
+#  - the programs are of the build's machine (PE32 for x86, PE32+ for x86-64);
+#  - norvane-pack.exe packs an application onto norvane-runtime.exe, with the
+#    icon and the version texts in the runtime copy's resources (read back
+#    with wrestool), and the Linux norvane-pack lists that package (and the
+#    other way round), also with file and folder names outside Windows-1252;
+#    and it packs onto the other Windows build's runtime (PE32 <-> PE32+);
 #  - the bare runtime (no payload) shows its message and ends with 0, one
 #    with a damaged payload its error report and ends with 1, one with
 #    another program's ZIP ends silently with 0;
@@ -49,6 +52,7 @@ for f in "$PACK_EXE" "$RUNTIME_EXE" "$TEXTS_EXE" "$ENGINE_FIXTURE"; do
 done
 command -v xdotool >/dev/null || { echo "FAIL e2e: xdotool is needed"; exit 1; }
 command -v zip >/dev/null || { echo "FAIL e2e: zip is needed"; exit 1; }
+command -v wrestool >/dev/null || { echo "FAIL e2e: wrestool (icoutils) is needed"; exit 1; }
 if [ ! -x "$LINUX_PACK" ]; then
     echo "e2e: building the Linux packer in $NATIVE"
     { cmake -S "$ROOT" -B "$NATIVE" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
@@ -192,12 +196,27 @@ expect_exit() {
 data_folder() { find "$WINEPREFIX/drive_c/users" -maxdepth 5 -type d -name "$1" 2>/dev/null | head -n1; }
 
 # --- The programs themselves: subsystems and the runtime's manifest ---
-# subsystem FILE: the PE optional header's subsystem (2 GUI, 3 console).
+# subsystem FILE: the PE optional header's subsystem (2 GUI, 3 console), at
+# the same place in PE32 and PE32+.
 subsystem() {
     local pe
     pe=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
     od -An -tu2 -j$((pe + 92)) -N2 "$1" | tr -d ' '
 }
+# kind FILE: "<machine> <optional header magic>": "332 267" for 32-bit x86
+# (PE32), "34404 523" for x86-64 (PE32+).
+kind() {
+    local pe
+    pe=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+    echo "$(od -An -tu2 -j$((pe + 4)) -N2 "$1" | tr -d ' ') $(od -An -tu2 -j$((pe + 24)) -N2 "$1" | tr -d ' ')"
+}
+KIND=$(kind "$RUNTIME_EXE")
+case $KIND in
+    "332 267") pass "norvane-runtime.exe is a 32-bit x86 program (PE32)" ;;
+    "34404 523") pass "norvane-runtime.exe is an x86-64 program (PE32+)" ;;
+    *) fail "norvane-runtime.exe: unexpected machine and optional header ($KIND)" ;;
+esac
+check "norvane-pack.exe is built for the runtime's machine" test "$(kind "$PACK_EXE")" = "$KIND"
 check "norvane-runtime.exe is a GUI program" test "$(subsystem "$RUNTIME_EXE")" = 2
 check "norvane-pack.exe is a console program" test "$(subsystem "$PACK_EXE")" = 3
 check "norvane-runtime.exe carries its manifest (per-monitor DPI v2, asInvoker, common controls 6)" \
@@ -231,10 +250,35 @@ if pack_exe "Wine App" "$T/app.exe" "$T/empty-loader" --icon "$(winpath "$ROOT/t
 else
     fail "norvane-pack.exe build: $(tr -d '\r' <"$T/pack-Wine App.log")"
 fi
-check "the package carries the version texts given" \
-    bash -c 'strings -el "$1" | grep -qx "Wine App" && strings -el "$1" | grep -qx "2.5.0.1"' _ "$T/app.exe"
-check "the package carries the application's icon as MAINICON" \
-    bash -c 'strings -el "$1" | grep -qx MAINICON' _ "$T/app.exe"
+# Read back by an independent reader of the resource tree (wrestool, icoutils).
+check "the package's version block holds the texts given (wrestool)" \
+    bash -c 'v=$(wrestool -x --raw --type=16 "$1" | strings -el) && grep -qx "Wine App" <<<"$v" && grep -qx "2.5.0.1" <<<"$v"' \
+    _ "$T/app.exe"
+wrestool -x --type=14 --name=MAINICON "$T/app.exe" >"$T/mainicon.ico" 2>/dev/null
+check "the package carries the application's icon as MAINICON (wrestool)" \
+    bash -c 'test -s "$1" && cmp -s <(icotool -l "$1") <(icotool -l "$2")' _ "$T/mainicon.ico" \
+    "$ROOT/tests/fuzz/corpus/icon/red16.ico"
+check "the package with rewritten resources keeps the runtime's machine and header kind" \
+    test "$(kind "$T/app.exe" 2>/dev/null)" = "$KIND"
+# Across word sizes: this build's packer edits and packs onto the runtime of
+# the other Windows build (NORVANE_E2E_OTHER_RUNTIME, which
+# scripts/test-windows.sh gives when that build exists), PE32+ onto PE32 or
+# the other way round.
+if [ -n "${NORVANE_E2E_OTHER_RUNTIME:-}" ]; then
+    OTHER_KIND=$(kind "$NORVANE_E2E_OTHER_RUNTIME")
+    rm -f "$T/other.exe" "$T/other.ico"
+    pack_exe "Wine App" "$T/other.exe" "$T/empty-loader" --runtime "$(winpath "$NORVANE_E2E_OTHER_RUNTIME")" \
+        --icon "$(winpath "$ROOT/tests/fuzz/corpus/icon/red16.ico")" --version-info "ProductName=Wine App"
+    wrestool -x --type=14 --name=MAINICON "$T/other.exe" >"$T/other.ico" 2>/dev/null
+    check "norvane-pack.exe packs onto the other build's runtime ($OTHER_KIND): kind kept, icon and version texts read back, payload listed" \
+        bash -c 'test "$2" != "$3" && test "$2" = "$4" && cmp -s <(icotool -l "$5") <(icotool -l "$6") &&
+            wrestool -x --raw --type=16 "$1" | strings -el | grep -qx "Wine App" &&
+            "$7" list "$1" | grep -q "site/index.html"' \
+        _ "$T/other.exe" "$OTHER_KIND" "$KIND" "$(kind "$T/other.exe" 2>/dev/null)" "$T/other.ico" \
+        "$ROOT/tests/fuzz/corpus/icon/red16.ico" "$LINUX_PACK"
+else
+    echo "NOTE e2e: no runtime of the other Windows build given (NORVANE_E2E_OTHER_RUNTIME): packing across word sizes not checked"
+fi
 # The Linux packer's payload behind the unchanged runtime: exactly what
 # follows the runtime's image.
 "$LINUX_PACK" build --app "$T/src/site" --ini "$T/qvx-Wine App.ini" --loader "$T/empty-loader" \
