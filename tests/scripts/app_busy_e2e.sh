@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A shell command that runs for seconds does not hold the window: a call the
-# page makes after it is answered first, and the title the page sets then
-# reaches the window while the command still runs.
+# page makes after it is answered first, the title the page sets then
+# reaches the window, and a resize of the window reaches the page, all while
+# the command still runs.
 # Usage: bash app_busy_e2e.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/../e2e/e2e_common.sh"
 
@@ -10,7 +11,9 @@ app=$(pack_app busy "[App]\nID=norvane-busy\nName=Busy E2E\nDirName=webapp\nInde
 start busy "$app"
 if wait_title "$PID" "E2E busy order=" 30; then
     expect_field "first reply" "$TITLE" order hello
-    wait_title "$PID" "E2E busy order=hello,command:slow" 20 || fail "the command's reply did not follow: $TITLE"
+    xdotool windowsize "$(page_window "$PID")" 500 400
+    wait_title "$PID" "E2E busy order=hello,resized,command:slow" 20 ||
+        fail "the resize and then the command's reply did not follow: $TITLE"
 else
     fail "the busy page did not report: $TITLE; output: $(head -c 1500 "$T/out-busy")"
 fi
