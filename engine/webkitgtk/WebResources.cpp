@@ -253,17 +253,40 @@ TComPtr<ICoreWebView2WebResourceRequest> MakeResourceRequest(WebKitURISchemeRequ
     const std::string Headers = HeaderLines(webkit_uri_scheme_request_get_http_headers(Request));
     TComPtr<IStream> Content;
     if (GInputStream* Body = webkit_uri_scheme_request_get_http_body(Request)) {
-        GOutputStream* Memory = g_memory_output_stream_new_resizable();
-        if (g_output_stream_splice(Memory, Body, G_OUTPUT_STREAM_SPLICE_CLOSE_TARGET, nullptr, nullptr) >=
-            0) {
-            GBytes* Bytes = g_memory_output_stream_steal_as_bytes(G_MEMORY_OUTPUT_STREAM(Memory));
-            gsize Size = 0;
-            const auto* Data = static_cast<const std::uint8_t*>(g_bytes_get_data(Bytes, &Size));
-            Content =
-                TComPtr<IStream>::Attach(new TComMemoryStream(std::vector<std::uint8_t>(Data, Data + Size)));
-            g_bytes_unref(Bytes);
+        // Read straight into the one copy the request keeps, sized at once
+        // when the body knows its length (a large upload is not held twice).
+        std::vector<std::uint8_t> Data;
+        if (G_IS_SEEKABLE(Body) && g_seekable_can_seek(G_SEEKABLE(Body))) {
+            const goffset Start = g_seekable_tell(G_SEEKABLE(Body));
+            if (g_seekable_seek(G_SEEKABLE(Body), 0, G_SEEK_END, nullptr, nullptr)) {
+                const goffset End = g_seekable_tell(G_SEEKABLE(Body));
+                if (End > Start && End - Start <= (goffset{1} << 32))
+                    Data.reserve(static_cast<std::size_t>(End - Start));
+                g_seekable_seek(G_SEEKABLE(Body), Start, G_SEEK_SET, nullptr, nullptr);
+            }
         }
-        g_object_unref(Memory);
+        bool Failed = false;
+        std::uint8_t Probe[1 << 16];
+        for (;;) {
+            const std::size_t At = Data.size();
+            gssize Done = 0;
+            if (Data.capacity() > At) {
+                // Into the room reserved; the end is found without growing.
+                Data.resize(Data.capacity());
+                Done = g_input_stream_read(Body, Data.data() + At, Data.size() - At, nullptr, nullptr);
+                Data.resize(At + (Done > 0 ? static_cast<std::size_t>(Done) : 0));
+            } else {
+                Done = g_input_stream_read(Body, Probe, sizeof Probe, nullptr, nullptr);
+                if (Done > 0)
+                    Data.insert(Data.end(), Probe, Probe + Done);
+            }
+            if (Done <= 0) {
+                Failed = Done < 0;
+                break;
+            }
+        }
+        if (!Failed)
+            Content = TComPtr<IStream>::Attach(new TComMemoryStream(std::move(Data)));
         g_object_unref(Body);
     }
     return TComPtr<ICoreWebView2WebResourceRequest>::Attach(
