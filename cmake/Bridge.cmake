@@ -242,6 +242,20 @@ function(norvane_generate_bridge)
     string(APPEND doc "\n## ${section}\n\n| Number | Function | Arguments | Resolves with | Runs | What it does |\n"
                       "|---|---|---|---|---|---|\n${doc_${section}}")
   endforeach()
+  string(APPEND doc "\n## Files and their bytes\n\n"
+         "```js\n"
+         "const info = await qvx.files.stat({ path: 'data' });\n"
+         "if (info.isDirectory) {\n"
+         "  for (const entry of await qvx.files.listDir({ dirPath: 'data' })) console.log(entry.name, entry.size);\n"
+         "}\n"
+         "await qvx.files.appendTextFile({ filePath: 'data/log.txt', contents: 'started\\n' });\n"
+         "await qvx.files.copy({ source: 'data/log.txt', target: 'backup/log.txt', overwrite: true });\n"
+         "const bytes = new Uint8Array(await qvx.files.readBinaryFile({ filePath: 'data/picture.png' }));\n"
+         "await qvx.files.writeBinaryFile({ filePath: 'backup/picture.png', data: bytes });\n"
+         "```\n\n"
+         "`readBinaryFile` and `writeBinaryFile` move the bytes without base64: the call answers a one-time address "
+         "of the application's own origin, which the library fetches or posts the bytes to. A copy or move never "
+         "replaces an existing target unless `overwrite` is true.\n")
 
   file(MAKE_DIRECTORY ${NORVANE_BRIDGE_GENERATED})
   _norvane_bridge_write(${NORVANE_BRIDGE_GENERATED}/BridgeTable.inc "${rows}")
