@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -140,7 +141,8 @@ TEST_F(ModuleTest, EveryFunctionIsRegisteredOnceWithItsNameRefusalAndLibraryWrap
         std::int32_t Id;
         const char* Name;
         bool Args;
-        const char* Refusal; // nullptr: served everywhere
+        const char* Refusal;      // nullptr: served everywhere
+        const char* Via = "call"; // the library function that carries it
     };
     const std::vector<TRow> expected = {
         {10001, "qvx.hello", false, nullptr},
@@ -156,6 +158,14 @@ TEST_F(ModuleTest, EveryFunctionIsRegisteredOnceWithItsNameRefusalAndLibraryWrap
         {30002, "qvx.files.deleteFile", true, nullptr},
         {30003, "qvx.files.writeTextFile", true, nullptr},
         {30004, "qvx.files.extractFile", true, "Calls to qvx.app.extractFile() works only at runtime."},
+        {31001, "qvx.files.readTextFile", true, nullptr},
+        {31002, "qvx.files.appendTextFile", true, nullptr},
+        {31003, "qvx.files.stat", true, nullptr},
+        {31004, "qvx.files.listDir", true, nullptr},
+        {31005, "qvx.files.copy", true, nullptr},
+        {31006, "qvx.files.move", true, nullptr},
+        {31007, "qvx.files.readBinaryFile", true, nullptr, "readThroughTransfer"},
+        {31008, "qvx.files.writeBinaryFile", true, nullptr, "writeThroughTransfer"},
         {40001, "qvx.folders.dirExists", true, nullptr},
         {40002, "qvx.folders.deleteDir", true, nullptr},
         {40003, "qvx.folders.getTempDir", false, nullptr},
@@ -192,12 +202,11 @@ TEST_F(ModuleTest, EveryFunctionIsRegisteredOnceWithItsNameRefusalAndLibraryWrap
     // page's argument object or with {}.
     const std::string library(Norvane::Shared::FindResource("QVX_EXTERNAL_JAVASCRIPT"));
     std::size_t calls = 0;
-    for (std::size_t at = library.find("qvx.call("); at != std::string::npos;
-         at = library.find("qvx.call(", at + 1))
-        ++calls;
-    for (std::size_t at = library.find("this.call("); at != std::string::npos;
-         at = library.find("this.call(", at + 1))
-        ++calls;
+    for (const char* carrier :
+         {"qvx.call(", "this.call(", "qvx.readThroughTransfer(", "qvx.writeThroughTransfer("})
+        for (std::size_t at = library.find(carrier); at != std::string::npos;
+             at = library.find(carrier, at + 1))
+            calls += std::isdigit(static_cast<unsigned char>(library[at + std::strlen(carrier)])) ? 1 : 0;
     EXPECT_EQ(calls, expected.size());
     for (const TRow& row : expected) {
         SCOPED_TRACE(row.Name);
@@ -211,9 +220,10 @@ TEST_F(ModuleTest, EveryFunctionIsRegisteredOnceWithItsNameRefusalAndLibraryWrap
         const std::string wrapper = name + ": function (" + (f->TakesArguments ? "args" : "") + ") {";
         const std::size_t at = library.find(wrapper);
         ASSERT_NE(at, std::string::npos) << wrapper;
-        const std::string call =
-            "call(" + std::to_string(f->Id) + ", " + (f->TakesArguments ? "args" : "{}") + ")";
-        EXPECT_EQ(library.find(call, at), library.find("call(", at + wrapper.size())) << call;
+        const std::string call = std::string(row.Via) + "(" + std::to_string(f->Id) + ", " +
+                                 (f->TakesArguments ? "args" : "{}") + ")";
+        EXPECT_EQ(library.find(call, at), library.find(std::string(row.Via) + "(", at + wrapper.size()))
+            << call;
     }
     // Every function is served.
     for (const TRow& row : expected)
