@@ -20,7 +20,7 @@ if wait_title "$PID" "E2E fileio .*;done" 60; then
     expect_field "binary round trip" "$TITLE" binary "true,3145735,true"
     expect_field "binary from a view" "$TITLE" view "256,true"
     expect_field "binary from a blob" "$TITLE" blob "98 108 111 98 0 255"
-    expect_field "transfer addresses" "$TITLE" once "200,404,404"
+    expect_field "transfer addresses" "$TITLE" once "200,404,404,200"
     expect_field "refusals" "$TITLE" bad "File not found|Not a file|File not found|Not a file|data is no ArrayBuffer, typed array or Blob|Not a folder|Folder not found|Invalid path|File not found|The target is a folder|The source and the target are the same file"
     python3 -c '
 import sys
