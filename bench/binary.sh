@@ -115,7 +115,7 @@ run() {
 run fetch 1 # first start: the engine library is placed once
 : > fetch.txt; : > read.txt; : > write.txt; : > fetch.mem; : > read.mem; : > write.mem
 for i in $(seq 1 "$RUNS"); do
-    for mode in fetch read write; do run "$mode" "$ITER"; run "$mode" 1; done
+    for mode in ${MODES:-fetch read write}; do run "$mode" "$ITER"; run "$mode" 1; done
 done
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR + 1) / 2)]}'; }
 f=$(median < fetch.txt) r=$(median < read.txt) w=$(median < write.txt)

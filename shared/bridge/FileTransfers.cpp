@@ -30,24 +30,40 @@ std::string TFileTransfers::Issue(TDirection Direction, std::string Path) {
                 token += Hex[(bits >> shift) & 15];
         }
     } while (FOpen.contains(token));
-    FOpen.emplace(
-        token, TEntry{{Direction, std::move(Path)}, std::chrono::steady_clock::now() + Lifetime, ++FSerial});
+    FOpen.emplace(token, TEntry{{Direction, std::move(Path), nullptr},
+                                std::chrono::steady_clock::now() + Lifetime,
+                                ++FSerial});
     return std::string(TransferPagePrefix) + token;
 }
 
-std::optional<TFileTransfers::TTransfer> TFileTransfers::Take(std::string_view Address) {
+std::string_view TFileTransfers::TokenOf(std::string_view Address) {
     if (Address.size() < TransferAddressPrefix.size())
-        return std::nullopt;
+        return {};
     // Scheme and host without regard to letter case, as the engine may give them.
     for (std::size_t i = 0; i < TransferAddressPrefix.size(); ++i) {
         char c = Address[i];
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c + ('a' - 'A'));
         if (c != TransferAddressPrefix[i])
-            return std::nullopt;
+            return {};
     }
-    std::string_view token = Address.substr(TransferAddressPrefix.size());
-    token = token.substr(0, token.find_first_of("?#"));
+    const std::string_view token = Address.substr(TransferAddressPrefix.size());
+    return token.substr(0, token.find_first_of("?#"));
+}
+
+void TFileTransfers::Restore(std::string_view Address, TTransfer Transfer) {
+    const std::string_view token = TokenOf(Address);
+    if (token.empty())
+        return;
+    FOpen.insert_or_assign(
+        std::string(token),
+        TEntry{std::move(Transfer), std::chrono::steady_clock::now() + Lifetime, ++FSerial});
+}
+
+std::optional<TFileTransfers::TTransfer> TFileTransfers::Take(std::string_view Address) {
+    const std::string_view token = TokenOf(Address);
+    if (token.empty())
+        return std::nullopt;
     DropExpired();
     auto found = FOpen.find(token);
     if (found == FOpen.end())

@@ -5,7 +5,9 @@
 // fetches it (reading) or posts the bytes to it (writing), and the browser
 // window hands that request to the bridge instead of looking for a file.
 // A token is 128 random bits, names one file and one direction, serves one
-// request and lasts a minute; at most 64 are open, the oldest dropped first.
+// request (a write: its parts, "?at=<offset>" in order, up to the one marked
+// "&end=1") and lasts a minute from its last use; at most 64 are open, the
+// oldest dropped first.
 // Tokens are handed out only to the application's own documents (the bridge
 // answers nothing else), so another site's frame cannot name a transfer.
 // Used on the UI thread only.
@@ -14,11 +16,15 @@
 #include <chrono>
 #include <cstddef>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace Norvane::Shared {
+
+// The state of a write that came in parts so far (see Files.cpp).
+struct TPartialWrite;
 
 // The address of a transfer as the window reports requests for it.
 inline constexpr std::string_view TransferAddressPrefix = "file:///.norvane-transfer/";
@@ -30,7 +36,8 @@ public:
     enum class TDirection { Read, Write };
     struct TTransfer {
         TDirection Direction = TDirection::Read;
-        std::string Path; // resolved, checked
+        std::string Path;                       // resolved, checked
+        std::shared_ptr<TPartialWrite> Partial; // a write's parts so far
     };
     static constexpr std::size_t MaxOpen = 64;
     static constexpr std::chrono::seconds Lifetime{60};
@@ -40,6 +47,9 @@ public:
     // The transfer that Address names (query and fragment ignored), taken so
     // that it serves once; nothing for an unknown, used or expired token.
     std::optional<TTransfer> Take(std::string_view Address);
+    // Puts a transfer taken from Address back for its next part, for another
+    // lifetime.
+    void Restore(std::string_view Address, TTransfer Transfer);
     std::size_t OpenCount() const { return FOpen.size(); }
 
 private:
@@ -49,6 +59,8 @@ private:
         std::uint64_t Serial = 0;
     };
     void DropExpired();
+    // The token of Address; empty when it is no transfer address.
+    static std::string_view TokenOf(std::string_view Address);
     std::map<std::string, TEntry, std::less<>> FOpen;
     std::uint64_t FSerial = 0;
 };

@@ -224,6 +224,14 @@ TBridgeResult TBrowserExternalModule::FilesExtractFile(const TBridgeCall& Call) 
     }
 }
 
+// A write through a transfer address that came in parts so far: its new file
+// beside the target, removed unless the last part commits it.
+struct TPartialWrite {
+    explicit TPartialWrite(const std::string& Path) : File(Path) {}
+    TReplacingFile File;
+    std::uint64_t Written = 0;
+};
+
 // The files functions that read, list, copy and move, and the transfers of
 // readBinaryFile and writeBinaryFile: all on the bridge's worker, after the
 // writes handed over before them.
@@ -467,7 +475,7 @@ std::optional<TBrowserResource> TBrowserExternalModule::ServeTransfer(const TPag
         answer.Content = std::make_unique<TMemoryStream>(std::vector<std::uint8_t>(Text.begin(), Text.end()));
         return std::move(answer);
     };
-    const std::optional<TFileTransfers::TTransfer> transfer = FFileTransfers.Take(Request.Address);
+    std::optional<TFileTransfers::TTransfer> transfer = FFileTransfers.Take(Request.Address);
     if (!transfer)
         return reply(404, "Unknown transfer");
     // A request that the engine marks as coming from another site is refused
@@ -494,8 +502,33 @@ std::optional<TBrowserResource> TBrowserExternalModule::ServeTransfer(const TPag
         }
         if (Request.Method != "POST" && Request.Method != "PUT")
             return reply(405, "Method not allowed");
-        ForceFolderOf(transfer->Path);
-        TReplacingFile file(transfer->Path);
+        // A part: "?at=<offset>", the last one with "&end=1"; without a
+        // query, the whole file.
+        const std::size_t queryAt = Request.Address.find('?');
+        const std::string query = queryAt == std::string::npos ? "" : Request.Address.substr(queryAt + 1);
+        std::uint64_t at = 0;
+        bool last = query.empty();
+        for (std::string_view rest = query; !rest.empty();) {
+            const std::string_view item = rest.substr(0, rest.find('&'));
+            rest.remove_prefix(std::min(rest.size(), item.size() + 1));
+            if (item.starts_with("at=")) {
+                const std::string digits(item.substr(3));
+                if (digits.empty() || digits.size() > 18 ||
+                    digits.find_first_not_of("0123456789") != std::string::npos)
+                    return reply(400, "Bad part");
+                at = std::stoull(digits);
+            } else if (item == "end=1") {
+                last = true;
+            }
+        }
+        if (!transfer->Partial) {
+            if (at != 0)
+                return reply(409, "Parts out of order");
+            ForceFolderOf(transfer->Path);
+            transfer->Partial = std::make_shared<TPartialWrite>(transfer->Path);
+        } else if (at != transfer->Partial->Written) {
+            return reply(409, "Parts out of order"); // the write is dropped with its new file
+        }
         std::vector<char> block(CopyBlock);
         for (;;) {
             const std::int64_t done = Request.ReadBody(block.data(), static_cast<std::int64_t>(block.size()));
@@ -503,9 +536,14 @@ std::optional<TBrowserResource> TBrowserExternalModule::ServeTransfer(const TPag
                 return reply(500, "The data could not be read");
             if (done == 0)
                 break;
-            WriteAll(file.File(), std::string_view(block.data(), done));
+            WriteAll(transfer->Partial->File.File(), std::string_view(block.data(), done));
+            transfer->Partial->Written += static_cast<std::uint64_t>(done);
         }
-        file.Commit();
+        if (!last) {
+            FFileTransfers.Restore(Request.Address, std::move(*transfer));
+            return reply(200, "more");
+        }
+        transfer->Partial->File.Commit();
         return reply(200, "true");
     } catch (const std::exception& e) {
         return reply(500, e.what());

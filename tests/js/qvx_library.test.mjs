@@ -312,6 +312,7 @@ describe('binary files', () => {
                 status,
                 text: () => Promise.resolve(body),
                 arrayBuffer: () => Promise.resolve(body),
+                headers: {get: () => null},
             });
         };
         class Blob {}
@@ -341,20 +342,28 @@ describe('binary files', () => {
     });
 
     test('writeBinaryFile posts the bytes to the address and sends the call everything else', async () => {
-        const {qvx, webview, fetches, context} = withFetch([[200, 'true'], [500, 'Disk full']]);
+        const {qvx, webview, fetches, context} = withFetch([[200, 'true'], [200, 'more'], [500, 'Disk full']]);
         const data = new (vm.runInContext('Uint8Array', context))([1, 2, 3]);
         const state = track(qvx.files.writeBinaryFile({filePath: 'a.bin', data}));
         assert.equal(webview.posts[0].id, 31008);
         assert.equal(JSON.stringify(webview.posts[0].data), '{"filePath":"a.bin"}', 'the bytes stay off the message');
         webview.reply(webview.posts[0].uuid, true, '/.norvane-transfer/abc');
         for (let i = 0; i < 5; i++) await settle();
-        assert.equal(fetches[0].url, 'norvane://app/.norvane-transfer/abc');
+        assert.equal(fetches[0].url, 'norvane://app/.norvane-transfer/abc?at=0&end=1');
         assert.equal(fetches[0].init.method, 'POST');
-        assert.equal(fetches[0].init.body, data);
+        assert.deepEqual([...fetches[0].init.body], [1, 2, 3]);
         assert.deepEqual(state, {status: 'resolved', value: true});
-        const failed = track(qvx.files.writeBinaryFile({filePath: 'a.bin', data: data.buffer}));
+        // Larger data goes in parts of 8 MiB, each after the last was taken; a
+        // refused part ends the write.
+        const large = new (vm.runInContext('Uint8Array', context))((8 << 20) * 2 + 3);
+        large[8 << 20] = 7;
+        const failed = track(qvx.files.writeBinaryFile({filePath: 'a.bin', data: large.buffer}));
         webview.reply(webview.posts[1].uuid, true, '/.norvane-transfer/abd');
-        for (let i = 0; i < 5; i++) await settle();
+        for (let i = 0; i < 10; i++) await settle();
+        assert.deepEqual(fetches.slice(1).map((f) => [f.url, f.init.body.length, f.init.body[0]]), [
+            ['norvane://app/.norvane-transfer/abd?at=0', 8 << 20, 0],
+            ['norvane://app/.norvane-transfer/abd?at=8388608', 8 << 20, 7],
+        ]);
         assert.deepEqual(failed, {status: 'rejected', value: 'Disk full'});
         // Data of another kind is refused before anything is sent.
         for (const bad of ['text', [1, 2], undefined, {byteLength: 1}]) {
@@ -363,7 +372,7 @@ describe('binary files', () => {
             assert.deepEqual(refused, {status: 'rejected', value: 'data is no ArrayBuffer, typed array or Blob'});
         }
         assert.equal(webview.posts.length, 2);
-        assert.equal(fetches.length, 2);
+        assert.equal(fetches.length, 3);
     });
 });
 

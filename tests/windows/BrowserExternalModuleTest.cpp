@@ -721,10 +721,23 @@ TEST_F(ModuleFilesTest, TransferAddressesServeOnceInTheirDirection) {
     // Another site's request is refused, even with a valid token.
     const std::string read3 = addressOf(31007, "r", R"("filePath": "out/x.bin")");
     EXPECT_EQ(serve(read3, "GET", "", "Accept: */*\r\nSec-Fetch-Site: cross-site"), "403 Refused");
+    // In parts: each at the offset the parts before it reached; the file takes
+    // its place with the last. A part out of order ends the write, leaving the
+    // old file.
+    const std::string parts = addressOf(31008, "w", R"("filePath": "keep.bin")");
+    EXPECT_EQ(serve(parts + "?at=0", "POST", "ne"), "200 more");
+    EXPECT_EQ(Bytes(Folder / "keep.bin"), "old");
+    EXPECT_EQ(serve(parts + "?at=2&end=1", "POST", "w"), "200 true");
+    EXPECT_EQ(Bytes(Folder / "keep.bin"), "new");
+    const std::string skipped = addressOf(31008, "w", R"("filePath": "keep.bin")");
+    EXPECT_EQ(serve(skipped + "?at=0", "POST", "ab"), "200 more");
+    EXPECT_EQ(serve(skipped + "?at=3&end=1", "POST", "c"), "409 Parts out of order");
+    EXPECT_EQ(serve(skipped + "?at=2&end=1", "POST", "c"), "404 Unknown transfer");
+    EXPECT_EQ(Bytes(Folder / "keep.bin"), "new");
     // A body that cannot be read whole leaves the old file.
     const std::string broken = addressOf(31008, "w", R"("filePath": "keep.bin")");
     EXPECT_EQ(serve(broken, "POST", "fail"), "500 The data could not be read");
-    EXPECT_EQ(Bytes(Folder / "keep.bin"), "old");
+    EXPECT_EQ(Bytes(Folder / "keep.bin"), "new");
     EXPECT_EQ(Call(31007, "r", R"("filePath": "none.bin")"), Failure("r", "\"File not found\""));
     EXPECT_EQ(std::distance(fs::directory_iterator(Folder.Path()), fs::directory_iterator()), 2);
 }
