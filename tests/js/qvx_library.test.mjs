@@ -312,7 +312,6 @@ describe('binary files', () => {
                 status,
                 text: () => Promise.resolve(body),
                 arrayBuffer: () => Promise.resolve(body),
-                headers: {get: () => null},
             });
         };
         class Blob {}
