@@ -2,9 +2,12 @@
 # Binary files from a page of a packaged application, 50 MB: fetch() of the
 # file from the application's archive (the yardstick), qvx.files.
 # readBinaryFile of the same bytes from the disk, and qvx.files.
-# writeBinaryFile of them to the disk. Each run starts the application for one
-# of the three, which the page repeats ITER times (performance.now() around
-# each, the bytes checked by their length); the runs of the three alternate.
+# writeBinaryFile of them to the disk (the time from the bytes being ready in
+# the page to the promise). Each timing run starts the application for one of
+# the three, which the page repeats ITER times (performance.now() around each,
+# the bytes checked by their length); each memory run does it once, so no
+# garbage of an earlier transfer counts. The runs of the three alternate
+# (MODES="read write" limits them).
 # Memory: the proportional set size (Pss, so pages shared between the
 # processes count once) of the application's process and all its children
 # (the engine's web and network processes), sampled every 20 ms; the peak
