@@ -63,6 +63,8 @@ std::string WithCrLfLines(std::string_view Text) {
 }
 
 constexpr std::size_t CopyBlock = 1 << 20;
+// The most bytes one request of a read in parts answers.
+constexpr std::uint64_t PartSize = 8 << 20;
 // The largest file that readTextFile reads.
 constexpr std::uintmax_t MaxTextFile = std::uintmax_t{256} << 20;
 // The most entries that listDir answers.
@@ -450,7 +452,9 @@ TBridgeResult TBrowserExternalModule::FilesReadBinaryFile(const TBridgeCall& Cal
     const std::string address = FFileTransfers.Issue(TFileTransfers::TDirection::Read, path);
     return ReplyFromWorker(Call, [path, address] {
         AcceptFile(PathFromUtf8(path));
-        return TBridgeResult::PlainText(address);
+        std::error_code ec;
+        const std::uintmax_t size = fs::file_size(PathFromUtf8(path), ec);
+        return TBridgeResult::PlainText(address + "?size=" + std::to_string(ec ? 0 : size));
     });
 }
 
@@ -492,22 +496,12 @@ std::optional<TBrowserResource> TBrowserExternalModule::ServeTransfer(const TPag
             return reply(403, "Refused");
     }
     try {
-        if (transfer->Direction == TFileTransfers::TDirection::Read) {
-            if (Request.Method != "GET")
-                return reply(405, "Method not allowed");
-            AcceptFile(PathFromUtf8(transfer->Path));
-            answer.ContentType = "application/octet-stream";
-            answer.Content = std::make_unique<TFileStream>(transfer->Path, TFileMode::fmOpenRead);
-            return answer;
-        }
-        if (Request.Method != "POST" && Request.Method != "PUT")
-            return reply(405, "Method not allowed");
-        // A part: "?at=<offset>", the last one with "&end=1"; without a
-        // query, the whole file.
+        // A part: "?at=<offset>" (a write's last one with "&end=1"); without
+        // an offset, the whole file.
         const std::size_t queryAt = Request.Address.find('?');
         const std::string query = queryAt == std::string::npos ? "" : Request.Address.substr(queryAt + 1);
         std::uint64_t at = 0;
-        bool last = query.empty();
+        bool last = query.find("at=") == std::string::npos, parted = !last;
         for (std::string_view rest = query; !rest.empty();) {
             const std::string_view item = rest.substr(0, rest.find('&'));
             rest.remove_prefix(std::min(rest.size(), item.size() + 1));
@@ -521,6 +515,34 @@ std::optional<TBrowserResource> TBrowserExternalModule::ServeTransfer(const TPag
                 last = true;
             }
         }
+        if (transfer->Direction == TFileTransfers::TDirection::Read) {
+            if (Request.Method != "GET")
+                return reply(405, "Method not allowed");
+            AcceptFile(PathFromUtf8(transfer->Path));
+            auto file = std::make_unique<TFileStream>(transfer->Path, TFileMode::fmOpenRead);
+            answer.ContentType = "application/octet-stream";
+            if (!parted) {
+                answer.Content = std::move(file);
+                return answer;
+            }
+            // A part of 8 MiB from the offset; the address serves the next
+            // one until a part reaches the end.
+            const auto size = static_cast<std::uint64_t>(file->Size());
+            if (at > size)
+                return reply(416, "Beyond the end of the file");
+            std::vector<std::uint8_t> bytes(
+                static_cast<std::size_t>(std::min<std::uint64_t>(PartSize, size - at)));
+            file->Seek(static_cast<std::int64_t>(at), TSeekOrigin::soBeginning);
+            if (!bytes.empty() && file->Read(bytes.data(), static_cast<std::int64_t>(bytes.size())) !=
+                                      static_cast<std::int64_t>(bytes.size()))
+                return reply(500, "The file changed while it was read");
+            if (at + bytes.size() < size)
+                FFileTransfers.Restore(Request.Address, std::move(*transfer));
+            answer.Content = std::make_unique<TMemoryStream>(std::move(bytes));
+            return answer;
+        }
+        if (Request.Method != "POST" && Request.Method != "PUT")
+            return reply(405, "Method not allowed");
         if (!transfer->Partial) {
             if (at != 0)
                 return reply(409, "Parts out of order");

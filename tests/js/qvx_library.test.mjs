@@ -319,25 +319,26 @@ describe('binary files', () => {
         return {...loaded, fetches};
     }
 
-    test('readBinaryFile fetches the address the call answers, in the page\'s origin', async () => {
-        const bytes = new ArrayBuffer(3);
-        const {qvx, webview, fetches} = withFetch([[200, bytes], [404, 'Unknown transfer']]);
+    test('readBinaryFile fetches the parts of the address the call answers into one buffer', async () => {
+        const part = (values) => new Uint8Array(values).buffer;
+        const {qvx, webview, fetches} = withFetch([[200, part([1, 2])], [200, part([3])], [404, 'Unknown transfer']]);
         const state = track(qvx.files.readBinaryFile({filePath: 'a.bin'}));
         assert.deepEqual([webview.posts[0].id, webview.posts[0].data], [31007, {filePath: 'a.bin'}]);
-        webview.reply(webview.posts[0].uuid, true, '/.norvane-transfer/abc');
-        for (let i = 0; i < 5; i++) await settle();
-        assert.equal(fetches[0].url, 'norvane://app/.norvane-transfer/abc');
-        assert.equal(fetches[0].init.method, undefined);
-        assert.deepEqual(state, {status: 'resolved', value: bytes});
-        // A refused transfer rejects with the host's text; a refused call with its error.
+        webview.reply(webview.posts[0].uuid, true, '/.norvane-transfer/abc?size=3');
+        for (let i = 0; i < 10; i++) await settle();
+        assert.deepEqual(fetches.map((f) => f.url),
+            ['norvane://app/.norvane-transfer/abc?at=0', 'norvane://app/.norvane-transfer/abc?at=2']);
+        assert.equal(state.status, 'resolved');
+        assert.deepEqual([...new Uint8Array(state.value)], [1, 2, 3]);
+        // A refused part rejects with the host's text; a refused call with its error.
         const refused = track(qvx.files.readBinaryFile({filePath: 'a.bin'}));
-        webview.reply(webview.posts[1].uuid, true, '/.norvane-transfer/abd');
+        webview.reply(webview.posts[1].uuid, true, '/.norvane-transfer/abd?size=5');
         const missing = track(qvx.files.readBinaryFile({filePath: 'b.bin'}));
         webview.reply(webview.posts[2].uuid, false, 'File not found');
-        for (let i = 0; i < 5; i++) await settle();
+        for (let i = 0; i < 10; i++) await settle();
         assert.deepEqual(refused, {status: 'rejected', value: 'Unknown transfer'});
         assert.deepEqual(missing, {status: 'rejected', value: 'File not found'});
-        assert.equal(fetches.length, 2);
+        assert.equal(fetches.length, 3);
     });
 
     test('writeBinaryFile posts the bytes to the address and sends the call everything else', async () => {
