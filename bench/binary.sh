@@ -13,7 +13,8 @@
 # (the engine's web and network processes), sampled every 20 ms; the peak
 # over the run minus the level when the page starts (after loading, before
 # the first byte is made or read).
-# Prints the medians, the ratios to fetch() and the peak memory above start.
+# Prints the medians, the ratios to fetch() and the peak memory above start
+# (the median of the runs, and the largest).
 # Usage: bash bench/binary.sh [BUILD_DIR] [RUNS] [ITER]   (needs a display, or
 # runs itself under scripts/with-display.sh)
 set -euo pipefail
@@ -123,9 +124,9 @@ done
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR + 1) / 2)]}'; }
 f=$(median < fetch.txt) r=$(median < read.txt) w=$(median < write.txt)
 printf '%d MB, median of %d    fetch() from the archive %8.1f ms\n' "$MB" $((RUNS * ITER)) "$f"
-printf '    readBinaryFile  %8.1f ms  ratio %.2f    peak memory above start %4d MiB (max of runs)\n' \
-    "$r" "$(echo "scale=4; $r / $f" | bc)" "$(sort -n read.mem | tail -1)"
-printf '    writeBinaryFile %8.1f ms  ratio %.2f    peak memory above start %4d MiB (max of runs)\n' \
-    "$w" "$(echo "scale=4; $w / $f" | bc)" "$(sort -n write.mem | tail -1)"
-printf '    fetch()                               peak memory above start %4d MiB (max of runs)\n' \
-    "$(sort -n fetch.mem | tail -1)"
+memory() { echo "$(median < "$1.mem") MiB, largest $(sort -n "$1.mem" | tail -1) MiB"; }
+printf '    readBinaryFile  %8.1f ms  ratio %.2f    peak memory above start %s\n' \
+    "$r" "$(echo "scale=4; $r / $f" | bc)" "$(memory read)"
+printf '    writeBinaryFile %8.1f ms  ratio %.2f    peak memory above start %s\n' \
+    "$w" "$(echo "scale=4; $w / $f" | bc)" "$(memory write)"
+printf '    fetch()                               peak memory above start %s\n' "$(memory fetch)"
