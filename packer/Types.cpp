@@ -24,8 +24,8 @@ struct TBridgeEntry {
 };
 
 const TBridgeEntry BridgeTable[] = {
-#define NORVANE_BRIDGE_FUNCTION(Id, Name, TakesArguments, RuntimeOnly, Refusal, Handler, Arguments, Result,      \
-                                Description)                                                                     \
+#define NORVANE_BRIDGE_FUNCTION(Id, Name, TakesArguments, RuntimeOnly, Refusal, Handler, Arguments, Result,  \
+                                Description)                                                                 \
     {Id, Name, TakesArguments, RuntimeOnly, Arguments, Result, Description},
 #include "bridge/BridgeTable.inc"
 #undef NORVANE_BRIDGE_FUNCTION
@@ -79,12 +79,29 @@ void PrintTypes() {
                       "}\n\n";
     for (const auto& group : order)
         out += "interface " + InterfaceName(group) + " {\n" + groups[group] + "}\n\n";
-    out += "/** Called by the host; a page may replace either handler. */\n"
+    out += "/** Called by the host; a page may replace any handler. */\n"
            "interface QvxEvents {\n"
            "    /** The user asked to close the main window; the default closes the application. */\n"
            "    onCloseQuery: () => void;\n"
            "    /** A menu item without a submenu was clicked; itemId is its id. */\n"
            "    onMainMenuItemClick: (itemId: number) => void;\n"
+           "    /** A process of qvx.process.spawn printed text (UTF-8 decoded, at most 16 KiB a call, in "
+           "order). */\n"
+           "    onProcessOutput: (id: number, stream: \"stdout\" | \"stderr\", text: string) => void;\n"
+           "    /** The process ended after its last output; code is its exit code. */\n"
+           "    onProcessExit: (id: number, code: number) => void;\n"
+           "    /** The window's size changed (reported once it stays for 150 ms). */\n"
+           "    onWindowResize: (width: number, height: number) => void;\n"
+           "    /** The window moved (reported once it stays for 150 ms). */\n"
+           "    onWindowMove: (left: number, top: number) => void;\n"
+           "    /** The window was minimized, maximized or restored. */\n"
+           "    onWindowStateChange: (state: \"normal\" | \"minimized\" | \"maximized\") => void;\n"
+           "    /** The window became active or not. */\n"
+           "    onWindowFocus: (focused: boolean) => void;\n"
+           "    /** The application was started again; the arguments of that start. */\n"
+           "    onSecondInstance: (args: string[]) => void;\n"
+           "    /** The desktop's or the application's theme changed; the active theme's name. */\n"
+           "    onThemeChange: (theme: string) => void;\n"
            "}\n\n"
            "interface Qvx {\n"
            "    /** Posts a request by function number; the named functions below use it. */\n"

@@ -28,9 +28,14 @@ struct ProcessStartInfo {
     // Joins the child's standard output and standard error into one pipe that
     // ReadOutput reads. Otherwise the child shares the caller's streams.
     bool CaptureOutput = false;
+    // With CaptureOutput: standard error goes to a pipe of its own, which
+    // ReadErrorOutput reads, and standard output alone to ReadOutput's.
+    bool SeparateErrorOutput = false;
+    // Standard input comes from a pipe that WriteInput writes and CloseInput
+    // closes. Otherwise the child inherits the caller's standard input.
+    bool InputPipe = false;
 };
-// In every case the child inherits the caller's standard input and none of the
-// caller's other open files.
+// In every case the child inherits none of the caller's other open files.
 
 class ChildProcess {
 public:
@@ -43,6 +48,25 @@ public:
     // Reads up to Size bytes of the captured output; returns the number read,
     // 0 at the end of the output (all writers closed) or on an error.
     virtual std::size_t ReadOutput(char* Buffer, std::size_t Size) = 0;
+    // The same for standard error when it was started with
+    // SeparateErrorOutput; 0 at once otherwise. ReadOutput and
+    // ReadErrorOutput may run on two threads at the same time.
+    virtual std::size_t ReadErrorOutput(char* Buffer, std::size_t Size) {
+        (void)Buffer;
+        (void)Size;
+        return 0;
+    }
+    // Writes all Size bytes to the child's standard input (started with
+    // InputPipe), blocking while the pipe is full. False when the input was
+    // closed or the child no longer reads it (no signal is raised for that).
+    virtual bool WriteInput(const char* Data, std::size_t Size) {
+        (void)Data;
+        (void)Size;
+        return false;
+    }
+    // Closes the child's standard input, so that it reads its end. Not while
+    // WriteInput runs on another thread.
+    virtual void CloseInput() {}
     // A handle that is signalled once the process has ended (here a process
     // descriptor), owned by this object; NoWaitHandle when the system offers
     // none, and then waiting falls back to checking ExitCode now and then.

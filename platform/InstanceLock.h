@@ -4,9 +4,11 @@
 // the next start.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace Norvane::Platform {
 
@@ -28,15 +30,21 @@ public:
 
     // For the first holder of the lock called Name (Acquire found it free):
     // hears the requests of later starts to show this instance's window, and
-    // runs OnRequest for each, on a thread of its own (the caller hands the
-    // work to the UI thread). False when it cannot listen; the requests then
-    // go unheard. Only processes of the same user are heard. On POSIX the
-    // channel is a local socket beside the lock file, on Windows a named event
-    // of the session.
-    bool ListenForShowRequests(const std::string& Name, std::function<void()> OnRequest);
+    // runs OnRequest for each with the later start's arguments, on a thread of
+    // its own (the caller hands the work to the UI thread). False when it
+    // cannot listen; the requests then go unheard. Only processes of the same
+    // user are heard. On POSIX the channel is a local socket beside the lock
+    // file, and the arguments follow the request (at most MaxShowArguments of
+    // them, MaxShowArgumentBytes together; a request beyond either, or one
+    // not sent whole within a second, comes with none). On Windows it is a
+    // named event of the session, which carries no arguments.
+    bool ListenForShowRequests(const std::string& Name,
+                               std::function<void(const std::vector<std::string>& Arguments)> OnRequest);
     // Asks the instance that listens for Name to show its window (and lets it
-    // take the foreground); false when none listens.
-    static bool AskToShow(const std::string& Name);
+    // take the foreground), handing it Arguments; false when none listens.
+    static bool AskToShow(const std::string& Name, const std::vector<std::string>& Arguments = {});
+    static constexpr std::size_t MaxShowArguments = 1024;
+    static constexpr std::size_t MaxShowArgumentBytes = 256 * 1024;
 
     // The file that carries the lock for Name (exposed for tests and
     // diagnostics); makes the private lock folder when it is missing. Empty when

@@ -43,9 +43,32 @@ TMainForm::TMainForm(TComponent* AOwner) : Kestrin::Win11Forms::TForm(AOwner) {
     OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
     OnCloseQuery = [this](TObject* Sender, bool& Result) { FormCloseQuery(Sender, Result); };
     OnClose = [this](TObject* Sender, TCloseAction& Action) { FormClose(Sender, Action); };
+    // The window's changes, for the page (the module goes at the close).
+    OnResize = [this](TObject*) {
+        if (FBrowserExternalModule)
+            FBrowserExternalModule->WindowPlaceChanged();
+    };
+    OnMove = OnResize;
+    OnWindowStateChange = [this](TObject*) {
+        if (FBrowserExternalModule)
+            FBrowserExternalModule->WindowStateChanged();
+    };
+    OnActivate = [this](TObject*) {
+        if (FBrowserExternalModule)
+            FBrowserExternalModule->WindowFocusChanged(true);
+    };
+    OnDeactivate = [this](TObject*) {
+        if (FBrowserExternalModule)
+            FBrowserExternalModule->WindowFocusChanged(false);
+    };
+    Application().OnSystemThemeChange = [this] {
+        if (FBrowserExternalModule)
+            FBrowserExternalModule->ThemeChanged();
+    };
 }
 
 TMainForm::~TMainForm() {
+    Application().OnSystemThemeChange = nullptr;
     // A window destroyed without being closed still frees what it owns.
     delete FBrowserExternalModule;
     FBrowserExternalModule = nullptr;

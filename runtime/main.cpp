@@ -40,7 +40,7 @@ void ApplySingleInstanceRule() {
     FirstInstance = !alreadyExisted;
     if (alreadyExisted && !(ParamCount() == 2 && ParamStr(1) == AppID)) {
         // The running instance comes to the front (restored when minimized).
-        Platform::TInstanceLock::AskToShow(AppID);
+        Platform::TInstanceLock::AskToShow(AppID, Platform::ProcessArguments());
         EndStartup();
     }
 }
@@ -49,10 +49,14 @@ void ShowWhenAsked() {
     using Platform::Ui::Application;
     if (!FirstInstance)
         return;
-    InstanceLock.ListenForShowRequests(AppID, [] {
-        Application().Queue([] {
+    InstanceLock.ListenForShowRequests(AppID, [](const std::vector<std::string>& Arguments) {
+        Application().Queue([Arguments] {
             if (Platform::Ui::TCustomForm* form = Application().MainForm())
                 form->BringToFront();
+            // The page hears of the start and its arguments.
+            if (auto* form = dynamic_cast<TMainForm*>(Application().MainForm()))
+                if (Shared::TBrowserExternalModule* module = form->BrowserExternalModule())
+                    module->SecondInstanceStarted(Arguments);
         });
     });
 }

@@ -107,6 +107,14 @@ void TApplication::Initialize() {
     gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(provider),
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     g_object_unref(provider);
+    if (GtkSettings* settings = gtk_settings_get_default()) {
+        auto changed = +[](GObject*, GParamSpec*, gpointer) {
+            if (auto handler = Application().OnSystemThemeChange)
+                Application().Guard([&] { handler(); });
+        };
+        g_signal_connect(settings, "notify::gtk-theme-name", G_CALLBACK(changed), nullptr);
+        g_signal_connect(settings, "notify::gtk-application-prefer-dark-theme", G_CALLBACK(changed), nullptr);
+    }
 
     Platform::UiHooks hooks;
     hooks.WaitMessagesUntil = WaitMessagesUntil;

@@ -191,6 +191,9 @@ void TCustomForm::ApplyOuterSize() {
     FClientH = std::max(0, windowH - MenuBarHeight(FMenu));
     gtk_window_set_default_size(GTK_WINDOW(FWindow), windowW, windowH);
     gtk_window_resize(GTK_WINDOW(FWindow), windowW, windowH);
+    FFixedW = windowW;
+    FFixedH = windowH;
+    FResizesUndone = 0;
 }
 
 int TCustomForm::ClientWidth() const {
@@ -291,6 +294,24 @@ void TCustomForm::HandleConfigure(int, int, int AWidth, int AHeight) {
         FPositionPending = false;
         ApplyPositionOnFirstShow();
     }
+    // The single border keeps its size in the normal state. X11 window
+    // managers maximize only a window they may resize, so it is resizable
+    // for them but has no resize handles, and a resize that reaches it
+    // anyway (a key binding, a client's request) is undone; a window manager
+    // that insists (a tiling one) wins after three tries.
+    if (FBorderStyle == TBorderStyle::bsSingle && FFrameKnown && FFixedW > 0 &&
+        FWindowState == TWindowState::wsNormal &&
+        !(gdk_window_get_state(window) & (FilledStates | GDK_WINDOW_STATE_ICONIFIED))) {
+        if (AWidth == FFixedW && AHeight == FFixedH) {
+            FResizesUndone = 0;
+        } else if (FResizesUndone < 3) {
+            ++FResizesUndone;
+            // Straight to the window: the toolkit sends nothing for a size
+            // it asked for before.
+            gdk_window_resize(window, FFixedW, FFixedH);
+            return;
+        }
+    }
     int x = 0, y = 0;
     gdk_window_get_origin(window, &x, &y);
     x += FOwnFrameLeft;
@@ -365,10 +386,12 @@ void TCustomForm::ApplyBorderStyle() {
                                                GDK_FUNC_CLOSE);
         break;
     case TBorderStyle::bsSingle:
+        // Resizable for the window manager, which maximizes nothing else; no
+        // resize handles, and other resizes are undone (HandleConfigure).
         decorations = static_cast<GdkWMDecoration>(GDK_DECOR_BORDER | GDK_DECOR_TITLE | GDK_DECOR_MENU |
                                                    GDK_DECOR_MINIMIZE | GDK_DECOR_MAXIMIZE);
-        functions = static_cast<GdkWMFunction>(GDK_FUNC_MOVE | GDK_FUNC_MINIMIZE | GDK_FUNC_MAXIMIZE |
-                                               GDK_FUNC_CLOSE);
+        functions = static_cast<GdkWMFunction>(GDK_FUNC_MOVE | GDK_FUNC_RESIZE | GDK_FUNC_MINIMIZE |
+                                               GDK_FUNC_MAXIMIZE | GDK_FUNC_CLOSE);
         break;
     case TBorderStyle::bsSizeable:
         break;
@@ -510,6 +533,8 @@ void TCustomForm::HandleWindowState(unsigned NewState, unsigned Changed) {
         NotifySysCommand(FWindowState == TWindowState::wsMinimized ? SC_MINIMIZE : SC_RESTORE);
     else
         NotifySysCommand(FWindowState == TWindowState::wsMaximized ? SC_MAXIMIZE : SC_RESTORE);
+    if (OnWindowStateChange)
+        OnWindowStateChange(this);
 }
 
 void TCustomForm::SetFormStyle(TFormStyle Value) {

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -68,10 +69,31 @@ public:
     posix_spawnattr_t FAttributes;
 };
 
-// Starts the process; on success returns its id and, when output is captured,
-// the read end of its output pipe in outputFd.
-pid_t Spawn(const ProcessStartInfo& info, int& outputFd) {
-    outputFd = -1;
+// The pipes of a child: the caller's ends (-1 where there is none).
+struct ChildPipes {
+    int Output = -1;
+    int Error = -1;
+    int Input = -1;
+};
+
+// A pipe whose two ends close on exec; false with the last error set.
+bool MakePipe(int (&fds)[2]) {
+    if (::pipe2(fds, O_CLOEXEC) == 0)
+        return true;
+    SetLastError(errno);
+    return false;
+}
+
+void CloseFd(int& fd) {
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+// Starts the process; on success returns its id and in Pipes the caller's
+// ends of the pipes asked for.
+pid_t Spawn(const ProcessStartInfo& info, ChildPipes& Pipes) {
+    Pipes = ChildPipes();
     if (info.Arguments.empty() || info.Arguments.front().empty()) {
         SetLastError(ENOENT);
         return -1;
@@ -87,14 +109,33 @@ pid_t Spawn(const ProcessStartInfo& info, int& outputFd) {
     argv.push_back(nullptr);
 
     SpawnActions spawn;
-    int pipeFds[2] = {-1, -1};
+    int outputFds[2] = {-1, -1};
+    int errorFds[2] = {-1, -1};
+    int inputFds[2] = {-1, -1};
+    auto closeAll = [&] {
+        for (int* fd : {&outputFds[0], &outputFds[1], &errorFds[0], &errorFds[1], &inputFds[0], &inputFds[1]})
+            CloseFd(*fd);
+    };
     if (info.CaptureOutput) {
-        if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-            SetLastError(errno);
+        if (!MakePipe(outputFds))
+            return -1;
+        ::posix_spawn_file_actions_adddup2(&spawn.FActions, outputFds[1], STDOUT_FILENO);
+        if (info.SeparateErrorOutput) {
+            if (!MakePipe(errorFds)) {
+                closeAll();
+                return -1;
+            }
+            ::posix_spawn_file_actions_adddup2(&spawn.FActions, errorFds[1], STDERR_FILENO);
+        } else {
+            ::posix_spawn_file_actions_adddup2(&spawn.FActions, outputFds[1], STDERR_FILENO);
+        }
+    }
+    if (info.InputPipe) {
+        if (!MakePipe(inputFds)) {
+            closeAll();
             return -1;
         }
-        ::posix_spawn_file_actions_adddup2(&spawn.FActions, pipeFds[1], STDOUT_FILENO);
-        ::posix_spawn_file_actions_adddup2(&spawn.FActions, pipeFds[1], STDERR_FILENO);
+        ::posix_spawn_file_actions_adddup2(&spawn.FActions, inputFds[0], STDIN_FILENO);
     }
     if (!info.WorkingDir.empty())
         ::posix_spawn_file_actions_addchdir_np(&spawn.FActions, info.WorkingDir.c_str());
@@ -116,24 +157,80 @@ pid_t Spawn(const ProcessStartInfo& info, int& outputFd) {
 
     pid_t pid = -1;
     int rc = ::posix_spawn(&pid, program.c_str(), &spawn.FActions, &spawn.FAttributes, argv.data(), environ);
-    if (info.CaptureOutput)
-        ::close(pipeFds[1]); // only the child and its descendants keep the write end
+    // Only the child and its descendants keep the child's ends.
+    CloseFd(outputFds[1]);
+    CloseFd(errorFds[1]);
+    CloseFd(inputFds[0]);
     if (rc != 0) {
-        if (info.CaptureOutput)
-            ::close(pipeFds[0]);
+        closeAll();
         SetLastError(rc);
         return -1;
     }
-    outputFd = pipeFds[0];
+    Pipes.Output = outputFds[0];
+    Pipes.Error = errorFds[0];
+    Pipes.Input = inputFds[1];
     return pid;
+}
+
+// Reads from Fd, again after an interruption; 0 at the end or on an error.
+std::size_t ReadFd(int Fd, char* Buffer, std::size_t Size) {
+    if (Fd < 0 || Size == 0)
+        return 0;
+    for (;;) {
+        ssize_t n = ::read(Fd, Buffer, Size);
+        if (n >= 0)
+            return static_cast<std::size_t>(n);
+        if (errno != EINTR)
+            return 0;
+    }
+}
+
+// Writes all of Data to Fd with SIGPIPE held back on this thread, so that a
+// child that stopped reading gives false instead of ending the caller.
+bool WriteAllFd(int Fd, const char* Data, std::size_t Size) {
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    sigset_t before;
+    ::pthread_sigmask(SIG_BLOCK, &pipeSignal, &before);
+    bool wasPending = false;
+    {
+        sigset_t pending;
+        sigemptyset(&pending);
+        ::sigpending(&pending);
+        wasPending = sigismember(&pending, SIGPIPE) == 1;
+    }
+    bool ok = true;
+    bool broken = false;
+    while (Size > 0) {
+        ssize_t n = ::write(Fd, Data, Size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            broken = errno == EPIPE;
+            ok = false;
+            break;
+        }
+        Data += n;
+        Size -= static_cast<std::size_t>(n);
+    }
+    if (broken && !wasPending) {
+        // Takes the SIGPIPE this write raised before the mask is restored.
+        timespec now{0, 0};
+        while (::sigtimedwait(&pipeSignal, nullptr, &now) < 0 && errno == EINTR) {
+        }
+    }
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    return ok;
 }
 
 class PosixChildProcess : public ChildProcess {
 public:
-    PosixChildProcess(pid_t pid, int outputFd) : FPid(pid), FOutputFd(outputFd) {}
+    PosixChildProcess(pid_t pid, const ChildPipes& pipes) : FPid(pid), FPipes(pipes) {}
     ~PosixChildProcess() override {
-        if (FOutputFd >= 0)
-            ::close(FOutputFd);
+        CloseFd(FPipes.Output);
+        CloseFd(FPipes.Error);
+        CloseFd(FPipes.Input);
         if (FPidFd >= 0)
             ::close(FPidFd);
         if (!FEnded)
@@ -169,16 +266,15 @@ public:
     }
 
     std::size_t ReadOutput(char* Buffer, std::size_t Size) override {
-        if (FOutputFd < 0 || Size == 0)
-            return 0;
-        for (;;) {
-            ssize_t n = ::read(FOutputFd, Buffer, Size);
-            if (n >= 0)
-                return static_cast<std::size_t>(n);
-            if (errno != EINTR)
-                return 0;
-        }
+        return ReadFd(FPipes.Output, Buffer, Size);
     }
+    std::size_t ReadErrorOutput(char* Buffer, std::size_t Size) override {
+        return ReadFd(FPipes.Error, Buffer, Size);
+    }
+    bool WriteInput(const char* Data, std::size_t Size) override {
+        return FPipes.Input >= 0 && WriteAllFd(FPipes.Input, Data, Size);
+    }
+    void CloseInput() override { CloseFd(FPipes.Input); }
 
     // The process descriptor is opened on first use; the child is not reaped
     // before FEnded is set, so its id cannot have been given to another process.
@@ -203,7 +299,7 @@ private:
     }
 
     pid_t FPid;
-    int FOutputFd;
+    ChildPipes FPipes;
     int FPidFd = -1;
     bool FPidFdTried = false;
     bool FEnded = false;
@@ -213,11 +309,11 @@ private:
 } // namespace
 
 std::unique_ptr<ChildProcess> StartProcess(const ProcessStartInfo& info) {
-    int outputFd = -1;
-    pid_t pid = Spawn(info, outputFd);
+    ChildPipes pipes;
+    pid_t pid = Spawn(info, pipes);
     if (pid < 0)
         return nullptr;
-    return std::make_unique<PosixChildProcess>(pid, outputFd);
+    return std::make_unique<PosixChildProcess>(pid, pipes);
 }
 
 bool WaitForHandle(WaitHandle handle, int milliseconds) {
@@ -238,8 +334,9 @@ bool WaitForHandle(WaitHandle handle, int milliseconds) {
 bool StartDetachedProcess(const ProcessStartInfo& info) {
     ProcessStartInfo detached = info;
     detached.CaptureOutput = false;
-    int outputFd = -1;
-    pid_t pid = Spawn(detached, outputFd);
+    detached.InputPipe = false;
+    ChildPipes pipes;
+    pid_t pid = Spawn(detached, pipes);
     if (pid < 0)
         return false;
     ReapInBackground(pid);

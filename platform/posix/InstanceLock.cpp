@@ -128,7 +128,8 @@ constexpr char ShowRequest = 'S';
 
 } // namespace
 
-bool TInstanceLock::ListenForShowRequests(const std::string& Name, std::function<void()> OnRequest) {
+bool TInstanceLock::ListenForShowRequests(const std::string& Name,
+                                          std::function<void(const std::vector<std::string>&)> OnRequest) {
     if (FListener >= 0 || !OnRequest)
         return false;
     const std::string path = ShowSocketPath(Name);
@@ -159,15 +160,43 @@ bool TInstanceLock::ListenForShowRequests(const std::string& Name, std::function
             ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
             char request = 0;
             const bool asked = PeerIsUs(client) && ::read(client, &request, 1) == 1 && request == ShowRequest;
+            // The arguments: each ended by a NUL, up to the asker's end of
+            // writing. An older asker sends none.
+            std::vector<std::string> arguments;
+            if (asked) {
+                std::string bytes;
+                char buffer[4096];
+                bool whole = false;
+                while (bytes.size() <= MaxShowArgumentBytes) {
+                    const ssize_t n = ::read(client, buffer, sizeof buffer);
+                    if (n < 0 && errno == EINTR)
+                        continue;
+                    if (n <= 0) {
+                        whole = n == 0;
+                        break;
+                    }
+                    bytes.append(buffer, static_cast<std::size_t>(n));
+                }
+                if (whole && bytes.size() <= MaxShowArgumentBytes &&
+                    (bytes.empty() || bytes.back() == '\0')) {
+                    for (std::size_t start = 0; start < bytes.size();) {
+                        const std::size_t end = bytes.find('\0', start);
+                        arguments.push_back(bytes.substr(start, end - start));
+                        start = end + 1;
+                    }
+                    if (arguments.size() > MaxShowArguments)
+                        arguments.clear();
+                }
+            }
             ::close(client);
             if (asked)
-                OnRequest();
+                OnRequest(arguments);
         }
     }).detach();
     return true;
 }
 
-bool TInstanceLock::AskToShow(const std::string& Name) {
+bool TInstanceLock::AskToShow(const std::string& Name, const std::vector<std::string>& Arguments) {
     sockaddr_un address{};
     if (!SocketAddress(ShowSocketPath(Name), address))
         return false;
@@ -176,6 +205,23 @@ bool TInstanceLock::AskToShow(const std::string& Name) {
         return false;
     const bool sent = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
                       PeerIsUs(fd) && ::write(fd, &ShowRequest, 1) == 1;
+    if (sent) {
+        std::string bytes;
+        for (const std::string& argument : Arguments)
+            bytes.append(argument).push_back('\0');
+        if (Arguments.size() <= MaxShowArguments && bytes.size() <= MaxShowArgumentBytes) {
+            // MSG_NOSIGNAL: a listener that went away must not end this process.
+            for (std::size_t done = 0; done < bytes.size();) {
+                const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0)
+                    break;
+                done += static_cast<std::size_t>(n);
+            }
+        }
+        ::shutdown(fd, SHUT_WR);
+    }
     ::close(fd);
     return sent;
 }

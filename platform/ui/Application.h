@@ -74,6 +74,9 @@ public:
     void HandleException(std::exception_ptr Error);
     void ShowException(const std::string& Message);
     std::function<void(const std::string& Message)> OnException;
+    // The desktop's theme changed (the toolkit's theme or its dark preference;
+    // on Windows the light or dark mode of applications), on the UI thread.
+    std::function<void()> OnSystemThemeChange;
     // Runs a piece and reports what escapes it (for the toolkit's callbacks).
     template <class F> void Guard(F&& Piece) noexcept {
         try {

@@ -28,12 +28,15 @@ void TControl::SetVisible(bool Value) {
 
 void TControl::UpdateBoundsFromLayout(int ALeft, int ATop, int AWidth, int AHeight) {
     bool resized = AWidth != FWidth || AHeight != FHeight;
+    bool moved = ALeft != FLeft || ATop != FTop;
     FLeft = ALeft;
     FTop = ATop;
     FWidth = AWidth;
     FHeight = AHeight;
     if (resized)
         Guard([&] { Resize(); });
+    if (moved && OnMove)
+        Guard([&] { OnMove(this); });
 }
 
 void TControl::Resize() {

@@ -71,6 +71,8 @@ public:
     static TControl* FromWidget(void* Widget);
 
     TNotifyEvent OnResize;
+    // The control's place (Left, Top) changed; for a form, the window moved.
+    TNotifyEvent OnMove;
 
     // Called by the layout when the control's place changed (framework use).
     void UpdateBoundsFromLayout(int ALeft, int ATop, int AWidth, int AHeight);

@@ -169,6 +169,8 @@ public:
     TNotifyEvent OnHide;
     TNotifyEvent OnActivate;
     TNotifyEvent OnDeactivate;
+    // The window was minimized, maximized or restored (WindowState changed).
+    TNotifyEvent OnWindowStateChange;
     TCloseQueryEvent OnCloseQuery;
     TCloseEvent OnClose;
 
@@ -232,6 +234,10 @@ private:
     bool FFrameKnown = false;
     int FClientW = 0, FClientH = 0;
     int FNormalLeft = 0, FNormalTop = 0; // outer place in the normal state
+    // The single border's fixed size (the native window's, last asked for by
+    // the form) and the window manager's resizes undone in a row.
+    int FFixedW = 0, FFixedH = 0;
+    int FResizesUndone = 0;
     TWinControl* FActiveControl = nullptr;
     void* FRegion = nullptr;
 

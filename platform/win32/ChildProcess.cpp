@@ -98,9 +98,44 @@ Win32::Handle InheritableCopy(HANDLE source) {
     return Win32::Handle(copy);
 }
 
+// Reads from a pipe's read end; 0 at its end (every writer gone) or on an error.
+std::size_t ReadPipe(const Win32::Handle& Pipe, char* Buffer, std::size_t Size) {
+    if (!Pipe.Valid() || Size == 0)
+        return 0;
+    DWORD done = 0;
+    DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(Size, 1u << 30));
+    if (!::ReadFile(Pipe.Get(), Buffer, chunk, &done, nullptr))
+        return 0; // ERROR_BROKEN_PIPE once every writer is gone
+    return done;
+}
+
+// The caller's ends of a child's pipes (null where there is none).
+struct ChildPipes {
+    Win32::Handle Output;
+    Win32::Handle Error;
+    Win32::Handle Input;
+};
+
+// A pipe whose one end (the child's) is inheritable; false with the last error set.
+bool MakePipe(Win32::Handle& ReadEnd, Win32::Handle& WriteEnd, bool ChildReads) {
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!::CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
+        Win32::SetLastErrorFromSystem();
+        return false;
+    }
+    ReadEnd.Reset(readEnd);
+    WriteEnd.Reset(writeEnd);
+    ::SetHandleInformation(ChildReads ? writeEnd : readEnd, HANDLE_FLAG_INHERIT, 0);
+    return true;
+}
+
 class Win32ChildProcess : public ChildProcess {
 public:
-    Win32ChildProcess(HANDLE process, HANDLE output) : FProcess(process), FOutput(output) {}
+    Win32ChildProcess(HANDLE process, ChildPipes&& pipes)
+        : FProcess(process), FOutput(std::move(pipes.Output)), FError(std::move(pipes.Error)),
+          FInput(std::move(pipes.Input)) {}
 
     int ExitCode() override {
         DWORD code = 0;
@@ -115,14 +150,27 @@ public:
     }
 
     std::size_t ReadOutput(char* Buffer, std::size_t Size) override {
-        if (!FOutput.Valid() || Size == 0)
-            return 0;
-        DWORD done = 0;
-        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(Size, 1u << 30));
-        if (!::ReadFile(FOutput.Get(), Buffer, chunk, &done, nullptr))
-            return 0; // ERROR_BROKEN_PIPE once every writer is gone
-        return done;
+        return ReadPipe(FOutput, Buffer, Size);
     }
+    std::size_t ReadErrorOutput(char* Buffer, std::size_t Size) override {
+        return ReadPipe(FError, Buffer, Size);
+    }
+
+    bool WriteInput(const char* Data, std::size_t Size) override {
+        if (!FInput.Valid())
+            return false;
+        while (Size > 0) {
+            DWORD done = 0;
+            DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(Size, 1u << 30));
+            if (!::WriteFile(FInput.Get(), Data, chunk, &done, nullptr))
+                return false; // ERROR_NO_DATA once the child closed its end
+            Data += done;
+            Size -= done;
+        }
+        return true;
+    }
+
+    void CloseInput() override { FInput.Reset(); }
 
     WaitHandle EndHandle() override { return reinterpret_cast<WaitHandle>(FProcess.Get()); }
 
@@ -131,11 +179,13 @@ public:
 private:
     Win32::Handle FProcess;
     Win32::Handle FOutput;
+    Win32::Handle FError;
+    Win32::Handle FInput;
 };
 
-// Starts the process; returns its handle and, when output is captured, the
-// read end of its output pipe.
-bool Spawn(const ProcessStartInfo& info, Win32::Handle& process, Win32::Handle& output) {
+// Starts the process; returns its handle and the caller's ends of the pipes
+// asked for.
+bool Spawn(const ProcessStartInfo& info, Win32::Handle& process, ChildPipes& pipes) {
     if (info.Arguments.empty() || info.Arguments.front().empty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return false;
@@ -149,20 +199,20 @@ bool Spawn(const ProcessStartInfo& info, Win32::Handle& process, Win32::Handle& 
     arguments.front() = Win32::Narrow(program);
     std::wstring commandLine = Win32::BuildCommandLine(arguments);
 
-    Win32::Handle input = InheritableCopy(::GetStdHandle(STD_INPUT_HANDLE));
+    Win32::Handle input;
+    if (info.InputPipe) {
+        if (!MakePipe(input, pipes.Input, true))
+            return false;
+    } else {
+        input = InheritableCopy(::GetStdHandle(STD_INPUT_HANDLE));
+    }
     Win32::Handle outputWrite;
     Win32::Handle errorWrite;
     if (info.CaptureOutput) {
-        SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-        HANDLE readEnd = nullptr;
-        HANDLE writeEnd = nullptr;
-        if (!::CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
-            Win32::SetLastErrorFromSystem();
+        if (!MakePipe(pipes.Output, outputWrite, false))
             return false;
-        }
-        output.Reset(readEnd);
-        outputWrite.Reset(writeEnd);
-        ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+        if (info.SeparateErrorOutput && !MakePipe(pipes.Error, errorWrite, false))
+            return false;
     } else {
         outputWrite = InheritableCopy(::GetStdHandle(STD_OUTPUT_HANDLE));
         errorWrite = InheritableCopy(::GetStdHandle(STD_ERROR_HANDLE));
@@ -181,7 +231,8 @@ bool Spawn(const ProcessStartInfo& info, Win32::Handle& process, Win32::Handle& 
         startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
     startup.StartupInfo.hStdInput = input.Get();
     startup.StartupInfo.hStdOutput = outputWrite.Get();
-    startup.StartupInfo.hStdError = info.CaptureOutput ? outputWrite.Get() : errorWrite.Get();
+    startup.StartupInfo.hStdError =
+        info.CaptureOutput && !info.SeparateErrorOutput ? outputWrite.Get() : errorWrite.Get();
     SIZE_T listSize = 0;
     ::InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
     std::vector<unsigned char> listBuffer(listSize);
@@ -206,7 +257,7 @@ bool Spawn(const ProcessStartInfo& info, Win32::Handle& process, Win32::Handle& 
     if (haveList)
         ::DeleteProcThreadAttributeList(list);
     if (!ok) {
-        output.Reset();
+        pipes = ChildPipes();
         Win32::SetLastErrorFromSystem(error);
         return false;
     }
@@ -218,15 +269,15 @@ bool Spawn(const ProcessStartInfo& info, Win32::Handle& process, Win32::Handle& 
 } // namespace
 
 std::unique_ptr<ChildProcess> Win32::AdoptProcess(HANDLE process) {
-    return std::make_unique<Win32ChildProcess>(process, nullptr);
+    return std::make_unique<Win32ChildProcess>(process, ChildPipes());
 }
 
 std::unique_ptr<ChildProcess> StartProcess(const ProcessStartInfo& info) {
     Win32::Handle process;
-    Win32::Handle output;
-    if (!Spawn(info, process, output))
+    ChildPipes pipes;
+    if (!Spawn(info, process, pipes))
         return nullptr;
-    return std::make_unique<Win32ChildProcess>(process.Release(), output.Release());
+    return std::make_unique<Win32ChildProcess>(process.Release(), std::move(pipes));
 }
 
 bool WaitForHandle(WaitHandle handle, int milliseconds) {
@@ -242,9 +293,10 @@ bool WaitForHandle(WaitHandle handle, int milliseconds) {
 bool StartDetachedProcess(const ProcessStartInfo& info) {
     ProcessStartInfo detached = info;
     detached.CaptureOutput = false;
+    detached.InputPipe = false;
     Win32::Handle process;
-    Win32::Handle output;
-    return Spawn(detached, process, output); // the handle closes; the process goes on
+    ChildPipes pipes;
+    return Spawn(detached, process, pipes); // the handle closes; the process goes on
 }
 
 std::vector<std::string> CommandInterpreterArguments(const std::string& commandLine) {

@@ -33,7 +33,8 @@ std::wstring ShowEventName(const std::string& Name) {
 
 } // namespace
 
-bool TInstanceLock::ListenForShowRequests(const std::string& Name, std::function<void()> OnRequest) {
+bool TInstanceLock::ListenForShowRequests(const std::string& Name,
+                                          std::function<void(const std::vector<std::string>&)> OnRequest) {
     if (FListener >= 0 || !OnRequest)
         return false;
     HANDLE event = ::CreateEventW(nullptr, FALSE, FALSE, ShowEventName(Name).c_str());
@@ -49,12 +50,12 @@ bool TInstanceLock::ListenForShowRequests(const std::string& Name, std::function
     // The thread keeps its own handle and ends with the process.
     std::thread([waiting, OnRequest = std::move(OnRequest)] {
         while (::WaitForSingleObject(waiting, INFINITE) == WAIT_OBJECT_0)
-            OnRequest();
+            OnRequest({}); // an event carries no arguments
     }).detach();
     return true;
 }
 
-bool TInstanceLock::AskToShow(const std::string& Name) {
+bool TInstanceLock::AskToShow(const std::string& Name, const std::vector<std::string>&) {
     HANDLE event = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, ShowEventName(Name).c_str());
     if (!event)
         return false;

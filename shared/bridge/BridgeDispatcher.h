@@ -43,6 +43,7 @@ public:
     static TBridgeResult PlainText(std::string_view Text) { return {true, true, PlainJsonString(Text)}; }
     // A JSON string in ASCII (every other character as a \u escape).
     static TBridgeResult EscapedText(std::string_view Text) { return {true, true, EscapedJsonString(Text)}; }
+    static TBridgeResult Integer(long long Value) { return {true, true, std::to_string(Value)}; }
     static TBridgeResult Strings(const std::vector<std::string>& Items) {
         return {true, true, JsonStringArray(Items)};
     }

@@ -1,6 +1,7 @@
 #include "shared/bridge/BrowserExternalModule.h"
 
 #include "platform/ui/Application.h"
+#include "platform/ui/ControlParts.h"
 
 #include <cstdint>
 #include <exception>
@@ -11,6 +12,7 @@ namespace Norvane::Shared {
 using namespace Platform::Ui;
 
 TBrowserExternalModule::TBrowserExternalModule(TComponent* AOwner) : TComponent(AOwner) {
+    CreateProcessTable();
     FileOpenDialog = new TFileOpenDialog(this);
     FileOpenDialog->SetName("FileOpenDialog");
     FileSaveDialog = new TFileSaveDialog(this);
@@ -20,6 +22,7 @@ TBrowserExternalModule::TBrowserExternalModule(TComponent* AOwner) : TComponent(
 }
 
 TBrowserExternalModule::~TBrowserExternalModule() {
+    ControlParts::StopTimer(FPlaceTimer);
     DataModuleDestroy(this);
 }
 

@@ -105,40 +105,20 @@ public:
     // The same with the AppDirPath of BrowserForm (empty without one).
     std::string ResolvePagePath(const std::string& Path) const;
 
-    // The functions: dialogs, files, folders and base64.
-    TBridgeResult DialogsOpenFile(const TBridgeCall& Call);
-    TBridgeResult DialogsSaveFile(const TBridgeCall& Call);
-    TBridgeResult FilesFileExists(const TBridgeCall& Call);
-    TBridgeResult FilesDeleteFile(const TBridgeCall& Call);
-    TBridgeResult FilesWriteTextFile(const TBridgeCall& Call);
-    TBridgeResult FilesExtractFile(const TBridgeCall& Call);
-    TBridgeResult FoldersDirExists(const TBridgeCall& Call);
-    TBridgeResult FoldersDeleteDir(const TBridgeCall& Call);
-    TBridgeResult FoldersGetTempDir(const TBridgeCall& Call);
-    TBridgeResult FoldersGetUserDocumentsDir(const TBridgeCall& Call);
-    TBridgeResult FoldersGetUserDesktopDir(const TBridgeCall& Call);
-    TBridgeResult FoldersGetAppExecutableDir(const TBridgeCall& Call);
-    TBridgeResult FoldersGetAppDataDir(const TBridgeCall& Call);
-    TBridgeResult Base64DecodeToFile(const TBridgeCall& Call);
-    // Files: contents, facts, folders' entries, copies and moves; the bytes of
-    // readBinaryFile and writeBinaryFile go through FileTransfers.
-    TBridgeResult FilesReadTextFile(const TBridgeCall& Call);
-    TBridgeResult FilesAppendTextFile(const TBridgeCall& Call);
-    TBridgeResult FilesStat(const TBridgeCall& Call);
-    TBridgeResult FilesListDir(const TBridgeCall& Call);
-    TBridgeResult FilesCopy(const TBridgeCall& Call);
-    TBridgeResult FilesMove(const TBridgeCall& Call);
-    TBridgeResult FilesReadBinaryFile(const TBridgeCall& Call);
-    TBridgeResult FilesWriteBinaryFile(const TBridgeCall& Call);
+    // The functions, one member function a row of the function table (its
+    // "handler"), each defined in the source file of its namespace.
+#define NORVANE_BRIDGE_FUNCTION(Id, Name, TakesArguments, RuntimeOnly, RefusalName, Handler, Arguments,      \
+                                Result, Description)                                                         \
+    TBridgeResult Handler(const TBridgeCall& Call);
+#include "bridge/BridgeTable.inc"
+#undef NORVANE_BRIDGE_FUNCTION
     TFileTransfers& FileTransfers() { return FFileTransfers; }
     // Serves a request of the page for a transfer address (see
     // FileTransfers.h); nothing for any other address.
     std::optional<TBrowserResource> ServeTransfer(const TPageRequest& Request);
 
-    // The main menu of the page (kept on BrowserExternalForm and attached to
-    // MainForm by the first setItems).
-    TBridgeResult MainMenuSetItems(const TBridgeCall& Call);
-    TBridgeResult MainMenuUpdateItem(const TBridgeCall& Call);
+    // The main menu of the page is kept on BrowserExternalForm and attached
+    // to MainForm by the first setItems.
     // The first item of the subtree of Root (Root first, then its children in
     // order, depth first) whose Tag is Tag; null when none is.
     static Platform::Ui::TMenuItem* FindMenuItemByTag(Platform::Ui::TMenuItem* Root, std::int32_t Tag);
@@ -146,32 +126,18 @@ public:
     // "qvx.events.onMainMenuItemClick(<Tag>);" in the page.
     void MainMenuItemClick(Platform::Ui::TObject* Sender);
 
-    // The functions: application, window, shell and system.
-    TBridgeResult Hello(const TBridgeCall& Call);
-    TBridgeResult IsRuntime(const TBridgeCall& Call);
-    TBridgeResult SystemLogoff(const TBridgeCall& Call);
-    TBridgeResult SystemReboot(const TBridgeCall& Call);
-    TBridgeResult SystemShutdown(const TBridgeCall& Call);
-    TBridgeResult AppClose(const TBridgeCall& Call);
-    TBridgeResult AppInFullscreen(const TBridgeCall& Call);
-    TBridgeResult AppEnterFullscreen(const TBridgeCall& Call);
-    TBridgeResult AppExitFullscreen(const TBridgeCall& Call);
-    TBridgeResult AppGetArgs(const TBridgeCall& Call);
-    TBridgeResult WindowGetStyle(const TBridgeCall& Call);
-    TBridgeResult WindowSetStyle(const TBridgeCall& Call);
-    TBridgeResult WindowGetState(const TBridgeCall& Call);
-    TBridgeResult WindowSetState(const TBridgeCall& Call);
-    TBridgeResult WindowGetTitle(const TBridgeCall& Call);
-    TBridgeResult WindowSetTitle(const TBridgeCall& Call);
-    TBridgeResult WindowGetZoom(const TBridgeCall& Call);
-    TBridgeResult WindowSetZoom(const TBridgeCall& Call);
-    TBridgeResult ShellExecute(const TBridgeCall& Call);
-    TBridgeResult ShellExplore(const TBridgeCall& Call);
-    TBridgeResult ShellCommand(const TBridgeCall& Call);
-    TBridgeResult ShellWindows(const TBridgeCall& Call);
-    TBridgeResult ThemesGetTheme(const TBridgeCall& Call);
-    TBridgeResult ThemesGetThemes(const TBridgeCall& Call);
-    TBridgeResult ThemesSetTheme(const TBridgeCall& Call);
+    // The processes the page starts (Process.cpp); they are ended with the module.
+    struct TProcessEntry;
+    struct TProcessTable;
+
+    // The host's events, run as "qvx.events.<handler>(...);" in an
+    // application document (Events.cpp); the main window calls them.
+    // Resizes and moves are reported once the bounds stay for a moment.
+    void WindowPlaceChanged();
+    void WindowStateChanged();
+    void WindowFocusChanged(bool Focused);
+    void SecondInstanceStarted(const std::vector<std::string>& Arguments);
+    void ThemeChanged();
 
     // How a refusal is shown (a modal information box); replaceable for tests.
     std::function<void(const std::string& Text)> OnShowRefusal;
@@ -213,6 +179,14 @@ private:
                                 std::string_view DefaultTitle, bool Save);
     // The browser control of BrowserForm, or null.
     TEdgeBrowser* Browser() const;
+    // Runs Script in the page; Done (on the UI thread) once it has run, or at
+    // once without a page.
+    void RunPageScript(const std::string& Script, std::function<void()> Done);
+    void RaiseEvent(std::string_view Handler, const std::string& Arguments);
+    void DrainProcessOutput(const std::shared_ptr<TProcessEntry>& Entry);
+    // The running process named by the call's "id"; refused with "Missing id"
+    // or "No such process".
+    std::shared_ptr<TProcessEntry> FindProcess(const TBridgeCall& Call);
 
     Platform::Ui::TCustomForm* FMainForm = nullptr;
     Shared::TExeZip* FExeZip = nullptr;
@@ -220,12 +194,20 @@ private:
     Shared::TProjectIni* FProjectINI = nullptr;
     TBrowserForm* FBrowserForm = nullptr;
     TBrowserExternalForm* FBrowserExternalForm = nullptr;
+    unsigned FPlaceTimer = 0;
+    int FReportedLeft = 0, FReportedTop = 0, FReportedWidth = 0, FReportedHeight = 0;
     // Held while the module lives: work that ends on another thread replies
     // only while it is still there.
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
     TFileTransfers FFileTransfers;
     THost FHost{*this};
     TBridgeDispatcher FDispatcher{FHost};
+    // Ends the processes when it goes (Process.cpp).
+    struct TProcessTableDeleter {
+        void operator()(TProcessTable* Table) const;
+    };
+    void CreateProcessTable();
+    std::unique_ptr<TProcessTable, TProcessTableDeleter> FProcesses;
     // Last, so that it finishes its work first when the module goes.
     TBridgeWorker FWorker;
 };

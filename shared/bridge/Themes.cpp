@@ -17,8 +17,12 @@ TBridgeResult TBrowserExternalModule::ThemesGetThemes(const TBridgeCall&) {
 
 TBridgeResult TBrowserExternalModule::ThemesSetTheme(const TBridgeCall& Call) {
     const std::string name = ReadTextArg(Call.Data, "name");
+    const std::string before = TStylesUtils::GetActiveTheme();
     TStylesUtils::TrySetStyle(name, false);
-    return TBridgeResult::Boolean(TStylesUtils::GetActiveTheme() == name);
+    const std::string now = TStylesUtils::GetActiveTheme();
+    if (now != before)
+        ThemeChanged();
+    return TBridgeResult::Boolean(now == name);
 }
 
 } // namespace Norvane::Shared

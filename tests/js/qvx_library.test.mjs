@@ -212,6 +212,10 @@ describe('call', () => {
     });
 });
 
+// The handlers the host calls besides onCloseQuery.
+const HOST_EVENTS = ['onMainMenuItemClick', 'onProcessOutput', 'onProcessExit', 'onWindowResize', 'onWindowMove',
+    'onWindowStateChange', 'onWindowFocus', 'onSecondInstance', 'onThemeChange'];
+
 describe('wrappers', () => {
     test('every function of the table is present under its script name', () => {
         const {qvx} = loadLibrary();
@@ -232,7 +236,7 @@ describe('wrappers', () => {
         walk(qvx, 'qvx.');
         const carriers = [...new Set(FUNCTIONS.filter(([, , , via]) => via).map(([, , , via]) => 'qvx.' + via))];
         const expected = [...FUNCTIONS.map(([, name]) => name), ...carriers, 'qvx.call', 'qvx.events.onCloseQuery',
-            'qvx.events.onMainMenuItemClick'];
+            ...HOST_EVENTS.map((name) => 'qvx.events.' + name)];
         assert.deepEqual(names.sort(), expected.sort());
     });
 
@@ -392,9 +396,11 @@ describe('events', () => {
         assert.equal(webview.posts.length, 1);
     });
 
-    test('onMainMenuItemClick does nothing by default', () => {
+    test('the other handlers do nothing by default', () => {
         const {qvx, webview} = loadLibrary();
-        assert.equal(qvx.events.onMainMenuItemClick(13), undefined);
+        for (const name of HOST_EVENTS) {
+            assert.equal(qvx.events[name](13, 'stdout', 'text'), undefined, name);
+        }
         assert.equal(webview.posts.length, 0);
         assert.equal(webview.listenerCount(), 0);
     });

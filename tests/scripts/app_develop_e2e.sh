@@ -19,10 +19,12 @@ if [ -n "${PID:-}" ] && wait_title "$PID" "E2E develop ready" 30; then
     expect_line() { grep -qxF -- "$1" "$T/err-run" || fail "no line \"$1\" on the terminal: $(cat "$T/err-run")"; }
     expect_line "page develop.html:8 console.log: logged"
     expect_line "page develop.html:9 console.warn: first line second line"
+    expect_line 'page develop.html:10 console.info: several 2 {"parts":[true,null]}'
+    [ "$(grep -c '^page develop.html:[0-9]* console' "$T/err-run")" = 3 ] || fail "console lines twice: $(cat "$T/err-run")"
     expect_line 'norvane: qvx.files.writeTextFile failed: "Missing filePath"'
     expect_line "norvane: no bridge function 99999; the call gets no answer"
     expect_line "page (page) uncaught: Unhandled Promise Rejection: Error: nobody caught me"
-    expect_line "page develop.html:13 uncaught: ReferenceError: Can't find variable: notDefinedAnywhere"
+    expect_line "page develop.html:14 uncaught: ReferenceError: Can't find variable: notDefinedAnywhere"
     w=$(page_window "$PID") && xdotool windowactivate --sync "$w" >/dev/null 2>&1
     xdotool mousemove --window "$w" 20 20 click 1 sleep 1 key F12
     docked=no

@@ -86,25 +86,41 @@ fi
 stop "$PID"
 
 # Maximized with a single (fixed-size) border: the work area; restored,
-# smaller again and no resizing by the window manager.
+# smaller again. The user maximizes and restores it with a double click on
+# its title bar, and a resize that reaches it is undone.
 if run_app single "WindowState=1\nWindowBorder=1"; then
     expect_window "maximized, single border" "$PID" "$WORK" maximized false
     key "$PID" n normal
     expect_window "restored, single border" "$PID" smaller normal false
-    resizable=yes
-    for _ in $(seq 1 30); do
-        xprop -id "$(page_window "$PID")" _NET_WM_ALLOWED_ACTIONS | grep -q _NET_WM_ACTION_RESIZE ||
-            { resizable=no; break; }
-        sleep 0.1
-    done
-    [ "$resizable" = no ] || fail "the restored single-border window can be resized"
+    w=$(page_window "$PID")
+    read -r ow oh _ <<<"$(geometry "$PID")"
+    title_click() { # a double click in the middle of the title bar
+        local x y width top info
+        info=$(xwininfo -id "$w")
+        x=$(sed -n 's/^ *Absolute upper-left X: *//p' <<<"$info")
+        y=$(sed -n 's/^ *Absolute upper-left Y: *//p' <<<"$info")
+        width=$(sed -n 's/^ *Width: *//p' <<<"$info")
+        top=$(xprop -id "$w" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g' | cut -d' ' -f3)
+        xdotool mousemove $((x + width / 2)) $((y - top / 2)) click --repeat 2 --delay 100 1
+    }
+    title_click
+    expect_window "maximized by the user, single border" "$PID" "$WORK" maximized false
+    title_click
+    expect_window "restored by the user, single border" "$PID" "$ow $oh" normal false
+    xdotool windowsize "$w" 300 250
+    sleep 1
+    expect_window "resized from outside, single border" "$PID" "$ow $oh" normal false
 fi
 stop "$PID"
 
-if run_app dialog "WindowState=1\nWindowBorder=3"; then
-    expect_window "maximized, dialog border" "$PID" "$WORK" maximized false
-fi
-stop "$PID"
+# The dialog and both tool-window borders start maximized too.
+for border in "dialog 3" "tool 4" "sizeable-tool 5"; do
+    read -r name number <<<"$border"
+    if run_app "$name" "WindowState=1\nWindowBorder=$number"; then
+        expect_window "maximized, $name border" "$PID" "$WORK" maximized false
+    fi
+    stop "$PID"
+done
 
 # Sizes the settings cannot mean are the default; sizes past the screen, or
 # a default size at a doubled display scale, fit the work area with the

@@ -2,14 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 #include "tests/support/TestSupport.h"
 
@@ -253,4 +257,30 @@ TEST_F(InstanceLockFolder, AFileHeldInTheOldSharedPlaceBlocksNothing) {
     ASSERT_TRUE(lock.Acquire(name, existed));
     EXPECT_FALSE(existed);
     ::close(fd);
+}
+
+TEST(InstanceLock, ALaterStartHandsItsArgumentsOver) {
+    const std::string name = UniqueName("norvane-show-arguments");
+    TInstanceLock first;
+    bool existed = false;
+    ASSERT_TRUE(first.Acquire(name, existed));
+    std::mutex lock;
+    std::condition_variable heard;
+    std::vector<std::vector<std::string>> requests;
+    ASSERT_TRUE(first.ListenForShowRequests(name, [&](const std::vector<std::string>& Arguments) {
+        std::lock_guard guard(lock);
+        requests.push_back(Arguments);
+        heard.notify_all();
+    }));
+    const std::vector<std::string> arguments{"--open", "two words", "", "\xC3\xA9"};
+    ASSERT_TRUE(TInstanceLock::AskToShow(name, arguments));
+    ASSERT_TRUE(TInstanceLock::AskToShow(name));
+    // Too many arguments: the request still shows the window, without them.
+    ASSERT_TRUE(
+        TInstanceLock::AskToShow(name, std::vector<std::string>(TInstanceLock::MaxShowArguments + 1, "a")));
+    std::unique_lock guard(lock);
+    ASSERT_TRUE(heard.wait_for(guard, std::chrono::seconds(10), [&] { return requests.size() == 3; }));
+    EXPECT_EQ(requests[0], arguments);
+    EXPECT_TRUE(requests[1].empty());
+    EXPECT_TRUE(requests[2].empty());
 }

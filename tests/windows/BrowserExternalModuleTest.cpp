@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
@@ -191,6 +192,10 @@ TEST_F(ModuleTest, EveryFunctionIsRegisteredOnceWithItsNameRefusalAndLibraryWrap
         {70002, "qvx.shell.explore", true, nullptr},
         {70003, "qvx.shell.command", true, nullptr},
         {70004, "qvx.shell.windows", false, nullptr},
+        {71001, "qvx.process.spawn", true, nullptr},
+        {71002, "qvx.process.write", true, nullptr},
+        {71003, "qvx.process.closeInput", true, nullptr},
+        {71004, "qvx.process.kill", true, nullptr},
         {80001, "qvx.themes.getTheme", false, "Calls to qvx.themes.getTheme() works only at runtime."},
         {80002, "qvx.themes.getThemes", false, "Calls to qvx.themes.getThemes() works only at runtime."},
         {80003, "qvx.themes.setTheme", true, "Calls to qvx.themes.setTheme() works only at runtime."},
@@ -463,6 +468,53 @@ TEST_F(ModuleFunctionsTest, ShellCommandCollectsTheOutputAndExecuteStartsProgram
     const std::string recorded = dir / "args";
     EXPECT_TRUE(EdgeEx::PumpUntil(
         [&] { return std::filesystem::exists(recorded) && ReadFile(recorded) == "one|two words|"; }, 10000));
+}
+
+TEST_F(ModuleFunctionsTest, ProcessOutputWaitsForThePageBeyondItsBoundThenFollowsWholeAndInOrder) {
+    ASSERT_TRUE(Window->EdgeBrowser()->Navigate("file:///index.html"));
+    const std::size_t before = DetailsOf("View.ExecuteScript").size();
+    auto scripts = [&] {
+        std::vector<std::string> all = DetailsOf("View.ExecuteScript");
+        all.erase(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(before));
+        return all;
+    };
+    auto queuedBytes = [&] {
+        std::size_t bytes = 0;
+        for (const std::string& script : scripts())
+            bytes += script.size();
+        return bytes;
+    };
+    EXPECT_EQ(Reply(R"({"id": 71001, "uuid": "p1", "data": {"command": "sh", "args": ["-c",
+                     "head -c 3000000 /dev/zero | tr '\\0' a; echo end >&2"]}})"),
+              Success("p1", "1"));
+    // The page takes nothing: reading stops at 1 MiB (with a read's 16 KiB
+    // and each call's script around it), and the process waits.
+    EdgeEx::PumpUntil([&] { return queuedBytes() >= 1024 * 1024; }, 10000);
+    EdgeEx::PumpUntil([] { return false; }, 500);
+    EXPECT_GE(queuedBytes(), 1024u * 1024u);
+    EXPECT_LE(queuedBytes(), 1024u * 1024u + 16384u + 100u * scripts().size());
+    for (const std::string& script : scripts())
+        EXPECT_THAT(script, StartsWith("qvx.events.onProcessOutput(1,\"stdout\",\"a"));
+    // Taken piece by piece, the rest follows, then the exit.
+    const auto exited = [&] {
+        for (std::size_t i = 0; i < before + scripts().size(); ++i)
+            Engine().CompleteScript(i, 0, "null");
+        const auto all = scripts();
+        return !all.empty() && all.back().starts_with("qvx.events.onProcessExit(");
+    };
+    ASSERT_TRUE(EdgeEx::PumpUntil(exited, 20000));
+    // The scripts' own text holds no "a".
+    std::size_t letters = 0;
+    const auto all = scripts();
+    for (const std::string& script : all)
+        letters += static_cast<std::size_t>(std::count(script.begin(), script.end(), 'a'));
+    EXPECT_EQ(letters, 3000000u);
+    // Standard error has its own pipe: its text comes once, anywhere before the exit.
+    EXPECT_EQ(std::count(all.begin(), all.end(), "qvx.events.onProcessOutput(1,\"stderr\",\"end\\n\");"), 1);
+    EXPECT_EQ(all.back(), "qvx.events.onProcessExit(1,0);");
+    // An ended process is forgotten.
+    EXPECT_EQ(Reply(R"({"id": 71004, "uuid": "p2", "data": {"id": 1}})"),
+              Failure("p2", "\"No such process\""));
 }
 
 TEST_F(ModuleFunctionsTest, ArgumentsStartWithTheExecutablesPath) {

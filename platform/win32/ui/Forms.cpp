@@ -8,6 +8,7 @@
 #include "platform/win32/ui/Win32Graphics.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace Norvane::Platform::Ui {
 
@@ -412,6 +413,8 @@ void TCustomForm::HandleWindowState(unsigned NewState, unsigned) {
         NotifySysCommand(SC_MAXIMIZE);
     else if (old != TWindowState::wsNormal)
         NotifySysCommand(SC_RESTORE);
+    if (OnWindowStateChange)
+        OnWindowStateChange(this);
 }
 
 void TCustomForm::SetFormStyle(TFormStyle Value) {
@@ -781,6 +784,13 @@ LRESULT CALLBACK Win32Ui::WindowProc(HWND Window, UINT Message, WPARAM WParam, L
     auto* form = dynamic_cast<TCustomForm*>(control);
     const bool isFormWindow = form && form->NativeWindow() == Window;
     switch (Message) {
+    case WM_SETTINGCHANGE:
+        // Sent to every top-level window: the main form's alone reports it.
+        if (isFormWindow && form == Application().MainForm() && LParam &&
+            std::wstring_view(reinterpret_cast<const wchar_t*>(LParam)) == L"ImmersiveColorSet")
+            if (auto handler = Application().OnSystemThemeChange)
+                Guard([&] { handler(); });
+        break;
     case WM_CLOSE:
         if (isFormWindow) {
             Guard([&] { form->HandleDeleteRequest(); });

@@ -26,6 +26,40 @@
     .then((ok) => themeStatus(ok ? "Now: " + picker.value : "Cannot use " + picker.value),
           (e) => themeStatus("Error: " + e)));
 
+  // A command with its output streamed: a few pings, each line as it comes.
+  const output = $("output");
+  let running = null;
+  const print = (text, className) => {
+    const span = document.createElement("span");
+    span.textContent = text;
+    if (className) span.className = className;
+    output.append(span);
+    output.scrollTop = output.scrollHeight;
+  };
+  qvx.events.onProcessOutput = (id, stream, text) => {
+    if (id === running) print(text, stream === "stderr" ? "stderr" : "");
+  };
+  qvx.events.onProcessExit = (id, code) => {
+    if (id !== running) return;
+    print("\n(ended with code " + code + ")\n", "note");
+    running = null;
+    $("run").disabled = false;
+    $("stop").disabled = true;
+  };
+  $("run").addEventListener("click", () => {
+    output.textContent = "";
+    $("run").disabled = true;
+    const count = /^Win/.test(navigator.platform) ? "-n" : "-c";
+    qvx.process.spawn({command: "ping", args: [count, "5", "127.0.0.1"]}).then((id) => {
+      running = id;
+      $("stop").disabled = false;
+    }, (e) => {
+      print("Cannot start ping: " + e + "\n", "stderr");
+      $("run").disabled = false;
+    });
+  });
+  $("stop").addEventListener("click", () => { if (running !== null) qvx.process.kill({id: running}); });
+
   // The menu bar: built once with setItems, changed in place with updateItem.
   const status = (text) => { $("menu-status").textContent = text; };
   const fail = (e) => status("Error: " + e);
