@@ -112,7 +112,7 @@ public:
     TBridgeResult Handler(const TBridgeCall& Call);
 #include "bridge/BridgeTable.inc"
 #undef NORVANE_BRIDGE_FUNCTION
-    TFileTransfers& FileTransfers() { return FFileTransfers; }
+
     // Serves a request of the page for a transfer address (see
     // FileTransfers.h); nothing for any other address.
     std::optional<TBrowserResource> ServeTransfer(const TPageRequest& Request);
