@@ -20,6 +20,9 @@
 #   runs         "anywhere", or "runtime" (refused without a payload archive)
 #   refusal      the name the refusal text gives, when not the function's own
 #   handler      the module's member function that serves it
+#   via          the library's function that carries the call instead of
+#                call (one of Library.js.in, given the number and the
+#                arguments), for a wrapper that does more than one call
 #   reply        the TypeScript type the promise resolves with
 #   description  one line
 #
@@ -80,6 +83,12 @@ function(norvane_generate_bridge)
       set(refusal "")
     endif()
     string(JSON args_type ERROR_VARIABLE no_args TYPE "${table}" functions ${i} args)
+    string(JSON via ERROR_VARIABLE no_via GET "${table}" functions ${i} via)
+    if(no_via)
+      set(via "call")
+    elseif(NOT via MATCHES "^[a-z][A-Za-z0-9]*$" OR NOT library MATCHES "\n    ${via}: function \\(")
+      _norvane_bridge_fail(${id} "via names '${via}', no function of ${NORVANE_BRIDGE_LIBRARY_TEMPLATE}")
+    endif()
 
     if(NOT id MATCHES "^[1-9][0-9]*$" OR id GREATER 2147483647)
       _norvane_bridge_fail(${i} "the id '${id}' is no positive 32-bit number")
@@ -161,7 +170,7 @@ function(norvane_generate_bridge)
       set(passed "{}")
     endif()
     if(namespace STREQUAL "")
-      string(APPEND top "    ${member}: function (${parameter}) {\n        return this.call(${id}, ${passed});\n    },\n")
+      string(APPEND top "    ${member}: function (${parameter}) {\n        return this.${via}(${id}, ${passed});\n    },\n")
     else()
       if(NOT namespace IN_LIST namespaces)
         list(APPEND namespaces ${namespace})
@@ -171,7 +180,7 @@ function(norvane_generate_bridge)
         string(APPEND ns_${namespace} ",\n")
       endif()
       string(APPEND ns_${namespace}
-             "        ${member}: function (${parameter}) {\n            return window.qvx.call(${id}, ${passed});\n        }")
+             "        ${member}: function (${parameter}) {\n            return window.qvx.${via}(${id}, ${passed});\n        }")
     endif()
 
     # The reference page.
@@ -260,6 +269,20 @@ function(norvane_generate_bridge)
     string(APPEND doc "\n## ${section}\n\n| Number | Function | Arguments | Resolves with | Runs | What it does |\n"
                       "|---|---|---|---|---|---|\n${doc_${section}}")
   endforeach()
+  string(APPEND doc "\n## Files and their bytes\n\n"
+         "```js\n"
+         "const info = await qvx.files.stat({ path: 'data' });\n"
+         "if (info.isDirectory) {\n"
+         "  for (const entry of await qvx.files.listDir({ dirPath: 'data' })) console.log(entry.name, entry.size);\n"
+         "}\n"
+         "await qvx.files.appendTextFile({ filePath: 'data/log.txt', contents: 'started\\n' });\n"
+         "await qvx.files.copy({ source: 'data/log.txt', target: 'backup/log.txt', overwrite: true });\n"
+         "const bytes = new Uint8Array(await qvx.files.readBinaryFile({ filePath: 'data/picture.png' }));\n"
+         "await qvx.files.writeBinaryFile({ filePath: 'backup/picture.png', data: bytes });\n"
+         "```\n\n"
+         "`readBinaryFile` and `writeBinaryFile` move the bytes without base64: the call answers a one-time address "
+         "of the application's own origin, which the library fetches or posts the bytes to. A copy or move never "
+         "replaces an existing target unless `overwrite` is true.\n")
 
   file(MAKE_DIRECTORY ${NORVANE_BRIDGE_GENERATED})
   _norvane_bridge_write(${NORVANE_BRIDGE_GENERATED}/BridgeTable.inc "${rows}")

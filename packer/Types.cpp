@@ -105,7 +105,11 @@ void PrintTypes() {
            "}\n\n"
            "interface Qvx {\n"
            "    /** Posts a request by function number; the named functions below use it. */\n"
-           "    call(funcID: number, args?: object): Promise<unknown>;\n" +
+           "    call(funcID: number, args?: object): Promise<unknown>;\n"
+           "    /** Carries readBinaryFile: the call's one-time address fetched. */\n"
+           "    readThroughTransfer(funcID: number, args?: object): Promise<ArrayBuffer>;\n"
+           "    /** Carries writeBinaryFile: the bytes posted to the call's one-time address. */\n"
+           "    writeThroughTransfer(funcID: number, args?: object): Promise<true>;\n" +
            top;
     for (const auto& group : order)
         out += "    " + group + ": " + InterfaceName(group) + ";\n";

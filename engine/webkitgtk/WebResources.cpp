@@ -123,6 +123,91 @@ GInputStream* NewComInputStream(IStream* Source, gint64& Length) {
     return G_INPUT_STREAM(Stream);
 }
 
+// The body of a request as a stream that reads the engine's own stream as
+// the host asks, so that a large upload is never copied whole. The engine's
+// stream is asked for only when the host first reads: WebKitGTK ends the
+// process when a body that holds a Blob or a File is asked for, so a request
+// that no handler reads never touches it. Its size is known when the engine's
+// stream can seek (it holds the body in memory).
+class TBodyStream final : public TComObject<IStream> {
+public:
+    explicit TBodyStream(WebKitURISchemeRequest* Request)
+        : FRequest(WEBKIT_URI_SCHEME_REQUEST(g_object_ref(Request))) {}
+    ~TBodyStream() override {
+        if (FBody)
+            g_object_unref(FBody);
+        g_object_unref(FRequest);
+    }
+
+    HRESULT NV_STDCALL Read(void* Buffer, ULONG Count, ULONG* ReadCount) override {
+        if (ReadCount)
+            *ReadCount = 0;
+        if (!Buffer && Count > 0)
+            return STG_E_INVALIDPOINTER;
+        if (!Body())
+            return Count > 0 ? S_FALSE : S_OK;
+        gsize Done = 0;
+        const gboolean Ok = g_input_stream_read_all(FBody, Buffer, Count, &Done, nullptr, nullptr);
+        FPosition += Done;
+        if (ReadCount)
+            *ReadCount = static_cast<ULONG>(Done);
+        if (!Ok)
+            return E_FAIL;
+        return Done < Count ? S_FALSE : S_OK;
+    }
+    HRESULT NV_STDCALL Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
+    HRESULT NV_STDCALL Seek(INT64 Move, std::uint32_t Origin, UINT64* NewPosition) override {
+        if (Origin == STREAM_SEEK_CUR && Move == 0) {
+            // The position alone.
+        } else if (GSeekable* Seekable = SeekableBody()) {
+            const GSeekType Type = Origin == STREAM_SEEK_SET   ? G_SEEK_SET
+                                   : Origin == STREAM_SEEK_END ? G_SEEK_END
+                                                               : G_SEEK_CUR;
+            if (!g_seekable_seek(Seekable, Move, Type, nullptr, nullptr))
+                return STG_E_INVALIDFUNCTION;
+            FPosition = static_cast<UINT64>(g_seekable_tell(Seekable));
+        } else {
+            return STG_E_INVALIDFUNCTION;
+        }
+        if (NewPosition)
+            *NewPosition = FPosition;
+        return S_OK;
+    }
+    HRESULT NV_STDCALL Stat(STATSTG* Stats, std::uint32_t) override {
+        if (!Stats)
+            return STG_E_INVALIDPOINTER;
+        UINT64 Size = 0;
+        if (GSeekable* Seekable = SeekableBody()) {
+            const goffset At = g_seekable_tell(Seekable);
+            if (g_seekable_seek(Seekable, 0, G_SEEK_END, nullptr, nullptr)) {
+                Size = static_cast<UINT64>(g_seekable_tell(Seekable));
+                g_seekable_seek(Seekable, At, G_SEEK_SET, nullptr, nullptr);
+            }
+        }
+        *Stats = STATSTG{Size, STGTY_STREAM, STGM_READ};
+        return S_OK;
+    }
+
+private:
+    GInputStream* Body() {
+        if (!FAsked) {
+            FAsked = true;
+            FBody = webkit_uri_scheme_request_get_http_body(FRequest); // owned; null without a body
+        }
+        return FBody;
+    }
+    GSeekable* SeekableBody() {
+        GInputStream* Stream = Body();
+        return Stream && G_IS_SEEKABLE(Stream) && g_seekable_can_seek(G_SEEKABLE(Stream)) ? G_SEEKABLE(Stream)
+                                                                                          : nullptr;
+    }
+
+    WebKitURISchemeRequest* FRequest;
+    GInputStream* FBody = nullptr;
+    bool FAsked = false;
+    UINT64 FPosition = 0;
+};
+
 // The file path an address of the scheme stands for.
 std::string LocalPathOf(const std::string& EngineAddress) {
     std::string Path = ToPageAddress(EngineAddress); // file:///...
@@ -252,20 +337,10 @@ TComPtr<ICoreWebView2WebResourceRequest> MakeResourceRequest(WebKitURISchemeRequ
     const char* Method = webkit_uri_scheme_request_get_http_method(Request);
     const std::string Headers = HeaderLines(webkit_uri_scheme_request_get_http_headers(Request));
     TComPtr<IStream> Content;
-    if (GInputStream* Body = webkit_uri_scheme_request_get_http_body(Request)) {
-        GOutputStream* Memory = g_memory_output_stream_new_resizable();
-        if (g_output_stream_splice(Memory, Body, G_OUTPUT_STREAM_SPLICE_CLOSE_TARGET, nullptr, nullptr) >=
-            0) {
-            GBytes* Bytes = g_memory_output_stream_steal_as_bytes(G_MEMORY_OUTPUT_STREAM(Memory));
-            gsize Size = 0;
-            const auto* Data = static_cast<const std::uint8_t*>(g_bytes_get_data(Bytes, &Size));
-            Content =
-                TComPtr<IStream>::Attach(new TComMemoryStream(std::vector<std::uint8_t>(Data, Data + Size)));
-            g_bytes_unref(Bytes);
-        }
-        g_object_unref(Memory);
-        g_object_unref(Body);
-    }
+    // Every request that may carry a body gets a stream, read only if asked.
+    const std::string MethodText = Method ? Method : "GET";
+    if (MethodText != "GET" && MethodText != "HEAD")
+        Content = TComPtr<IStream>::Attach(new TBodyStream(Request));
     return TComPtr<ICoreWebView2WebResourceRequest>::Attach(
         new TWebResourceRequest(Uri, Method ? Method : "GET", Headers, Content));
 }

@@ -47,6 +47,9 @@ public:
     static TBridgeResult Strings(const std::vector<std::string>& Items) {
         return {true, true, JsonStringArray(Items)};
     }
+    // A JSON object or array built by the caller, every string in it made by
+    // EscapedJsonString or PlainJsonString and every number finite.
+    static TBridgeResult JsonValue(std::string Json) { return {true, true, std::move(Json)}; }
     // An error: its text as an escaped JSON string.
     static TBridgeResult Error(std::string_view Text) { return {true, false, EscapedJsonString(Text)}; }
     static TBridgeResult NoReply() { return {false, false, {}}; }

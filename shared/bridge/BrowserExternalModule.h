@@ -21,12 +21,14 @@
 #include "shared/bridge/BridgeArguments.h"
 #include "shared/bridge/BridgeDispatcher.h"
 #include "shared/bridge/BridgeWorker.h"
+#include "shared/bridge/FileTransfers.h"
 #include "shared/browser/BrowserExternalForm.h"
 #include "shared/browser/BrowserForm.h"
 #include "shared/browser/EdgeEx.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace Norvane::Shared {
@@ -34,6 +36,17 @@ namespace Norvane::Shared {
 // The error text of a file dialog request that arrives while the same dialog
 // is showing (a nested request, served from the dialog's own loop).
 inline constexpr std::string_view FileDialogBusyText = "A file dialog is already open";
+
+// The error texts of the files functions that read, list, copy and move.
+inline constexpr std::string_view FileNotFoundText = "File not found";
+inline constexpr std::string_view NotAFileText = "Not a file";
+inline constexpr std::string_view FolderNotFoundText = "Folder not found";
+inline constexpr std::string_view NotAFolderText = "Not a folder";
+inline constexpr std::string_view TargetExistsText = "The target exists";
+inline constexpr std::string_view TargetIsFolderText = "The target is a folder";
+inline constexpr std::string_view SameFileText = "The source and the target are the same file";
+inline constexpr std::string_view FileTooLargeText = "The file is larger than 256 MiB";
+inline constexpr std::string_view TooManyEntriesText = "The folder has more than 100000 entries";
 
 // The version that qvx.hello() answers.
 inline constexpr std::string_view BridgeVersion = "2022.5";
@@ -61,7 +74,8 @@ public:
     Shared::TProjectIni* ProjectINI() const { return FProjectINI; }
     void SetProjectINI(Shared::TProjectIni* Value) { FProjectINI = Value; }
     TBrowserForm* BrowserForm() const { return FBrowserForm; }
-    void SetBrowserForm(TBrowserForm* Value) { FBrowserForm = Value; }
+    // Also serves the window's transfer addresses (OnPageRequest).
+    void SetBrowserForm(TBrowserForm* Value);
     Platform::Ui::TNotifyEvent OnAppCloseRequest;
     TBrowserExternalForm* BrowserExternalForm() const { return FBrowserExternalForm; }
 
@@ -98,6 +112,10 @@ public:
     TBridgeResult Handler(const TBridgeCall& Call);
 #include "bridge/BridgeTable.inc"
 #undef NORVANE_BRIDGE_FUNCTION
+
+    // Serves a request of the page for a transfer address (see
+    // FileTransfers.h); nothing for any other address.
+    std::optional<TBrowserResource> ServeTransfer(const TPageRequest& Request);
 
     // The main menu of the page is kept on BrowserExternalForm and attached
     // to MainForm by the first setItems.
@@ -181,6 +199,7 @@ private:
     // Held while the module lives: work that ends on another thread replies
     // only while it is still there.
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+    TFileTransfers FFileTransfers;
     THost FHost{*this};
     TBridgeDispatcher FDispatcher{FHost};
     // Ends the processes when it goes (Process.cpp).

@@ -3,13 +3,18 @@
 #include "shared/bridge/BrowserExternalModule.h"
 
 #include "platform/Paths.h"
+#include "shared/StrUtils.h"
 #include "shared/Streams.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <random>
+#include <vector>
 
 namespace Norvane::Shared {
 
@@ -56,6 +61,14 @@ std::string WithCrLfLines(std::string_view Text) {
     }
     return out;
 }
+
+constexpr std::size_t CopyBlock = 1 << 20;
+// The most bytes one request of a read in parts answers.
+constexpr std::uint64_t PartSize = 8 << 20;
+// The largest file that readTextFile reads.
+constexpr std::uintmax_t MaxTextFile = std::uintmax_t{256} << 20;
+// The most entries that listDir answers.
+constexpr std::size_t MaxDirEntries = 100000;
 
 // A file written under a new name in the folder of its path and put in the
 // place of that path by Commit, so that a write that fails half-way leaves
@@ -110,10 +123,29 @@ public:
     }
 
     TStream& Stream() { return *FStream; }
+    TFileStream& File() { return *FStream; }
     // Closes the new file and renames it to the path; raises when either fails.
     void Commit() {
         FStream->Close();
         fs::rename(FTemp, FPath);
+        FStream.reset();
+    }
+    // The same where nothing may be at the path: linked to the path, which
+    // the system refuses when something is there, then its temporary name
+    // removed; where the file system has no links, checked, then renamed.
+    void CommitNew() {
+        FStream->Close();
+        std::error_code ec;
+        fs::create_hard_link(FTemp, FPath, ec);
+        if (ec == std::errc::file_exists)
+            throw EBridgeFailure(std::string(TargetExistsText));
+        if (ec) {
+            if (fs::exists(fs::symlink_status(FPath, ec)))
+                throw EBridgeFailure(std::string(TargetExistsText));
+            fs::rename(FTemp, FPath);
+        } else {
+            fs::remove(FTemp, ec);
+        }
         FStream.reset();
     }
 
@@ -196,6 +228,361 @@ TBridgeResult TBrowserExternalModule::FilesExtractFile(const TBridgeCall& Call) 
     } catch (const std::exception& e) {
         return TBridgeResult::Error(e.what());
     }
+}
+
+// A write through a transfer address that came in parts so far: its new file
+// beside the target, removed unless the last part commits it.
+struct TPartialWrite {
+    explicit TPartialWrite(const std::string& Path) : File(Path) {}
+    TReplacingFile File;
+    std::uint64_t Written = 0;
+};
+
+// The files functions that read, list, copy and move, and the transfers of
+// readBinaryFile and writeBinaryFile: all on the bridge's worker, after the
+// writes handed over before them.
+
+namespace {
+
+// The file at Path, links followed, as a regular file: refused otherwise.
+void AcceptFile(const fs::path& Path) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(Path, ec);
+    if (!fs::exists(status))
+        throw EBridgeFailure(std::string(FileNotFoundText));
+    if (!fs::is_regular_file(status))
+        throw EBridgeFailure(std::string(NotAFileText));
+}
+
+// Copies the file Source whole to a new file beside Target, then puts it at
+// Target: replacing what is there when Overwrite, else only when nothing is.
+void CopyWhole(const std::string& Source, const std::string& Target, bool Overwrite) {
+    TFileStream input(Source, TFileMode::fmOpenRead);
+    ForceFolderOf(Target);
+    TReplacingFile output(Target);
+    std::vector<char> block(CopyBlock);
+    for (;;) {
+        const std::int64_t done = input.Read(block.data(), static_cast<std::int64_t>(block.size()));
+        if (done <= 0)
+            break;
+        WriteAll(output.File(), std::string_view(block.data(), done));
+    }
+    if (Overwrite)
+        output.Commit();
+    else
+        output.CommitNew();
+}
+
+// Checks the two paths of copy and move: the source a file, the target not a
+// folder, not the source itself, and free unless Overwrite.
+void AcceptCopy(const std::string& Source, const std::string& Target, bool Overwrite) {
+    AcceptFile(PathFromUtf8(Source));
+    std::error_code ec;
+    const fs::file_status target = fs::status(PathFromUtf8(Target), ec);
+    if (fs::is_directory(target))
+        throw EBridgeFailure(std::string(TargetIsFolderText));
+    if (fs::exists(target) && fs::equivalent(PathFromUtf8(Source), PathFromUtf8(Target), ec))
+        throw EBridgeFailure(std::string(SameFileText));
+    if (!Overwrite && fs::exists(fs::symlink_status(PathFromUtf8(Target), ec)))
+        throw EBridgeFailure(std::string(TargetExistsText));
+}
+
+std::int64_t MillisecondsOf(fs::file_time_type Time) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::file_clock::to_sys(Time).time_since_epoch())
+        .count();
+}
+
+} // namespace
+
+TBridgeResult TBrowserExternalModule::FilesReadTextFile(const TBridgeCall& Call) {
+    const std::string path = ResolvePagePath(ReadPathArg(Call.Data, "filePath"));
+    return ReplyFromWorker(Call, [path] {
+        AcceptFile(PathFromUtf8(path));
+        TFileStream file(path, TFileMode::fmOpenRead);
+        const std::int64_t size = file.Size();
+        if (size < 0 || static_cast<std::uintmax_t>(size) > MaxTextFile)
+            return TBridgeResult::Error(FileTooLargeText);
+        std::string text(static_cast<std::size_t>(size), '\0');
+        text.resize(static_cast<std::size_t>(std::max<std::int64_t>(file.Read(text.data(), size), 0)));
+        const std::string_view bom = "\xEF\xBB\xBF";
+        return TBridgeResult::EscapedText(
+            std::string_view(text).substr(text.starts_with(bom) ? bom.size() : 0));
+    });
+}
+
+TBridgeResult TBrowserExternalModule::FilesAppendTextFile(const TBridgeCall& Call) {
+    const std::string path = ResolvePagePath(ReadPathArg(Call.Data, "filePath"));
+    std::string contents;
+    try {
+        contents = ReadTextArg(Call.Data, "contents");
+    } catch (const std::exception& e) {
+        return TBridgeResult::Error(e.what());
+    }
+    return ReplyFromWorker(Call, [path, contents = std::move(contents)] {
+        ForceFolderOf(path);
+        std::error_code ec;
+        if (fs::is_directory(fs::status(PathFromUtf8(path), ec)))
+            return TBridgeResult::Error(NotAFileText);
+        std::ofstream file(PathFromUtf8(path), std::ios::binary | std::ios::app);
+        if (!file)
+            return TBridgeResult::Error("Cannot open file \"" + path + "\"");
+        file.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+        file.close();
+        if (!file)
+            return TBridgeResult::Error("Error writing to file \"" + path + "\"");
+        return TBridgeResult::Boolean(true);
+    });
+}
+
+TBridgeResult TBrowserExternalModule::FilesStat(const TBridgeCall& Call) {
+    const std::string path = ResolvePagePath(ReadPathArg(Call.Data, "path"));
+    return ReplyFromWorker(Call, [path] {
+        std::error_code ec;
+        const fs::path at = PathFromUtf8(path);
+        const fs::file_status status = fs::status(at, ec);
+        if (ec && status.type() != fs::file_type::not_found)
+            return TBridgeResult::Error(ec.message());
+        const bool exists = fs::exists(status);
+        const bool isFile = fs::is_regular_file(status);
+        const std::uintmax_t size = isFile ? fs::file_size(at, ec) : 0;
+        const fs::file_time_type time = exists ? fs::last_write_time(at, ec) : fs::file_time_type();
+        const std::int64_t modified = exists && !ec ? MillisecondsOf(time) : 0;
+        auto boolean = [](bool Value) { return Value ? "true" : "false"; };
+        return TBridgeResult::JsonValue(
+            std::string("{\"exists\":") + boolean(exists) + ",\"isFile\":" + boolean(isFile) +
+            ",\"isDirectory\":" + boolean(fs::is_directory(status)) +
+            ",\"size\":" + std::to_string(ec ? 0 : size) + ",\"modified\":" + std::to_string(modified) + "}");
+    });
+}
+
+TBridgeResult TBrowserExternalModule::FilesListDir(const TBridgeCall& Call) {
+    const std::string path = ResolvePagePath(ReadPathArg(Call.Data, "dirPath"));
+    return ReplyFromWorker(Call, [path] {
+        std::error_code ec;
+        const fs::file_status status = fs::status(PathFromUtf8(path), ec);
+        if (!fs::exists(status))
+            return TBridgeResult::Error(FolderNotFoundText);
+        if (!fs::is_directory(status))
+            return TBridgeResult::Error(NotAFolderText);
+        struct TItem {
+            std::string Name;
+            bool IsDirectory;
+            std::uintmax_t Size;
+        };
+        std::vector<TItem> items;
+        fs::directory_iterator it(PathFromUtf8(path), ec), end;
+        if (ec)
+            return TBridgeResult::Error(ec.message());
+        for (; it != end; it.increment(ec)) {
+            if (items.size() == MaxDirEntries)
+                return TBridgeResult::Error(TooManyEntriesText);
+            std::error_code entryError;
+            const bool isDirectory = it->is_directory(entryError);
+            const std::uintmax_t size =
+                !isDirectory && it->is_regular_file(entryError) ? it->file_size(entryError) : 0;
+            items.push_back({Utf8FromPath(it->path().filename()), isDirectory, entryError ? 0 : size});
+        }
+        if (ec)
+            return TBridgeResult::Error(ec.message());
+        std::sort(items.begin(), items.end(), [](const TItem& A, const TItem& B) { return A.Name < B.Name; });
+        std::string json = "[";
+        for (const TItem& item : items) {
+            if (json.size() > 1)
+                json += ',';
+            json += "{\"name\":" + EscapedJsonString(item.Name) +
+                    ",\"isDirectory\":" + (item.IsDirectory ? "true" : "false") +
+                    ",\"size\":" + std::to_string(item.Size) + "}";
+        }
+        return TBridgeResult::JsonValue(json + "]");
+    });
+}
+
+TBridgeResult TBrowserExternalModule::FilesCopy(const TBridgeCall& Call) {
+    const std::string source = ResolvePagePath(ReadPathArg(Call.Data, "source"));
+    const std::string target = ResolvePagePath(ReadPathArg(Call.Data, "target"));
+    const bool overwrite = ReadBoolArg(Call.Data, "overwrite", false);
+    return ReplyFromWorker(Call, [source, target, overwrite] {
+        AcceptCopy(source, target, overwrite);
+        CopyWhole(source, target, overwrite);
+        return TBridgeResult::Boolean(true);
+    });
+}
+
+TBridgeResult TBrowserExternalModule::FilesMove(const TBridgeCall& Call) {
+    const std::string source = ResolvePagePath(ReadPathArg(Call.Data, "source"));
+    const std::string target = ResolvePagePath(ReadPathArg(Call.Data, "target"));
+    const bool overwrite = ReadBoolArg(Call.Data, "overwrite", false);
+    return ReplyFromWorker(Call, [source, target, overwrite] {
+        AcceptCopy(source, target, overwrite);
+        ForceFolderOf(target);
+        const fs::path from = PathFromUtf8(source), to = PathFromUtf8(target);
+        std::error_code ec;
+        if (overwrite) {
+            fs::rename(from, to, ec); // replaces the target at once
+        } else {
+            // A link at the new name, which the system refuses when something
+            // is there, then the old name removed.
+            fs::create_hard_link(from, to, ec);
+            if (ec == std::errc::file_exists)
+                return TBridgeResult::Error(TargetExistsText);
+            if (!ec) {
+                fs::remove(from, ec);
+                return ec ? TBridgeResult::Error(ec.message()) : TBridgeResult::Boolean(true);
+            }
+            if (ec != std::errc::cross_device_link) {
+                // No links on this file system: checked, then renamed.
+                if (fs::exists(fs::symlink_status(to, ec)))
+                    return TBridgeResult::Error(TargetExistsText);
+                fs::rename(from, to, ec);
+            }
+        }
+        if (!ec)
+            return TBridgeResult::Boolean(true);
+        if (ec != std::errc::cross_device_link)
+            return TBridgeResult::Error(ec.message());
+        // Another file system: the whole copy in place first, then the source
+        // deleted; a source that stays is reported, and both copies are kept.
+        CopyWhole(source, target, overwrite);
+        fs::remove(from, ec);
+        if (ec)
+            return TBridgeResult::Error("Copied, but the source could not be deleted: " + ec.message());
+        return TBridgeResult::Boolean(true);
+    });
+}
+
+TBridgeResult TBrowserExternalModule::FilesReadBinaryFile(const TBridgeCall& Call) {
+    const std::string path = ResolvePagePath(ReadPathArg(Call.Data, "filePath"));
+    const std::string address = FFileTransfers.Issue(TFileTransfers::TDirection::Read, path);
+    return ReplyFromWorker(Call, [path, address] {
+        AcceptFile(PathFromUtf8(path));
+        std::error_code ec;
+        const std::uintmax_t size = fs::file_size(PathFromUtf8(path), ec);
+        return TBridgeResult::PlainText(address + "?size=" + std::to_string(ec ? 0 : size));
+    });
+}
+
+TBridgeResult TBrowserExternalModule::FilesWriteBinaryFile(const TBridgeCall& Call) {
+    const std::string path = ResolvePagePath(ReadPathArg(Call.Data, "filePath"));
+    const std::string address = FFileTransfers.Issue(TFileTransfers::TDirection::Write, path);
+    return ReplyFromWorker(Call, [path, address] {
+        std::error_code ec;
+        if (fs::is_directory(fs::status(PathFromUtf8(path), ec)))
+            return TBridgeResult::Error(NotAFileText);
+        return TBridgeResult::PlainText(address);
+    });
+}
+
+std::optional<TBrowserResource> TBrowserExternalModule::ServeTransfer(const TPageRequest& Request) {
+    if (!TStrUtils::StartsText(TransferAddressPrefix, Request.Address))
+        return std::nullopt;
+    TBrowserResource answer;
+    answer.ContentType = "text/plain";
+    auto reply = [&answer](int Status, std::string_view Text) {
+        answer.StatusCode = Status;
+        answer.Content = std::make_unique<TMemoryStream>(std::vector<std::uint8_t>(Text.begin(), Text.end()));
+        return std::move(answer);
+    };
+    std::optional<TFileTransfers::TTransfer> transfer = FFileTransfers.Take(Request.Address);
+    if (!transfer)
+        return reply(404, "Unknown transfer");
+    // A request that the engine marks as coming from another site is refused
+    // even with a valid token.
+    for (std::string_view rest = Request.Headers; !rest.empty();) {
+        std::string_view field = rest.substr(0, rest.find('\n'));
+        rest.remove_prefix(std::min(rest.size(), field.size() + 1));
+        if (!TStrUtils::StartsText("sec-fetch-site:", field))
+            continue;
+        field.remove_prefix(15);
+        while (!field.empty() && (field.front() == ' ' || field.back() == '\r' || field.back() == ' '))
+            field.front() == ' ' ? field.remove_prefix(1) : field.remove_suffix(1);
+        if (field != "same-origin" && field != "none")
+            return reply(403, "Refused");
+    }
+    try {
+        // A part: "?at=<offset>" (a write's last one with "&end=1"); without
+        // an offset, the whole file.
+        const std::size_t queryAt = Request.Address.find('?');
+        const std::string query = queryAt == std::string::npos ? "" : Request.Address.substr(queryAt + 1);
+        std::uint64_t at = 0;
+        bool last = query.find("at=") == std::string::npos, parted = !last;
+        for (std::string_view rest = query; !rest.empty();) {
+            const std::string_view item = rest.substr(0, rest.find('&'));
+            rest.remove_prefix(std::min(rest.size(), item.size() + 1));
+            if (item.starts_with("at=")) {
+                const std::string digits(item.substr(3));
+                if (digits.empty() || digits.size() > 18 ||
+                    digits.find_first_not_of("0123456789") != std::string::npos)
+                    return reply(400, "Bad part");
+                at = std::stoull(digits);
+            } else if (item == "end=1") {
+                last = true;
+            }
+        }
+        if (transfer->Direction == TFileTransfers::TDirection::Read) {
+            if (Request.Method != "GET")
+                return reply(405, "Method not allowed");
+            AcceptFile(PathFromUtf8(transfer->Path));
+            auto file = std::make_unique<TFileStream>(transfer->Path, TFileMode::fmOpenRead);
+            answer.ContentType = "application/octet-stream";
+            if (!parted) {
+                answer.Content = std::move(file);
+                return answer;
+            }
+            // A part of 8 MiB from the offset; the address serves the next
+            // one until a part reaches the end.
+            const auto size = static_cast<std::uint64_t>(file->Size());
+            if (at > size)
+                return reply(416, "Beyond the end of the file");
+            std::vector<std::uint8_t> bytes(
+                static_cast<std::size_t>(std::min<std::uint64_t>(PartSize, size - at)));
+            file->Seek(static_cast<std::int64_t>(at), TSeekOrigin::soBeginning);
+            if (!bytes.empty() && file->Read(bytes.data(), static_cast<std::int64_t>(bytes.size())) !=
+                                      static_cast<std::int64_t>(bytes.size()))
+                return reply(500, "The file changed while it was read");
+            if (at + bytes.size() < size)
+                FFileTransfers.Restore(Request.Address, std::move(*transfer));
+            answer.Content = std::make_unique<TMemoryStream>(std::move(bytes));
+            return answer;
+        }
+        if (Request.Method != "POST" && Request.Method != "PUT")
+            return reply(405, "Method not allowed");
+        if (!transfer->Partial) {
+            if (at != 0)
+                return reply(409, "Parts out of order");
+            ForceFolderOf(transfer->Path);
+            transfer->Partial = std::make_shared<TPartialWrite>(transfer->Path);
+        } else if (at != transfer->Partial->Written) {
+            return reply(409, "Parts out of order"); // the write is dropped with its new file
+        }
+        std::vector<char> block(CopyBlock);
+        for (;;) {
+            const std::int64_t done = Request.ReadBody(block.data(), static_cast<std::int64_t>(block.size()));
+            if (done < 0)
+                return reply(500, "The data could not be read");
+            if (done == 0)
+                break;
+            WriteAll(transfer->Partial->File.File(), std::string_view(block.data(), done));
+            transfer->Partial->Written += static_cast<std::uint64_t>(done);
+        }
+        if (!last) {
+            FFileTransfers.Restore(Request.Address, std::move(*transfer));
+            return reply(200, "more");
+        }
+        transfer->Partial->File.Commit();
+        return reply(200, "true");
+    } catch (const std::exception& e) {
+        return reply(500, e.what());
+    }
+}
+
+void TBrowserExternalModule::SetBrowserForm(TBrowserForm* Value) {
+    FBrowserForm = Value;
+    if (!Value)
+        return;
+    Value->OnPageRequest = [this, alive = std::weak_ptr<bool>(FAlive)](const TPageRequest& Request) {
+        return alive.lock() ? ServeTransfer(Request) : std::nullopt;
+    };
 }
 
 } // namespace Norvane::Shared

@@ -405,11 +405,50 @@ void TBrowserForm::EdgeBrowserWebResourceRequested(TCustomEdgeBrowser* Sender,
     char* uri = nullptr;
     if (request->get_Uri(&uri) < 0)
         return;
-    auto resource = ResolveResource(TakeEngineText(uri));
+    const std::string address = TakeEngineText(uri);
+    std::optional<TBrowserResource> resource;
+    bool answered = false;
+    if (OnPageRequest) {
+        char* method = nullptr;
+        const std::string methodText =
+            request->get_Method(&method) >= 0 ? TakeEngineText(method) : std::string("GET");
+        char* headers = nullptr;
+        const std::string headerText = request->get_Headers(&headers) >= 0 ? TakeEngineText(headers) : "";
+        TComPtr<IStream> body;
+        if (request->get_Content(body.Put()) < 0)
+            body = nullptr;
+        IStream* bodyStream = body.Get();
+        resource = OnPageRequest(
+            {address, methodText, headerText, [bodyStream](void* Buffer, std::int64_t Count) -> std::int64_t {
+                 if (!bodyStream || Count <= 0)
+                     return 0;
+                 ULONG done = 0;
+                 const auto wanted = static_cast<ULONG>(std::min<std::int64_t>(Count, std::int64_t{1} << 30));
+                 if (bodyStream->Read(Buffer, wanted, &done) < 0 || done > wanted)
+                     return -1;
+                 return done;
+             }});
+        answered = resource.has_value();
+    }
+    if (!answered)
+        resource = ResolveResource(address);
     ICoreWebView2Environment* environment = Sender->EnvironmentInterface();
     if (!resource || !environment)
         return;
     std::string header = "Content-Type: " + resource->ContentType;
+    if (answered) {
+        header +=
+            "\r\nCache-Control: no-store\r\nContent-Length: " + std::to_string(resource->Content->Size());
+        const auto size = static_cast<std::uint64_t>(resource->Content->Size());
+        auto content = TComPtr<IStream>::Attach(new TComContentStream(std::move(resource->Content), 0, size));
+        TComPtr<ICoreWebView2WebResourceResponse> response;
+        const char* reason = resource->StatusCode == 200 ? "OK" : "Error";
+        if (environment->CreateWebResourceResponse(content.Get(), resource->StatusCode, reason,
+                                                   header.c_str(), response.Put()) >= 0 &&
+            response)
+            Args->ArgsInterface()->put_Response(response.Get());
+        return;
+    }
     // A character set only where the type is text: the engine refuses, for
     // one, to stream WebAssembly whose type carries one.
     if (IsTextType(resource->ContentType))

@@ -21,6 +21,7 @@
 #include "shared/ExeZip.h"
 #include "shared/browser/EdgeEx.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,6 +35,17 @@ struct TBrowserResource {
     std::unique_ptr<TStream> Content;
     std::string ContentType;  // from the name's extension
     bool FromPayload = false; // an entry of the payload (not a file on disk)
+    int StatusCode = 200;     // of an answer of OnPageRequest (never kept by the browser)
+};
+
+// A request that the window offers to OnPageRequest before it looks for a
+// file: its address, method and header lines, and a reader of its body (the
+// number of bytes read into Buffer, 0 at the end, -1 on a failure).
+struct TPageRequest {
+    const std::string& Address;
+    const std::string& Method;
+    const std::string& Headers;
+    std::function<std::int64_t(void* Buffer, std::int64_t Count)> ReadBody;
 };
 
 // A "Range: bytes=..." request header resolved against the content's size.
@@ -85,6 +97,10 @@ public:
     using TPageMessageEvent = std::function<void(const std::string& Source, const std::string& AsString,
                                                  const std::string& AsJson)>;
     TPageMessageEvent OnPageMessage;
+    // Answers a request itself (the bridge's file transfers), or gives nothing
+    // to leave it to ResolveResource. Its answers are never cached, carry no
+    // payload mark and are sent whole (no ranges).
+    std::function<std::optional<TBrowserResource>(const TPageRequest& Request)> OnPageRequest;
 
     // Handlers.
     void FormCreate(Platform::Ui::TObject* Sender);

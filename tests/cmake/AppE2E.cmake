@@ -3,7 +3,7 @@
 # the display. Build app_e2e_programs before running it.
 foreach(name app_e2e app_busy_e2e app_develop_e2e app_watch_e2e app_origin_e2e app_boundary_e2e app_focus_e2e
              app_media_e2e app_menu_e2e app_window_e2e app_themes_e2e app_realapps_e2e
-             app_process_e2e app_events_e2e)
+             app_process_e2e app_events_e2e app_fileio_e2e)
   if(TEST script.${name})
     set_tests_properties(script.${name} PROPERTIES LABELS "script;engine" RESOURCE_LOCK norvane_display TIMEOUT 300)
   endif()

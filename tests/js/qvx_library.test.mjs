@@ -13,7 +13,7 @@ const libraryText = readFileSync(process.env.NORVANE_QVX_LIBRARY, 'utf8');
 // argument object. A wrapper missing from the library, bound to the wrong
 // number or passing the wrong arguments shows against it.
 const FUNCTIONS = JSON.parse(readFileSync(process.env.NORVANE_BRIDGE_TABLE, 'utf8'))
-    .functions.map((f) => [f.id, f.name, 'args' in f]);
+    .functions.map((f) => [f.id, f.name, 'args' in f, f.via]);
 
 const UUID_SHAPE = /^[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}$/;
 
@@ -61,7 +61,7 @@ class FakeWebView {
 
 // Loads the library into a context of its own. The context gets timer
 // functions that only record, so a time-out in the library would show.
-function loadLibrary() {
+function loadLibrary(globals = {}) {
     const webview = new FakeWebView();
     const timers = [];
     const record = (kind) => (...args) => {
@@ -73,6 +73,7 @@ function loadLibrary() {
         window,
         setTimeout: record('setTimeout'),
         setInterval: record('setInterval'),
+        ...globals,
     });
     vm.runInContext(libraryText, context, {filename: 'QVX_EXTERNAL_JAVASCRIPT.js'});
     return {qvx: window.qvx, webview, timers, context};
@@ -233,14 +234,18 @@ describe('wrappers', () => {
             }
         };
         walk(qvx, 'qvx.');
-        const expected = [...FUNCTIONS.map(([, name]) => name), 'qvx.call', 'qvx.events.onCloseQuery',
+        const carriers = [...new Set(FUNCTIONS.filter(([, , , via]) => via).map(([, , , via]) => 'qvx.' + via))];
+        const expected = [...FUNCTIONS.map(([, name]) => name), ...carriers, 'qvx.call', 'qvx.events.onCloseQuery',
             ...HOST_EVENTS.map((name) => 'qvx.events.' + name)];
         assert.deepEqual(names.sort(), expected.sort());
     });
 
     test('each wrapper posts its number; no-argument ones send {}, others their args unchanged', async () => {
         const {qvx, webview} = loadLibrary();
-        for (const [id, scriptName, takesArgs] of FUNCTIONS) {
+        for (const [id, scriptName, takesArgs, via] of FUNCTIONS) {
+            if (via) {
+                continue; // see 'binary files'
+            }
             const {owner, fn} = lookup(qvx, scriptName);
             const args = {marker: scriptName, nested: {n: 1}};
             const before = webview.posts.length;
@@ -296,6 +301,82 @@ describe('wrappers', () => {
         } finally {
             qvx.call = original;
         }
+    });
+});
+
+describe('binary files', () => {
+    // A library whose fetch records each request and answers from Answers in turn.
+    function withFetch(answers) {
+        const fetches = [];
+        const fetch = (url, init) => {
+            fetches.push({url: String(url), init});
+            const [status, body] = answers.shift();
+            return Promise.resolve({
+                ok: status === 200,
+                status,
+                text: () => Promise.resolve(body),
+                arrayBuffer: () => Promise.resolve(body),
+            });
+        };
+        class Blob {}
+        const loaded = loadLibrary({fetch, URL, Blob, location: {href: 'norvane://app/dir/page.html'}});
+        return {...loaded, fetches};
+    }
+
+    test('readBinaryFile fetches the parts of the address the call answers into one buffer', async () => {
+        const part = (values) => new Uint8Array(values).buffer;
+        const {qvx, webview, fetches} = withFetch([[200, part([1, 2])], [200, part([3])], [404, 'Unknown transfer']]);
+        const state = track(qvx.files.readBinaryFile({filePath: 'a.bin'}));
+        assert.deepEqual([webview.posts[0].id, webview.posts[0].data], [31007, {filePath: 'a.bin'}]);
+        webview.reply(webview.posts[0].uuid, true, '/.norvane-transfer/abc?size=3');
+        for (let i = 0; i < 10; i++) await settle();
+        assert.deepEqual(fetches.map((f) => f.url),
+            ['norvane://app/.norvane-transfer/abc?at=0', 'norvane://app/.norvane-transfer/abc?at=2']);
+        assert.equal(state.status, 'resolved');
+        assert.deepEqual([...new Uint8Array(state.value)], [1, 2, 3]);
+        // A refused part rejects with the host's text; a refused call with its error.
+        const refused = track(qvx.files.readBinaryFile({filePath: 'a.bin'}));
+        webview.reply(webview.posts[1].uuid, true, '/.norvane-transfer/abd?size=5');
+        const missing = track(qvx.files.readBinaryFile({filePath: 'b.bin'}));
+        webview.reply(webview.posts[2].uuid, false, 'File not found');
+        for (let i = 0; i < 10; i++) await settle();
+        assert.deepEqual(refused, {status: 'rejected', value: 'Unknown transfer'});
+        assert.deepEqual(missing, {status: 'rejected', value: 'File not found'});
+        assert.equal(fetches.length, 3);
+    });
+
+    test('writeBinaryFile posts the bytes to the address and sends the call everything else', async () => {
+        const {qvx, webview, fetches, context} = withFetch([[200, 'true'], [200, 'more'], [500, 'Disk full']]);
+        const data = new (vm.runInContext('Uint8Array', context))([1, 2, 3]);
+        const state = track(qvx.files.writeBinaryFile({filePath: 'a.bin', data}));
+        assert.equal(webview.posts[0].id, 31008);
+        assert.equal(JSON.stringify(webview.posts[0].data), '{"filePath":"a.bin"}', 'the bytes stay off the message');
+        webview.reply(webview.posts[0].uuid, true, '/.norvane-transfer/abc');
+        for (let i = 0; i < 5; i++) await settle();
+        assert.equal(fetches[0].url, 'norvane://app/.norvane-transfer/abc?at=0&end=1');
+        assert.equal(fetches[0].init.method, 'POST');
+        assert.deepEqual([...fetches[0].init.body], [1, 2, 3]);
+        assert.deepEqual(state, {status: 'resolved', value: true});
+        // Larger data goes in parts of 8 MiB, each after the last was taken; a
+        // refused part ends the write.
+        const large = new (vm.runInContext('Uint8Array', context))((8 << 20) * 2 + 3);
+        large[8 << 20] = 7;
+        const failed = track(qvx.files.writeBinaryFile({filePath: 'a.bin', data: large.buffer}));
+        webview.reply(webview.posts[1].uuid, true, '/.norvane-transfer/abd');
+        for (let i = 0; i < 10; i++) await settle();
+        assert.deepEqual(fetches.slice(1).map((f) => [f.url, f.init.body.length, f.init.body[0]]), [
+            ['norvane://app/.norvane-transfer/abd?at=0', 8 << 20, 0],
+            ['norvane://app/.norvane-transfer/abd?at=8388608', 8 << 20, 7],
+        ]);
+        assert.deepEqual(failed, {status: 'rejected', value: 'Disk full'});
+        // Data of another kind is refused before anything is sent.
+        for (const bad of ['text', [1, 2], undefined, {byteLength: 1}]) {
+            const refused = track(qvx.files.writeBinaryFile({filePath: 'a.bin', data: bad}));
+            await settle();
+            assert.deepEqual(refused, {status: 'rejected', value: 'data is no ArrayBuffer, typed array or Blob'});
+        }
+        assert.equal(webview.posts.length, 2);
+        assert.equal(fetches.length, 3);
     });
 });
 

@@ -37,6 +37,8 @@ mistake wrong-key 'qvx.files.deleteFile({ path: "a" });'
 mistake no-arguments-taken 'qvx.folders.getTempDir({ dirPath: "x" });'
 mistake wrong-result 'qvx.files.fileExists({ filePath: "a" }).then((s: string) => s);'
 mistake unknown-function 'qvx.files.copyFile({ filePath: "a" });'
+mistake text-as-bytes 'qvx.files.writeBinaryFile({ filePath: "a", data: "text" });'
+mistake wrong-member 'qvx.files.stat({ path: "a" }).then((s) => s.isFolder);'
 
 # Every function of the script library, found by running it, is declared with
 # an argument object exactly when the library's function takes one.

@@ -15,8 +15,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include <gmock/gmock.h>
@@ -140,7 +142,8 @@ TEST_F(ModuleTest, EveryFunctionIsRegisteredOnceWithItsNameRefusalAndLibraryWrap
         std::int32_t Id;
         const char* Name;
         bool Args;
-        const char* Refusal; // nullptr: served everywhere
+        const char* Refusal;      // nullptr: served everywhere
+        const char* Via = "call"; // the library function that carries it
     };
     const std::vector<TRow> expected = {
         {10001, "qvx.hello", false, nullptr},
@@ -156,6 +159,14 @@ TEST_F(ModuleTest, EveryFunctionIsRegisteredOnceWithItsNameRefusalAndLibraryWrap
         {30002, "qvx.files.deleteFile", true, nullptr},
         {30003, "qvx.files.writeTextFile", true, nullptr},
         {30004, "qvx.files.extractFile", true, "Calls to qvx.app.extractFile() works only at runtime."},
+        {31001, "qvx.files.readTextFile", true, nullptr},
+        {31002, "qvx.files.appendTextFile", true, nullptr},
+        {31003, "qvx.files.stat", true, nullptr},
+        {31004, "qvx.files.listDir", true, nullptr},
+        {31005, "qvx.files.copy", true, nullptr},
+        {31006, "qvx.files.move", true, nullptr},
+        {31007, "qvx.files.readBinaryFile", true, nullptr, "readThroughTransfer"},
+        {31008, "qvx.files.writeBinaryFile", true, nullptr, "writeThroughTransfer"},
         {40001, "qvx.folders.dirExists", true, nullptr},
         {40002, "qvx.folders.deleteDir", true, nullptr},
         {40003, "qvx.folders.getTempDir", false, nullptr},
@@ -196,12 +207,11 @@ TEST_F(ModuleTest, EveryFunctionIsRegisteredOnceWithItsNameRefusalAndLibraryWrap
     // page's argument object or with {}.
     const std::string library(Norvane::Shared::FindResource("QVX_EXTERNAL_JAVASCRIPT"));
     std::size_t calls = 0;
-    for (std::size_t at = library.find("qvx.call("); at != std::string::npos;
-         at = library.find("qvx.call(", at + 1))
-        ++calls;
-    for (std::size_t at = library.find("this.call("); at != std::string::npos;
-         at = library.find("this.call(", at + 1))
-        ++calls;
+    for (const char* carrier :
+         {"qvx.call(", "this.call(", "qvx.readThroughTransfer(", "qvx.writeThroughTransfer("})
+        for (std::size_t at = library.find(carrier); at != std::string::npos;
+             at = library.find(carrier, at + 1))
+            calls += std::isdigit(static_cast<unsigned char>(library[at + std::strlen(carrier)])) ? 1 : 0;
     EXPECT_EQ(calls, expected.size());
     for (const TRow& row : expected) {
         SCOPED_TRACE(row.Name);
@@ -215,9 +225,10 @@ TEST_F(ModuleTest, EveryFunctionIsRegisteredOnceWithItsNameRefusalAndLibraryWrap
         const std::string wrapper = name + ": function (" + (f->TakesArguments ? "args" : "") + ") {";
         const std::size_t at = library.find(wrapper);
         ASSERT_NE(at, std::string::npos) << wrapper;
-        const std::string call =
-            "call(" + std::to_string(f->Id) + ", " + (f->TakesArguments ? "args" : "{}") + ")";
-        EXPECT_EQ(library.find(call, at), library.find("call(", at + wrapper.size())) << call;
+        const std::string call = std::string(row.Via) + "(" + std::to_string(f->Id) + ", " +
+                                 (f->TakesArguments ? "args" : "{}") + ")";
+        EXPECT_EQ(library.find(call, at), library.find(std::string(row.Via) + "(", at + wrapper.size()))
+            << call;
     }
     // Every function is served.
     for (const TRow& row : expected)
@@ -677,9 +688,120 @@ TEST_F(ModuleFilesTest, PathsWithANulCharacterAreRefusedAndTouchNothing) {
     std::string target = Quoted(Folder / "c");
     target.insert(target.size() - 1, "\\u0000.evil");
     EXPECT_EQ(Call(30004, "n", "\"sourceFile\": \"/index.html\", \"targetFile\": " + target), invalid);
+    for (const char* members :
+         {R"("id": 31001, "filePath": "sub\u0000")", R"("id": 31002, "filePath": "c\u0000", "contents": "x")",
+          R"("id": 31003, "path": "sub\u0000")", R"("id": 31004, "dirPath": "sub\u0000")",
+          R"("id": 31005, "source": "sub", "target": "c\u0000")",
+          R"("id": 31006, "source": "s\u0000", "target": "c")", R"("id": 31007, "filePath": "sub\u0000")",
+          R"("id": 31008, "filePath": "c\u0000")"}) {
+        const int id = std::stoi(std::string(members).substr(6, 5));
+        EXPECT_EQ(Call(id, "n", std::string(members).substr(13)), invalid) << members;
+    }
     // Only the folder made above is there, and it is empty.
     EXPECT_EQ(std::distance(fs::directory_iterator(Folder.Path()), fs::directory_iterator()), 1);
     EXPECT_TRUE(fs::is_empty(Folder / "sub"));
+}
+
+TEST_F(ModuleFilesTest, CopiesAndMovesNeverReplaceATargetUnlessTold) {
+    WriteFile(Folder / "a.txt", "new");
+    WriteFile(Folder / "b.txt", "old");
+    const std::string exists = Failure("c", "\"The target exists\"");
+    EXPECT_EQ(Call(31005, "c", R"("source": "a.txt", "target": "b.txt")"), exists);
+    EXPECT_EQ(Call(31006, "c", R"("source": "a.txt", "target": "b.txt", "overwrite": false)"), exists);
+    // A link in the target's place counts as a target, even when it names nothing.
+    fs::create_symlink(Folder / "nowhere", Folder / "link");
+    EXPECT_EQ(Call(31006, "c", R"("source": "a.txt", "target": "link")"), exists);
+    EXPECT_EQ(Bytes(Folder / "a.txt"), "new");
+    EXPECT_EQ(Bytes(Folder / "b.txt"), "old");
+    EXPECT_EQ(Call(31006, "m", R"("source": "a.txt", "target": "b.txt", "overwrite": true)"),
+              Success("m", "true"));
+    EXPECT_EQ(Bytes(Folder / "b.txt"), "new");
+    EXPECT_FALSE(fs::exists(Folder / "a.txt"));
+    EXPECT_EQ(Call(31006, "m", R"("source": "b.txt", "target": "b.txt", "overwrite": true)"),
+              Failure("m", "\"The source and the target are the same file\""));
+    EXPECT_EQ(Bytes(Folder / "b.txt"), "new");
+    // Nothing but the files named is left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(Folder.Path()), fs::directory_iterator()), 2);
+}
+
+TEST_F(ModuleFilesTest, TransferAddressesServeOnceInTheirDirection) {
+    WriteFile(Folder / "keep.bin", "old");
+    // The address a call answers: "/.norvane-transfer/<token>" as a JSON string.
+    auto addressOf = [&](int Id, const std::string& Uuid, const std::string& Members) {
+        const std::string reply = Call(Id, Uuid, Members);
+        const std::string lead =
+            R"({"uuid": ")" + Uuid + R"(", "success": true, "result": "/.norvane-transfer/)";
+        EXPECT_THAT(reply, StartsWith(lead));
+        return "file:///.norvane-transfer/" + reply.substr(lead.size(), 32);
+    };
+    auto serve = [&](const std::string& Address, const std::string& Method, std::string Body,
+                     const std::string& Headers = "") {
+        std::size_t at = 0;
+        auto answer = Module->ServeTransfer({Address, Method, Headers, [&](void* Buffer, std::int64_t Count) {
+                                                 if (Body == "fail")
+                                                     return std::int64_t{-1};
+                                                 const std::size_t n =
+                                                     std::min<std::size_t>(Count, Body.size() - at);
+                                                 std::memcpy(Buffer, Body.data() + at, n);
+                                                 at += n;
+                                                 return static_cast<std::int64_t>(n);
+                                             }});
+        if (!answer)
+            return std::string("none");
+        std::string text(static_cast<std::size_t>(answer->Content->Size()), '\0');
+        answer->Content->Read(text.data(), static_cast<std::int64_t>(text.size()));
+        return std::to_string(answer->StatusCode) + " " + text;
+    };
+    EXPECT_EQ(serve("file:///index.html", "GET", ""), "none");
+    std::string bytes(300000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 31 + i / 977);
+    const std::string write = addressOf(31008, "w", R"("filePath": "out/x.bin")");
+    EXPECT_EQ(serve(write, "GET", ""), "405 Method not allowed");
+    // Used up by the refused request; a token guessed next to it is unknown too.
+    EXPECT_EQ(serve(write, "POST", bytes), "404 Unknown transfer");
+    const std::string again = addressOf(31008, "w", R"("filePath": "out/x.bin")");
+    EXPECT_EQ(serve(again.substr(0, again.size() - 1) + (again.back() == '0' ? "1" : "0"), "POST", bytes),
+              "404 Unknown transfer");
+    EXPECT_EQ(serve(again, "POST", bytes), "200 true");
+    EXPECT_EQ(Bytes(Folder / "out/x.bin"), bytes);
+    const std::string read = addressOf(31007, "r", R"("filePath": "out/x.bin")");
+    EXPECT_EQ(serve(read, "POST", "x"), "405 Method not allowed");
+    const std::string read2 = addressOf(31007, "r", R"("filePath": "out/x.bin")");
+    EXPECT_EQ(serve(read2, "GET", ""), "200 " + bytes);
+    EXPECT_EQ(serve(read2, "GET", ""), "404 Unknown transfer");
+    // In parts of 8 MiB from an offset, until a part reaches the end; the
+    // call's answer names the size.
+    const std::string large = bytes + std::string(8 << 20, 'x');
+    WriteFile(Folder / "large.bin", large);
+    EXPECT_THAT(Call(31007, "r", R"("filePath": "large.bin")"), ::testing::EndsWith("?size=8688608\"}"));
+    const std::string parted = addressOf(31007, "r", R"("filePath": "large.bin")");
+    EXPECT_EQ(serve(parted + "?at=0", "GET", ""), "200 " + large.substr(0, 8 << 20));
+    EXPECT_EQ(serve(parted + "?at=8388608", "GET", ""), "200 " + large.substr(8 << 20));
+    EXPECT_EQ(serve(parted + "?at=0", "GET", ""), "404 Unknown transfer");
+    fs::remove(Folder / "large.bin");
+    // Another site's request is refused, even with a valid token.
+    const std::string read3 = addressOf(31007, "r", R"("filePath": "out/x.bin")");
+    EXPECT_EQ(serve(read3, "GET", "", "Accept: */*\r\nSec-Fetch-Site: cross-site"), "403 Refused");
+    // In parts: each at the offset the parts before it reached; the file takes
+    // its place with the last. A part out of order ends the write, leaving the
+    // old file.
+    const std::string parts = addressOf(31008, "w", R"("filePath": "keep.bin")");
+    EXPECT_EQ(serve(parts + "?at=0", "POST", "ne"), "200 more");
+    EXPECT_EQ(Bytes(Folder / "keep.bin"), "old");
+    EXPECT_EQ(serve(parts + "?at=2&end=1", "POST", "w"), "200 true");
+    EXPECT_EQ(Bytes(Folder / "keep.bin"), "new");
+    const std::string skipped = addressOf(31008, "w", R"("filePath": "keep.bin")");
+    EXPECT_EQ(serve(skipped + "?at=0", "POST", "ab"), "200 more");
+    EXPECT_EQ(serve(skipped + "?at=3&end=1", "POST", "c"), "409 Parts out of order");
+    EXPECT_EQ(serve(skipped + "?at=2&end=1", "POST", "c"), "404 Unknown transfer");
+    EXPECT_EQ(Bytes(Folder / "keep.bin"), "new");
+    // A body that cannot be read whole leaves the old file.
+    const std::string broken = addressOf(31008, "w", R"("filePath": "keep.bin")");
+    EXPECT_EQ(serve(broken, "POST", "fail"), "500 The data could not be read");
+    EXPECT_EQ(Bytes(Folder / "keep.bin"), "new");
+    EXPECT_EQ(Call(31007, "r", R"("filePath": "none.bin")"), Failure("r", "\"File not found\""));
+    EXPECT_EQ(std::distance(fs::directory_iterator(Folder.Path()), fs::directory_iterator()), 2);
 }
 
 TEST_F(ModuleFilesTest, TextFilesAreUtf8WithAMarkAndCrLfLineEnds) {
