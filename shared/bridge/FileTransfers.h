@@ -13,6 +13,8 @@
 // Used on the UI thread only.
 #pragma once
 
+#include "shared/browser/BrowserForm.h"
+
 #include <chrono>
 #include <cstddef>
 #include <map>
@@ -27,7 +29,7 @@ namespace Norvane::Shared {
 struct TPartialWrite;
 
 // The address of a transfer as the window reports requests for it.
-inline constexpr std::string_view TransferAddressPrefix = "file:///.norvane-transfer/";
+inline constexpr std::string_view TransferAddressPrefix = PageRequestFolder;
 // The same as the page resolves it against its own address.
 inline constexpr std::string_view TransferPagePrefix = "/.norvane-transfer/";
 

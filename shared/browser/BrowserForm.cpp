@@ -408,7 +408,7 @@ void TBrowserForm::EdgeBrowserWebResourceRequested(TCustomEdgeBrowser* Sender,
     const std::string address = TakeEngineText(uri);
     std::optional<TBrowserResource> resource;
     bool answered = false;
-    if (OnPageRequest) {
+    if (OnPageRequest && TStrUtils::StartsText(PageRequestFolder, address)) {
         char* method = nullptr;
         const std::string methodText =
             request->get_Method(&method) >= 0 ? TakeEngineText(method) : std::string("GET");

@@ -38,8 +38,12 @@ struct TBrowserResource {
     int StatusCode = 200;     // of an answer of OnPageRequest (never kept by the browser)
 };
 
-// A request that the window offers to OnPageRequest before it looks for a
-// file: its address, method and header lines, and a reader of its body (the
+// The folder of the application's addresses that the window reserves for
+// OnPageRequest (the bridge's file transfers); no file is looked up there.
+inline constexpr std::string_view PageRequestFolder = "file:///.norvane-transfer/";
+
+// A request that the window offers to OnPageRequest: its address (in
+// PageRequestFolder), method and header lines, and a reader of its body (the
 // number of bytes read into Buffer, 0 at the end, -1 on a failure).
 struct TPageRequest {
     const std::string& Address;
@@ -97,9 +101,10 @@ public:
     using TPageMessageEvent = std::function<void(const std::string& Source, const std::string& AsString,
                                                  const std::string& AsJson)>;
     TPageMessageEvent OnPageMessage;
-    // Answers a request itself (the bridge's file transfers), or gives nothing
-    // to leave it to ResolveResource. Its answers are never cached, carry no
-    // payload mark and are sent whole (no ranges).
+    // Answers a request for an address in PageRequestFolder (the bridge's
+    // file transfers), or gives nothing to leave it to ResolveResource; other
+    // requests never reach it, so their method, headers and body are not read. Its answers are never cached,
+    // carry no payload mark and are sent whole (no ranges).
     std::function<std::optional<TBrowserResource>(const TPageRequest& Request)> OnPageRequest;
 
     // Handlers.
