@@ -26,6 +26,22 @@
     .then((ok) => themeStatus(ok ? "Now: " + picker.value : "Cannot use " + picker.value),
           (e) => themeStatus("Error: " + e)));
 
+  // A folder listing: the user's documents, folders first.
+  $("list").addEventListener("click", () => {
+    const listing = $("listing");
+    const line = (text) => { const item = document.createElement("li"); item.textContent = text; listing.append(item); };
+    listing.replaceChildren();
+    qvx.folders.getUserDocumentsDir()
+      .then((dir) => qvx.files.listDir({dirPath: dir}).then((entries) => {
+        const sorted = [...entries].sort((a, b) => (b.isDirectory - a.isDirectory) || a.name.localeCompare(b.name));
+        if (sorted.length === 0) line(dir + " is empty.");
+        for (const entry of sorted.slice(0, 50))
+          line(entry.isDirectory ? entry.name + "/" : entry.name + " (" + entry.size + " bytes)");
+        if (sorted.length > 50) line("\u2026 and " + (sorted.length - 50) + " more");
+      }))
+      .catch((e) => line("Error: " + e));
+  });
+
   // A command with its output streamed: a few pings, each line as it comes.
   const output = $("output");
   let running = null;
