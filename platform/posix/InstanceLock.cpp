@@ -122,6 +122,7 @@ std::string ShowSocketPath(const std::string& Name) {
 }
 
 using Posix::PeerIsUs;
+using Posix::ServeConnections;
 using Posix::SocketAddress;
 
 constexpr char ShowRequest = 'S';
@@ -148,51 +149,37 @@ bool TInstanceLock::ListenForShowRequests(const std::string& Name,
     }
     FListener = fd;
     FListenerPath = path;
-    std::thread([fd, OnRequest = std::move(OnRequest)] {
-        for (;;) {
-            int client = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client < 0) {
-                if (errno == EINTR || errno == ECONNABORTED)
-                    continue;
-                return; // the listener was shut down
+    ServeConnections(fd, [OnRequest = std::move(OnRequest)](int client) {
+        char request = 0;
+        if (::read(client, &request, 1) != 1 || request != ShowRequest)
+            return;
+        // The arguments: each ended by a NUL, up to the asker's end of
+        // writing. An older asker sends none.
+        std::vector<std::string> arguments;
+        std::string bytes;
+        char buffer[4096];
+        bool whole = false;
+        while (bytes.size() <= MaxShowArgumentBytes) {
+            const ssize_t n = ::read(client, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                whole = n == 0;
+                break;
             }
-            timeval wait{1, 0};
-            ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-            char request = 0;
-            const bool asked = PeerIsUs(client) && ::read(client, &request, 1) == 1 && request == ShowRequest;
-            // The arguments: each ended by a NUL, up to the asker's end of
-            // writing. An older asker sends none.
-            std::vector<std::string> arguments;
-            if (asked) {
-                std::string bytes;
-                char buffer[4096];
-                bool whole = false;
-                while (bytes.size() <= MaxShowArgumentBytes) {
-                    const ssize_t n = ::read(client, buffer, sizeof buffer);
-                    if (n < 0 && errno == EINTR)
-                        continue;
-                    if (n <= 0) {
-                        whole = n == 0;
-                        break;
-                    }
-                    bytes.append(buffer, static_cast<std::size_t>(n));
-                }
-                if (whole && bytes.size() <= MaxShowArgumentBytes &&
-                    (bytes.empty() || bytes.back() == '\0')) {
-                    for (std::size_t start = 0; start < bytes.size();) {
-                        const std::size_t end = bytes.find('\0', start);
-                        arguments.push_back(bytes.substr(start, end - start));
-                        start = end + 1;
-                    }
-                    if (arguments.size() > MaxShowArguments)
-                        arguments.clear();
-                }
-            }
-            ::close(client);
-            if (asked)
-                OnRequest(arguments);
+            bytes.append(buffer, static_cast<std::size_t>(n));
         }
-    }).detach();
+        if (whole && bytes.size() <= MaxShowArgumentBytes && (bytes.empty() || bytes.back() == '\0')) {
+            for (std::size_t start = 0; start < bytes.size();) {
+                const std::size_t end = bytes.find('\0', start);
+                arguments.push_back(bytes.substr(start, end - start));
+                start = end + 1;
+            }
+            if (arguments.size() > MaxShowArguments)
+                arguments.clear();
+        }
+        OnRequest(arguments);
+    });
     return true;
 }
 

@@ -30,24 +30,11 @@ bool TReloadListener::Listen(const std::string& Name, std::function<void()> OnRe
         return false;
     }
     FHandle = fd;
-    std::thread([fd, OnReload = std::move(OnReload)] {
-        for (;;) {
-            int client = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client < 0) {
-                if (errno == EINTR || errno == ECONNABORTED)
-                    continue;
-                return; // the listener was shut down
-            }
-            timeval wait{1, 0};
-            ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-            char request = 0;
-            const bool asked =
-                Posix::PeerIsUs(client) && ::read(client, &request, 1) == 1 && request == ReloadRequest;
-            ::close(client);
-            if (asked)
-                OnReload();
-        }
-    }).detach();
+    Posix::ServeConnections(fd, [OnReload = std::move(OnReload)](int client) {
+        char request = 0;
+        if (::read(client, &request, 1) == 1 && request == ReloadRequest)
+            OnReload();
+    });
     return true;
 }
 
