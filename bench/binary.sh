@@ -18,22 +18,13 @@
 # Usage: bash bench/binary.sh [BUILD_DIR] [RUNS] [ITER]   (needs a display, or
 # runs itself under scripts/with-display.sh)
 set -euo pipefail
-SOURCE=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=$(cd "${1:-$SOURCE/build}" && pwd)
+source "$(dirname "$0")/common.sh"
 RUNS=${2:-3}
 ITER=${3:-5}
 MB=50
-if [ -z "${DISPLAY:-}" ]; then
-    exec bash "$SOURCE/scripts/with-display.sh" bash "$0" "$BUILD" "$RUNS" "$ITER"
-fi
-PACK="$BUILD/packer/norvane-pack"
-[ -x "$PACK" ] || { echo "build norvane-pack and norvane-engine first"; exit 1; }
-
-T=$(mktemp -d)
-trap 'rm -rf "$T"' EXIT
-cd "$T"
-export HOME="$T/home"
-mkdir -p "$HOME" app
+# A run of one transfer measures memory only, so the timed runs need two or more.
+[ "$ITER" -ge 2 ] || { echo "ITER must be 2 or more"; exit 2; }
+mkdir -p app
 head -c $((MB * 1024 * 1024)) /dev/urandom > app/data.bin
 cp app/data.bin disk.bin
 cat > app/index.html <<HTML

@@ -13,21 +13,10 @@
 # Usage: bash bench/requests.sh [BUILD_DIR] [RUNS]   (needs a display, or runs
 # itself under scripts/with-display.sh)
 set -euo pipefail
-SOURCE=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=$(cd "${1:-$SOURCE/build}" && pwd)
+source "$(dirname "$0")/common.sh"
 RUNS=${2:-10}
 COUNT=300
-if [ -z "${DISPLAY:-}" ]; then
-    exec bash "$SOURCE/scripts/with-display.sh" bash "$0" "$BUILD" "$RUNS"
-fi
-PACK="$BUILD/packer/norvane-pack"
-[ -x "$PACK" ] || { echo "build norvane-pack first"; exit 1; }
-
-T=$(mktemp -d)
-trap 'rm -rf "$T"' EXIT
-cd "$T"
-export HOME="$T/home"
-mkdir -p "$HOME" app page
+mkdir -p app page
 cc -O2 -o bare "$SOURCE/bench/BareWebKit.c" $(pkg-config --cflags --libs webkit2gtk-4.1)
 
 head -c 7680 /dev/urandom | base64 -w 0 > one.txt # 10240 bytes of text
