@@ -100,6 +100,8 @@ void PrintTypes() {
            "    onWindowFocus: (focused: boolean) => void;\n"
            "    /** The application was started again; the arguments of that start. */\n"
            "    onSecondInstance: (args: string[]) => void;\n"
+           "    /** The user dropped local files on the window; their paths, in the drop's order. */\n"
+           "    onFilesDropped: (paths: string[]) => void;\n"
            "    /** The desktop's or the application's theme changed; the active theme's name. */\n"
            "    onThemeChange: (theme: string) => void;\n"
            "}\n\n"

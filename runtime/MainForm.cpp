@@ -109,6 +109,9 @@ void TMainForm::FormCreate(TObject*) {
                                            const std::string& AsJson) {
         module->ReceiveWebMessage(Source, AsString, AsJson);
     };
+    browser->OnFilesDropped = [module](Shared::TCustomEdgeBrowser*, const std::vector<std::string>& Paths) {
+        module->FilesDropped(Paths);
+    };
     browser->OnDocumentTitleChanged = [this](Shared::TCustomEdgeBrowser* Sender, const std::string& Title) {
         EdgeBrowserDocumentTitleChanged(Sender, Title);
     };

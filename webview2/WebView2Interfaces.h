@@ -306,6 +306,18 @@ protected:
     ~ICoreWebView2DevToolsProtocolEventReceivedEventArgs() = default;
 };
 
+// The local files of one drop on a view, in the order of the drop.
+class ICoreWebView2FilesDroppedEventArgs : public IUnknown {
+public:
+    NV_INTERFACE_ID(0x5b0e7c1d, 0x2f64, 0x4c3a, 0x9e, 0x21, 0x7d, 0x48, 0xa3, 0x0b, 0x6c, 0x95);
+    virtual HRESULT NV_STDCALL get_Count(UINT32* Count) = 0;
+    // E_INVALIDARG (and null) past the last path.
+    virtual HRESULT NV_STDCALL GetPathAtIndex(UINT32 Index, char** Path) = 0;
+
+protected:
+    ~ICoreWebView2FilesDroppedEventArgs() = default;
+};
+
 // ---------------------------------------------------------------------------
 // Event handlers. Notifications without arguments of their own pass a null
 // IUnknown* Args.
@@ -365,6 +377,8 @@ NV_VIEW_EVENT_HANDLER(ICoreWebView2WindowCloseRequestedEventHandler, IUnknown, 0
 NV_VIEW_EVENT_HANDLER(ICoreWebView2DevToolsProtocolEventReceivedEventHandler,
                       ICoreWebView2DevToolsProtocolEventReceivedEventArgs, 0xe7574fb8, 0xe7e9, 0x497c, 0x96,
                       0xe5, 0x41, 0x0d, 0x87, 0x9c, 0x12, 0x48);
+NV_VIEW_EVENT_HANDLER(ICoreWebView2FilesDroppedEventHandler, ICoreWebView2FilesDroppedEventArgs, 0x0c7d3a52,
+                      0x8e19, 0x4b6f, 0xa4, 0x3d, 0x1f, 0x92, 0x6e, 0x57, 0xb0, 0x28);
 
 NV_CONTROLLER_EVENT_HANDLER(ICoreWebView2ZoomFactorChangedEventHandler, IUnknown, 0x86dc4496, 0x8a53, 0x41a7,
                             0xad, 0x39, 0x92, 0x89, 0x98, 0x17, 0x44, 0xd0);
@@ -530,6 +544,23 @@ public:
 
 protected:
     ~ICoreWebView2() = default;
+};
+
+// ---------------------------------------------------------------------------
+// Files dropped on a view, reached by QueryInterface of the view. The
+// engine reports a drop of local files to the host whatever the page does
+// with it: a page learns no file's path of a drop by itself.
+// ---------------------------------------------------------------------------
+
+class ICoreWebView2FileDrop : public IUnknown {
+public:
+    NV_INTERFACE_ID(0x9d41b6e3, 0x57a0, 0x4e18, 0xb2, 0x6c, 0x30, 0xf5, 0x1d, 0x84, 0xc9, 0x7a);
+    virtual HRESULT NV_STDCALL add_FilesDropped(ICoreWebView2FilesDroppedEventHandler* Handler,
+                                                EventRegistrationToken* Token) = 0;
+    virtual HRESULT NV_STDCALL remove_FilesDropped(EventRegistrationToken Token) = 0;
+
+protected:
+    ~ICoreWebView2FileDrop() = default;
 };
 
 // ---------------------------------------------------------------------------

@@ -5,6 +5,8 @@
 
 #include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace Norvane::Engine {
 
@@ -207,6 +209,22 @@ public:
 
 private:
     std::string FSource, FJson;
+};
+
+class TFilesDroppedEventArgs final : public TComObject<ICoreWebView2FilesDroppedEventArgs> {
+public:
+    explicit TFilesDroppedEventArgs(std::vector<std::string> Paths) : FPaths(std::move(Paths)) {}
+    HRESULT NV_STDCALL get_Count(UINT32* Count) override {
+        return ReturnValue(static_cast<UINT32>(FPaths.size()), Count);
+    }
+    HRESULT NV_STDCALL GetPathAtIndex(UINT32 Index, char** Path) override {
+        if (Path)
+            *Path = nullptr;
+        return Index < FPaths.size() ? ReturnText(FPaths[Index], Path) : E_INVALIDARG;
+    }
+
+private:
+    std::vector<std::string> FPaths;
 };
 
 class TNewWindowRequestedEventArgs final : public TComObject<ICoreWebView2NewWindowRequestedEventArgs>,

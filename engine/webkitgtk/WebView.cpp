@@ -488,6 +488,7 @@ NV_EVENT_PAIR(ContainsFullScreenElementChanged, ICoreWebView2ContainsFullScreenE
               FContainsFullScreenElementChanged)
 NV_EVENT_PAIR(WebResourceRequested, ICoreWebView2WebResourceRequestedEventHandler, FWebResourceRequested)
 NV_EVENT_PAIR(WindowCloseRequested, ICoreWebView2WindowCloseRequestedEventHandler, FWindowCloseRequested)
+NV_EVENT_PAIR(FilesDropped, ICoreWebView2FilesDroppedEventHandler, FFilesDropped)
 
 #undef NV_EVENT_PAIR
 

@@ -21,7 +21,8 @@
 
 namespace Norvane::Engine {
 
-class TWebView final : public TComObject<ICoreWebView2Controller, ICoreWebView2, ICoreWebView2Settings> {
+class TWebView final : public TComObject<ICoreWebView2Controller, ICoreWebView2, ICoreWebView2Settings,
+                                         ICoreWebView2FileDrop> {
 public:
     // Lets the engine recognise its own views behind an ICoreWebView2*.
     static constexpr IID PrivateIid = {
@@ -164,6 +165,11 @@ public:
                                                 EventRegistrationToken* Token) override;
     HRESULT NV_STDCALL remove_WindowCloseRequested(EventRegistrationToken Token) override;
 
+    // ---- ICoreWebView2FileDrop ----
+    HRESULT NV_STDCALL add_FilesDropped(ICoreWebView2FilesDroppedEventHandler* Handler,
+                                        EventRegistrationToken* Token) override;
+    HRESULT NV_STDCALL remove_FilesDropped(EventRegistrationToken Token) override;
+
     // ---- ICoreWebView2Settings ----
     HRESULT NV_STDCALL get_IsScriptEnabled(BOOL* Value) override;
     HRESULT NV_STDCALL put_IsScriptEnabled(BOOL Value) override;
@@ -274,6 +280,11 @@ private:
     static gboolean OnToplevelKey(GtkWidget*, GdkEventKey*, TWebView*);
     static void OnHierarchyChanged(GtkWidget*, GtkWidget*, TWebView*);
     static void OnHostDestroyed(GtkWidget*, TWebView*);
+    static void OnDragDataReceived(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionData*, guint, guint,
+                                   TWebView*);
+    static gboolean OnDragDrop(GtkWidget*, GdkDragContext*, gint, gint, guint, TWebView*);
+    // Reports the local files of the drop's address list to FFilesDropped.
+    void ReportDrop(const std::vector<std::string>& Uris);
 
     TComPtr<TEnvironment> FEnvironment;
     GtkContainer* FParent;
@@ -347,6 +358,12 @@ private:
     TEventList<ICoreWebView2ProcessFailedEventHandler> FProcessFailed;
     TEventList<ICoreWebView2NewWindowRequestedEventHandler> FNewWindowRequested;
     TEventList<ICoreWebView2DocumentTitleChangedEventHandler> FDocumentTitleChanged;
+    TEventList<ICoreWebView2FilesDroppedEventHandler> FFilesDropped;
+    // The drag whose address list (text/uri-list) arrived last, for identity
+    // only, and that list; a drop before its list arrives waits for it.
+    const void* FDragContext = nullptr;
+    std::vector<std::string> FDragUris;
+    bool FDropWaiting = false;
     TEventList<ICoreWebView2ContainsFullScreenElementChangedEventHandler> FContainsFullScreenElementChanged;
     TEventList<ICoreWebView2WebResourceRequestedEventHandler> FWebResourceRequested;
     TEventList<ICoreWebView2WebMessageReceivedEventHandler> FWebMessageReceived;

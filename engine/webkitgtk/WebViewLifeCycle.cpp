@@ -101,6 +101,8 @@ void TWebView::ConnectSignals() {
     g_signal_connect(View, "scroll-event", G_CALLBACK(OnScroll), this);
     g_signal_connect(View, "focus-in-event", G_CALLBACK(OnFocusIn), this);
     g_signal_connect(View, "focus-out-event", G_CALLBACK(OnFocusOut), this);
+    g_signal_connect(View, "drag-data-received", G_CALLBACK(OnDragDataReceived), this);
+    g_signal_connect(View, "drag-drop", G_CALLBACK(OnDragDrop), this);
     g_signal_connect(webkit_web_view_get_back_forward_list(FView), "changed", G_CALLBACK(OnHistoryChanged),
                      this);
     g_signal_connect(FHost, "hierarchy-changed", G_CALLBACK(OnHierarchyChanged), this);
@@ -208,6 +210,7 @@ void TWebView::CloseInternal() {
     FWebResourceRequested.Clear();
     FWebMessageReceived.Clear();
     FWindowCloseRequested.Clear();
+    FFilesDropped.Clear();
     FZoomFactorChanged.Clear();
     FMoveFocusRequested.Clear();
     FGotFocus.Clear();

@@ -138,6 +138,8 @@ public:
     void WindowFocusChanged(bool Focused);
     void SecondInstanceStarted(const std::vector<std::string>& Arguments);
     void ThemeChanged();
+    // Local files the user dropped on the window, in the drop's order.
+    void FilesDropped(const std::vector<std::string>& Paths);
 
     // How a refusal is shown (a modal information box); replaceable for tests.
     std::function<void(const std::string& Text)> OnShowRefusal;

@@ -1,6 +1,6 @@
 // The host's events for the page: the main window resized, moved, minimized,
-// maximized or restored, focused or not, a second start of the application
-// and a change of theme. Each runs
+// maximized or restored, focused or not, a second start of the application,
+// files dropped on it and a change of theme. Each runs
 // "qvx.events.<handler>(...);" in the page, and only in one of the
 // application's own documents, since the arguments (paths, a command line)
 // are the user's. Resizing and moving come in floods: they are reported once
@@ -75,6 +75,10 @@ void TBrowserExternalModule::WindowFocusChanged(bool Focused) {
 
 void TBrowserExternalModule::SecondInstanceStarted(const std::vector<std::string>& Arguments) {
     RaiseEvent("onSecondInstance", ScriptStringArray(Arguments));
+}
+
+void TBrowserExternalModule::FilesDropped(const std::vector<std::string>& Paths) {
+    RaiseEvent("onFilesDropped", ScriptStringArray(Paths));
 }
 
 void TBrowserExternalModule::ThemeChanged() {

@@ -501,6 +501,15 @@ void TCustomEdgeBrowser::AddNotificationHandlers() {
                      DoAcceleratorKeyPressed(Args));
     NV_ON_CONTROLLER(2, GotFocus, ICoreWebView2FocusChangedEventHandler, DoGotFocus());
     NV_ON_CONTROLLER(3, LostFocus, ICoreWebView2FocusChangedEventHandler, DoLostFocus());
+    // Drops are the engine's addition to the view's interfaces, asked for
+    // apart from them; an engine without it reports none.
+    TComPtr<ICoreWebView2FileDrop> drop;
+    if (FWebView.As(drop) >= 0 && drop)
+        Subscribe(drop.Get(), &ICoreWebView2FileDrop::add_FilesDropped,
+                  &ICoreWebView2FileDrop::remove_FilesDropped,
+                  MakeHandler<ICoreWebView2FilesDroppedEventHandler>(
+                      life, [](C& Self, ICoreWebView2*, auto* Args) { return Self.DoFilesDropped(Args); }),
+                  17, FViewRemovers);
 #undef NV_ON_CONTROLLER
 #undef NV_ON_VIEW
 #undef NV_SUBSCRIBE
@@ -1071,6 +1080,22 @@ HRESULT TCustomEdgeBrowser::DoProcessFailed(ICoreWebView2ProcessFailedEventArgs*
 
 HRESULT TCustomEdgeBrowser::DoWebMessageReceived(ICoreWebView2WebMessageReceivedEventArgs* Args) {
     return RaiseWrapped<TWebMessageReceivedEventArgs>(this, OnWebMessageReceived, Args);
+}
+
+HRESULT TCustomEdgeBrowser::DoFilesDropped(ICoreWebView2FilesDroppedEventArgs* Args) {
+    auto event = OnFilesDropped;
+    UINT32 count = 0;
+    if (!event || !Args || !RecordHResult(Args->get_Count(&count)))
+        return S_OK;
+    std::vector<std::string> paths;
+    for (UINT32 index = 0; index < count; ++index) {
+        char* path = nullptr;
+        if (Args->GetPathAtIndex(index, &path) >= 0)
+            paths.push_back(TakeEngineText(path));
+    }
+    if (!paths.empty())
+        event(this, paths);
+    return S_OK;
 }
 
 HRESULT TCustomEdgeBrowser::DoContainsFullScreenElementChanged(ICoreWebView2* Sender) {

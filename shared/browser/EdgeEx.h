@@ -127,6 +127,9 @@ using TDevToolsProtocolEventReceivedEvent = std::function<void(
     TCustomEdgeBrowser* Sender, const std::string& CDPEventName, const std::string& AParameterObjectAsJson)>;
 using TDocumentTitleChangedEvent =
     std::function<void(TCustomEdgeBrowser* Sender, const std::string& ADocumentTitle)>;
+// The local paths of files the user dropped on the view, in the drop's order.
+using TFilesDroppedEvent =
+    std::function<void(TCustomEdgeBrowser* Sender, const std::vector<std::string>& Paths)>;
 using TExecuteScriptEvent =
     std::function<void(TCustomEdgeBrowser* Sender, HRESULT AResult, const std::string& AResultObjectAsJson)>;
 using THistoryChangedEvent = std::function<void(TCustomEdgeBrowser* Sender)>;
@@ -257,6 +260,8 @@ public:
     TDevToolsProtocolEventReceivedEvent OnDevToolsProtocolEventReceived;
     TDocumentTitleChangedEvent OnDocumentTitleChanged;
     TExecuteScriptEvent OnExecuteScript;
+    // Raised where the engine reports drops (ICoreWebView2FileDrop).
+    TFilesDroppedEvent OnFilesDropped;
     TNavigationStartingEvent OnFrameNavigationStarting;
     TNavigationCompletedEvent OnFrameNavigationCompleted;
     THistoryChangedEvent OnHistoryChanged;
@@ -322,6 +327,7 @@ private:
     HRESULT DoWebMessageReceived(WebView2::ICoreWebView2WebMessageReceivedEventArgs* Args);
     HRESULT DoContainsFullScreenElementChanged(WebView2::ICoreWebView2* Sender);
     HRESULT DoWindowCloseRequested();
+    HRESULT DoFilesDropped(WebView2::ICoreWebView2FilesDroppedEventArgs* Args);
     HRESULT DoZoomFactorChanged();
     HRESULT DoMoveFocusRequested(WebView2::ICoreWebView2MoveFocusRequestedEventArgs* Args);
     HRESULT DoAcceleratorKeyPressed(WebView2::ICoreWebView2AcceleratorKeyPressedEventArgs* Args);

@@ -2,7 +2,8 @@
 # what it left behind (packed like the runtime by the loader's unit test), the
 # in-process tests of the start-up windows and dialogs, and the helpers of the
 # end-to-end scripts tests/scripts/startup_*.sh (a GTK module that reports
-# what the windows show, and a close request as the close box sends it).
+# what the windows show, a close request as the close box sends it, and a
+# drag source of files as a file manager offers them).
 if(TARGET norvane-runtime AND TARGET norvane_ui)
   add_executable(startup_loader_probe ${CMAKE_SOURCE_DIR}/tests/startup/LoaderProbe.cpp)
   target_link_libraries(startup_loader_probe PRIVATE norvane_ExeZipLoader norvane_warnings)
@@ -17,6 +18,9 @@ if(TARGET norvane-runtime AND TARGET norvane_ui)
   target_link_options(startup_widget_dump PRIVATE -fno-sanitize=all)
   add_executable(startup_xclose ${CMAKE_SOURCE_DIR}/tests/startup/XCloseWindow.cpp)
   target_link_libraries(startup_xclose PRIVATE PkgConfig::NORVANE_STARTUP_TEST_LIBS)
+  add_executable(startup_drag_source ${CMAKE_SOURCE_DIR}/tests/startup/DragSource.cpp)
+  target_link_libraries(startup_drag_source PRIVATE PkgConfig::NORVANE_STARTUP_TEST_LIBS norvane_warnings)
+  target_include_directories(startup_drag_source SYSTEM PRIVATE ${NORVANE_STARTUP_TEST_LIBS_INCLUDE_DIRS})
 
   if(TARGET ExeZipLoaderTest)
     add_dependencies(ExeZipLoaderTest startup_loader_probe norvane-pack sysutils_engine_fixture
@@ -46,6 +50,6 @@ if(TARGET norvane-runtime AND TARGET norvane_ui)
     endif()
   endforeach()
   add_custom_target(startup_test_programs DEPENDS norvane-runtime norvane-pack startup_loader_probe
-                    startup_widget_dump startup_xclose sysutils_engine_fixture sysutils_engine_without_entry
+                    startup_widget_dump startup_xclose startup_drag_source sysutils_engine_fixture sysutils_engine_without_entry
                     StartupFormsTest)
 endif()

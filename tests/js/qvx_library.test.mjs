@@ -214,7 +214,7 @@ describe('call', () => {
 
 // The handlers the host calls besides onCloseQuery.
 const HOST_EVENTS = ['onMainMenuItemClick', 'onProcessOutput', 'onProcessExit', 'onWindowResize', 'onWindowMove',
-    'onWindowStateChange', 'onWindowFocus', 'onSecondInstance', 'onThemeChange'];
+    'onWindowStateChange', 'onWindowFocus', 'onSecondInstance', 'onFilesDropped', 'onThemeChange'];
 
 describe('wrappers', () => {
     test('every function of the table is present under its script name', () => {

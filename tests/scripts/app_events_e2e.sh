@@ -2,8 +2,9 @@
 # The host's events reach the page (events.html, which logs them to
 # events.log): the window losing the focus to another program's window and
 # gaining it again, resized (a burst of sizes reported once, with the last), moved,
-# minimized and restored, maximized and restored, a second start of the application with its
-# arguments, and a switch of the visual theme.
+# minimized and restored, maximized and restored, files dropped on it from
+# another program, a second start of the application with its arguments, and
+# a switch of the visual theme.
 # Usage: bash app_events_e2e.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/../e2e/e2e_common.sh"
 
@@ -74,6 +75,26 @@ normals=$(count "state normal")
 xdotool key n
 for _ in $(seq 1 50); do [ "$(count "state normal")" -gt "$normals" ] && break; sleep 0.1; done
 [ "$(count "state normal")" -gt "$normals" ] || fail "no normal state after the page restored the window"
+
+# Files dragged from another program (as a file manager offers them) and
+# dropped on the page: their paths, and the page stays.
+mkdir -p "$T/drop"
+echo one >"$T/drop/a file.txt"
+echo two >"$T/drop/é.txt"
+"$DRAG_SOURCE" "$T/drop/a file.txt" "$T/drop/é.txt" >"$T/drag.log" 2>&1 &
+STARTED_PIDS+=("$!")
+for _ in $(seq 1 50); do grep -q ready "$T/drag.log" && break; sleep 0.1; done
+eval "$(xdotool getwindowgeometry --shell "$w")"
+xdotool mousemove 60 50 mousedown 1
+for step in 1 2 3 4 5 6; do
+    xdotool mousemove $((60 + (X + WIDTH / 2 - 60) * step / 6)) $((50 + (Y + HEIGHT / 2 - 50) * step / 6))
+    sleep 0.1
+done
+sleep 0.3
+xdotool mouseup 1
+logged "drop $T/drop/a file.txt\|$T/drop/é.txt" 10 || fail "the drop was not heard: $(tr '\r\n' ' |' <"$LOG")"
+[ "$(count "drop .*")" = 1 ] || fail "one drop was heard more than once"
+wait_title "$PID" "E2E events n=" 5 || fail "the page went away after the drop: $TITLE"
 
 # A second start hands its arguments over and ends.
 "$app" --open "two words" "é" >"$T/out-second" 2>&1 &

@@ -18,9 +18,10 @@ RUNTIME="$BUILD/runtime/norvane-runtime"
 find_built() { find "$BUILD" -name "$1" -type f | head -n1; }
 DUMP_MODULE=$(find_built startup_widget_dump.so)
 XCLOSE=$(find_built startup_xclose)
+DRAG_SOURCE=$(find_built startup_drag_source)
 ENGINE_FIXTURE=$(find_built sysutils_engine_fixture.so)
 ENGINE_WITHOUT_ENTRY=$(find_built sysutils_engine_without_entry.so)
-for f in "$PACK" "$RUNTIME" "$DUMP_MODULE" "$XCLOSE" "$ENGINE_FIXTURE" "$ENGINE_WITHOUT_ENTRY"; do
+for f in "$PACK" "$RUNTIME" "$DUMP_MODULE" "$XCLOSE" "$DRAG_SOURCE" "$ENGINE_FIXTURE" "$ENGINE_WITHOUT_ENTRY"; do
     [ -n "$f" ] && [ -e "$f" ] || { echo "missing test program; build the target startup_test_programs"; exit 1; }
 done
 command -v xdotool >/dev/null || { echo "xdotool is needed"; exit 1; }
