@@ -264,7 +264,7 @@ function(norvane_generate_bridge)
          "const id = await qvx.process.spawn({ command: 'ping', args: ['-c', '3', 'localhost'] });\n"
          "qvx.events.onProcessOutput = (pid, stream, text) => { if (pid === id) log.textContent += text; };\n"
          "qvx.events.onProcessExit = (pid, code) => { if (pid === id) log.textContent += 'ended: ' + code; };\n"
-         "qvx.events.onFilesDropped = async (paths) => { for (const p of paths) show(await qvx.files.stat({ filePath: p })); };\n"
+         "qvx.events.onFilesDropped = async (paths) => { for (const p of paths) show(await qvx.files.stat({ path: p })); };\n"
          "```\n\n"
          "Processes started by `qvx.process.spawn` are ended when the window closes. Their standard input is a "
          "pipe: `qvx.process.write` resolves once the text is written (at most 16 MiB may wait), "

@@ -64,7 +64,7 @@ std::string WithCrLfLines(std::string_view Text) {
 
 constexpr std::size_t CopyBlock = 1 << 20;
 // The most bytes one request of a read in parts answers.
-constexpr std::uint64_t PartSize = 8 << 20;
+constexpr std::uint64_t PartSize = 1 << 20;
 // The largest file that readTextFile reads.
 constexpr std::uintmax_t MaxTextFile = std::uintmax_t{256} << 20;
 // The most entries that listDir answers.
@@ -529,7 +529,7 @@ std::optional<TBrowserResource> TBrowserExternalModule::ServeTransfer(const TPag
                 answer.Content = std::move(file);
                 return answer;
             }
-            // A part of 8 MiB from the offset; the address serves the next
+            // A part of 1 MiB from the offset; the address serves the next
             // one until a part reaches the end.
             const auto size = static_cast<std::uint64_t>(file->Size());
             if (at > size)

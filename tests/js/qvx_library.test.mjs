@@ -357,16 +357,16 @@ describe('binary files', () => {
         assert.equal(fetches[0].init.method, 'POST');
         assert.deepEqual([...fetches[0].init.body], [1, 2, 3]);
         assert.deepEqual(state, {status: 'resolved', value: true});
-        // Larger data goes in parts of 8 MiB, each after the last was taken; a
+        // Larger data goes in parts of 1 MiB, each after the last was taken; a
         // refused part ends the write.
-        const large = new (vm.runInContext('Uint8Array', context))((8 << 20) * 2 + 3);
-        large[8 << 20] = 7;
+        const large = new (vm.runInContext('Uint8Array', context))((1 << 20) * 2 + 3);
+        large[1 << 20] = 7;
         const failed = track(qvx.files.writeBinaryFile({filePath: 'a.bin', data: large.buffer}));
         webview.reply(webview.posts[1].uuid, true, '/.norvane-transfer/abd');
         for (let i = 0; i < 10; i++) await settle();
         assert.deepEqual(fetches.slice(1).map((f) => [f.url, f.init.body.length, f.init.body[0]]), [
-            ['norvane://app/.norvane-transfer/abd?at=0', 8 << 20, 0],
-            ['norvane://app/.norvane-transfer/abd?at=8388608', 8 << 20, 7],
+            ['norvane://app/.norvane-transfer/abd?at=0', 1 << 20, 0],
+            ['norvane://app/.norvane-transfer/abd?at=1048576', 1 << 20, 7],
         ]);
         assert.deepEqual(failed, {status: 'rejected', value: 'Disk full'});
         // Data of another kind is refused before anything is sent.
