@@ -301,7 +301,10 @@ TZipEntryStream::TZipEntryStream(const TZipEntryData& Entry, const std::string& 
     s.Keys = s.StartKeys;
     s.Marks.push_back(s.StartKeys);
     if (s.Deflated()) {
-        s.Chunk.resize(ChunkSize);
+        // A chunk never holds more than the entry's data (nor is a small
+        // entry's buffer cleared at 64 KiB).
+        s.Chunk.resize(static_cast<std::size_t>(
+            std::max<std::uint64_t>(1, std::min<std::uint64_t>(ChunkSize, s.InputSize))));
         s.StartInflate();
     }
     if (FEntry.Size == 0 && FEntry.Crc != 0)
