@@ -12,7 +12,7 @@
 # processes count once) of the application's process and all its children
 # (the engine's web and network processes), sampled every 20 ms; the peak
 # over the run minus the level when the page starts (after loading, before
-# the first byte is made or read).
+# the first byte is made or read), and each process's share of the largest.
 # Prints the medians, the ratios to fetch() and the peak memory above start
 # (the median of the runs, and the largest).
 # Usage: bash bench/binary.sh [BUILD_DIR] [RUNS] [ITER]   (needs a display, or
@@ -68,14 +68,19 @@ printf '[App]\nID=norvane-bench-binary\nName=Bench\nDirName=app\n' > qvx.ini
 "$PACK" build --app app --ini qvx.ini -o packed >/dev/null
 rm -rf app
 
-# pss_tree PID: the summed Pss of the process and its descendants, in KiB.
+# pss_tree PID: the summed Pss of the process and its descendants, in KiB;
+# each process's own ("name KiB") in sample.txt.
 pss_tree() {
     local pids=$1 next=$1 p
     while [ -n "$next" ]; do
         next=$(for p in $next; do cat /proc/"$p"/task/*/children 2>/dev/null || true; done | tr -s ' \n' ' ')
         pids="$pids $next"
     done
-    for p in $pids; do awk '/^Pss:/ { print $2 }' /proc/"$p"/smaps_rollup 2>/dev/null || true; done | awk '{ s += $1 } END { print s + 0 }'
+    for p in $pids; do
+        kib=$(awk '/^Pss:/ { print $2 }' /proc/"$p"/smaps_rollup 2>/dev/null || true)
+        [ -z "$kib" ] || echo "$(tr -c 'A-Za-z0-9\n' _ </proc/"$p"/comm 2>/dev/null || echo gone) $kib"
+    done > sample.txt
+    awk '{ s += $2 } END { print s + 0 }' sample.txt
 }
 # run MODE COUNT: starts the application for COUNT times MODE; appends its
 # times to MODE.txt, or with COUNT 1 its peak memory above the start (MiB) to
@@ -89,8 +94,10 @@ run() {
         now=$(pss_tree "$pid")
         if [ ! -e started.txt ]; then
             base=$now
+            cp sample.txt base.txt
         elif [ "$now" -gt "$peak" ]; then
             peak=$now
+            cp sample.txt peak.txt
         fi
         sleep 0.02
     done
@@ -102,13 +109,21 @@ run() {
     [ "$1" != write ] || [ "$(stat -c %s out.bin)" = $((MB * 1048576)) ] ||
         { echo "write: the file has $(stat -c %s out.bin) bytes" >&2; exit 1; }
     if [ "$2" = 1 ]; then
-        echo $(((peak - base) / 1024)) >> "$1.mem"
+        local mib=$(((peak - base) / 1024))
+        # Each process's share of the largest peak of MODE (above its start).
+        local largest
+        largest=$(sort -n "$1.mem" 2>/dev/null | tail -1 || true)
+        if [ "$mib" -ge "${largest:-0}" ]; then
+            awk 'NR == FNR { b[$1] += $2; next } { p[$1] += $2 } END { for (k in p) printf "%s %+d, ", k, (p[k] - b[k]) / 1024 }' \
+                base.txt peak.txt | sed 's/, $/ MiB/' > "$1.procs"
+        fi
+        echo "$mib" >> "$1.mem"
     else
         tr ' ' '\n' <<<"$times" >> "$1.txt"
     fi
 }
 run fetch 1 # first start: the engine library is placed once
-: > fetch.txt; : > read.txt; : > write.txt; : > fetch.mem; : > read.mem; : > write.mem
+: > fetch.txt; : > read.txt; : > write.txt; : > fetch.mem; : > read.mem; : > write.mem; rm -f ./*.procs
 for i in $(seq 1 "$RUNS"); do
     for mode in ${MODES:-fetch read write}; do run "$mode" "$ITER"; run "$mode" 1; done
 done
@@ -121,3 +136,6 @@ printf '    readBinaryFile  %8.1f ms  ratio %.2f    peak memory above start %s\n
 printf '    writeBinaryFile %8.1f ms  ratio %.2f    peak memory above start %s\n' \
     "$w" "$(echo "scale=4; $w / $f" | bc)" "$(memory write)"
 printf '    fetch()                               peak memory above start %s\n' "$(memory fetch)"
+for mode in read write fetch; do
+    [ ! -s "$mode.procs" ] || printf '    %-5s at its largest peak, by process: %s\n' "$mode" "$(cat "$mode.procs")"
+done

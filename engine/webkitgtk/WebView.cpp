@@ -131,6 +131,7 @@ TWebView::~TWebView() {
     for (auto& Entry : FUserScripts)
         for (WebKitUserScript* Script : Entry.second)
             webkit_user_script_unref(Script);
+    g_clear_object(&FDragContext);
     if (FContentManager)
         g_object_unref(FContentManager);
     if (FWebKitSettings)

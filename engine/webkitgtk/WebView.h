@@ -283,6 +283,8 @@ private:
     static void OnDragDataReceived(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionData*, guint, guint,
                                    TWebView*);
     static gboolean OnDragDrop(GtkWidget*, GdkDragContext*, gint, gint, guint, TWebView*);
+    // Makes Context the drag whose address list is kept.
+    void HoldDrag(GdkDragContext* Context);
     // Reports the local files of the drop's address list to FFilesDropped.
     void ReportDrop(const std::vector<std::string>& Uris);
 
@@ -359,9 +361,10 @@ private:
     TEventList<ICoreWebView2NewWindowRequestedEventHandler> FNewWindowRequested;
     TEventList<ICoreWebView2DocumentTitleChangedEventHandler> FDocumentTitleChanged;
     TEventList<ICoreWebView2FilesDroppedEventHandler> FFilesDropped;
-    // The drag whose address list (text/uri-list) arrived last, for identity
-    // only, and that list; a drop before its list arrives waits for it.
-    const void* FDragContext = nullptr;
+    // The drag whose address list (text/uri-list) arrived last (held, so that
+    // a later drag cannot take its address) and that list; a drop before its
+    // list arrives waits for it.
+    GdkDragContext* FDragContext = nullptr;
     std::vector<std::string> FDragUris;
     bool FDropWaiting = false;
     TEventList<ICoreWebView2ContainsFullScreenElementChangedEventHandler> FContainsFullScreenElementChanged;

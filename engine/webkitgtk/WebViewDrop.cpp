@@ -22,7 +22,10 @@ void TWebView::OnDragDataReceived(GtkWidget*, GdkDragContext* Context, gint, gin
                                   guint, guint, TWebView* Self) {
     if (!Data || !IsUriList(Data))
         return;
-    Self->FDragContext = Context;
+    if (Self->FDragContext != Context) {
+        Self->HoldDrag(Context);
+        Self->FDropWaiting = false; // a drop waits for its own drag's list only
+    }
     Self->FDragUris.clear();
     if (gchar** uris = gtk_selection_data_get_uris(Data)) {
         for (gchar** uri = uris; *uri; ++uri)
@@ -45,14 +48,21 @@ gboolean TWebView::OnDragDrop(GtkWidget* Widget, GdkDragContext* Context, gint, 
     } else if (g_list_find(gdk_drag_context_list_targets(Context), uriList)) {
         // The engine asked for other kinds only: the list is asked for here
         // and reported when it arrives.
+        Self->HoldDrag(Context);
+        Self->FDragUris.clear();
         Self->FDropWaiting = true;
         gtk_drag_get_data(Widget, Context, uriList, Time);
     }
     return FALSE; // the engine goes on with the drop
 }
 
+void TWebView::HoldDrag(GdkDragContext* Context) {
+    g_clear_object(&FDragContext);
+    FDragContext = GDK_DRAG_CONTEXT(g_object_ref(Context));
+}
+
 void TWebView::ReportDrop(const std::vector<std::string>& Uris) {
-    FDragContext = nullptr;
+    g_clear_object(&FDragContext);
     std::vector<std::string> paths;
     for (const std::string& uri : Uris) {
         if (paths.size() == MaxDroppedFiles)

@@ -42,6 +42,20 @@
       .catch((e) => line("Error: " + e));
   });
 
+  // Files dropped on the window: their paths and sizes, in the same list.
+  qvx.events.onFilesDropped = (paths) => {
+    const listing = $("listing");
+    listing.replaceChildren();
+    for (const path of paths.slice(0, 50)) {
+      const item = document.createElement("li");
+      item.textContent = path;
+      listing.append(item);
+      qvx.files.stat({path}).then((info) => {
+        item.textContent = path + (info.isDirectory ? " (folder)" : " (" + info.size + " bytes)");
+      }, () => {});
+    }
+  };
+
   // A command with its output streamed: a few pings, each line as it comes.
   const output = $("output");
   let running = null;
