@@ -1,4 +1,5 @@
-// The part of the instance lock that every backend shares: the lock's name.
+// The parts of the instance lock that every backend shares: the lock's name
+// and the bytes of a request to show the window.
 #include "platform/InstanceLock.h"
 
 #include <cstdio>
@@ -29,6 +30,29 @@ std::string TInstanceLock::EncodeName(const std::string& Name) {
         out = out.substr(0, 180) + "~" + hash;
     }
     return out;
+}
+
+std::string TInstanceLock::ShowArgumentBytes(const std::vector<std::string>& Arguments) {
+    std::string bytes;
+    for (const std::string& argument : Arguments)
+        bytes.append(argument).push_back('\0');
+    if (Arguments.size() > MaxShowArguments || bytes.size() > MaxShowArgumentBytes)
+        bytes.clear();
+    return bytes;
+}
+
+std::vector<std::string> TInstanceLock::ParseShowArguments(const std::string& Bytes) {
+    std::vector<std::string> arguments;
+    if (Bytes.size() > MaxShowArgumentBytes || (!Bytes.empty() && Bytes.back() != '\0'))
+        return arguments;
+    for (std::size_t start = 0; start < Bytes.size();) {
+        const std::size_t end = Bytes.find('\0', start);
+        arguments.push_back(Bytes.substr(start, end - start));
+        start = end + 1;
+    }
+    if (arguments.size() > MaxShowArguments)
+        arguments.clear();
+    return arguments;
 }
 
 } // namespace Norvane::Platform

@@ -37,7 +37,8 @@ public:
     // file, and the arguments follow the request (at most MaxShowArguments of
     // them, MaxShowArgumentBytes together; a request beyond either, or one
     // not sent whole within a second, comes with none). On Windows it is a
-    // named event of the session, which carries no arguments.
+    // named pipe of the session whose server must be of the same user, with
+    // the same request bytes and bounds.
     bool ListenForShowRequests(const std::string& Name,
                                std::function<void(const std::vector<std::string>& Arguments)> OnRequest);
     // Asks the instance that listens for Name to show its window (and lets it
@@ -45,6 +46,13 @@ public:
     static bool AskToShow(const std::string& Name, const std::vector<std::string>& Arguments = {});
     static constexpr std::size_t MaxShowArguments = 1024;
     static constexpr std::size_t MaxShowArgumentBytes = 256 * 1024;
+    // The arguments as a request carries them after its request byte, each
+    // ended by a NUL; empty when they are beyond either bound (the request
+    // then comes with none).
+    static std::string ShowArgumentBytes(const std::vector<std::string>& Arguments);
+    // The arguments of a request's bytes received whole: none when they are
+    // beyond either bound or do not end with a NUL.
+    static std::vector<std::string> ParseShowArguments(const std::string& Bytes);
 
     // The file that carries the lock for Name (exposed for tests and
     // diagnostics); makes the private lock folder when it is missing. Empty when

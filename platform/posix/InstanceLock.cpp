@@ -169,15 +169,8 @@ bool TInstanceLock::ListenForShowRequests(const std::string& Name,
             }
             bytes.append(buffer, static_cast<std::size_t>(n));
         }
-        if (whole && bytes.size() <= MaxShowArgumentBytes && (bytes.empty() || bytes.back() == '\0')) {
-            for (std::size_t start = 0; start < bytes.size();) {
-                const std::size_t end = bytes.find('\0', start);
-                arguments.push_back(bytes.substr(start, end - start));
-                start = end + 1;
-            }
-            if (arguments.size() > MaxShowArguments)
-                arguments.clear();
-        }
+        if (whole)
+            arguments = ParseShowArguments(bytes);
         OnRequest(arguments);
     });
     return true;
@@ -193,19 +186,15 @@ bool TInstanceLock::AskToShow(const std::string& Name, const std::vector<std::st
     const bool sent = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
                       PeerIsUs(fd) && ::write(fd, &ShowRequest, 1) == 1;
     if (sent) {
-        std::string bytes;
-        for (const std::string& argument : Arguments)
-            bytes.append(argument).push_back('\0');
-        if (Arguments.size() <= MaxShowArguments && bytes.size() <= MaxShowArgumentBytes) {
-            // MSG_NOSIGNAL: a listener that went away must not end this process.
-            for (std::size_t done = 0; done < bytes.size();) {
-                const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0)
-                    break;
-                done += static_cast<std::size_t>(n);
-            }
+        const std::string bytes = ShowArgumentBytes(Arguments);
+        // MSG_NOSIGNAL: a listener that went away must not end this process.
+        for (std::size_t done = 0; done < bytes.size();) {
+            const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
         }
         ::shutdown(fd, SHUT_WR);
     }

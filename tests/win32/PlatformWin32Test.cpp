@@ -1,6 +1,7 @@
 // The Win32 backend against the system (run under wine): text crossing the
 // UTF-16 boundary, command lines as the system splits them, child processes
-// through cmd.exe and a pipe, the named-mutex lock and the class registry.
+// through cmd.exe and a pipe, the named-mutex lock and its show requests, and
+// the class registry.
 #include "platform/ChildProcess.h"
 #include "platform/Images.h"
 #include "platform/InstanceLock.h"
@@ -20,9 +21,12 @@
 #undef ShellExecute
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <thread>
 
 using namespace Norvane::Platform;
@@ -124,6 +128,48 @@ TEST(Win32InstanceLock, NamedMutexExistsWhileAnyHolderKeepsIt) {
     second.Release();
     ASSERT_TRUE(first.Acquire(name, existed));
     EXPECT_FALSE(existed);
+}
+
+TEST(Win32InstanceLock, ShowRequestsCarryTheArgumentsToTheFirstInstance) {
+    const std::string name = "norvane win32 show \xC3\xA9 " + std::to_string(CurrentProcessId());
+    TInstanceLock first;
+    std::mutex lock;
+    std::condition_variable heard;
+    std::vector<std::vector<std::string>> requests;
+    EXPECT_FALSE(TInstanceLock::AskToShow(name, {"nobody listens"}));
+    ASSERT_TRUE(first.ListenForShowRequests(name, [&](const std::vector<std::string>& Arguments) {
+        std::lock_guard guard(lock);
+        requests.push_back(Arguments);
+        heard.notify_all();
+    }));
+    // The name is the first listener's: a second one cannot take it.
+    TInstanceLock squatter;
+    EXPECT_FALSE(squatter.ListenForShowRequests(name, [](const std::vector<std::string>&) {}));
+    const std::vector<std::string> arguments{"--open", "two words", "",
+                                             "C:\\d\xC3\xA9j\xC3\xA0\\\xE6\x96\x87.txt"};
+    ASSERT_TRUE(TInstanceLock::AskToShow(name, arguments));
+    ASSERT_TRUE(TInstanceLock::AskToShow(name));
+    // Beyond the bounds: the request still shows the window, without them.
+    ASSERT_TRUE(
+        TInstanceLock::AskToShow(name, std::vector<std::string>(TInstanceLock::MaxShowArguments + 1, "a")));
+    ASSERT_TRUE(TInstanceLock::AskToShow(name, {std::string(TInstanceLock::MaxShowArgumentBytes, 'b')}));
+    {
+        std::unique_lock guard(lock);
+        ASSERT_TRUE(heard.wait_for(guard, std::chrono::seconds(10), [&] { return requests.size() == 4; }));
+        EXPECT_EQ(requests[0], arguments);
+        EXPECT_TRUE(requests[1].empty());
+        EXPECT_TRUE(requests[2].empty());
+        EXPECT_TRUE(requests[3].empty());
+    }
+    // Once released, the name is free again and nobody hears.
+    first.Release();
+    bool heardAfter = true;
+    for (int i = 0; i < 50 && heardAfter; ++i) {
+        heardAfter = TInstanceLock::AskToShow(name);
+        if (heardAfter)
+            Sleep(20);
+    }
+    EXPECT_FALSE(heardAfter);
 }
 
 TEST(Win32Registry, ContentTypesOfTheClassRegistry) {
