@@ -45,6 +45,9 @@ inline constexpr std::string_view NotAFolderText = "Not a folder";
 inline constexpr std::string_view TargetExistsText = "The target exists";
 inline constexpr std::string_view TargetIsFolderText = "The target is a folder";
 inline constexpr std::string_view SameFileText = "The source and the target are the same file";
+inline constexpr std::string_view FolderIntoItselfText = "A folder cannot be moved into itself";
+inline constexpr std::string_view FolderAcrossFileSystemsText =
+    "A folder cannot be moved to another file system";
 inline constexpr std::string_view FileTooLargeText = "The file is larger than 256 MiB";
 inline constexpr std::string_view TooManyEntriesText = "The folder has more than 100000 entries";
 

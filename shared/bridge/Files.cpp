@@ -287,6 +287,30 @@ void AcceptCopy(const std::string& Source, const std::string& Target, bool Overw
         throw EBridgeFailure(std::string(TargetExistsText));
 }
 
+// Moves the folder From (not a link) to To, where nothing may be, within
+// one file system; never into itself.
+TBridgeResult MoveFolder(const fs::path& From, const fs::path& To) {
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(To, ec)))
+        return TBridgeResult::Error(TargetExistsText);
+    ec.clear();
+    auto absolute = [&ec](const fs::path& Path) {
+        fs::path path = ec ? fs::path() : fs::weakly_canonical(Path, ec);
+        return path.has_filename() ? path : path.parent_path(); // no trailing separator
+    };
+    const fs::path from = absolute(From);
+    const fs::path to = absolute(To);
+    if (ec)
+        return TBridgeResult::Error(ec.message());
+    if (std::mismatch(from.begin(), from.end(), to.begin(), to.end()).first == from.end())
+        return TBridgeResult::Error(std::string(FolderIntoItselfText));
+    ForceFolderOf(Utf8FromPath(To));
+    fs::rename(From, To, ec);
+    if (ec == std::errc::cross_device_link)
+        return TBridgeResult::Error(std::string(FolderAcrossFileSystemsText));
+    return ec ? TBridgeResult::Error(ec.message()) : TBridgeResult::Boolean(true);
+}
+
 std::int64_t MillisecondsOf(fs::file_time_type Time) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::file_clock::to_sys(Time).time_since_epoch())
@@ -369,6 +393,7 @@ TBridgeResult TBrowserExternalModule::FilesListDir(const TBridgeCall& Call) {
             std::string Name;
             bool IsDirectory;
             std::uintmax_t Size;
+            std::int64_t Modified;
         };
         std::vector<TItem> items;
         fs::directory_iterator it(PathFromUtf8(path), ec), end;
@@ -379,9 +404,14 @@ TBridgeResult TBrowserExternalModule::FilesListDir(const TBridgeCall& Call) {
                 return TBridgeResult::Error(TooManyEntriesText);
             std::error_code entryError;
             const bool isDirectory = it->is_directory(entryError);
-            const std::uintmax_t size =
+            std::uintmax_t size =
                 !isDirectory && it->is_regular_file(entryError) ? it->file_size(entryError) : 0;
-            items.push_back({Utf8FromPath(it->path().filename()), isDirectory, entryError ? 0 : size});
+            if (entryError)
+                size = 0;
+            std::error_code timeError;
+            const fs::file_time_type time = it->last_write_time(timeError);
+            items.push_back({Utf8FromPath(it->path().filename()), isDirectory, size,
+                             timeError ? 0 : MillisecondsOf(time)});
         }
         if (ec)
             return TBridgeResult::Error(ec.message());
@@ -392,7 +422,8 @@ TBridgeResult TBrowserExternalModule::FilesListDir(const TBridgeCall& Call) {
                 json += ',';
             json += "{\"name\":" + EscapedJsonString(item.Name) +
                     ",\"isDirectory\":" + (item.IsDirectory ? "true" : "false") +
-                    ",\"size\":" + std::to_string(item.Size) + "}";
+                    ",\"size\":" + std::to_string(item.Size) +
+                    ",\"modified\":" + std::to_string(item.Modified) + "}";
         }
         return TBridgeResult::JsonValue(json + "]");
     });
@@ -414,10 +445,12 @@ TBridgeResult TBrowserExternalModule::FilesMove(const TBridgeCall& Call) {
     const std::string target = ResolvePagePath(ReadPathArg(Call.Data, "target"));
     const bool overwrite = ReadBoolArg(Call.Data, "overwrite", false);
     return ReplyFromWorker(Call, [source, target, overwrite] {
-        AcceptCopy(source, target, overwrite);
-        ForceFolderOf(target);
         const fs::path from = PathFromUtf8(source), to = PathFromUtf8(target);
         std::error_code ec;
+        if (fs::is_directory(fs::symlink_status(from, ec)))
+            return MoveFolder(from, to);
+        AcceptCopy(source, target, overwrite);
+        ForceFolderOf(target);
         if (overwrite) {
             fs::rename(from, to, ec); // replaces the target at once
         } else {

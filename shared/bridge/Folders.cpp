@@ -1,5 +1,5 @@
-// The folders functions: dirExists, deleteDir and the user's and the
-// program's folders.
+// The folders functions: dirExists, deleteDir, createDir and the user's and
+// the program's folders.
 #include "shared/bridge/BrowserExternalModule.h"
 
 #include "platform/Paths.h"
@@ -32,6 +32,22 @@ TBridgeResult TBrowserExternalModule::FoldersDeleteDir(const TBridgeCall& Call) 
     const std::string path = ResolvePagePath(ReadPathArg(Call.Data, "dirPath"));
     // A large tree takes its time: on the bridge's worker, after the writes.
     return ReplyFromWorker(Call, [path] { return TBridgeResult::Boolean(TSysUtils::DeleteDirectory(path)); });
+}
+
+TBridgeResult TBrowserExternalModule::FoldersCreateDir(const TBridgeCall& Call) {
+    const std::string path = ResolvePagePath(ReadPathArg(Call.Data, "dirPath"));
+    return ReplyFromWorker(Call, [path] {
+        const fs::path at = Platform::PathFromUtf8(path);
+        std::error_code ec;
+        fs::create_directories(at, ec);
+        std::error_code statusError;
+        const fs::file_status status = fs::status(at, statusError);
+        if (fs::is_directory(status))
+            return TBridgeResult::Boolean(true);
+        if (fs::exists(status))
+            return TBridgeResult::Error(NotAFolderText); // a file is in the way
+        return TBridgeResult::Error(ec ? ec.message() : "Cannot create folder \"" + path + "\"");
+    });
 }
 
 TBridgeResult TBrowserExternalModule::FoldersGetTempDir(const TBridgeCall&) {

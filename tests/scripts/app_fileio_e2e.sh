@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The files functions that read, list, copy and move, and binary files through
-# the host's one-time transfer addresses, from a page of a packaged
-# application: their results and refusals as the page reports them, and the
-# files they leave, the binary one compared byte for byte.
+# The files functions that read, list, copy and move, folders made and moved,
+# and binary files through the host's one-time transfer addresses, from a page
+# of a packaged application: their results and refusals as the page reports
+# them, and the files they leave, the binary one compared byte for byte.
 # Usage: bash app_fileio_e2e.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/../e2e/e2e_common.sh"
 
@@ -13,10 +13,13 @@ start fileio "$app"
 if wait_title "$PID" "E2E fileio .*;done" 60; then
     expect_field "readTextFile after appendTextFile and writeTextFile" "$TITLE" text '["a\né€","x\r\n"]'
     expect_field "stat of a file, a folder and nothing" "$TITLE" stat "true,true,false,7,true,true,false,false,0,0"
-    expect_field "listDir" "$TITLE" list 'a "q".txt:false:1|b:true:0|c.txt:false:3'
+    expect_field "listDir" "$TITLE" list 'a "q".txt:false:1|b:true:0|c.txt:false:3|true'
+    expect_field "createDir and folders moved" "$TITLE" dirs \
+        "true,true,Not a folder,A folder cannot be moved into itself,The target exists,true,false,x"
     expect_field "copy" "$TITLE" copy "The target exists,old,true,true,newnew"
     expect_field "move" "$TITLE" move "The target exists,true,false,true,1"
-    expect_field "move to another file system" "$TITLE" far "true,false,far"
+    expect_field "move to another file system" "$TITLE" far \
+        "true,false,far,A folder cannot be moved to another file system,true"
     expect_field "binary round trip" "$TITLE" binary "true,3145735,true"
     expect_field "binary from a view" "$TITLE" view "256,true"
     expect_field "binary from a blob" "$TITLE" blob "98 108 111 98 0 255"

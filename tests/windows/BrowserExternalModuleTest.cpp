@@ -174,6 +174,7 @@ TEST_F(ModuleTest, EveryFunctionIsRegisteredOnceWithItsNameRefusalAndLibraryWrap
         {40005, "qvx.folders.getUserDesktopDir", false, nullptr},
         {40006, "qvx.folders.getAppExecutableDir", false, nullptr},
         {40007, "qvx.folders.getAppDataDir", false, nullptr},
+        {41001, "qvx.folders.createDir", true, nullptr},
         {50001, "qvx.app.close", false, nullptr},
         {50002, "qvx.app.inFullscreen", false, nullptr},
         {50003, "qvx.app.enterFullscreen", false,
@@ -693,7 +694,7 @@ TEST_F(ModuleFilesTest, PathsWithANulCharacterAreRefusedAndTouchNothing) {
           R"("id": 31003, "path": "sub\u0000")", R"("id": 31004, "dirPath": "sub\u0000")",
           R"("id": 31005, "source": "sub", "target": "c\u0000")",
           R"("id": 31006, "source": "s\u0000", "target": "c")", R"("id": 31007, "filePath": "sub\u0000")",
-          R"("id": 31008, "filePath": "c\u0000")"}) {
+          R"("id": 31008, "filePath": "c\u0000")", R"("id": 41001, "dirPath": "sub/x\u0000")"}) {
         const int id = std::stoi(std::string(members).substr(6, 5));
         EXPECT_EQ(Call(id, "n", std::string(members).substr(13)), invalid) << members;
     }
