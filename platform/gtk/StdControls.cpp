@@ -207,6 +207,11 @@ void TProgressBar::UpdateFraction() {
     if (FStyle == TProgressBarStyle::pbstNormal) {
         double span = FMax - FMin;
         gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(FWidget), span > 0 ? (FPosition - FMin) / span : 0.0);
+    } else if (!FTimer) {
+        // A marquee at rest leaves GTK's pulse mode: its tick callback would
+        // keep the window's frame clock running, 60 wakeups a second, also
+        // while the bar is hidden.
+        gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(FWidget), 0.0);
     }
 }
 

@@ -105,6 +105,7 @@ void TProgressBar::UpdateTimer() {
     else if (!want && FTimer) {
         ControlParts::StopTimer(FTimer);
         FTimer = 0;
+        UpdateFraction(); // the marquee comes to rest
     }
 }
 

@@ -348,7 +348,7 @@ TEST(UiControls, PasswordEditHidesTextAndReportsEveryKeyReleaseAfterTheChange) {
     EXPECT_TRUE(WaitFor([&] { return leftClicks == 1; }));
 }
 
-TEST(UiControls, MarqueeMovesOnlyWhileShown) {
+TEST(UiControls, MarqueeMovesOnlyWhileShownAndRestsWhenHidden) {
     TForm form;
     auto* bar = new TProgressBar(&form);
     bar->SetParent(&form);
@@ -371,6 +371,12 @@ TEST(UiControls, MarqueeMovesOnlyWhileShown) {
     int steps = bar->MarqueeSteps();
     Pump(100);
     EXPECT_EQ(bar->MarqueeSteps(), steps);
+    // At rest, nothing of the bar keeps the window's frame clock running.
+    GdkFrameClock* clock = gtk_widget_get_frame_clock(GTK_WIDGET(bar->Widget()));
+    ASSERT_NE(clock, nullptr);
+    const gint64 frames = gdk_frame_clock_get_frame_counter(clock);
+    Pump(300);
+    EXPECT_LE(gdk_frame_clock_get_frame_counter(clock) - frames, 1);
     bar->SetStyle(TProgressBarStyle::pbstNormal);
     bar->SetRange(0, 200);
     bar->SetPosition(50);
