@@ -109,7 +109,8 @@ void ServeShowRequests(HANDLE Pipe, HANDLE Stop,
             bool whole = false;
             const ULONGLONG deadline = ::GetTickCount64() + ReadWindow;
             char buffer[4096];
-            while (bytes.size() <= TInstanceLock::MaxShowArgumentBytes) {
+            // The request byte, then at most the arguments' bound.
+            while (bytes.size() <= 1 + TInstanceLock::MaxShowArgumentBytes) {
                 const ULONGLONG now = ::GetTickCount64();
                 if (now >= deadline)
                     break;

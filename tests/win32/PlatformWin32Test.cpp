@@ -153,13 +153,17 @@ TEST(Win32InstanceLock, ShowRequestsCarryTheArgumentsToTheFirstInstance) {
     ASSERT_TRUE(
         TInstanceLock::AskToShow(name, std::vector<std::string>(TInstanceLock::MaxShowArguments + 1, "a")));
     ASSERT_TRUE(TInstanceLock::AskToShow(name, {std::string(TInstanceLock::MaxShowArgumentBytes, 'b')}));
+    // At the bound (with its NUL): heard whole.
+    const std::string longest(TInstanceLock::MaxShowArgumentBytes - 1, 'c');
+    ASSERT_TRUE(TInstanceLock::AskToShow(name, {longest}));
     {
         std::unique_lock guard(lock);
-        ASSERT_TRUE(heard.wait_for(guard, std::chrono::seconds(10), [&] { return requests.size() == 4; }));
+        ASSERT_TRUE(heard.wait_for(guard, std::chrono::seconds(10), [&] { return requests.size() == 5; }));
         EXPECT_EQ(requests[0], arguments);
         EXPECT_TRUE(requests[1].empty());
         EXPECT_TRUE(requests[2].empty());
         EXPECT_TRUE(requests[3].empty());
+        EXPECT_EQ(requests[4], std::vector<std::string>{longest});
     }
     // Once released, the name is free again and nobody hears.
     first.Release();
