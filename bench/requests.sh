@@ -6,8 +6,9 @@
 # scheme of its own (bench/BareWebKit.c --serve).
 # Prints the medians and the ratio packaged / bare (1.00 = as fast).
 # What the packaged side does and the bare one does not: each file is
-# decrypted from the payload as it is read (about 11 ns a byte on the two-core
-# test machine, so some 0.1 ms a 10 KB file), and each answer carries the
+# decrypted from the payload (about 11 ns a byte on the two-core test machine,
+# so some 0.1 ms a 10 KB file; mostly done ahead by the archive reader's
+# worker while an earlier file is served), and each answer carries the
 # headers the host gives every resource (Content-Type with its character set,
 # Accept-Ranges, Content-Length).
 # Usage: bash bench/requests.sh [BUILD_DIR] [RUNS]   (needs a display, or runs

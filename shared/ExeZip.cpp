@@ -3,7 +3,12 @@
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <zip.h>
 
 namespace Norvane::Shared {
@@ -122,6 +127,149 @@ std::string ErrorText(zip_error_t* Error) {
     return zip_error_strerror(Error);
 }
 
+// The decrypted data of small encrypted entries, shared with the entry
+// streams that read them, so that an entry asked for again is not decrypted
+// again. The requests of a page come in runs of neighbours (its scripts,
+// styles and images; a viewer's pages), so each entry opened puts the other
+// entries of its folder on a worker's list, decrypted while the first is
+// served. Bounded: entries of at most MaxEntry bytes, MaxBytes together,
+// the oldest dropped first (a stream that reads one keeps it alive).
+class TDecryptedCache {
+public:
+    static constexpr std::uint64_t MaxEntry = 1024 * 1024;
+    static constexpr std::uint64_t MaxBytes = 16 * 1024 * 1024;
+    static constexpr std::size_t MaxAhead = 128; // neighbours looked at per entry opened
+
+    using TData = std::shared_ptr<const std::vector<std::uint8_t>>;
+    struct TJob {
+        int Index = 0;
+        TZipEntryData Entry;
+    };
+
+    ~TDecryptedCache() { Clear(); }
+
+    static bool Fits(const TZipEntryData& Entry) {
+        return Entry.Encrypted && Entry.CompressedSize <= MaxEntry;
+    }
+
+    TData Find(int Index) {
+        std::lock_guard lock(FLock);
+        auto found = FReady.find(Index);
+        return found == FReady.end() ? nullptr : found->second;
+    }
+
+    void Add(int Index, TData Data) {
+        std::lock_guard lock(FLock);
+        Keep(Index, std::move(Data), false);
+    }
+
+    // Of Candidates, those neither kept nor waiting; none when the cache is
+    // full.
+    std::vector<int> Missing(const std::vector<int>& Candidates) {
+        std::lock_guard lock(FLock);
+        std::vector<int> missing;
+        if (FBytes >= MaxBytes - MaxEntry)
+            return missing;
+        for (int index : Candidates)
+            if (!FReady.contains(index) && !FQueued.contains(index))
+                missing.push_back(index);
+        return missing;
+    }
+
+    // Decrypts Jobs on the worker, which starts with the first. Their data
+    // must stay readable until Clear.
+    void Ahead(std::vector<TJob> Jobs, const std::string& Password) {
+        if (Jobs.empty())
+            return;
+        std::lock_guard lock(FLock);
+        FPassword = Password;
+        for (TJob& job : Jobs)
+            if (FQueued.insert(job.Index).second)
+                FJobs.push_back(std::move(job));
+        if (!FWorker.joinable())
+            FWorker = std::thread([this] { Run(); });
+        FWake.notify_one();
+    }
+
+    std::uint64_t Bytes() {
+        std::lock_guard lock(FLock);
+        return FBytes;
+    }
+
+    // Stops the worker and drops everything kept.
+    void Clear() {
+        {
+            std::lock_guard lock(FLock);
+            FStopping = true;
+            FJobs.clear();
+        }
+        FWake.notify_one();
+        if (FWorker.joinable())
+            FWorker.join();
+        std::lock_guard lock(FLock);
+        FStopping = false;
+        FReady.clear();
+        FOrder.clear();
+        FQueued.clear();
+        FBytes = 0;
+    }
+
+private:
+    // Keeps Data for entry Index; Ahead (decrypted before it was asked for)
+    // only while there is room, else the oldest are dropped for it.
+    void Keep(int Index, TData Data, bool Ahead) {
+        if (!Data || FReady.contains(Index) || Data->size() > MaxBytes)
+            return;
+        if (Ahead && FBytes + Data->size() > MaxBytes)
+            return;
+        FBytes += Data->size();
+        FReady.emplace(Index, std::move(Data));
+        FOrder.push_back(Index);
+        while (FBytes > MaxBytes) {
+            auto oldest = FReady.find(FOrder.front());
+            FBytes -= oldest->second->size();
+            FReady.erase(oldest);
+            FOrder.pop_front();
+        }
+    }
+
+    void Run() {
+        for (;;) {
+            TJob job;
+            std::string password;
+            {
+                std::unique_lock lock(FLock);
+                FWake.wait(lock, [this] { return FStopping || !FJobs.empty(); });
+                if (FStopping)
+                    return;
+                job = std::move(FJobs.front());
+                FJobs.pop_front();
+                password = FPassword;
+            }
+            TData data;
+            try {
+                data = DecryptEntryData(job.Entry, password);
+            } catch (const std::exception&) {
+                // No memory for it: the entry is decrypted when read.
+            }
+            std::lock_guard lock(FLock);
+            FQueued.erase(job.Index);
+            Keep(job.Index, std::move(data), true);
+        }
+    }
+
+    std::mutex FLock;
+    std::condition_variable FWake;
+    std::unordered_map<int, TData> FReady;
+    std::deque<int> FOrder; // of FReady, oldest first
+    std::uint64_t FBytes = 0;
+    std::deque<TJob> FJobs;
+    std::unordered_set<int> FQueued; // in FJobs or being decrypted
+    std::string FPassword;
+    std::thread FWorker;
+    bool FStopping = false;
+};
+
 } // namespace
 
 struct TExeZip::TImpl {
@@ -133,7 +281,53 @@ struct TExeZip::TImpl {
     const std::uint8_t* Data = nullptr;
     std::uint64_t Size = 0; // length of the archive's bytes
     bool Mapped = false;
+    // The entries of each folder in directory order, and each entry's
+    // folder with its place there.
+    std::vector<std::vector<int>> Folders;
+    std::vector<std::pair<std::size_t, std::size_t>> PlaceInFolder;
+    TDecryptedCache Cache;
+
+    TZipEntryData EntryData(std::size_t At) const;
+    void IndexFolders();
+    void ReadAhead(std::size_t At);
 };
+
+void TExeZip::TImpl::IndexFolders() {
+    std::unordered_map<std::string, std::size_t> folderByName;
+    PlaceInFolder.reserve(Names.size());
+    for (std::size_t i = 0; i < Names.size(); ++i) {
+        const std::string& name = Names[i];
+        const std::size_t slash = name.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? std::string() : name.substr(0, slash);
+        auto [found, added] = folderByName.emplace(folder, Folders.size());
+        if (added)
+            Folders.emplace_back();
+        PlaceInFolder.emplace_back(found->second, Folders[found->second].size());
+        Folders[found->second].push_back(static_cast<int>(i));
+    }
+}
+
+// Puts the encrypted neighbours of entry At (the entries after it in its
+// folder, then those before it) that are not decrypted yet on the cache's
+// worker.
+void TExeZip::TImpl::ReadAhead(std::size_t At) {
+    const auto [folder, place] = PlaceInFolder[At];
+    const std::vector<int>& entries = Folders[folder];
+    std::vector<int> candidates;
+    for (std::size_t step = 1; step < entries.size() && candidates.size() < TDecryptedCache::MaxAhead; ++step)
+        candidates.push_back(entries[(place + step) % entries.size()]);
+    std::vector<TDecryptedCache::TJob> jobs;
+    for (int index : Cache.Missing(candidates)) {
+        try {
+            TZipEntryData entry = EntryData(static_cast<std::size_t>(index));
+            if (TDecryptedCache::Fits(entry) && !Password.empty())
+                jobs.push_back({index, std::move(entry)});
+        } catch (const EZipError&) {
+            // Reported when the entry itself is opened.
+        }
+    }
+    Cache.Ahead(std::move(jobs), Password);
+}
 
 TExeZip::TExeZip() : FImpl(std::make_unique<TImpl>()) {}
 
@@ -142,6 +336,7 @@ TExeZip::~TExeZip() {
 }
 
 void TExeZip::SetPassword(const std::string& Password) {
+    FImpl->Cache.Clear();
     FImpl->Password = Password;
     if (FImpl->Archive)
         zip_set_default_password(FImpl->Archive, Password.empty() ? nullptr : Password.c_str());
@@ -189,15 +384,19 @@ void TExeZip::Open(const std::uint8_t* Data, std::uint64_t Size, bool Mapped) {
     FImpl->Flags = ReadHeaderFlags(Data, Size);
     if (FImpl->Flags.size() != FImpl->Names.size())
         FImpl->Flags.assign(FImpl->Names.size(), THeaderFlags{});
+    FImpl->IndexFolders();
 }
 
 void TExeZip::Close() {
+    FImpl->Cache.Clear(); // its worker reads the archive's bytes
     if (FImpl->Archive)
         zip_discard(FImpl->Archive);
     FImpl->Archive = nullptr;
     FImpl->Names.clear();
     FImpl->FirstByFoldedName.clear();
     FImpl->Flags.clear();
+    FImpl->Folders.clear();
+    FImpl->PlaceInFolder.clear();
 }
 
 bool TExeZip::Active() const {
@@ -209,20 +408,16 @@ int TExeZip::FindEntry(const std::string& Name) const {
     return found == FImpl->FirstByFoldedName.end() ? -1 : found->second;
 }
 
-std::unique_ptr<TZipEntryStream> TExeZip::OpenEntry(const std::string& Name) const {
-    int index = FindEntry(Name);
-    if (index < 0)
-        return nullptr;
-    const auto at = static_cast<std::size_t>(index);
-    const std::string& stored = FImpl->Names[at];
-    const THeaderFlags& headers = FImpl->Flags[at];
+TZipEntryData TExeZip::TImpl::EntryData(std::size_t At) const {
+    const std::string& stored = Names[At];
+    const THeaderFlags& headers = Flags[At];
     auto fail = [&](const std::string& reason) {
         return EZipError("Cannot extract \"" + stored + "\" from the archive: " + reason);
     };
     zip_stat_t stat;
     zip_stat_init(&stat);
-    if (zip_stat_index(FImpl->Archive, at, 0, &stat) != 0)
-        throw fail(zip_strerror(FImpl->Archive));
+    if (zip_stat_index(Archive, At, 0, &stat) != 0)
+        throw fail(zip_strerror(Archive));
     constexpr zip_uint64_t needed = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC;
     if ((stat.valid & needed) != needed)
         throw fail("its sizes are not recorded in the directory");
@@ -230,24 +425,41 @@ std::unique_ptr<TZipEntryStream> TExeZip::OpenEntry(const std::string& Name) con
     // state for entries marked with strong encryption).
     if (UsesStrongEncryption(headers, stat))
         throw fail("it uses strong encryption, which the reader does not support");
-    if (headers.DataOffset == 0 || headers.DataOffset > FImpl->Size ||
-        stat.comp_size > FImpl->Size - headers.DataOffset)
+    if (headers.DataOffset == 0 || headers.DataOffset > Size || stat.comp_size > Size - headers.DataOffset)
         throw fail("its data lies beyond the end of the archive");
     TZipEntryData entry;
     entry.Name = stored;
-    entry.Data = FImpl->Data + headers.DataOffset;
+    entry.Data = Data + headers.DataOffset;
     entry.CompressedSize = stat.comp_size;
     entry.Size = stat.size;
     entry.Method = static_cast<std::uint16_t>(stat.comp_method);
     entry.Encrypted = (headers.Central & 0x0001) != 0;
     entry.Crc = stat.crc;
-    entry.ReleaseBehind = FImpl->Mapped;
+    entry.ReleaseBehind = Mapped;
     // With a data descriptor the header's check byte is the high byte of the
     // modification time, otherwise that of the CRC.
     entry.CheckByte = (headers.Local & 0x0008) ? static_cast<std::uint8_t>(headers.LocalTime >> 8)
                                                : static_cast<std::uint8_t>(stat.crc >> 24);
-    if (entry.Encrypted && FImpl->Password.empty())
+    if (entry.Encrypted && Password.empty())
         throw fail("No password provided");
+    return entry;
+}
+
+std::unique_ptr<TZipEntryStream> TExeZip::OpenEntry(const std::string& Name) const {
+    int index = FindEntry(Name);
+    if (index < 0)
+        return nullptr;
+    const auto at = static_cast<std::size_t>(index);
+    TZipEntryData entry = FImpl->EntryData(at);
+    if (TDecryptedCache::Fits(entry)) {
+        entry.Decrypted = FImpl->Cache.Find(index);
+        if (!entry.Decrypted) {
+            // Null for a wrong password, which the stream reports.
+            entry.Decrypted = DecryptEntryData(entry, FImpl->Password);
+            FImpl->Cache.Add(index, entry.Decrypted);
+        }
+        FImpl->ReadAhead(at);
+    }
     return std::make_unique<TZipEntryStream>(entry, FImpl->Password);
 }
 
@@ -277,6 +489,10 @@ std::string TExeZip::ExtractEntryToString(const std::string& Name) const {
     TMemoryStream stream;
     ExtractEntry(Name, stream);
     return stream.AsString();
+}
+
+std::uint64_t TExeZip::DecryptedBytesKept() const {
+    return FImpl->Cache.Bytes();
 }
 
 int TExeZip::EntryCount() const {

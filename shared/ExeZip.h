@@ -56,6 +56,8 @@ public:
     std::unique_ptr<TZipEntryStream> OpenEntry(const std::string& Name) const;
 
     int EntryCount() const;
+    // Bytes of decrypted entry data kept for later reads (bounded).
+    std::uint64_t DecryptedBytesKept() const;
     std::vector<TZipEntryInfo> Entries() const;
 
 private:

@@ -52,6 +52,17 @@ void Decrypt(TKeys& K, const std::uint8_t* In, std::uint8_t* Out, std::size_t Co
     K = k;
 }
 
+// The keys after the password and the encryption header (Header, decrypted
+// into Plain).
+TKeys HeaderKeys(const std::uint8_t* Header, const std::string& Password,
+                 std::uint8_t (&Plain)[EncryptionHeaderSize]) {
+    TKeys keys;
+    for (char c : Password)
+        UpdateKeys(keys, CrcTable(), static_cast<std::uint8_t>(c));
+    Decrypt(keys, Header, Plain, EncryptionHeaderSize);
+    return keys;
+}
+
 struct TCheckpoint {
     std::uint64_t Out = 0;        // output position
     std::uint64_t ChunkStart = 0; // input offset of the chunk being inflated
@@ -68,7 +79,8 @@ struct TZipEntryStream::TImpl {
     const TZipEntryData& Entry;
     const std::uint8_t* Input = nullptr; // after the encryption header
     std::uint64_t InputSize = 0;
-    TKeys StartKeys; // after the encryption header
+    bool Cipher = false; // Input is still encrypted
+    TKeys StartKeys;     // after the encryption header
     TKeys Keys;
     std::uint64_t Pos = 0;    // where the decoder stands
     std::uint64_t Target = 0; // where the reader stands
@@ -130,7 +142,7 @@ struct TZipEntryStream::TImpl {
         while (done < Count) {
             std::uint64_t boundary = (Pos / StoredMarkSpacing + 1) * StoredMarkSpacing;
             auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(Count - done, boundary - Pos));
-            if (Entry.Encrypted)
+            if (Cipher)
                 Decrypt(Keys, Input + Pos, Out + done, piece);
             else
                 std::memcpy(Out + done, Input + Pos, piece);
@@ -144,7 +156,7 @@ struct TZipEntryStream::TImpl {
     }
 
     void RewindStored(std::uint64_t To) {
-        if (!Entry.Encrypted) {
+        if (!Cipher) {
             Pos = To;
             return;
         }
@@ -159,7 +171,7 @@ struct TZipEntryStream::TImpl {
         ReadThrough(ChunkStart);
         ChunkKeys = Keys;
         ChunkLength = static_cast<std::size_t>(std::min<std::uint64_t>(ChunkSize, InputSize - ChunkStart));
-        if (Entry.Encrypted)
+        if (Cipher)
             Decrypt(Keys, Input + ChunkStart, Chunk.data(), ChunkLength);
         else
             std::memcpy(Chunk.data(), Input + ChunkStart, ChunkLength);
@@ -266,7 +278,7 @@ struct TZipEntryStream::TImpl {
             else
                 RewindStored(Target);
         }
-        if (!Deflated() && !Entry.Encrypted) {
+        if (!Deflated() && !Cipher) {
             Pos = Target;
             return;
         }
@@ -275,6 +287,20 @@ struct TZipEntryStream::TImpl {
             Decode(scratch, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof scratch, Target - Pos)));
     }
 };
+
+std::shared_ptr<const std::vector<std::uint8_t>> DecryptEntryData(const TZipEntryData& Entry,
+                                                                  const std::string& Password) {
+    if (!Entry.Encrypted || Entry.CompressedSize < EncryptionHeaderSize)
+        return nullptr;
+    std::uint8_t plain[EncryptionHeaderSize];
+    TKeys keys = HeaderKeys(Entry.Data, Password, plain);
+    if (plain[EncryptionHeaderSize - 1] != Entry.CheckByte)
+        return nullptr;
+    auto data = std::make_shared<std::vector<std::uint8_t>>(
+        static_cast<std::size_t>(Entry.CompressedSize - EncryptionHeaderSize));
+    Decrypt(keys, Entry.Data + EncryptionHeaderSize, data->data(), data->size());
+    return data;
+}
 
 TZipEntryStream::TZipEntryStream(const TZipEntryData& Entry, const std::string& Password)
     : FEntry(Entry), FImpl(std::make_unique<TImpl>(FEntry)) {
@@ -286,17 +312,19 @@ TZipEntryStream::TZipEntryStream(const TZipEntryData& Entry, const std::string& 
         s.Fail("its data is shorter than the encryption header");
     s.Input = FEntry.Data + header;
     s.InputSize = FEntry.CompressedSize - header;
+    if (FEntry.Decrypted) {
+        s.Input = FEntry.Decrypted->data();
+        s.InputSize = FEntry.Decrypted->size();
+        FEntry.ReleaseBehind = false; // our own memory
+    }
     if (FEntry.Method == 0 && s.InputSize != FEntry.Size)
         s.Fail("its stored data is not as long as its recorded size");
-    if (FEntry.Encrypted) {
-        TKeys keys;
-        for (char c : Password)
-            UpdateKeys(keys, CrcTable(), static_cast<std::uint8_t>(c));
+    s.Cipher = FEntry.Encrypted && !FEntry.Decrypted;
+    if (s.Cipher) {
         std::uint8_t plain[EncryptionHeaderSize];
-        Decrypt(keys, FEntry.Data, plain, sizeof plain);
+        s.StartKeys = HeaderKeys(FEntry.Data, Password, plain);
         if (plain[EncryptionHeaderSize - 1] != FEntry.CheckByte)
             s.Fail("Wrong password provided");
-        s.StartKeys = keys;
     }
     s.Keys = s.StartKeys;
     s.Marks.push_back(s.StartKeys);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "shared/Streams.h"
 
@@ -36,7 +37,17 @@ struct TZipEntryData {
     // Data lies in a read-only file mapping: the pages read through are
     // given back as the stream goes on, so a long entry does not stay resident.
     bool ReleaseBehind = false;
+    // When set, the encrypted entry's data after the encryption header,
+    // already decrypted (DecryptEntryData); Data is not read then. The stream
+    // holds it for as long as it lives.
+    std::shared_ptr<const std::vector<std::uint8_t>> Decrypted;
 };
+
+// The data of an encrypted entry after its encryption header, decrypted
+// whole; null when the header's check byte does not match the password or
+// the data is shorter than the header.
+std::shared_ptr<const std::vector<std::uint8_t>> DecryptEntryData(const TZipEntryData& Entry,
+                                                                  const std::string& Password);
 
 // Read-only. Read raises EZipError for damaged data (bad deflate data, data
 // cut short, a CRC that does not match once the entry was read through from

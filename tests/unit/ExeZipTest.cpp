@@ -414,6 +414,51 @@ TEST_F(ExeZipTest, DataThatIsNotAnArchiveRaises) {
     }
 }
 
+// Small encrypted entries are decrypted once and kept, their folder's other
+// entries ahead of being asked for: what is kept must read as the entry
+// itself, stay bounded, and never serve another archive or password.
+TEST_F(ExeZipTest, DecryptedEntriesReadTheSameStayBoundedAndDieWithTheirArchive) {
+    std::filesystem::create_directories(Dir.Path() / "src/many");
+    std::vector<std::string> contents;
+    for (unsigned i = 0; i < 30; ++i) {
+        // More than is kept together; the last two past the size kept.
+        contents.push_back(RandomBytes(i < 28 ? 700000 + i : 1500000, i));
+        WriteFile(Dir / ("src/many/f" + std::to_string(i)), contents.back());
+    }
+    for (const std::string options : {"-0 -r", "-9 -r"}) {
+        SCOPED_TRACE(options);
+        TMemoryStream stream = Load(Zip(options, "many app", PayloadPassword));
+        TExeZip zip;
+        zip.SetPassword(PayloadPassword);
+        zip.Open(stream);
+        for (int pass = 0; pass < 2; ++pass)
+            for (unsigned i = 0; i < contents.size(); i += 1 + pass)
+                ASSERT_EQ(zip.ExtractEntryToString("many/f" + std::to_string(i)), contents[i]) << i;
+        EXPECT_LE(zip.DecryptedBytesKept(), 16u * 1024 * 1024);
+        EXPECT_GT(zip.DecryptedBytesKept(), 0u);
+
+        // A stream keeps its entry while the reader goes on and drops it.
+        auto open = zip.OpenEntry("many/f3");
+        ASSERT_TRUE(open);
+        zip.SetPassword("not the password");
+        EXPECT_EQ(zip.DecryptedBytesKept(), 0u);
+        EXPECT_THROW(zip.ExtractEntryToString("many/f3"), EZipError);
+        std::string read(contents[3].size(), '\0');
+        EXPECT_EQ(open->Read(read.data(), static_cast<std::int64_t>(read.size())),
+                  static_cast<std::int64_t>(read.size()));
+        EXPECT_EQ(read, contents[3]);
+
+        // Another archive at the same places: nothing of the first is served.
+        zip.SetPassword(PayloadPassword);
+        EXPECT_EQ(zip.ExtractEntryToString("many/f1"), contents[1]); // the worker starts
+        TMemoryStream other = Load(Zip(options, "app many/f2 many/f1", PayloadPassword));
+        zip.Open(other);
+        EXPECT_EQ(zip.ExtractEntryToString("many/f1"), contents[1]);
+        EXPECT_EQ(zip.ExtractEntryToString("app/index.html"), Text);
+        EXPECT_EQ(zip.ExtractEntryToString("app/css/site.css"), "body { color: red; }\n");
+    }
+}
+
 TEST_F(ExeZipTest, ReopeningReplacesTheEarlierArchive) {
     TMemoryStream first = Load(Zip("-0", "qvx.ini", PayloadPassword));
     TMemoryStream second = Load(Zip("-0", "app/index.html", PayloadPassword));
