@@ -309,9 +309,12 @@ void TExeZip::TImpl::IndexFolders() {
 
 // Puts the encrypted neighbours of entry At (the entries after it in its
 // folder, then those before it) that are not decrypted yet on the cache's
-// worker.
+// worker. The top level holds the settings and the engine's own files, read
+// once at start: nothing is read ahead there.
 void TExeZip::TImpl::ReadAhead(std::size_t At) {
     const auto [folder, place] = PlaceInFolder[At];
+    if (Names[At].find('/') == std::string::npos)
+        return;
     const std::vector<int>& entries = Folders[folder];
     std::vector<int> candidates;
     for (std::size_t step = 1; step < entries.size() && candidates.size() < TDecryptedCache::MaxAhead; ++step)
