@@ -138,7 +138,8 @@ class TDecryptedCache {
 public:
     static constexpr std::uint64_t MaxEntry = 1024 * 1024;
     static constexpr std::uint64_t MaxBytes = 16 * 1024 * 1024;
-    static constexpr std::size_t MaxAhead = 128; // neighbours looked at per entry opened
+    static constexpr std::size_t MaxAhead = 128;                    // neighbours looked at per entry opened
+    static constexpr std::uint64_t MaxAheadBytes = 2 * 1024 * 1024; // and decrypted for it
 
     using TData = std::shared_ptr<const std::vector<std::uint8_t>>;
     struct TJob {
@@ -320,11 +321,16 @@ void TExeZip::TImpl::ReadAhead(std::size_t At) {
     for (std::size_t step = 1; step < entries.size() && candidates.size() < TDecryptedCache::MaxAhead; ++step)
         candidates.push_back(entries[(place + step) % entries.size()]);
     std::vector<TDecryptedCache::TJob> jobs;
+    std::uint64_t bytes = 0;
     for (int index : Cache.Missing(candidates)) {
         try {
             TZipEntryData entry = EntryData(static_cast<std::size_t>(index));
-            if (TDecryptedCache::Fits(entry) && !Password.empty())
-                jobs.push_back({index, std::move(entry)});
+            if (!TDecryptedCache::Fits(entry) || Password.empty())
+                continue;
+            bytes += entry.CompressedSize;
+            if (bytes > TDecryptedCache::MaxAheadBytes)
+                break;
+            jobs.push_back({index, std::move(entry)});
         } catch (const EZipError&) {
             // Reported when the entry itself is opened.
         }
