@@ -219,7 +219,7 @@ private:
     // Keeps Data for entry Index; Ahead (decrypted before it was asked for)
     // only while there is room, else the oldest are dropped for it.
     void Keep(int Index, TData Data, bool Ahead) {
-        if (!Data || FReady.contains(Index) || Data->size() > MaxBytes)
+        if (!Data || FReady.contains(Index))
             return;
         if (Ahead && FBytes + Data->size() > MaxBytes)
             return;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include <zlib.h>
@@ -52,14 +53,16 @@ void Decrypt(TKeys& K, const std::uint8_t* In, std::uint8_t* Out, std::size_t Co
     K = k;
 }
 
-// The keys after the password and the encryption header (Header, decrypted
-// into Plain).
-TKeys HeaderKeys(const std::uint8_t* Header, const std::string& Password,
-                 std::uint8_t (&Plain)[EncryptionHeaderSize]) {
+// The cipher's keys after the password and the entry's encryption header;
+// none when the header's check byte does not match (a wrong password).
+std::optional<TKeys> StartKeysOf(const TZipEntryData& Entry, const std::string& Password) {
     TKeys keys;
     for (char c : Password)
         UpdateKeys(keys, CrcTable(), static_cast<std::uint8_t>(c));
-    Decrypt(keys, Header, Plain, EncryptionHeaderSize);
+    std::uint8_t plain[EncryptionHeaderSize];
+    Decrypt(keys, Entry.Data, plain, EncryptionHeaderSize);
+    if (plain[EncryptionHeaderSize - 1] != Entry.CheckByte)
+        return std::nullopt;
     return keys;
 }
 
@@ -292,13 +295,12 @@ std::shared_ptr<const std::vector<std::uint8_t>> DecryptEntryData(const TZipEntr
                                                                   const std::string& Password) {
     if (!Entry.Encrypted || Entry.CompressedSize < EncryptionHeaderSize)
         return nullptr;
-    std::uint8_t plain[EncryptionHeaderSize];
-    TKeys keys = HeaderKeys(Entry.Data, Password, plain);
-    if (plain[EncryptionHeaderSize - 1] != Entry.CheckByte)
+    std::optional<TKeys> keys = StartKeysOf(Entry, Password);
+    if (!keys)
         return nullptr;
     auto data = std::make_shared<std::vector<std::uint8_t>>(
         static_cast<std::size_t>(Entry.CompressedSize - EncryptionHeaderSize));
-    Decrypt(keys, Entry.Data + EncryptionHeaderSize, data->data(), data->size());
+    Decrypt(*keys, Entry.Data + EncryptionHeaderSize, data->data(), data->size());
     return data;
 }
 
@@ -321,10 +323,10 @@ TZipEntryStream::TZipEntryStream(const TZipEntryData& Entry, const std::string& 
         s.Fail("its stored data is not as long as its recorded size");
     s.Cipher = FEntry.Encrypted && !FEntry.Decrypted;
     if (s.Cipher) {
-        std::uint8_t plain[EncryptionHeaderSize];
-        s.StartKeys = HeaderKeys(FEntry.Data, Password, plain);
-        if (plain[EncryptionHeaderSize - 1] != FEntry.CheckByte)
+        std::optional<TKeys> keys = StartKeysOf(FEntry, Password);
+        if (!keys)
             s.Fail("Wrong password provided");
+        s.StartKeys = *keys;
     }
     s.Keys = s.StartKeys;
     s.Marks.push_back(s.StartKeys);
