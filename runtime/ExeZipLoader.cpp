@@ -15,12 +15,13 @@
 #include "runtime/EdgeInstallerForm.h"
 #include "runtime/LocalizedMessages.h"
 #include "runtime/RequirePasswordForm.h"
-#include "shared/browser/EdgeEx.h"
 #include "shared/IconFile.h"
 #include "shared/PayloadFormat.h"
+#include "shared/StrUtils.h"
 #include "shared/Streams.h"
 #include "shared/StylesUtils.h"
 #include "shared/SysUtils.h"
+#include "shared/browser/EdgeEx.h"
 
 namespace Norvane::Runtime {
 
@@ -323,6 +324,9 @@ void LoadExeZip() {
     AppIndexHtml = ProjectINI->ReadString(Ini::Section, Ini::IndexHtml, Ini::DefaultIndexHtml);
     if (AppID.empty() || AppName.empty() || AppFolderName.empty())
         EndStartup();
+    // The content types of the application's files are read from the system's
+    // tables on a worker thread while the engine loads, not at the first page.
+    Shared::TStrUtils::PrepareMimeTable();
 
     // 8. The application's icon for every window from here on, then the visual style.
     ApplyApplicationIcon();

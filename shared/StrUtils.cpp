@@ -12,10 +12,13 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <random>
+#include <system_error>
+#include <utility>
 
 namespace Norvane::Shared {
 
@@ -206,6 +209,32 @@ std::optional<std::vector<Platform::MimeSource>> MimeSourcesInUse;
 // use, made again only when they are changed.
 std::shared_ptr<const TMimeTable> MimeTableInUse;
 std::uint64_t MimeSourcesGeneration = 0; // changes of the sources so far
+// The table being built ahead on a worker thread (PrepareMimeTable) from the
+// sources in use; dropped when they change. Declared after the lock, so that
+// at the end of the process it waits for its worker before the lock goes.
+std::shared_future<std::shared_ptr<const TMimeTable>> MimeTableAhead;
+
+// Takes the table being built ahead out of its place. Called under the lock;
+// the caller lets it go after the lock (its worker takes the lock too).
+std::shared_future<std::shared_ptr<const TMimeTable>> TakeMimeTableAhead() {
+    return std::exchange(MimeTableAhead, {});
+}
+
+// The built-in list, then the registrations of Sources in their order.
+TMimeTable MimeTableFrom(const std::vector<Platform::MimeSource>& Sources) {
+    TMimeTable table;
+    table.reserve(1024);
+    for (const TMimeRow& row : BuiltInMimeTypes)
+        table[row.Extension] = row.ContentType;
+    std::vector<Platform::MimeRegistration> registrations;
+    for (const Platform::MimeSource& source : Sources) {
+        registrations.clear();
+        Platform::ReadMimeSource(source, registrations);
+        for (Platform::MimeRegistration& registration : registrations)
+            table[LowerAscii(registration.Extension)] = LowerAscii(registration.ContentType);
+    }
+    return table;
+}
 
 // Extension of a file name with its dot, in lower case; empty when the name
 // (after the last "/" or "\") has no dot.
@@ -241,32 +270,41 @@ std::vector<Platform::MimeSource> TStrUtils::GetMimeSources() {
 }
 
 void TStrUtils::SetMimeSources(const std::vector<Platform::MimeSource>& Sources) {
+    std::shared_future<std::shared_ptr<const TMimeTable>> ahead; // let go after the lock
     std::lock_guard lock(MimeSourcesLock);
     MimeSourcesInUse = Sources;
     MimeTableInUse.reset();
+    ahead = TakeMimeTableAhead();
     ++MimeSourcesGeneration;
 }
 
 void TStrUtils::ResetMimeSources() {
+    std::shared_future<std::shared_ptr<const TMimeTable>> ahead; // let go after the lock
     std::lock_guard lock(MimeSourcesLock);
     MimeSourcesInUse.reset();
     MimeTableInUse.reset();
+    ahead = TakeMimeTableAhead();
     ++MimeSourcesGeneration;
 }
 
-TMimeTable TStrUtils::GetMimeTable() {
-    TMimeTable table;
-    table.reserve(1024);
-    for (const TMimeRow& row : BuiltInMimeTypes)
-        table[row.Extension] = row.ContentType;
-    std::vector<Platform::MimeRegistration> registrations;
-    for (const Platform::MimeSource& source : GetMimeSources()) {
-        registrations.clear();
-        Platform::ReadMimeSource(source, registrations);
-        for (Platform::MimeRegistration& registration : registrations)
-            table[LowerAscii(registration.Extension)] = LowerAscii(registration.ContentType);
+void TStrUtils::PrepareMimeTable() {
+    std::lock_guard lock(MimeSourcesLock);
+    if (MimeTableInUse || MimeTableAhead.valid())
+        return;
+    // From the sources in use now: a change drops this table (SetMimeSources).
+    std::vector<Platform::MimeSource> sources =
+        MimeSourcesInUse ? *MimeSourcesInUse : Platform::SystemMimeSources();
+    try {
+        MimeTableAhead = std::async(std::launch::async, [sources = std::move(sources)] {
+                             return std::make_shared<const TMimeTable>(MimeTableFrom(sources));
+                         }).share();
+    } catch (const std::system_error&) {
+        // No thread to be had: the table is built on first use.
     }
-    return table;
+}
+
+TMimeTable TStrUtils::GetMimeTable() {
+    return MimeTableFrom(GetMimeSources());
 }
 
 std::string TStrUtils::DecodePercent(std::string_view Text) {
@@ -290,14 +328,16 @@ std::string TStrUtils::GetFileMIMEType(const std::string& FileName) {
     if (extension.empty())
         return Unknown;
     std::shared_ptr<const TMimeTable> table;
+    std::shared_future<std::shared_ptr<const TMimeTable>> ahead;
     std::uint64_t generation = 0;
     {
         std::lock_guard lock(MimeSourcesLock);
         table = MimeTableInUse;
+        ahead = MimeTableAhead;
         generation = MimeSourcesGeneration;
     }
     if (!table) {
-        table = std::make_shared<const TMimeTable>(GetMimeTable());
+        table = ahead.valid() ? ahead.get() : std::make_shared<const TMimeTable>(GetMimeTable());
         std::lock_guard lock(MimeSourcesLock);
         if (!MimeTableInUse && generation == MimeSourcesGeneration)
             MimeTableInUse = table; // not when the sources changed while it was built

@@ -82,11 +82,15 @@ public:
     // case hexadecimal). Bytes that are not valid UTF-8 count as U+FFFD.
     static std::string StringToJsonString(const std::string& Value);
 
-    // Content type of a file name by its extension, from a table built anew
-    // for every call: the built-in list, then the system's registrations
+    // Content type of a file name by its extension, from a table built on
+    // first use (or ahead, PrepareMimeTable) and again only when the sources
+    // change: the built-in list, then the system's registrations
     // (GetMimeSources) in their order. "application/octet-stream" when the
     // extension is nowhere.
     static std::string GetFileMIMEType(const std::string& FileName);
+    // Starts building that table on a worker thread, so that the first call
+    // finds it ready (or waits for it) instead of reading the system's files.
+    static void PrepareMimeTable();
     // The table GetFileMIMEType looks in, built anew.
     static TMimeTable GetMimeTable();
     // The system registrations the table is built from. By default the

@@ -594,6 +594,26 @@ TEST(GetFileMIMEType, TableIsBuiltOnceUntilTheSourcesChange) {
     EXPECT_EQ(TStrUtils::GetFileMIMEType("f.ext1"), "application/x-two");
 }
 
+TEST(GetFileMIMEType, TableBuiltAheadReadsTheSameAndGivesWayToNewSources) {
+    TempDir dir;
+    WriteFile(dir / "one.types", "application/x-one ext1\n");
+    WriteFile(dir / "two.types", "application/x-two ext1\n");
+    const MimeSource one{MimeSourceKind::ExtensionList, dir / "one.types"};
+    const MimeSource two{MimeSourceKind::ExtensionList, dir / "two.types"};
+    {
+        MimeSourcesScope scope({one});
+        TStrUtils::PrepareMimeTable();
+        TStrUtils::PrepareMimeTable(); // already under way
+        EXPECT_EQ(TStrUtils::GetFileMIMEType("f.ext1"), "application/x-one");
+        EXPECT_EQ(TStrUtils::GetFileMIMEType("a.css"), "text/css");
+    }
+    // The table built ahead from the sources before a change is never used.
+    MimeSourcesScope first({one});
+    TStrUtils::PrepareMimeTable();
+    MimeSourcesScope second({two});
+    EXPECT_EQ(TStrUtils::GetFileMIMEType("f.ext1"), "application/x-two");
+}
+
 TEST(SystemMimeSources, EtcMimeTypesThenDataFoldersLowestPriorityFirst) {
     TempDir dir;
     std::filesystem::create_directories(dir.Path() / "home/mime");
