@@ -210,15 +210,9 @@ std::optional<std::vector<Platform::MimeSource>> MimeSourcesInUse;
 std::shared_ptr<const TMimeTable> MimeTableInUse;
 std::uint64_t MimeSourcesGeneration = 0; // changes of the sources so far
 // The table being built ahead on a worker thread (PrepareMimeTable) from the
-// sources in use; dropped when they change. Declared after the lock, so that
-// at the end of the process it waits for its worker before the lock goes.
+// sources in use then; dropped when they change. Letting go of the last copy
+// waits for the worker, so it is done outside the lock.
 std::shared_future<std::shared_ptr<const TMimeTable>> MimeTableAhead;
-
-// Takes the table being built ahead out of its place. Called under the lock;
-// the caller lets it go after the lock (its worker takes the lock too).
-std::shared_future<std::shared_ptr<const TMimeTable>> TakeMimeTableAhead() {
-    return std::exchange(MimeTableAhead, {});
-}
 
 // The built-in list, then the registrations of Sources in their order.
 TMimeTable MimeTableFrom(const std::vector<Platform::MimeSource>& Sources) {
@@ -274,7 +268,7 @@ void TStrUtils::SetMimeSources(const std::vector<Platform::MimeSource>& Sources)
     std::lock_guard lock(MimeSourcesLock);
     MimeSourcesInUse = Sources;
     MimeTableInUse.reset();
-    ahead = TakeMimeTableAhead();
+    ahead = std::exchange(MimeTableAhead, {});
     ++MimeSourcesGeneration;
 }
 
@@ -283,7 +277,7 @@ void TStrUtils::ResetMimeSources() {
     std::lock_guard lock(MimeSourcesLock);
     MimeSourcesInUse.reset();
     MimeTableInUse.reset();
-    ahead = TakeMimeTableAhead();
+    ahead = std::exchange(MimeTableAhead, {});
     ++MimeSourcesGeneration;
 }
 
