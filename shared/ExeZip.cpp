@@ -314,7 +314,7 @@ void TExeZip::TImpl::IndexFolders() {
 // once at start: nothing is read ahead there.
 void TExeZip::TImpl::ReadAhead(std::size_t At) {
     const auto [folder, place] = PlaceInFolder[At];
-    if (Names[At].find('/') == std::string::npos)
+    if (Names[At].find('/') == std::string::npos || Password.empty())
         return;
     const std::vector<int>& entries = Folders[folder];
     std::vector<int> candidates;
@@ -325,7 +325,7 @@ void TExeZip::TImpl::ReadAhead(std::size_t At) {
     for (int index : Cache.Missing(candidates)) {
         try {
             TZipEntryData entry = EntryData(static_cast<std::size_t>(index));
-            if (!TDecryptedCache::Fits(entry) || Password.empty())
+            if (!TDecryptedCache::Fits(entry))
                 continue;
             bytes += entry.CompressedSize;
             if (bytes > TDecryptedCache::MaxAheadBytes)
