@@ -112,9 +112,7 @@ void ReloadWhenAsked() {
         ReloadListener.Listen(channel, [] { Platform::Ui::Application().Queue(ReloadPackage); });
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int RunApplication(int argc, char** argv) {
     using namespace Platform::Ui;
     RememberPackagePath();
     // The arguments as UTF-8 text (the entry's own are in the system's code
@@ -148,3 +146,17 @@ int main(int argc, char** argv) {
     }
     return 0;
 }
+
+} // namespace
+
+#ifdef NORVANE_RUNTIME_LIBRARY
+// On Linux the runtime is a library that its start program carries and loads
+// (platform/posix/start); this is the one name it exports.
+extern "C" int NorvaneRuntimeMain(int argc, char** argv) {
+    return RunApplication(argc, argv);
+}
+#else
+int main(int argc, char** argv) {
+    return RunApplication(argc, argv);
+}
+#endif

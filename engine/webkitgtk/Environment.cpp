@@ -6,6 +6,8 @@
 #include "engine/webkitgtk/WebResources.h"
 #include "engine/webkitgtk/WebView.h"
 
+#include <dlfcn.h>
+
 #include <map>
 
 namespace Norvane::Engine {
@@ -38,6 +40,24 @@ void OnInitializeNotificationPermissions(WebKitWebContext* Context, gpointer) {
     webkit_web_context_initialize_notification_permissions(Context, Allowed, nullptr);
     g_list_free(Allowed);
     webkit_security_origin_unref(Origin);
+}
+
+// The host loads this library with its own dependencies kept out of the
+// program's global scope, which keeps the symbol lookups of WebKit's libraries
+// and of the graphics drivers that WebKit's first context loads short. After
+// that context, the library and everything it brought join the global scope,
+// as in a program linked with WebKitGTK: GTK finds some of its own types by
+// name through the program (the widgets its dialogs build from templates, such
+// as the font chooser's). Only once; the extra reference is never given back.
+void JoinGlobalScope() {
+    static bool Joined = false;
+    if (Joined)
+        return;
+    Joined = true;
+    Dl_info Self;
+    if (!::dladdr(reinterpret_cast<void*>(&JoinGlobalScope), &Self) || !Self.dli_fname ||
+        !::dlopen(Self.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_GLOBAL))
+        g_warning("The engine library could not join the global symbol scope: %s", ::dlerror());
 }
 
 std::map<std::string, TEngineContext*>& Contexts() {
@@ -91,6 +111,7 @@ TEngineContext* GetEngineContext(const std::string& DataFolder) {
                                                      WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
     }
     g_object_unref(Manager);
+    JoinGlobalScope();
 
     const std::string ExtensionFolder = PrepareExtensionDirectory();
     if (!ExtensionFolder.empty()) {

@@ -53,3 +53,17 @@ if(TARGET norvane-runtime AND TARGET norvane_ui)
                     startup_widget_dump startup_xclose startup_drag_source sysutils_engine_fixture sysutils_engine_without_entry
                     StartupFormsTest)
 endif()
+
+# The start program of the runtime and its loading of the runtime library.
+if(TARGET norvane_start)
+  add_library(library_image_fixture MODULE ${CMAKE_SOURCE_DIR}/tests/fixtures/Start/ImageFixture.cpp)
+  target_link_libraries(library_image_fixture PRIVATE norvane_warnings)
+  add_executable(LibraryImageTest ${CMAKE_SOURCE_DIR}/tests/startup/LibraryImageTest.cpp)
+  target_link_libraries(LibraryImageTest PRIVATE norvane_start norvane_test_support GTest::gtest_main norvane_warnings)
+  target_compile_definitions(LibraryImageTest PRIVATE
+    LIBRARY_IMAGE_FIXTURE="$<TARGET_FILE:library_image_fixture>"
+    RUNTIME_PROGRAM="$<TARGET_FILE:norvane-runtime>"
+    RUNTIME_LIBRARY="$<TARGET_FILE:norvane-runtime-library>")
+  add_dependencies(LibraryImageTest library_image_fixture norvane-runtime)
+  gtest_discover_tests(LibraryImageTest DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
+endif()

@@ -266,6 +266,10 @@ TEST(EngineLoader, EnvironmentAskedForOnAWorkerThreadCompletesOnTheMainThread) {
     TComPtr<ICoreWebView2> NotAView;
     EXPECT_EQ(Result.Environment.As(NotAView), E_NOINTERFACE);
     EXPECT_FALSE(NotAView);
+
+    // Loaded into a local scope, the library and WebKit join the program's
+    // global scope with the environment, where GTK looks up types by name.
+    EXPECT_NE(::dlsym(RTLD_DEFAULT, "webkit_web_view_new"), nullptr);
 }
 
 TEST(EngineLoader, ControllerRequestsWithoutAUsableParentAreRefused) {
