@@ -8,8 +8,9 @@ source "$(dirname "$0")/../e2e/e2e_common.sh"
 app=$(pack_app focus "[App]\nID=norvane-focus\nName=Focus E2E\nDirName=webapp\nIndexHtml=focus.html\nDynamicAppTitle=1\n") ||
     exit 1
 start focus "$app"
-if wait_title "$PID" "E2E focus ready" 30 && w=$(page_window "$PID"); then
+if wait_title "$PID" "E2E focus (loaded|ready)" 30 && w=$(page_window "$PID"); then
     xdotool windowactivate --sync "$w" >/dev/null 2>&1 || true
+    wait_title "$PID" "E2E focus ready" 10 || fail "the page's field did not get the keyboard at start: $TITLE"
     xdotool type --delay 50 "abc"
     wait_title "$PID" "E2E focus typed=abc" 10 || fail "keys typed at start did not reach the page: $TITLE"
     # Away to another window and back: the page has the keys again; and
