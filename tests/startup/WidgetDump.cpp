@@ -4,7 +4,9 @@
 // dialogs and windows it drives with real input. One block per shown top-level
 // window:
 //   window title=<title> decorated=<0|1> modal=<0|1> width=<w> height=<h> pid=<pid> titlebar=<0|1>
-//     (titlebar: the window draws its own title bar)
+//   active=<0|1>
+//     (titlebar: the window draws its own title bar; active: the toolkit has
+//     taken the keyboard focus for it)
 //   label <text>
 //   button x=<x in its parent> at=<middle on the screen: x,y> <label without mnemonic underscores>
 //   entry visible=<0|1> char=<invisible character> length=<characters> icon=<0|1>
@@ -158,7 +160,8 @@ gboolean Dump(gpointer) {
                " modal=" + std::to_string(gtk_window_get_modal(window) ? 1 : 0) +
                " width=" + std::to_string(w) + " height=" + std::to_string(h) +
                " pid=" + std::to_string(::getpid()) +
-               " titlebar=" + std::to_string(gtk_window_get_titlebar(window) ? 1 : 0) + "\n";
+               " titlebar=" + std::to_string(gtk_window_get_titlebar(window) ? 1 : 0) +
+               " active=" + std::to_string(gtk_window_is_active(window) ? 1 : 0) + "\n";
         if (GtkWidget* child = gtk_bin_get_child(GTK_BIN(window)))
             DumpWidget(child, out);
         out += "end\n";

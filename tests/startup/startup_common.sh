@@ -144,7 +144,14 @@ activate() {
         sleep 0.1
         [ "$(xdotool getactivewindow 2>/dev/null)" = "$w" ] && break
     done
-    sleep 0.3 # the toolkit takes the focus change before the first key
+    # Keys only once the toolkit itself has taken the focus for the window (a
+    # loaded machine may be slow to get there); a window of a program without
+    # the dump module is given a moment instead.
+    for i in $(seq 1 50); do
+        grep -qsE "^window title=$2 .* pid=$1 .* active=1" "$T"/dump-* && return 0
+        sleep 0.1
+    done
+    sleep 0.3
 }
 
 # press PID TITLE KEYS...: real key presses into that window.
