@@ -234,28 +234,43 @@ private:
         }
     }
 
+    // The worker takes the waiting entries in batches of at most this size
+    // and decrypts each batch side by side; each is kept as soon as it is done.
+    static constexpr std::uint64_t BatchBytes = 256 * 1024;
+
     void Run() {
         for (;;) {
-            TJob job;
+            std::vector<TJob> batch;
             std::string password;
             {
                 std::unique_lock lock(FLock);
                 FWake.wait(lock, [this] { return FStopping || !FJobs.empty(); });
                 if (FStopping)
                     return;
-                job = std::move(FJobs.front());
-                FJobs.pop_front();
+                std::uint64_t bytes = 0;
+                while (!FJobs.empty() &&
+                       (batch.empty() || bytes + FJobs.front().Entry.CompressedSize <= BatchBytes)) {
+                    bytes += FJobs.front().Entry.CompressedSize;
+                    batch.push_back(std::move(FJobs.front()));
+                    FJobs.pop_front();
+                }
                 password = FPassword;
             }
-            TData data;
             try {
-                data = DecryptEntryData(job.Entry, password);
+                std::vector<const TZipEntryData*> entries;
+                for (const TJob& job : batch)
+                    entries.push_back(&job.Entry);
+                DecryptEntriesData(entries, password, [&](std::size_t Place, TData Data) {
+                    std::lock_guard lock(FLock);
+                    FQueued.erase(batch[Place].Index);
+                    Keep(batch[Place].Index, std::move(Data), true);
+                });
             } catch (const std::exception&) {
-                // No memory for it: the entry is decrypted when read.
+                // No memory for them: the entries not kept are decrypted when read.
             }
             std::lock_guard lock(FLock);
-            FQueued.erase(job.Index);
-            Keep(job.Index, std::move(data), true);
+            for (const TJob& job : batch)
+                FQueued.erase(job.Index);
         }
     }
 

@@ -41,16 +41,53 @@ inline void UpdateKeys(TKeys& K, const z_crc_t* Table, std::uint8_t Plain) {
     K.K2 = static_cast<std::uint32_t>(Table[(K.K2 ^ (K.K1 >> 24)) & 0xFF] ^ (K.K2 >> 8));
 }
 
+inline std::uint8_t DecryptByte(TKeys& K, const z_crc_t* Table, std::uint8_t Cipher) {
+    const std::uint32_t t = (K.K2 | 2) & 0xFFFF;
+    const auto plain = static_cast<std::uint8_t>(Cipher ^ static_cast<std::uint8_t>((t * (t ^ 1)) >> 8));
+    UpdateKeys(K, Table, plain);
+    return plain;
+}
+
 void Decrypt(TKeys& K, const std::uint8_t* In, std::uint8_t* Out, std::size_t Count) {
     const z_crc_t* table = CrcTable();
     TKeys k = K;
-    for (std::size_t i = 0; i < Count; ++i) {
-        std::uint32_t t = (k.K2 | 2) & 0xFFFF;
-        auto plain = static_cast<std::uint8_t>(In[i] ^ static_cast<std::uint8_t>((t * (t ^ 1)) >> 8));
-        Out[i] = plain;
-        UpdateKeys(k, table, plain);
-    }
+    for (std::size_t i = 0; i < Count; ++i)
+        Out[i] = DecryptByte(k, table, In[i]);
     K = k;
+}
+
+// One entry being decrypted side by side with others.
+struct TLane {
+    TKeys Keys;
+    const std::uint8_t* In = nullptr;
+    std::uint8_t* Out = nullptr;
+    std::size_t Left = 0;
+    std::size_t Place = 0; // in the caller's list
+    std::shared_ptr<std::vector<std::uint8_t>> Data;
+};
+constexpr std::size_t Lanes = 4;
+
+// Count bytes of each of the lanes, a byte of each in turn: the processor
+// works on the four independent chains at once.
+void DecryptLanes(TLane* L, std::size_t Count) {
+    const z_crc_t* table = CrcTable();
+    TKeys k[Lanes];
+    const std::uint8_t* in[Lanes];
+    std::uint8_t* out[Lanes];
+    for (std::size_t j = 0; j < Lanes; ++j) {
+        k[j] = L[j].Keys;
+        in[j] = L[j].In;
+        out[j] = L[j].Out;
+    }
+    for (std::size_t i = 0; i < Count; ++i)
+        for (std::size_t j = 0; j < Lanes; ++j)
+            out[j][i] = DecryptByte(k[j], table, in[j][i]);
+    for (std::size_t j = 0; j < Lanes; ++j) {
+        L[j].Keys = k[j];
+        L[j].In += Count;
+        L[j].Out += Count;
+        L[j].Left -= Count;
+    }
 }
 
 // The cipher's keys after the password and the entry's encryption header;
@@ -302,6 +339,55 @@ std::shared_ptr<const std::vector<std::uint8_t>> DecryptEntryData(const TZipEntr
         static_cast<std::size_t>(Entry.CompressedSize - EncryptionHeaderSize));
     Decrypt(*keys, Entry.Data + EncryptionHeaderSize, data->data(), data->size());
     return data;
+}
+
+void DecryptEntriesData(
+    const std::vector<const TZipEntryData*>& Entries, const std::string& Password,
+    const std::function<void(std::size_t, std::shared_ptr<const std::vector<std::uint8_t>>)>& Done) {
+    TLane lanes[Lanes];
+    std::size_t active = 0;
+    std::size_t next = 0;
+    auto fill = [&] {
+        while (active < Lanes && next < Entries.size()) {
+            const std::size_t place = next++;
+            const TZipEntryData& entry = *Entries[place];
+            std::optional<TKeys> keys;
+            if (entry.Encrypted && entry.CompressedSize >= EncryptionHeaderSize)
+                keys = StartKeysOf(entry, Password);
+            if (!keys) {
+                Done(place, nullptr);
+                continue;
+            }
+            auto data = std::make_shared<std::vector<std::uint8_t>>(
+                static_cast<std::size_t>(entry.CompressedSize - EncryptionHeaderSize));
+            lanes[active++] = {
+                *keys, entry.Data + EncryptionHeaderSize, data->data(), data->size(), place, std::move(data)};
+        }
+    };
+    for (fill(); active > 0; fill()) {
+        if (active == Lanes) {
+            std::size_t step = lanes[0].Left;
+            for (std::size_t j = 1; j < Lanes; ++j)
+                step = std::min(step, lanes[j].Left);
+            DecryptLanes(lanes, step);
+        } else {
+            // The last few entries, fewer than the lanes: one after another.
+            for (std::size_t j = 0; j < active; ++j) {
+                Decrypt(lanes[j].Keys, lanes[j].In, lanes[j].Out, lanes[j].Left);
+                lanes[j].Left = 0;
+            }
+        }
+        for (std::size_t j = 0; j < active;) {
+            if (lanes[j].Left > 0) {
+                ++j;
+                continue;
+            }
+            Done(lanes[j].Place, std::move(lanes[j].Data));
+            if (j != active - 1)
+                lanes[j] = std::move(lanes[active - 1]);
+            --active;
+        }
+    }
 }
 
 TZipEntryStream::TZipEntryStream(const TZipEntryData& Entry, const std::string& Password)

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -48,6 +49,15 @@ struct TZipEntryData {
 // the data is shorter than the header.
 std::shared_ptr<const std::vector<std::uint8_t>> DecryptEntryData(const TZipEntryData& Entry,
                                                                   const std::string& Password);
+
+// DecryptEntryData for several entries at once. The cipher is serial within
+// an entry, so a few entries decrypted side by side take far less time than
+// one after another. Done gets each entry's place in Entries and its data
+// (null as above) as soon as that entry is done; the entries' data must stay
+// readable until the call returns.
+void DecryptEntriesData(
+    const std::vector<const TZipEntryData*>& Entries, const std::string& Password,
+    const std::function<void(std::size_t, std::shared_ptr<const std::vector<std::uint8_t>>)>& Done);
 
 // Read-only. Read raises EZipError for damaged data (bad deflate data, data
 // cut short, a CRC that does not match once the entry was read through from

@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <new>
 #include <random>
+#include <thread>
 
 #include "tests/support/TestSupport.h"
 
@@ -457,6 +459,29 @@ TEST_F(ExeZipTest, DecryptedEntriesReadTheSameStayBoundedAndDieWithTheirArchive)
         EXPECT_EQ(zip.ExtractEntryToString("app/index.html"), Text);
         EXPECT_EQ(zip.ExtractEntryToString("app/css/site.css"), "body { color: red; }\n");
     }
+}
+
+TEST_F(ExeZipTest, EntriesDecryptedTogetherAheadReadTheSame) {
+    // Entries of many lengths (none, shorter and longer than their
+    // neighbours), decrypted side by side by the read-ahead of the first.
+    std::filesystem::create_directories(Dir.Path() / "src/lanes");
+    std::vector<std::string> contents;
+    std::uint64_t total = 0;
+    for (unsigned i = 0; i < 23; ++i) {
+        contents.push_back(RandomBytes(i == 5 ? 0 : (i * 7919u) % 20000u + i % 3, 100 + i));
+        total += contents.back().size();
+        WriteFile(Dir / ("src/lanes/f" + std::to_string(i)), contents.back());
+    }
+    TMemoryStream stream = Load(Zip("-0 -r", "lanes", PayloadPassword));
+    TExeZip zip;
+    zip.SetPassword(PayloadPassword);
+    zip.Open(stream);
+    ASSERT_EQ(zip.ExtractEntryToString("lanes/f0"), contents[0]);
+    for (int wait = 0; wait < 1000 && zip.DecryptedBytesKept() < total; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(zip.DecryptedBytesKept(), total) << "the neighbours were not all read ahead";
+    for (unsigned i = 0; i < contents.size(); ++i)
+        EXPECT_EQ(zip.ExtractEntryToString("lanes/f" + std::to_string(i)), contents[i]) << i;
 }
 
 TEST_F(ExeZipTest, ReopeningReplacesTheEarlierArchive) {
