@@ -3,8 +3,8 @@
 // NORVANE_WIDGET_DUMP, every 50 ms, so that a script can read the texts of
 // dialogs and windows it drives with real input. One block per shown top-level
 // window:
-//   window title=<title> decorated=<0|1> modal=<0|1> width=<w> height=<h> pid=<pid> titlebar=<0|1>
-//   active=<0|1>
+//   window title=<title> decorated=<0|1> modal=<0|1> width=<w> height=<h> pid=<pid> (same line:)
+//     titlebar=<0|1> active=<0|1>
 //     (titlebar: the window draws its own title bar; active: the toolkit has
 //     taken the keyboard focus for it)
 //   label <text>
