@@ -328,19 +328,6 @@ struct TZipEntryStream::TImpl {
     }
 };
 
-std::shared_ptr<const std::vector<std::uint8_t>> DecryptEntryData(const TZipEntryData& Entry,
-                                                                  const std::string& Password) {
-    if (!Entry.Encrypted || Entry.CompressedSize < EncryptionHeaderSize)
-        return nullptr;
-    std::optional<TKeys> keys = StartKeysOf(Entry, Password);
-    if (!keys)
-        return nullptr;
-    auto data = std::make_shared<std::vector<std::uint8_t>>(
-        static_cast<std::size_t>(Entry.CompressedSize - EncryptionHeaderSize));
-    Decrypt(*keys, Entry.Data + EncryptionHeaderSize, data->data(), data->size());
-    return data;
-}
-
 void DecryptEntriesData(
     const std::vector<const TZipEntryData*>& Entries, const std::string& Password,
     const std::function<void(std::size_t, std::shared_ptr<const std::vector<std::uint8_t>>)>& Done) {
@@ -388,6 +375,14 @@ void DecryptEntriesData(
             --active;
         }
     }
+}
+
+std::shared_ptr<const std::vector<std::uint8_t>> DecryptEntryData(const TZipEntryData& Entry,
+                                                                  const std::string& Password) {
+    std::shared_ptr<const std::vector<std::uint8_t>> data;
+    DecryptEntriesData({&Entry}, Password,
+                       [&data](std::size_t, auto Decrypted) { data = std::move(Decrypted); });
+    return data;
 }
 
 TZipEntryStream::TZipEntryStream(const TZipEntryData& Entry, const std::string& Password)
