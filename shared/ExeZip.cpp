@@ -8,7 +8,6 @@
 #include <mutex>
 #include <thread>
 #include <unordered_map>
-#include <unordered_set>
 #include <zip.h>
 
 namespace Norvane::Shared {
@@ -172,7 +171,7 @@ public:
         if (FBytes >= MaxBytes - MaxEntry)
             return missing;
         for (int index : Candidates)
-            if (!FReady.contains(index) && !FQueued.contains(index))
+            if (StateOf(index) == 0)
                 missing.push_back(index);
         return missing;
     }
@@ -185,8 +184,10 @@ public:
         std::lock_guard lock(FLock);
         FPassword = Password;
         for (TJob& job : Jobs)
-            if (FQueued.insert(job.Index).second)
+            if (!(StateOf(job.Index) & Waiting)) {
+                StateOf(job.Index) |= Waiting;
                 FJobs.push_back(std::move(job));
+            }
         if (!FWorker.joinable())
             FWorker = std::thread([this] { Run(); });
         FWake.notify_one();
@@ -211,7 +212,7 @@ public:
         FStopping = false;
         FReady.clear();
         FOrder.clear();
-        FQueued.clear();
+        FState.clear();
         FBytes = 0;
     }
 
@@ -219,16 +220,18 @@ private:
     // Keeps Data for entry Index; Ahead (decrypted before it was asked for)
     // only while there is room, else the oldest are dropped for it.
     void Keep(int Index, TData Data, bool Ahead) {
-        if (!Data || FReady.contains(Index))
+        if (!Data || (StateOf(Index) & Kept))
             return;
         if (Ahead && FBytes + Data->size() > MaxBytes)
             return;
         FBytes += Data->size();
         FReady.emplace(Index, std::move(Data));
+        StateOf(Index) |= Kept;
         FOrder.push_back(Index);
         while (FBytes > MaxBytes) {
             auto oldest = FReady.find(FOrder.front());
             FBytes -= oldest->second->size();
+            StateOf(oldest->first) &= static_cast<std::uint8_t>(~Kept);
             FReady.erase(oldest);
             FOrder.pop_front();
         }
@@ -262,7 +265,7 @@ private:
                     entries.push_back(&job.Entry);
                 DecryptEntriesData(entries, password, [&](std::size_t Place, TData Data) {
                     std::lock_guard lock(FLock);
-                    FQueued.erase(batch[Place].Index);
+                    StateOf(batch[Place].Index) &= static_cast<std::uint8_t>(~Waiting);
                     Keep(batch[Place].Index, std::move(Data), true);
                 });
             } catch (const std::exception&) {
@@ -270,7 +273,7 @@ private:
             }
             std::lock_guard lock(FLock);
             for (const TJob& job : batch)
-                FQueued.erase(job.Index);
+                StateOf(job.Index) &= static_cast<std::uint8_t>(~Waiting);
         }
     }
 
@@ -280,7 +283,17 @@ private:
     std::deque<int> FOrder; // of FReady, oldest first
     std::uint64_t FBytes = 0;
     std::deque<TJob> FJobs;
-    std::unordered_set<int> FQueued; // in FJobs or being decrypted
+    // Each entry's state by its index (FLock held): kept, waiting (in FJobs
+    // or being decrypted), both or neither (0). A plain table, as every entry
+    // opened looks up its many neighbours.
+    enum : std::uint8_t { Kept = 1, Waiting = 2 };
+    std::vector<std::uint8_t> FState;
+    std::uint8_t& StateOf(int Index) {
+        const auto at = static_cast<std::size_t>(Index);
+        if (at >= FState.size())
+            FState.resize(at + 1);
+        return FState[at];
+    }
     std::string FPassword;
     std::thread FWorker;
     bool FStopping = false;

@@ -56,9 +56,21 @@ void Decrypt(TKeys& K, const std::uint8_t* In, std::uint8_t* Out, std::size_t Co
     K = k;
 }
 
+// The CRC of a stored entry's plain bytes, from the cipher's first key
+// before (Start) and after (End) them. That key is a CRC register run over the
+// same bytes from another start, and a CRC register's state is linear in its
+// start: the two runs differ by the starts' difference carried over Length
+// bytes (crc32_combine with a zero second CRC does that carrying).
+std::uint32_t CrcOfKeys(std::uint32_t Start, std::uint32_t End, std::uint64_t Length) {
+    constexpr std::uint32_t Ones = 0xFFFFFFFFu;
+    const auto carried = crc32_combine(Start ^ Ones, 0, static_cast<z_off_t>(Length));
+    return End ^ static_cast<std::uint32_t>(carried) ^ Ones;
+}
+
 // One entry being decrypted side by side with others.
 struct TLane {
     TKeys Keys;
+    std::uint32_t StartK0 = 0; // the first key after the encryption header
     const std::uint8_t* In = nullptr;
     std::uint8_t* Out = nullptr;
     std::size_t Left = 0;
@@ -66,6 +78,9 @@ struct TLane {
     std::shared_ptr<std::vector<std::uint8_t>> Data;
 };
 constexpr std::size_t Lanes = 4;
+// Stored data longer than this (beyond the CRC functions' length type on
+// every platform) is not checked while decrypted, nor returned.
+constexpr std::uint64_t MaxCheckedLength = 0x7FFFFFFF;
 
 // Count bytes of each of the lanes, a byte of each in turn: the processor
 // works on the four independent chains at once.
@@ -347,8 +362,9 @@ void DecryptEntriesData(
             }
             auto data = std::make_shared<std::vector<std::uint8_t>>(
                 static_cast<std::size_t>(entry.CompressedSize - EncryptionHeaderSize));
-            lanes[active++] = {
-                *keys, entry.Data + EncryptionHeaderSize, data->data(), data->size(), place, std::move(data)};
+            lanes[active++] = {*keys,          keys->K0,     entry.Data + EncryptionHeaderSize,
+                               data->data(),   data->size(), place,
+                               std::move(data)};
         }
     };
     for (fill(); active > 0; fill()) {
@@ -369,7 +385,13 @@ void DecryptEntriesData(
                 ++j;
                 continue;
             }
-            Done(lanes[j].Place, std::move(lanes[j].Data));
+            // Stored data is the entry itself: kept only when its CRC matches
+            // (the stream then need not check it again).
+            const TZipEntryData& entry = *Entries[lanes[j].Place];
+            const bool matches =
+                entry.Method != 0 || (lanes[j].Data->size() == entry.Size && entry.Size <= MaxCheckedLength &&
+                                      CrcOfKeys(lanes[j].StartK0, lanes[j].Keys.K0, entry.Size) == entry.Crc);
+            Done(lanes[j].Place, matches ? std::move(lanes[j].Data) : nullptr);
             if (j != active - 1)
                 lanes[j] = std::move(lanes[active - 1]);
             --active;
@@ -420,6 +442,10 @@ TZipEntryStream::TZipEntryStream(const TZipEntryData& Entry, const std::string& 
     }
     if (FEntry.Size == 0 && FEntry.Crc != 0)
         s.Fail("CRC error");
+    if (FEntry.Decrypted && !s.Deflated()) {
+        s.Crc = FEntry.Crc; // checked while decrypted
+        s.CrcPos = FEntry.Size;
+    }
 }
 
 TZipEntryStream::~TZipEntryStream() = default;

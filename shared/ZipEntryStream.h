@@ -39,14 +39,16 @@ struct TZipEntryData {
     // given back as the stream goes on, so a long entry does not stay resident.
     bool ReleaseBehind = false;
     // When set, the encrypted entry's data after the encryption header,
-    // already decrypted (DecryptEntryData); Data is not read then. The stream
-    // holds it for as long as it lives.
+    // already decrypted (DecryptEntryData, which has checked a stored entry's
+    // CRC); Data is not read then. The stream holds it for as long as it lives.
     std::shared_ptr<const std::vector<std::uint8_t>> Decrypted;
 };
 
 // The data of an encrypted entry after its encryption header, decrypted
-// whole; null when the header's check byte does not match the password or
-// the data is shorter than the header.
+// whole; null when the header's check byte does not match the password, the
+// data is shorter than the header, or, for a stored entry, the data does not
+// match its recorded size and CRC (the stream then decrypts the entry itself
+// and reports the fault).
 std::shared_ptr<const std::vector<std::uint8_t>> DecryptEntryData(const TZipEntryData& Entry,
                                                                   const std::string& Password);
 
