@@ -139,6 +139,7 @@ public:
     static constexpr std::uint64_t MaxBytes = 16 * 1024 * 1024;
     static constexpr std::size_t MaxAhead = 128;                    // neighbours looked at per entry opened
     static constexpr std::uint64_t MaxAheadBytes = 2 * 1024 * 1024; // and decrypted for it
+    static constexpr std::size_t AheadBatch = 16;                   // missing ones put on the list together
 
     using TData = std::shared_ptr<const std::vector<std::uint8_t>>;
     struct TJob {
@@ -348,9 +349,16 @@ void TExeZip::TImpl::ReadAhead(std::size_t At) {
     std::vector<int> candidates;
     for (std::size_t step = 1; step < entries.size() && candidates.size() < TDecryptedCache::MaxAhead; ++step)
         candidates.push_back(entries[(place + step) % entries.size()]);
+    // Once the neighbours are ahead, the next few missing ones wait until
+    // there are enough of them to keep the worker's lanes busy, rather than
+    // waking it for every entry opened.
+    const std::vector<int> missing = Cache.Missing(candidates);
+    if (missing.empty() ||
+        (missing.size() < TDecryptedCache::AheadBatch && missing.front() != candidates.front()))
+        return;
     std::vector<TDecryptedCache::TJob> jobs;
     std::uint64_t bytes = 0;
-    for (int index : Cache.Missing(candidates)) {
+    for (int index : missing) {
         try {
             TZipEntryData entry = EntryData(static_cast<std::size_t>(index));
             if (!TDecryptedCache::Fits(entry))
