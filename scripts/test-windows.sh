@@ -83,6 +83,13 @@ run_build() {
         note=" (wine ended by signal $((status - 128)) once; tried again)"
         continue
       fi
+      # Wine could not start the program at all (its own launcher reports
+      # "ShellExecuteEx failed" and the program printed nothing): once more.
+      if [ "$status" -ne 0 ] && [ "$attempt" -eq 1 ] && grep -q 'ShellExecuteEx failed' "$log" &&
+        ! grep -q '^\[==========\]' "$log"; then
+        note=" (wine could not start it once; tried again)"
+        continue
+      fi
       break
     done
     if [ "$status" -eq 0 ] && grep -q '^\[  PASSED  \]' "$log" && ! grep -q '^\[  FAILED  \]' "$log"; then
