@@ -22,6 +22,11 @@ std::vector<std::string> ProcessArguments();
 // Identifier of the running process.
 std::int64_t CurrentProcessId();
 
+// Makes the calling thread background work: it gets a processor only when
+// the other threads and programs leave one (here the thread alone takes a
+// nice value of 15).
+void RunCurrentThreadInBackground();
+
 std::optional<std::string> GetEnv(const std::string& name);
 void SetEnv(const std::string& name, const std::string& value);
 void UnsetEnv(const std::string& name);

@@ -1,5 +1,6 @@
 #include "shared/ExeZip.h"
 
+#include "platform/Process.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -242,7 +243,11 @@ private:
     // and decrypts each batch side by side; each is kept as soon as it is done.
     static constexpr std::uint64_t BatchBytes = 256 * 1024;
 
+    // Reading ahead is a guess: the worker runs in the background, so it
+    // never takes a processor from the engine's processes serving the page
+    // (an entry asked for before it is done is decrypted by its reader).
     void Run() {
+        Platform::RunCurrentThreadInBackground();
         for (;;) {
             std::vector<TJob> batch;
             std::string password;

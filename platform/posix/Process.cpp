@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <dlfcn.h>
 #include <mutex>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -49,6 +50,11 @@ void ExitProcess(int code) {
 
 std::int64_t CurrentProcessId() {
     return static_cast<std::int64_t>(::getpid());
+}
+
+void RunCurrentThreadInBackground() {
+    // Linux gives each thread a nice value of its own.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 15);
 }
 
 std::optional<std::string> GetEnv(const std::string& name) {

@@ -47,6 +47,10 @@ std::int64_t CurrentProcessId() {
     return static_cast<std::int64_t>(::GetCurrentProcessId());
 }
 
+void RunCurrentThreadInBackground() {
+    ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_LOWEST);
+}
+
 std::optional<std::string> GetEnv(const std::string& name) {
     std::wstring wideName = Win32::Widen(name);
     // An empty variable also gives 0, without an error of its own.

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <new>
 #include <random>
+#include <sstream>
 #include <thread>
 
 #include "tests/support/TestSupport.h"
@@ -487,6 +488,21 @@ TEST_F(ExeZipTest, EntriesDecryptedTogetherAheadReadTheSame) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_EQ(zip.DecryptedBytesKept(), total)
         << "the neighbours were not all read ahead, or the damaged one was";
+    // The worker that read them runs in the background: nice 15, unlike the
+    // test's own thread.
+    auto niceOf = [](const std::filesystem::path& task) {
+        const std::string stat = ReadFile((task / "stat").string());
+        std::istringstream fields(stat.substr(stat.rfind(')') + 2)); // from field 3, the state
+        std::string field;
+        for (int i = 3; i <= 19 && fields >> field; ++i) {
+        }
+        return field; // field 19
+    };
+    const std::string own = niceOf("/proc/thread-self");
+    bool background = false;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+        background = background || (niceOf(task.path()) == "15" && own != "15");
+    EXPECT_TRUE(background) << "no thread of the reader runs in the background";
     for (unsigned i = 0; i < contents.size(); ++i) {
         if (i != 7) {
             EXPECT_EQ(zip.ExtractEntryToString("lanes/f" + std::to_string(i)), contents[i]) << i;

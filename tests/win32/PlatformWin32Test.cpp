@@ -210,6 +210,13 @@ TEST(Win32System, FoldersNamesAndPaths) {
     EXPECT_FALSE(IsValidFileNameComponent("a\\b"));
     EXPECT_FALSE(IsValidFileNameComponent(std::string(256, 'x')));
     EXPECT_FALSE(SystemErrorMessage(ERROR_FILE_NOT_FOUND).empty());
+    int background = 0;
+    std::thread([&] {
+        RunCurrentThreadInBackground();
+        background = ::GetThreadPriority(::GetCurrentThread());
+    }).join();
+    EXPECT_EQ(background, THREAD_PRIORITY_LOWEST);
+    EXPECT_EQ(::GetThreadPriority(::GetCurrentThread()), THREAD_PRIORITY_NORMAL);
 }
 
 TEST(Win32Files, MappedFileShowsTheBytesAndNamesWhatFailed) {
