@@ -165,8 +165,8 @@ public:
         Keep(Index, std::move(Data), false);
     }
 
-    // Of Candidates, those neither kept nor waiting; none when the cache is
-    // full.
+    // Of Candidates, those neither kept, waiting nor marked not to be read
+    // ahead; none when the cache is full.
     std::vector<int> Missing(const std::vector<int>& Candidates) {
         std::lock_guard lock(FLock);
         std::vector<int> missing;
@@ -176,6 +176,14 @@ public:
             if (StateOf(index) == 0)
                 missing.push_back(index);
         return missing;
+    }
+
+    // Entries never to be read ahead (too long, or damaged), so that they are
+    // not looked at again for every neighbour opened.
+    void Unfit(const std::vector<int>& Indexes) {
+        std::lock_guard lock(FLock);
+        for (int index : Indexes)
+            StateOf(index) |= NotAhead;
     }
 
     // Decrypts Jobs on the worker, which starts with the first. Their data
@@ -290,9 +298,9 @@ private:
     std::uint64_t FBytes = 0;
     std::deque<TJob> FJobs;
     // Each entry's state by its index (FLock held): kept, waiting (in FJobs
-    // or being decrypted), both or neither (0). A plain table, as every entry
-    // opened looks up its many neighbours.
-    enum : std::uint8_t { Kept = 1, Waiting = 2 };
+    // or being decrypted), not to be read ahead, or none of these (0). A plain
+    // table, as every entry opened looks up its many neighbours.
+    enum : std::uint8_t { Kept = 1, Waiting = 2, NotAhead = 4 };
     std::vector<std::uint8_t> FState;
     std::uint8_t& StateOf(int Index) {
         const auto at = static_cast<std::size_t>(Index);
@@ -362,20 +370,24 @@ void TExeZip::TImpl::ReadAhead(std::size_t At) {
         (missing.size() < TDecryptedCache::AheadBatch && missing.front() != candidates.front()))
         return;
     std::vector<TDecryptedCache::TJob> jobs;
+    std::vector<int> unfit;
     std::uint64_t bytes = 0;
     for (int index : missing) {
         try {
             TZipEntryData entry = EntryData(static_cast<std::size_t>(index));
-            if (!TDecryptedCache::Fits(entry))
+            if (!TDecryptedCache::Fits(entry)) {
+                unfit.push_back(index);
                 continue;
+            }
             bytes += entry.CompressedSize;
             if (bytes > TDecryptedCache::MaxAheadBytes)
                 break;
             jobs.push_back({index, std::move(entry)});
         } catch (const EZipError&) {
-            // Reported when the entry itself is opened.
+            unfit.push_back(index); // reported when the entry itself is opened
         }
     }
+    Cache.Unfit(unfit);
     Cache.Ahead(std::move(jobs), Password);
 }
 
