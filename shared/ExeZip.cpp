@@ -180,7 +180,7 @@ public:
 
     // Entries never to be read ahead (too long, or damaged), so that they are
     // not looked at again for every neighbour opened.
-    void Unfit(const std::vector<int>& Indexes) {
+    void MarkNotAhead(const std::vector<int>& Indexes) {
         std::lock_guard lock(FLock);
         for (int index : Indexes)
             StateOf(index) |= NotAhead;
@@ -370,13 +370,13 @@ void TExeZip::TImpl::ReadAhead(std::size_t At) {
         (missing.size() < TDecryptedCache::AheadBatch && missing.front() != candidates.front()))
         return;
     std::vector<TDecryptedCache::TJob> jobs;
-    std::vector<int> unfit;
+    std::vector<int> notAhead;
     std::uint64_t bytes = 0;
     for (int index : missing) {
         try {
             TZipEntryData entry = EntryData(static_cast<std::size_t>(index));
             if (!TDecryptedCache::Fits(entry)) {
-                unfit.push_back(index);
+                notAhead.push_back(index);
                 continue;
             }
             bytes += entry.CompressedSize;
@@ -384,10 +384,10 @@ void TExeZip::TImpl::ReadAhead(std::size_t At) {
                 break;
             jobs.push_back({index, std::move(entry)});
         } catch (const EZipError&) {
-            unfit.push_back(index); // reported when the entry itself is opened
+            notAhead.push_back(index); // reported when the entry itself is opened
         }
     }
-    Cache.Unfit(unfit);
+    Cache.MarkNotAhead(notAhead);
     Cache.Ahead(std::move(jobs), Password);
 }
 
