@@ -122,14 +122,19 @@ wait_exit() {
     wait "$pid" 2>/dev/null || true
 }
 
-# x_window PID TITLE: the X window of the process with that exact title.
+# x_window PID TITLE: the X window of the process with that exact title. A
+# search misses windows when another window goes away while it runs (other
+# tests run beside this one): looked for again for up to three seconds.
 x_window() {
-    local w
-    for w in $(xdotool search --name "^$2\$" 2>/dev/null); do
-        if [ "$(xdotool getwindowpid "$w" 2>/dev/null)" = "$1" ]; then
-            echo "$w"
-            return 0
-        fi
+    local w _
+    for _ in $(seq 1 30); do
+        for w in $(xdotool search --name "^$2\$" 2>/dev/null); do
+            if [ "$(xdotool getwindowpid "$w" 2>/dev/null)" = "$1" ]; then
+                echo "$w"
+                return 0
+            fi
+        done
+        sleep 0.1
     done
     return 1
 }
