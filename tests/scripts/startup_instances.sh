@@ -25,7 +25,11 @@ expect_exit "second instance" "$PID" 0
 grep -q '^window' "$T/dump-second" 2>/dev/null && fail "the second instance showed a window"
 kill -0 "$FIRST" 2>/dev/null || fail "the first instance ended"
 # ... and brings the first window back, minimized or behind another.
-first_window=$(xdotool search --onlyvisible --pid "$FIRST" --name '^Single$' 2>/dev/null | head -n1)
+for _ in $(seq 1 30); do
+    first_window=$(xdotool search --onlyvisible --pid "$FIRST" --name '^Single$' 2>/dev/null | head -n1)
+    [ -n "$first_window" ] && break
+    sleep 0.1
+done
 if [ -n "$first_window" ]; then
     xdotool windowminimize --sync "$first_window" >/dev/null 2>&1 || true
     xprop -id "$first_window" _NET_WM_STATE | grep -q _NET_WM_STATE_HIDDEN ||

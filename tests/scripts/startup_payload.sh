@@ -65,7 +65,10 @@ start damaged "$T/damaged"
 for _ in $(seq 1 100); do grep -q '^window' "$T/dump-damaged" 2>/dev/null && break; sleep 0.1; done
 if grep -q '^window.*modal=1' "$T/dump-damaged" 2>/dev/null; then
     grep -q '^button ' "$T/dump-damaged" || fail "damaged payload: the report has no button"
-    w=$(xdotool search --pid "$PID" 2>/dev/null | head -n1)
+    for _ in $(seq 1 30); do
+        w=$(xdotool search --pid "$PID" 2>/dev/null | head -n1) && [ -n "$w" ] && break
+        sleep 0.1
+    done
     xdotool windowactivate --sync "$w" >/dev/null 2>&1
     xdotool key Return
     expect_exit "damaged payload" "$PID" 1
