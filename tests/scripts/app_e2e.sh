@@ -4,7 +4,7 @@
 # and watched from outside through its window captions. With DynamicAppTitle
 # on, the caption follows the page's document.title, and the pages write their
 # findings there ("E2E <page> key=value;...;done", see tests/e2e/app/js/report.js).
-# Checked: pages, style sheet and images from the archive, files beside the
+# Checked: pages, style sheet, images and modules from the archive, files beside the
 # program, a missing file, "%20" in names, the bridge's hello and isRuntime, the
 # extra script before the page's scripts, the close protocol with the page, the
 # fixed caption without DynamicAppTitle, the single-instance rule with and
@@ -46,6 +46,7 @@ if wait_title "$MAIN" "E2E index .*;done" 30; then
     expect_field "style sheet from the archive" "$TITLE" css "rgb(1, 2, 3)"
     expect_field "image from the archive" "$TITLE" img 40x30
     expect_field "\"%20\" in a file name" "$TITLE" space 24x16
+    expect_field "modules: static, dynamic with a query, a module worker" "$TITLE" modules 21/21/42
     expect_field "file beside the program" "$TITLE" beside beside-file-7f3a
     case "$(field "$TITLE" missing)" in
         notok*) ;;

@@ -2,7 +2,7 @@
 // everything it references has loaded.
 window.addEventListener("load", () => {
     const report = E2E.start("index", ["hello", "runtime", "extra", "extraScripts", "extraQvx", "css", "img",
-                                       "space", "beside", "missing"]);
+                                       "space", "beside", "missing", "modules"]);
     const extra = window.e2eExtra;
     report.set("extra", window.e2eFirstScript.extra);
     report.set("extraScripts", extra ? extra.scripts : "none");
@@ -13,6 +13,7 @@ window.addEventListener("load", () => {
     report.set("space", size(document.getElementById("spaced")));
     report.watch("hello", qvx.hello());
     report.watch("runtime", qvx.isRuntime());
+    report.watch("modules", import("./modules.mjs").then((m) => m.check()));
     // A file beside the program, not in the archive.
     report.watch("beside", fetch("beside/note.txt").then((r) => (r.ok ? r.text() : "status" + r.status))
                                .then((t) => t.trim()));

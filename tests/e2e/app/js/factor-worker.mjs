@@ -1,0 +1,3 @@
+import { factor } from "./factor.mjs";
+
+onmessage = (event) => postMessage(event.data * factor);
