@@ -72,14 +72,8 @@ keys() {
     local w
     w=$(page_window "$PID") || { fail "$1: no window for the keys: $(titles "$PID" | paste -sd'|')"; return 1; }
     shift
-    # Keys only once the window manager has made the window the active one:
-    # a loaded machine may take a while, and keys sent before go elsewhere.
-    local _
-    for _ in $(seq 1 30); do
-        xdotool windowactivate "$w" >/dev/null 2>&1 || xdotool windowfocus "$w" >/dev/null 2>&1
-        sleep 0.1
-        [ "$(xdotool getactivewindow 2>/dev/null)" = "$w" ] && break
-    done
+    # Keys only once the window is the active one: keys sent before go elsewhere.
+    activate_window "$w" || true
     sleep 0.2
     xdotool "$@"
 }

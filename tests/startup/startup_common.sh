@@ -139,16 +139,23 @@ x_window() {
     return 1
 }
 
+# activate_window WINDOW: asks the window manager to activate the X window
+# and waits (up to three seconds) until it is the active one.
+activate_window() {
+    local _
+    for _ in $(seq 1 30); do
+        xdotool windowactivate "$1" >/dev/null 2>&1 || xdotool windowfocus "$1" >/dev/null 2>&1
+        sleep 0.1
+        [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ] && return 0
+    done
+    return 1
+}
+
 # activate PID TITLE: gives the window the input focus.
 activate() {
-    local w
+    local w i
     w=$(x_window "$1" "$2") || { echo "no window $2 of $1" >&2; return 1; }
-    local i
-    for i in $(seq 1 30); do
-        xdotool windowactivate "$w" >/dev/null 2>&1 || xdotool windowfocus "$w" >/dev/null 2>&1
-        sleep 0.1
-        [ "$(xdotool getactivewindow 2>/dev/null)" = "$w" ] && break
-    done
+    activate_window "$w" || true
     # Keys only once the toolkit itself has taken the focus for the window (a
     # loaded machine may be slow to get there); a window of a program without
     # the dump module is given a moment instead.
