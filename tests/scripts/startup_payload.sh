@@ -69,7 +69,7 @@ if grep -q '^window.*modal=1' "$T/dump-damaged" 2>/dev/null; then
         w=$(xdotool search --pid "$PID" 2>/dev/null | head -n1) && [ -n "$w" ] && break
         sleep 0.1
     done
-    xdotool windowactivate --sync "$w" >/dev/null 2>&1
+    activate_window "$w" || true
     xdotool key Return
     expect_exit "damaged payload" "$PID" 1
 else

@@ -123,8 +123,8 @@ wait_exit() {
 }
 
 # x_window PID TITLE: the X window of the process with that exact title. A
-# search misses windows when another window goes away while it runs (other
-# tests run beside this one): looked for again for up to three seconds.
+# search misses windows when some window goes away while it runs: looked for
+# again for up to three seconds.
 x_window() {
     local w _
     for _ in $(seq 1 30); do
