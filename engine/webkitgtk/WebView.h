@@ -263,6 +263,7 @@ private:
     static void OnClose(WebKitWebView*, TWebView*);
     static gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog*, TWebView*);
     static gboolean OnPermissionRequest(WebKitWebView*, WebKitPermissionRequest*, TWebView*);
+    static gboolean OnQueryPermissionState(WebKitWebView*, WebKitPermissionStateQuery*, TWebView*);
     static void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, TWebView*);
     static void OnResponsivenessChanged(GObject*, GParamSpec*, TWebView* Self);
     static gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*,

@@ -170,6 +170,20 @@ gboolean TWebView::OnPermissionRequest(WebKitWebView*, WebKitPermissionRequest* 
     return TRUE;
 }
 
+// What navigator.permissions.query() reads. The notifications the
+// application's own origin holds from the start read as granted there, as
+// Notification.permission does; everything else keeps the engine's answer
+// (prompt until a request has been decided).
+gboolean TWebView::OnQueryPermissionState(WebKitWebView*, WebKitPermissionStateQuery* Query, TWebView*) {
+    WebKitSecurityOrigin* Origin = webkit_permission_state_query_get_security_origin(Query);
+    if (!Origin || g_strcmp0(webkit_permission_state_query_get_name(Query), "notifications") != 0 ||
+        g_strcmp0(webkit_security_origin_get_protocol(Origin), AppScheme) != 0 ||
+        g_strcmp0(webkit_security_origin_get_host(Origin), AppHost) != 0)
+        return FALSE;
+    webkit_permission_state_query_finish(Query, WEBKIT_PERMISSION_STATE_GRANTED);
+    return TRUE;
+}
+
 gboolean TWebView::OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*,
                                  TWebView* Self) {
     return Self->FContextMenus ? FALSE : TRUE;

@@ -90,6 +90,7 @@ void TWebView::ConnectSignals() {
     g_signal_connect(View, "close", G_CALLBACK(OnClose), this);
     g_signal_connect(View, "script-dialog", G_CALLBACK(OnScriptDialog), this);
     g_signal_connect(View, "permission-request", G_CALLBACK(OnPermissionRequest), this);
+    g_signal_connect(View, "query-permission-state", G_CALLBACK(OnQueryPermissionState), this);
     g_signal_connect(View, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), this);
     g_signal_connect(View, "notify::is-web-process-responsive", G_CALLBACK(OnResponsivenessChanged), this);
     g_signal_connect(View, "context-menu", G_CALLBACK(OnContextMenu), this);

@@ -1209,6 +1209,11 @@ TEST(EngineRequests, PermissionStatesSetByTheHandlerAreApplied) {
     ASSERT_TRUE(H.WaitForMessages(3));
     EXPECT_EQ(H.Messages[2], R"({"notifications":"granted"})");
     ASSERT_EQ(H.PermissionKinds.size(), 2u);
+    // The Permissions API reads the same; a kind never decided stays "prompt".
+    H.Run("Promise.all(['notifications', 'camera'].map(name => navigator.permissions.query({name})))"
+          ".then(s => chrome.webview.postMessage({query: s.map(p => p.state).join()})); 0");
+    ASSERT_TRUE(H.WaitForMessages(4));
+    EXPECT_EQ(H.Messages[3], R"({"query":"granted,prompt"})");
 
     // A later handler that defers decides last: the allow of the first is overruled.
     struct TLater {
@@ -1228,12 +1233,12 @@ TEST(EngineRequests, PermissionStatesSetByTheHandlerAreApplied) {
     H.Run(AskForPosition);
     ASSERT_TRUE(RunUntil([&] { return Later.Deferral.Get() != nullptr; }));
     RunFor(0.1);
-    EXPECT_EQ(H.Messages.size(), 3u); // still undecided
+    EXPECT_EQ(H.Messages.size(), 4u); // still undecided
     Later.Args->put_State(COREWEBVIEW2_PERMISSION_STATE_DENY);
     ASSERT_EQ(Later.Deferral->Complete(), S_OK);
     EXPECT_EQ(Later.Deferral->Complete(), HRESULT_ERROR_INVALID_STATE);
-    ASSERT_TRUE(H.WaitForMessages(4));
-    EXPECT_EQ(H.Messages[3], R"({"geolocation":1})");
+    ASSERT_TRUE(H.WaitForMessages(5));
+    EXPECT_EQ(H.Messages[4], R"({"geolocation":1})");
 }
 
 TEST(EngineRequests, ScriptDialogsGoToTheHandlerWhenDefaultDialogsAreOff) {
