@@ -56,6 +56,17 @@ public:
         (void)Size;
         return 0;
     }
+    // As ReadOutput and ReadErrorOutput, but bounded by the end of the process
+    // itself: once it has ended, only what was already in the pipe then is
+    // read, then 0, even while a process it started in the background still
+    // holds the pipe open. Where the end cannot be watched together with the
+    // pipe (no EndHandle, or no backend support) they read to the pipe's end.
+    virtual std::size_t ReadOutputOfProcess(char* Buffer, std::size_t Size) {
+        return ReadOutput(Buffer, Size);
+    }
+    virtual std::size_t ReadErrorOutputOfProcess(char* Buffer, std::size_t Size) {
+        return ReadErrorOutput(Buffer, Size);
+    }
     // Writes all Size bytes to the child's standard input (started with
     // InputPipe), blocking while the pipe is full. False when the input was
     // closed or the child no longer reads it (no signal is raised for that).

@@ -2,6 +2,7 @@
 
 #include "platform/System.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -11,6 +12,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -185,6 +187,46 @@ std::size_t ReadFd(int Fd, char* Buffer, std::size_t Size) {
     }
 }
 
+// What a read bounded by the process's end knows: whether the end was seen,
+// and how many bytes were in the pipe at that moment and are not read yet.
+struct EndBound {
+    bool Ended = false;
+    std::size_t Left = 0;
+};
+
+// Reads from Fd as ReadFd does while the process of EndFd runs. Once its end
+// shows, the bytes in the pipe at that moment are all that is read: whatever
+// a process it left behind writes later is not waited for. The end is looked
+// at before the pipe, so a descendant writing without pause cannot hold the
+// read open either.
+std::size_t ReadFdUntilEnd(int Fd, int EndFd, EndBound& Bound, char* Buffer, std::size_t Size) {
+    if (Fd < 0 || Size == 0)
+        return 0;
+    if (EndFd < 0)
+        return ReadFd(Fd, Buffer, Size);
+    while (!Bound.Ended) {
+        pollfd entries[2] = {{EndFd, POLLIN, 0}, {Fd, POLLIN, 0}};
+        if (::poll(entries, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return ReadFd(Fd, Buffer, Size);
+        }
+        if (entries[0].revents != 0) {
+            int pending = 0;
+            Bound.Ended = true;
+            Bound.Left =
+                ::ioctl(Fd, FIONREAD, &pending) == 0 && pending > 0 ? static_cast<std::size_t>(pending) : 0;
+        } else if (entries[1].revents != 0) {
+            return ReadFd(Fd, Buffer, Size); // data, the pipe's end, or an error
+        }
+    }
+    if (Bound.Left == 0)
+        return 0;
+    const std::size_t read = ReadFd(Fd, Buffer, std::min(Size, Bound.Left));
+    Bound.Left = read == 0 ? 0 : Bound.Left - read;
+    return read;
+}
+
 // Writes all of Data to Fd with SIGPIPE held back on this thread, so that a
 // child that stopped reading gives false instead of ending the caller.
 bool WriteAllFd(int Fd, const char* Data, std::size_t Size) {
@@ -226,7 +268,12 @@ bool WriteAllFd(int Fd, const char* Data, std::size_t Size) {
 
 class PosixChildProcess : public ChildProcess {
 public:
-    PosixChildProcess(pid_t pid, const ChildPipes& pipes) : FPid(pid), FPipes(pipes) {}
+    // The process descriptor is opened at once, before the child can have been
+    // reaped, so its id cannot have been given to another process. It is
+    // close-on-exec by default; -1 where the kernel refuses. (The C library's
+    // own declaration lacks C linkage in some versions.)
+    PosixChildProcess(pid_t pid, const ChildPipes& pipes)
+        : FPid(pid), FPipes(pipes), FPidFd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0u))) {}
     ~PosixChildProcess() override {
         CloseFd(FPipes.Output);
         CloseFd(FPipes.Error);
@@ -271,22 +318,19 @@ public:
     std::size_t ReadErrorOutput(char* Buffer, std::size_t Size) override {
         return ReadFd(FPipes.Error, Buffer, Size);
     }
+    // Each pipe has one reader at a time.
+    std::size_t ReadOutputOfProcess(char* Buffer, std::size_t Size) override {
+        return ReadFdUntilEnd(FPipes.Output, FPidFd, FOutputBound, Buffer, Size);
+    }
+    std::size_t ReadErrorOutputOfProcess(char* Buffer, std::size_t Size) override {
+        return ReadFdUntilEnd(FPipes.Error, FPidFd, FErrorBound, Buffer, Size);
+    }
     bool WriteInput(const char* Data, std::size_t Size) override {
         return FPipes.Input >= 0 && WriteAllFd(FPipes.Input, Data, Size);
     }
     void CloseInput() override { CloseFd(FPipes.Input); }
 
-    // The process descriptor is opened on first use; the child is not reaped
-    // before FEnded is set, so its id cannot have been given to another process.
-    WaitHandle EndHandle() override {
-        if (FPidFd < 0 && !FPidFdTried && !FEnded) {
-            FPidFdTried = true;
-            // Close-on-exec by default; -1 where the kernel refuses. (The C
-            // library's own declaration lacks C linkage in some versions.)
-            FPidFd = static_cast<int>(::syscall(SYS_pidfd_open, FPid, 0u));
-        }
-        return FPidFd;
-    }
+    WaitHandle EndHandle() override { return FPidFd; }
 
     // The child is not reaped before FEnded is set, so the signal cannot reach
     // another process that was given its id.
@@ -300,8 +344,9 @@ private:
 
     pid_t FPid;
     ChildPipes FPipes;
-    int FPidFd = -1;
-    bool FPidFdTried = false;
+    int FPidFd;
+    EndBound FOutputBound;
+    EndBound FErrorBound;
     bool FEnded = false;
     int FExitCode = 0;
 };

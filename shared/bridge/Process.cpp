@@ -265,9 +265,10 @@ TBridgeResult TBrowserExternalModule::ProcessSpawn(const TBridgeCall& Call) {
         std::string buffer(OutputChunk, '\0');
         std::string pending;
         for (;;) {
-            const std::size_t read = Kind == TOutputKind::Output
-                                         ? entry->Process->ReadOutput(buffer.data(), buffer.size())
-                                         : entry->Process->ReadErrorOutput(buffer.data(), buffer.size());
+            const std::size_t read =
+                Kind == TOutputKind::Output
+                    ? entry->Process->ReadOutputOfProcess(buffer.data(), buffer.size())
+                    : entry->Process->ReadErrorOutputOfProcess(buffer.data(), buffer.size());
             pending.append(buffer.data(), read);
             const std::size_t keep = read == 0 ? 0 : IncompleteTail(pending);
             if (pending.size() > keep) {

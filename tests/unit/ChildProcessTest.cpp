@@ -1,22 +1,26 @@
 // The child process pipes of the platform layer: standard error apart from
 // standard output, standard input written and closed, and a write to a child
-// that reads nothing more.
+// that reads nothing more, and reads that end with the process itself.
 #include "platform/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fstream>
 #include <string>
 
 using namespace Norvane::Platform;
 
 namespace {
 
-std::string ReadAll(ChildProcess& Process, bool Error) {
+std::string ReadAll(ChildProcess& Process, bool Error, bool OfProcess = false) {
     std::string text;
     char buffer[256];
     for (;;) {
-        const std::size_t n = Error ? Process.ReadErrorOutput(buffer, sizeof buffer)
-                                    : Process.ReadOutput(buffer, sizeof buffer);
+        const std::size_t n = OfProcess ? (Error ? Process.ReadErrorOutputOfProcess(buffer, sizeof buffer)
+                                                 : Process.ReadOutputOfProcess(buffer, sizeof buffer))
+                                        : (Error ? Process.ReadErrorOutput(buffer, sizeof buffer)
+                                                 : Process.ReadOutput(buffer, sizeof buffer));
         if (n == 0)
             return text;
         text.append(buffer, n);
@@ -68,4 +72,23 @@ TEST(ChildProcess, WithoutSeparateErrorBothStreamsShareOnePipe) {
     EXPECT_EQ(ReadAll(*process, false), "out\nerr\n");
     EXPECT_EQ(ReadAll(*process, true), "");
     process->Wait();
+}
+
+TEST(ChildProcess, AReadBoundedByTheEndGetsAllOutputButDoesNotWaitForWhatTheProcessLeftRunning) {
+    // The shell ends at once; the program it left in the background holds both pipes.
+    auto process = StartShell("sleep 60 & echo $!; head -c 70000 /dev/zero | tr '\\0' e >&2");
+    ASSERT_TRUE(process);
+    const std::string error = ReadAll(*process, true, true); // more than a pipe holds
+    const std::string output = ReadAll(*process, false, true);
+    EXPECT_EQ(error, std::string(70000, 'e'));
+    ASSERT_FALSE(output.empty());
+    const pid_t left = static_cast<pid_t>(std::stol(output));
+    // Still sleeping, not ended (a zombie or gone): the reads did not wait for it.
+    std::ifstream stat("/proc/" + std::to_string(left) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const auto name = line.rfind(')');
+    EXPECT_TRUE(name != std::string::npos && line.compare(name, 3, ") S") == 0) << line;
+    ::kill(left, SIGKILL);
+    EXPECT_EQ(process->Wait(), 0);
 }
