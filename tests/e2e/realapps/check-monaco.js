@@ -15,14 +15,25 @@ RealApp.run("monaco", async () => {
     const found = await RealApp.until("worker's markers", () => markers().length && markers(), 60);
     editor.setPosition({ lineNumber: 3, column: model.getLineMaxColumn(3) });
     editor.focus();
-    RealApp.report("monaco", {
+    const ready = {
         at: "ready",
         workers: workers.length,
         scheme: [...new Set(workers)].join(","),
         marker: found[0].message + "@" + found[0].startLineNumber,
         shown: [...document.querySelectorAll(".view-line")].some((e) => e.textContent.includes('"norvane"')) ? "yes" : "no",
-    });
+    };
+    // Until the value is typed, the title also says whether the editor has the
+    // keyboard and what the line holds, so that the test can tell lost keys.
+    const live = () =>
+        RealApp.report("monaco", {
+            ...ready,
+            focus: document.hasFocus() && editor.hasTextFocus() ? "yes" : "no",
+            line: model.getLineContent(3).trim(),
+        });
+    live();
+    const watching = setInterval(live, 200);
     await RealApp.until("typed value", () => model.getLineContent(3).endsWith("42"), 60);
+    clearInterval(watching);
     await RealApp.until("no markers", () => markers().length === 0, 30);
     RealApp.report("monaco", { at: "typed", line: model.getLineContent(3).trim(), markers: markers().length }, true);
 });
