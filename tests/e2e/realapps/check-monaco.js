@@ -32,8 +32,11 @@ RealApp.run("monaco", async () => {
         });
     live();
     const watching = setInterval(live, 200);
-    await RealApp.until("typed value", () => model.getLineContent(3).endsWith("42"), 60);
-    clearInterval(watching);
+    try {
+        await RealApp.until("typed value", () => model.getLineContent(3).endsWith("42"), 60);
+    } finally {
+        clearInterval(watching); // a failure's report is not overwritten
+    }
     await RealApp.until("no markers", () => markers().length === 0, 30);
     RealApp.report("monaco", { at: "typed", line: model.getLineContent(3).trim(), markers: markers().length }, true);
 });
